@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::puts("kdx2");
+    return 0;
+}

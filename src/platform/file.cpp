@@ -1,0 +1,137 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "base/error.h"
+
+namespace kdx2::platform {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what, const std::string& path) {
+    throw base::Error(what + " " + path + ": " + std::strerror(errno));
+}
+
+struct flock rangeLock(short type, uint64_t start, uint64_t length) {
+    struct flock fl{};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(start);
+    fl.l_len = static_cast<off_t>(length);
+    fl.l_pid = 0;  // required by open-file-description locks
+    return fl;
+}
+
+}  // namespace
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+File File::open(const std::string& hostPath, Mode mode) {
+    const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+    const int fd = ::open(hostPath.c_str(), flags);
+    if (fd < 0) fail("Não foi possível abrir", hostPath);
+    return File(fd, hostPath);
+}
+
+File File::create(const std::string& hostPath) {
+    const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) fail("Não foi possível criar", hostPath);
+    return File(fd, hostPath);
+}
+
+void File::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+uint64_t File::size() const {
+    struct stat st{};
+    if (::fstat(fd_, &st) != 0) fail("Não foi possível ler o tamanho de", path_);
+    return static_cast<uint64_t>(st.st_size);
+}
+
+size_t File::readAt(uint64_t offset, void* buffer, size_t length) const {
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < length) {
+        const ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("Erro de leitura em", path_);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+void File::readExact(uint64_t offset, void* buffer, size_t length) const {
+    if (readAt(offset, buffer, length) != length)
+        throw base::Error("O arquivo " + path_ + " terminou antes do esperado (arquivo truncado).");
+}
+
+void File::writeAt(uint64_t offset, const void* buffer, size_t length) {
+    size_t done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < length) {
+        const ssize_t n = ::pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("Erro de gravação em", path_);
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+void File::truncate(uint64_t length) {
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) fail("Erro de gravação em", path_);
+}
+
+void File::sync() {
+    if (::fsync(fd_) != 0) fail("Erro de gravação em", path_);
+}
+
+bool File::lock(uint64_t start, uint64_t length, LockKind kind, LockWait wait) {
+    struct flock fl = rangeLock(kind == LockKind::Shared ? F_RDLCK : F_WRLCK, start, length);
+    const int command = wait == LockWait::Yes ? F_OFD_SETLKW : F_OFD_SETLK;
+    while (::fcntl(fd_, command, &fl) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EACCES) return false;
+        fail("Erro ao bloquear", path_);
+    }
+    return true;
+}
+
+void File::unlock(uint64_t start, uint64_t length) {
+    struct flock fl = rangeLock(F_UNLCK, start, length);
+    while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR) continue;
+        fail("Erro ao desbloquear", path_);
+    }
+}
+
+bool File::isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const {
+    struct flock fl = rangeLock(kind == LockKind::Shared ? F_RDLCK : F_WRLCK, start, length);
+    if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) fail("Erro ao consultar bloqueios de", path_);
+    return fl.l_type != F_UNLCK;
+}
+
+}  // namespace kdx2::platform
