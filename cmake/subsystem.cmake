@@ -22,17 +22,26 @@ function(kdx2_subsystem name)
   endif()
 endfunction()
 
-# kdx2_tests(NAME LIBS...) builds tests/NAME/*.cpp into one GoogleTest program.
+# kdx2_tests(NAME LIBS...) builds each tests/NAME/*_test.cpp into its own GoogleTest
+# program test_NAME_FILE (so one test file that does not compile stops only itself);
+# other .cpp files of the folder are helpers shared by its tests.
 function(kdx2_tests name)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
-  if(NOT sources)
-    return()
-  endif()
-  add_executable(test_${name} ${sources})
-  target_link_libraries(test_${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_include_directories(test_${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_compile_definitions(test_${name} PRIVATE
-    KDX2_BINARY="${CMAKE_BINARY_DIR}/kdx2"
-    KDX2_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*_test.cpp)
+  file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  list(REMOVE_ITEM helpers ${tests} "")
+  foreach(test IN LISTS tests)
+    get_filename_component(stem ${test} NAME_WE)
+    string(REGEX REPLACE "_test$" "" stem ${stem})
+    set(target test_${name}_${stem})
+    add_executable(${target} ${test} ${helpers})
+    target_link_libraries(${target} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_definitions(${target} PRIVATE
+      KDX2_BINARY="${CMAKE_BINARY_DIR}/kdx2"
+      KDX2_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    if(name STREQUAL "e2e")
+      add_dependencies(${target} kdx2)
+    endif()
+  endforeach()
 endfunction()

@@ -27,7 +27,8 @@ Ymd ymdFromJulian(int32_t jd) {
     const int64_t e = c - 1461 * d / 4;
     const int64_t m = (5 * e + 2) / 153;
     return Ymd{static_cast<int>(100 * b + d - 4800 + m / 10),
-               static_cast<int>(m + 3 - 12 * (m / 10)), static_cast<int>(e - (153 * m + 2) / 5 + 1)};
+               static_cast<int>(m + 3 - 12 * (m / 10)),
+               static_cast<int>(e - (153 * m + 2) / 5 + 1)};
 }
 
 std::optional<int> parseDigits(std::string_view text) {
@@ -52,7 +53,9 @@ std::string twoDigits(int n) {
 
 }  // namespace
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -94,10 +97,18 @@ Date Date::today() {
     return Date(julianFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday));
 }
 
-int Date::year() const { return empty() ? 0 : ymdFromJulian(julian_).year; }
-int Date::month() const { return empty() ? 0 : ymdFromJulian(julian_).month; }
-int Date::day() const { return empty() ? 0 : ymdFromJulian(julian_).day; }
-int Date::isoWeekday() const { return empty() ? 0 : julian_ % 7 + 1; }
+int Date::year() const {
+    return empty() ? 0 : ymdFromJulian(julian_).year;
+}
+int Date::month() const {
+    return empty() ? 0 : ymdFromJulian(julian_).month;
+}
+int Date::day() const {
+    return empty() ? 0 : ymdFromJulian(julian_).day;
+}
+int Date::isoWeekday() const {
+    return empty() ? 0 : julian_ % 7 + 1;
+}
 
 std::string Date::dtos() const {
     if (empty()) return std::string(8, ' ');

@@ -11,7 +11,7 @@ namespace kdx2::base {
 // A calendar date held as its Julian Day Number; 0 is the empty date that
 // blank date fields hold. Dates sort by day number, the empty date first.
 class Date {
-public:
+  public:
     Date() = default;
 
     static Date fromJulian(int32_t julianDay) { return Date(julianDay); }
@@ -43,7 +43,7 @@ public:
     int32_t operator-(const Date& other) const { return julian_ - other.julian_; }
     auto operator<=>(const Date&) const = default;
 
-private:
+  private:
     explicit Date(int32_t julianDay) : julian_(julianDay) {}
     int32_t julian_ = 0;
 };

@@ -9,7 +9,7 @@ namespace kdx2::base {
 // (CP850), fit for a message window. Damaged files, failed I/O and refused
 // input are reported this way, never by crashing.
 class Error : public std::runtime_error {
-public:
+  public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 

@@ -13,7 +13,7 @@ namespace kdx2::base {
 // workspace's working values are such stores, because procedures address
 // them by computed names ("I1_4" + month) and copy records field by field.
 class NamedValues {
-public:
+  public:
     bool has(std::string_view name) const;
     // The value, or the empty text when the name was never set.
     const Value& get(std::string_view name) const;
@@ -30,7 +30,7 @@ public:
     // Entries in name order (names upper-case).
     const std::map<std::string, Value, std::less<>>& entries() const { return values_; }
 
-private:
+  private:
     std::map<std::string, Value, std::less<>> values_;
 };
 

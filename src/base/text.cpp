@@ -17,7 +17,9 @@ std::string ltrim(std::string_view text) {
     return start == std::string_view::npos ? std::string() : std::string(text.substr(start));
 }
 
-std::string alltrim(std::string_view text) { return ltrim(rtrim(text)); }
+std::string alltrim(std::string_view text) {
+    return ltrim(rtrim(text));
+}
 
 std::string padRight(std::string_view text, size_t width) {
     std::string out(text.substr(0, std::min(width, text.size())));
@@ -69,8 +71,8 @@ std::string toFixedText(double value, int decimals) {
     if (!std::isfinite(value)) return "0";
     if (value == 0.0) value = 0.0;  // no "-0"
     char buffer[400];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                   std::chars_format::fixed);
+    auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
     if (ec != std::errc()) return "0";
     std::string text(buffer, end);
     size_t dot = text.find('.');

@@ -4,10 +4,14 @@ namespace kdx2::base {
 
 Value Value::emptyOf(Type type) {
     switch (type) {
-        case Type::Numeric: return Value(0.0);
-        case Type::Date: return Value(Date());
-        case Type::Logical: return Value(false);
-        case Type::Character: break;
+        case Type::Numeric:
+            return Value(0.0);
+        case Type::Date:
+            return Value(Date());
+        case Type::Logical:
+            return Value(false);
+        case Type::Character:
+            break;
     }
     return Value(std::string());
 }
@@ -42,10 +46,14 @@ bool Value::logical() const {
 
 bool Value::isEmpty() const {
     switch (type()) {
-        case Type::Numeric: return number() == 0.0;
-        case Type::Date: return date().empty();
-        case Type::Logical: return !logical();
-        case Type::Character: break;
+        case Type::Numeric:
+            return number() == 0.0;
+        case Type::Date:
+            return date().empty();
+        case Type::Logical:
+            return !logical();
+        case Type::Character:
+            break;
     }
     return text().find_first_not_of(" \t\r\n") == std::string::npos;
 }

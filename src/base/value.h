@@ -14,7 +14,7 @@ enum class Type : char { Character = 'C', Numeric = 'N', Date = 'D', Logical = '
 // One xBase-typed value: character text (CP850 bytes), a number, a date or a
 // logical. A default Value is the empty text.
 class Value {
-public:
+  public:
     Value() = default;
     Value(std::string text) : data_(std::move(text)) {}
     Value(std::string_view text) : data_(std::string(text)) {}
@@ -45,7 +45,7 @@ public:
 
     bool operator==(const Value&) const = default;
 
-private:
+  private:
     std::variant<std::string, double, Date, bool> data_;
 };
 

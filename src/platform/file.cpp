@@ -19,7 +19,7 @@ namespace {
 }
 
 struct flock rangeLock(short type, uint64_t start, uint64_t length) {
-    struct flock fl{};
+    struct flock fl {};
     fl.l_type = type;
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(start);
@@ -30,7 +30,9 @@ struct flock rangeLock(short type, uint64_t start, uint64_t length) {
 
 }  // namespace
 
-File::~File() { close(); }
+File::~File() {
+    close();
+}
 
 File::File(File&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
@@ -63,7 +65,7 @@ void File::close() {
 }
 
 uint64_t File::size() const {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd_, &st) != 0) fail("Não foi possível ler o tamanho de", path_);
     return static_cast<uint64_t>(st.st_size);
 }
@@ -72,7 +74,8 @@ size_t File::readAt(uint64_t offset, void* buffer, size_t length) const {
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < length) {
-        const ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             fail("Erro de leitura em", path_);
@@ -92,7 +95,8 @@ void File::writeAt(uint64_t offset, const void* buffer, size_t length) {
     size_t done = 0;
     const auto* in = static_cast<const char*>(buffer);
     while (done < length) {
-        const ssize_t n = ::pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             fail("Erro de gravação em", path_);

@@ -15,7 +15,7 @@ enum class LockWait { No, Yes };
 // workstations, and closing another descriptor never drops them.
 // Errors throw base::Error with a Portuguese message naming the file.
 class File {
-public:
+  public:
     enum class Mode { ReadOnly, ReadWrite };
 
     File() = default;
@@ -54,7 +54,7 @@ public:
     // disturb peers).
     bool isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const;
 
-private:
+  private:
     File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     int fd_ = -1;
     std::string path_;

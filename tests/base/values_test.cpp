@@ -41,8 +41,8 @@ TEST(Numbers, FixedFormattingRoundsHalfAwayFromZero) {
 TEST(CodePage, RoundTripsPortugueseText) {
     const std::string utf8 = "Ação São Paulo – ÇÃÕ";
     const std::string text = cp850::fromUtf8(utf8);
-    EXPECT_EQ(static_cast<unsigned char>(text[1]), 0x87);  // ç
-    EXPECT_EQ(static_cast<unsigned char>(text[2]), 0xC6);  // ã
+    EXPECT_EQ(static_cast<unsigned char>(text[1]), 0x87);    // ç
+    EXPECT_EQ(static_cast<unsigned char>(text[2]), 0xC6);    // ã
     EXPECT_EQ(cp850::toUtf8(text), "Ação São Paulo ? ÇÃÕ");  // the dash is not in CP850
     EXPECT_EQ(cp850::toUtf8(cp850::upper(cp850::fromUtf8("ação"))), "AÇÃO");
     EXPECT_EQ(asciiUpper(cp850::fromUtf8("ação")), cp850::fromUtf8("AçãO"));

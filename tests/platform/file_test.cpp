@@ -10,7 +10,8 @@ using namespace kdx2::platform;
 
 namespace {
 std::filesystem::path tempFile(const char* name) {
-    auto dir = std::filesystem::temp_directory_path() / ("kdx2_file_test_" + std::to_string(::getpid()));
+    auto dir =
+        std::filesystem::temp_directory_path() / ("kdx2_file_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     return dir / name;
 }
@@ -41,5 +42,6 @@ TEST(File, ShortReadsAreReportedNotInvented) {
     char buffer[8];
     EXPECT_EQ(f.readAt(1, buffer, sizeof buffer), 2u);
     EXPECT_THROW(f.readExact(0, buffer, 4), kdx2::base::Error);
-    EXPECT_THROW(File::open(tempFile("missing.bin").string(), File::Mode::ReadOnly), kdx2::base::Error);
+    EXPECT_THROW(File::open(tempFile("missing.bin").string(), File::Mode::ReadOnly),
+                 kdx2::base::Error);
 }
