@@ -28,3 +28,13 @@ void appendUtf8(std::string& out, char32_t codepoint);
 char32_t decodeUtf8(std::string_view utf8, size_t& pos);
 
 }  // namespace kdx2::base::cp850
+
+namespace kdx2::base::literals {
+
+// Source files are UTF-8, while every text the program keeps, shows or stores
+// is CP850: "Exercício"_cp is the CP850 form of a literal.
+inline std::string operator""_cp(const char* utf8, size_t length) {
+    return cp850::fromUtf8(std::string_view(utf8, length));
+}
+
+}  // namespace kdx2::base::literals

@@ -8,9 +8,12 @@
 #include <cstring>
 #include <utility>
 
+#include "base/cp850.h"
 #include "base/error.h"
 
 namespace kdx2::platform {
+
+using namespace base::literals;
 
 namespace {
 
@@ -49,13 +52,13 @@ File& File::operator=(File&& other) noexcept {
 File File::open(const std::string& hostPath, Mode mode) {
     const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
     const int fd = ::open(hostPath.c_str(), flags);
-    if (fd < 0) fail("Não foi possível abrir", hostPath);
+    if (fd < 0) fail("Não foi possível abrir"_cp, hostPath);
     return File(fd, hostPath);
 }
 
 File File::create(const std::string& hostPath) {
     const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) fail("Não foi possível criar", hostPath);
+    if (fd < 0) fail("Não foi possível criar"_cp, hostPath);
     return File(fd, hostPath);
 }
 
@@ -66,7 +69,7 @@ void File::close() {
 
 uint64_t File::size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) fail("Não foi possível ler o tamanho de", path_);
+    if (::fstat(fd_, &st) != 0) fail("Não foi possível ler o tamanho de"_cp, path_);
     return static_cast<uint64_t>(st.st_size);
 }
 
@@ -78,7 +81,7 @@ size_t File::readAt(uint64_t offset, void* buffer, size_t length) const {
             ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            fail("Erro de leitura em", path_);
+            fail("Erro de leitura em"_cp, path_);
         }
         if (n == 0) break;
         done += static_cast<size_t>(n);
@@ -88,7 +91,8 @@ size_t File::readAt(uint64_t offset, void* buffer, size_t length) const {
 
 void File::readExact(uint64_t offset, void* buffer, size_t length) const {
     if (readAt(offset, buffer, length) != length)
-        throw base::Error("O arquivo " + path_ + " terminou antes do esperado (arquivo truncado).");
+        throw base::Error("O arquivo "_cp + path_ +
+                          " terminou antes do esperado (arquivo truncado)."_cp);
 }
 
 void File::writeAt(uint64_t offset, const void* buffer, size_t length) {
@@ -99,18 +103,18 @@ void File::writeAt(uint64_t offset, const void* buffer, size_t length) {
             ::pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            fail("Erro de gravação em", path_);
+            fail("Erro de gravação em"_cp, path_);
         }
         done += static_cast<size_t>(n);
     }
 }
 
 void File::truncate(uint64_t length) {
-    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) fail("Erro de gravação em", path_);
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) fail("Erro de gravação em"_cp, path_);
 }
 
 void File::sync() {
-    if (::fsync(fd_) != 0) fail("Erro de gravação em", path_);
+    if (::fsync(fd_) != 0) fail("Erro de gravação em"_cp, path_);
 }
 
 bool File::lock(uint64_t start, uint64_t length, LockKind kind, LockWait wait) {
@@ -119,7 +123,7 @@ bool File::lock(uint64_t start, uint64_t length, LockKind kind, LockWait wait) {
     while (::fcntl(fd_, command, &fl) != 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EACCES) return false;
-        fail("Erro ao bloquear", path_);
+        fail("Erro ao bloquear"_cp, path_);
     }
     return true;
 }
@@ -128,13 +132,13 @@ void File::unlock(uint64_t start, uint64_t length) {
     struct flock fl = rangeLock(F_UNLCK, start, length);
     while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
         if (errno == EINTR) continue;
-        fail("Erro ao desbloquear", path_);
+        fail("Erro ao desbloquear"_cp, path_);
     }
 }
 
 bool File::isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const {
     struct flock fl = rangeLock(kind == LockKind::Shared ? F_RDLCK : F_WRLCK, start, length);
-    if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) fail("Erro ao consultar bloqueios de", path_);
+    if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) fail("Erro ao consultar bloqueios de"_cp, path_);
     return fl.l_type != F_UNLCK;
 }
 
