@@ -15,10 +15,42 @@ namespace kdx2::platform {
 
 using namespace base::literals;
 
+std::string describeSystemError(int error) {
+    switch (error) {
+        case ENOENT:
+            return "arquivo ou pasta não encontrado."_cp;
+        case EACCES:
+        case EPERM:
+            return "acesso negado."_cp;
+        case ENOSPC:
+        case EDQUOT:
+            return "não há espaço no disco."_cp;
+        case EROFS:
+            return "o disco é somente para leitura."_cp;
+        case EISDIR:
+            return "é uma pasta, não um arquivo."_cp;
+        case ENOTDIR:
+            return "parte do caminho não é uma pasta."_cp;
+        case EEXIST:
+            return "o arquivo já existe."_cp;
+        case EMFILE:
+        case ENFILE:
+            return "arquivos abertos demais."_cp;
+        case ENOLCK:
+            return "o sistema não tem mais bloqueios disponíveis."_cp;
+        case EXDEV:
+            return "origem e destino estão em discos diferentes."_cp;
+        case EIO:
+            return "erro de entrada e saída no disco."_cp;
+        default:
+            return "erro do sistema "_cp + std::to_string(error) + ".";
+    }
+}
+
 namespace {
 
 [[noreturn]] void fail(const std::string& what, const std::string& path) {
-    throw base::Error(what + " " + path + ": " + std::strerror(errno));
+    throw base::Error(what + " " + path + ": " + describeSystemError(errno));
 }
 
 struct flock rangeLock(short type, uint64_t start, uint64_t length) {
@@ -49,17 +81,33 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-File File::open(const std::string& hostPath, Mode mode) {
+File File::open(const std::string& hostPath, Mode mode, const std::string& name) {
     const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
     const int fd = ::open(hostPath.c_str(), flags);
-    if (fd < 0) fail("Não foi possível abrir"_cp, hostPath);
-    return File(fd, hostPath);
+    const std::string& shown = name.empty() ? hostPath : name;
+    if (fd < 0) fail("Não foi possível abrir"_cp, shown);
+    return File(fd, shown);
 }
 
-File File::create(const std::string& hostPath) {
+File File::create(const std::string& hostPath, const std::string& name) {
     const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) fail("Não foi possível criar"_cp, hostPath);
-    return File(fd, hostPath);
+    const std::string& shown = name.empty() ? hostPath : name;
+    if (fd < 0) fail("Não foi possível criar"_cp, shown);
+    return File(fd, shown);
+}
+
+File File::createNew(const std::string& hostPath, const std::string& name) {
+    const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const std::string& shown = name.empty() ? hostPath : name;
+    if (fd < 0) fail("Não foi possível criar"_cp, shown);
+    return File(fd, shown);
+}
+
+bool File::sameFileAs(const File& other) const {
+    struct stat a {};
+    struct stat b {};
+    if (::fstat(fd_, &a) != 0 || ::fstat(other.fd_, &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 void File::close() {

@@ -6,6 +6,9 @@
 
 namespace kdx2::platform {
 
+// A Portuguese (CP850) description of a system error number, for messages.
+std::string describeSystemError(int error);
+
 enum class LockKind { Shared, Exclusive };
 enum class LockWait { No, Yes };
 
@@ -25,12 +28,16 @@ class File {
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    // Opens an existing host file.
-    static File open(const std::string& hostPath, Mode mode);
+    // Opens an existing host file. `name` is how messages name the file (the
+    // drive path the program knows it by); empty: the host path.
+    static File open(const std::string& hostPath, Mode mode, const std::string& name = "");
     // Creates (or truncates) a host file, read-write.
-    static File create(const std::string& hostPath);
+    static File create(const std::string& hostPath, const std::string& name = "");
+    // Creates a host file that must not exist yet, read-write.
+    static File createNew(const std::string& hostPath, const std::string& name = "");
 
     bool isOpen() const { return fd_ >= 0; }
+    // The name messages use (drive path when given, else the host path).
     const std::string& path() const { return path_; }
     void close();
 
@@ -43,6 +50,9 @@ class File {
     void writeAt(uint64_t offset, const void* buffer, size_t length);
     void truncate(uint64_t length);
     void sync();
+    // True when this descriptor and `other` are the same file on disk (a
+    // rename may have put another file under the name this one was opened by).
+    bool sameFileAs(const File& other) const;
 
     // Byte-range lock; with LockWait::No returns false when another holder
     // conflicts, with LockWait::Yes blocks until granted.
