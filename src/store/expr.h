@@ -123,4 +123,36 @@ using ExpressionFunction = std::function<base::Value(std::span<const base::Value
 void registerFunction(std::string_view name, int minArgs, int maxArgs, ExpressionFunction function);
 bool isFunctionKnown(std::string_view name);
 
+// Internal: the link between the evaluator and its function table.
+namespace detail {
+
+inline constexpr size_t kMaxTextLength = 65535;  // longest text a result may have
+
+struct FunctionEntry;
+
+// Where a function is being called, for its messages and for the functions
+// that read the record (DELETED, RECNO).
+struct CallSite {
+    const Resolver* resolver = nullptr;
+    bool blank = false;  // evaluating on a blank record
+    const std::string* expression = nullptr;
+    int position = 1;
+    std::string_view function;
+
+    [[noreturn]] void fail(const std::string& detail) const;
+};
+
+// A built-in function (also by an abbreviation of at least four letters, as
+// xBase allows) or a registered one; nullptr when unknown. name upper-case.
+const FunctionEntry* findFunction(std::string_view name);
+std::string_view functionName(const FunctionEntry& function);
+// Empty when the count suits the function, else the message.
+std::string arityProblem(const FunctionEntry& function, size_t argumentCount);
+// IIF: only the chosen branch is evaluated, so the caller evaluates lazily.
+bool isConditional(const FunctionEntry& function);
+base::Value callFunction(const FunctionEntry& function, std::span<base::Value> arguments,
+                         const CallSite& site);
+
+}  // namespace detail
+
 }  // namespace kdx2::store
