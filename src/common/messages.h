@@ -82,13 +82,13 @@ struct MensColumn {
 // 5 wait for a key; 9 asset-item caption and wait for a key.
 struct MensOptions {
     int row = 20;
-    MensColumn column;
+    MensColumn column{};
     int lines = 1;
-    std::string answers;              // kind 2: the letters accepted
+    std::string answers{};            // kind 2: the letters accepted
     base::Value* variable = nullptr;  // kind 4: the value edited in place
     int width = 0;                    // kind 4: display width of a number
     std::string picture = "@KS";
-    std::function<bool(const base::Value&)> validation;  // empty: always valid
+    std::function<bool(const base::Value&)> validation{};  // empty: always valid
     int window = 10;
     std::string title = "KDX - Tavo Informatica";
 };

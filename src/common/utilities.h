@@ -16,6 +16,23 @@ std::string BAR_FORA(std::string_view path);
 // The part after the last backslash (the whole text when there is none).
 std::string TIRA_DIR(std::string_view path);
 
+// Folder checks and creation work on drive paths ("C:\IR2018"); a path
+// on a drive that is not mapped is a folder or file that does not exist.
+
+// Whether the folder exists; a trailing backslash is dropped unless the
+// path is a drive root ("C:\").
+bool VERDIR(std::string_view path);
+// Whether the folder (folder = true) or the file exists.
+bool LF_ISFILE(std::string_view path, bool folder = false);
+// Creates one folder, whose parent must exist; false when it could not be
+// created or already existed.
+bool CRIADIR(std::string_view path);
+// Creates a folder with every missing level after asking "Pasta nova para "
+// + purpose + "? Cria-o ?"; true when the folder exists afterwards.
+bool CRI_NDIR(std::string_view path, std::string_view purpose);
+// Field check of a typed folder: the second character must be ":".
+bool ESPCIF(std::string_view path);
+
 // Times of day are "hh:mm:ss" texts, durations seconds.
 
 // hh * 3600 + mm * 60 + ss.
