@@ -47,13 +47,16 @@ std::string twoDigits(int first, int second) {
     return {static_cast<char>('0' + first), static_cast<char>('0' + second)};
 }
 
-// The standard CPF check digits of 9 base digits.
-std::string cpfCheck(std::string_view stem) {
+// Two check digits of `count` base digits: the first from the weights
+// 1 ... count, the second from count ... 1. A first remainder of 10 gives 0
+// and adds 9 to the second sum. With 9 digits these are the standard CPF
+// check digits; the voter's title uses 11.
+std::string ascendingDescendingPair(std::string_view stem, int count) {
     int p = 0;
     int q = 0;
-    for (int i = 1; i <= 9; ++i) {
+    for (int i = 1; i <= count; ++i) {
         p += digitAt(stem, i) * i;
-        q += digitAt(stem, i) * (10 - i);
+        q += digitAt(stem, i) * (count + 1 - i);
     }
     int d1 = p % 11;
     if (d1 == 10) {
@@ -107,23 +110,6 @@ std::string cnpjCheck(std::string_view stem) {
     }
     const int d1 = elevenMinus(p);
     const int d2 = elevenMinus(q + 2 * d1);
-    return twoDigits(d1, d2);
-}
-
-std::string titleCheck(std::string_view stem) {
-    int p = 0;
-    int q = 0;
-    for (int i = 1; i <= 11; ++i) {
-        p += digitAt(stem, i) * i;
-        q += digitAt(stem, i) * (12 - i);
-    }
-    int d1 = p % 11;
-    if (d1 == 10) {
-        d1 = 0;
-        q += 9;
-    }
-    int d2 = q % 11;
-    if (d2 == 10) d2 = 0;
     return twoDigits(d1, d2);
 }
 
@@ -239,7 +225,7 @@ bool VAL_CPF(std::string_view text, bool required, int mode) {
         return false;
     }
 
-    const std::string computed = caepf ? caepfCheck(stem) : cpfCheck(stem);
+    const std::string computed = caepf ? caepfCheck(stem) : ascendingDescendingPair(stem, 9);
     if (check == computed) return true;
 
     const std::string number = caepf ? caepfForm(text) : base::alltrim(CONTAPONTO(text));
@@ -262,7 +248,7 @@ bool VAL_TITU(std::string_view text) {
     if (isBlank(text)) return true;
     const std::string_view stem = span(text, 1, 11);
     if (base::alltrim(stem).size() < 11) return reject("ATENÇÃO! Número incompleto."_cp);
-    const std::string computed = titleCheck(stem);
+    const std::string computed = ascendingDescendingPair(stem, 11);
     if (span(text, 12, 2) == computed) return true;
     return reject(
         {"ATENÇÃO! Número está errado. "_cp, "O dígito correto deve ser: "_cp + computed});
