@@ -1,0 +1,579 @@
+// The only file that includes ncurses: the console on the user's terminal.
+// Our headers come first: curses.h defines macros (scroll, ...) that would
+// rename their members.
+#include "base/cp850.h"
+#include "base/error.h"
+#include "platform/console/console.h"
+
+#define NCURSES_WIDECHAR 1
+#include <curses.h>
+#include <langinfo.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <map>
+#include <string>
+
+namespace kdx2::platform {
+
+namespace {
+
+using namespace base::literals;
+
+// ---- Restoring the terminal from a signal ---------------------------------
+// Only async-signal-safe calls: the reset bytes are prepared beforehand and
+// written with write(), the saved modes put back with tcsetattr().
+struct SignalRestore {
+    volatile sig_atomic_t active = 0;
+    int inputFd = 0;
+    int outputFd = 1;
+    struct termios modes {};
+    bool haveModes = false;
+    char reset[512] = {};
+    size_t resetLength = 0;
+};
+SignalRestore gRestore;
+
+constexpr std::array kSignals = {SIGSEGV, SIGABRT, SIGTERM, SIGINT, SIGHUP, SIGBUS, SIGFPE};
+std::array<struct sigaction, kSignals.size()> gPreviousActions{};
+
+void restoreTerminalNow() {
+    if (!gRestore.active) return;
+    gRestore.active = 0;
+    if (gRestore.resetLength > 0) {
+        ssize_t ignored = ::write(gRestore.outputFd, gRestore.reset, gRestore.resetLength);
+        (void)ignored;
+    }
+    if (gRestore.haveModes) ::tcsetattr(gRestore.inputFd, TCSANOW, &gRestore.modes);
+}
+
+void onFatalSignal(int signal) {
+    restoreTerminalNow();
+    // SA_RESETHAND put the default action back: raising again ends the
+    // process the way the signal meant to.
+    ::raise(signal);
+}
+
+void appendReset(const char* capability) {
+    const char* text = capability ? tigetstr(const_cast<char*>(capability)) : nullptr;
+    if (!text || text == reinterpret_cast<char*>(-1)) return;
+    const size_t length = std::strlen(text);
+    if (gRestore.resetLength + length >= sizeof(gRestore.reset)) return;
+    std::memcpy(gRestore.reset + gRestore.resetLength, text, length);
+    gRestore.resetLength += length;
+}
+
+void appendResetBytes(const char* text) {
+    const size_t length = std::strlen(text);
+    if (gRestore.resetLength + length >= sizeof(gRestore.reset)) return;
+    std::memcpy(gRestore.reset + gRestore.resetLength, text, length);
+    gRestore.resetLength += length;
+}
+
+// PC colour numbers (blue = 1, red = 4) to curses ones (red = 1, blue = 4).
+constexpr std::array<short, 8> kCursesColor = {COLOR_BLACK,  COLOR_BLUE, COLOR_GREEN,
+                                               COLOR_CYAN,   COLOR_RED,  COLOR_MAGENTA,
+                                               COLOR_YELLOW, COLOR_WHITE};
+
+std::string base64(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const uint32_t n =
+            (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+        out += kDigits[(n >> 18) & 63];
+        out += kDigits[(n >> 12) & 63];
+        out += kDigits[(n >> 6) & 63];
+        out += kDigits[n & 63];
+    }
+    if (i + 1 == bytes.size()) {
+        const uint32_t n = uint8_t(bytes[i]) << 16;
+        out += kDigits[(n >> 18) & 63];
+        out += kDigits[(n >> 12) & 63];
+        out += "==";
+    } else if (i + 2 == bytes.size()) {
+        const uint32_t n = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8);
+        out += kDigits[(n >> 18) & 63];
+        out += kDigits[(n >> 12) & 63];
+        out += kDigits[(n >> 6) & 63];
+        out += '=';
+    }
+    return out;
+}
+
+class TerminalConsole final : public Console {
+  public:
+    TerminalConsole(int inputFd, int outputFd) {
+        std::setlocale(LC_ALL, "");
+        utf8_ = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+        const char* term = std::getenv("TERM");
+        if (!term || !*term)
+            throw base::Error(
+                "A variável TERM não está definida: o kdx2 precisa de um terminal."_cp);
+        input_ = ::fdopen(::dup(inputFd), "r");
+        output_ = ::fdopen(::dup(outputFd), "w");
+        if (!input_ || !output_) throw base::Error("Não foi possível abrir o terminal."_cp);
+        gRestore.inputFd = inputFd;
+        gRestore.outputFd = outputFd;
+        gRestore.haveModes = ::tcgetattr(inputFd, &gRestore.modes) == 0;
+
+        screen_term_ = newterm(term, output_, input_);
+        if (!screen_term_) {
+            std::fclose(input_);
+            std::fclose(output_);
+            throw base::Error(
+                base::cp850::fromUtf8("O terminal \"" + std::string(term) + "\" não é conhecido."));
+        }
+        set_term(screen_term_);
+        installSignalHandlers();
+        raw();
+        noecho();
+        nonl();
+        keypad(stdscr, TRUE);
+        meta(stdscr, TRUE);
+        set_escdelay(25);
+        intrflush(stdscr, FALSE);
+        if (has_colors()) {
+            start_color();
+            colors_ = COLORS;
+        }
+        mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON3_PRESSED | BUTTON3_CLICKED, nullptr);
+        mouseinterval(0);
+        curs_set(0);
+        learnExtendedKeys();
+
+        // Bytes that put the terminal back even from a crash.
+        appendResetBytes("\033[?1000l\033[?1002l\033[?1006l");
+        appendReset("sgr0");
+        appendReset("cnorm");
+        appendReset("rmcup");
+        appendReset("rmkx");
+        gRestore.active = 1;
+
+        if (!sizeIsEnough()) {
+            const std::string message = sizeMessage();
+            shutdown();
+            throw base::Error(base::cp850::fromUtf8(message));
+        }
+        shown_ = Grid(kScreenRows, kScreenCols);
+        forceAll_ = true;
+    }
+
+    ~TerminalConsole() override { shutdown(); }
+
+    bool isHeadless() const override { return false; }
+
+    void present() override {
+        if (!screen_term_ || tooSmall_) return;
+        if (forceAll_) {
+            clearok(stdscr, TRUE);
+            werase(stdscr);
+        }
+        for (int row = 0; row < kScreenRows; ++row) {
+            for (int col = 0; col < kScreenCols; ++col) {
+                const Cell cell = screen_.cell(row, col);
+                if (!forceAll_ && cell == shown_.cell(row, col)) continue;
+                drawCell(row, col, cell);
+                shown_.put(row, col, cell);
+            }
+        }
+        forceAll_ = false;
+        switch (cursorShape_) {
+            case CursorShape::Hidden:
+                curs_set(0);
+                break;
+            case CursorShape::Block:
+                curs_set(2);
+                break;
+            default:
+                curs_set(1);
+                break;
+        }
+        wmove(stdscr, cursorRow_, cursorCol_);
+        wrefresh(stdscr);
+    }
+
+    Event nextEvent(int timeoutMs) override {
+        const int64_t deadline = timeoutMs < 0 ? -1 : nowMs() + timeoutMs;
+        for (;;) {
+            int wait = -1;
+            if (deadline >= 0) {
+                wait = static_cast<int>(deadline - nowMs());
+                if (wait < 0) wait = 0;
+            }
+            wtimeout(stdscr, wait);
+            wint_t ch = 0;
+            const int rc = wget_wch(stdscr, &ch);
+            if (rc == ERR) {
+                if (deadline >= 0 && nowMs() >= deadline) return Event{EventKind::Timeout};
+                continue;  // interrupted by a signal
+            }
+            Event event;
+            if (rc == KEY_CODE_YES) {
+                event = specialKey(static_cast<int>(ch));
+            } else {
+                event = characterKey(static_cast<wchar_t>(ch));
+            }
+            if (tooSmall_ && event.kind != EventKind::Resize) continue;    // nothing to act on yet
+            if (event.kind == EventKind::Key && event.key == 0) continue;  // unknown key: ignored
+            if (event.kind == EventKind::Timeout) continue;
+            return event;
+        }
+    }
+
+    void rejectEvent(const Event&, std::string_view) override { beep(); }
+
+    void flushInput() override {
+        if (screen_term_) flushinp();
+    }
+
+    void beep() override {
+        if (screen_term_) ::beep();
+    }
+
+    void setClipboard(std::string text) override {
+        Console::setClipboard(text);
+        // OSC 52 reaches the terminal's (and tmux's) clipboard where allowed.
+        const std::string sequence = "\033]52;c;" + base64(base::cp850::toUtf8(text)) + "\a";
+        std::fflush(output_);
+        ssize_t ignored = ::write(::fileno(output_), sequence.data(), sequence.size());
+        (void)ignored;
+    }
+
+  private:
+    void installSignalHandlers() {
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            struct sigaction action {};
+            action.sa_handler = onFatalSignal;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = SA_RESETHAND;
+            sigaction(kSignals[i], &action, &gPreviousActions[i]);
+        }
+        static bool atExitInstalled = false;
+        if (!atExitInstalled) {
+            atExitInstalled = true;
+            std::atexit([] { restoreTerminalNow(); });
+        }
+    }
+
+    void restoreSignalHandlers() {
+        for (size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &gPreviousActions[i], nullptr);
+    }
+
+    void shutdown() {
+        if (!screen_term_) return;
+        curs_set(1);
+        endwin();
+        gRestore.active = 0;
+        restoreSignalHandlers();
+        delscreen(screen_term_);
+        screen_term_ = nullptr;
+        std::fclose(input_);
+        std::fclose(output_);
+    }
+
+    bool sizeIsEnough() const {
+        int rows = 0, cols = 0;
+        getmaxyx(stdscr, rows, cols);
+        return rows >= kScreenRows && cols >= kScreenCols;
+    }
+
+    std::string sizeMessage() const {
+        int rows = 0, cols = 0;
+        getmaxyx(stdscr, rows, cols);
+        return "O terminal tem " + std::to_string(cols) + " colunas e " + std::to_string(rows) +
+               " linhas; o kdx2 precisa de pelo menos 80 colunas e 27 linhas. Aumente a janela.";
+    }
+
+    void showSizeMessage() {
+        werase(stdscr);
+        attrset(A_NORMAL);
+        int rows = 0, cols = 0;
+        getmaxyx(stdscr, rows, cols);
+        const std::string message = sizeMessage();
+        // Wrapped by hand so that even a very narrow terminal shows all of it.
+        const int width = cols > 0 ? cols : 1;
+        int row = 0;
+        std::wstring wide;
+        for (size_t pos = 0; pos < message.size();)
+            wide.push_back(base::cp850::decodeUtf8(message, pos));
+        for (size_t start = 0; start < wide.size() && row < rows; start += width, ++row)
+            mvaddnwstr(row, 0, wide.c_str() + start, width);
+        wrefresh(stdscr);
+    }
+
+    void learnExtendedKeys() {
+        // Modified keys have no fixed curses codes: ask terminfo for them.
+        const std::pair<const char*, int> names[] = {
+            {"kLFT5", keys::CtrlLeft}, {"kRIT5", keys::CtrlRight}, {"kUP5", keys::CtrlUp},
+            {"kDN5", keys::CtrlDown},  {"kHOM5", keys::CtrlHome},  {"kEND5", keys::CtrlEnd},
+            {"kPRV5", keys::CtrlPgUp}, {"kNXT5", keys::CtrlPgDn},
+        };
+        for (const auto& [name, key] : names) {
+            const char* sequence = tigetstr(const_cast<char*>(name));
+            if (!sequence || sequence == reinterpret_cast<char*>(-1)) continue;
+            const int code = key_defined(sequence);
+            if (code > 0) extended_[code] = key;
+        }
+    }
+
+    Event keyEvent(int key) {
+        Event event{EventKind::Key};
+        event.key = key;
+        return event;
+    }
+
+    Event specialKey(int code) {
+        switch (code) {
+            case KEY_RESIZE: {
+                if (!sizeIsEnough()) {
+                    tooSmall_ = true;
+                    showSizeMessage();
+                    return Event{EventKind::Timeout};
+                }
+                tooSmall_ = false;
+                forceAll_ = true;
+                return Event{EventKind::Resize};
+            }
+            case KEY_MOUSE: {
+                MEVENT mouse{};
+                if (getmouse(&mouse) != OK) return Event{EventKind::Timeout};
+                Event event{EventKind::Click};
+                if (mouse.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED))
+                    event.key = keys::LeftClick;
+                else if (mouse.bstate & (BUTTON3_PRESSED | BUTTON3_CLICKED))
+                    event.key = keys::RightClick;
+                else
+                    return Event{EventKind::Timeout};
+                if (mouse.y >= kScreenRows || mouse.x >= kScreenCols)
+                    return Event{EventKind::Timeout};
+                event.row = mouse.y;
+                event.col = mouse.x;
+                return event;
+            }
+            case KEY_UP:
+                return keyEvent(keys::Up);
+            case KEY_DOWN:
+                return keyEvent(keys::Down);
+            case KEY_LEFT:
+                return keyEvent(keys::Left);
+            case KEY_RIGHT:
+                return keyEvent(keys::Right);
+            case KEY_HOME:
+                return keyEvent(keys::Home);
+            case KEY_END:
+                return keyEvent(keys::End);
+            case KEY_PPAGE:
+                return keyEvent(keys::PgUp);
+            case KEY_NPAGE:
+                return keyEvent(keys::PgDn);
+            case KEY_IC:
+                return keyEvent(keys::Ins);
+            case KEY_DC:
+                return keyEvent(keys::Del);
+            case KEY_BACKSPACE:
+                return keyEvent(keys::Backspace);
+            case KEY_BTAB:
+                return keyEvent(keys::ShiftTab);
+            case KEY_ENTER:
+                return keyEvent(keys::Enter);
+            // Keypad keys in application mode.
+            case KEY_A1:
+                return keyEvent(keys::Home);
+            case KEY_A3:
+                return keyEvent(keys::PgUp);
+            case KEY_C1:
+                return keyEvent(keys::End);
+            case KEY_C3:
+                return keyEvent(keys::PgDn);
+            default:
+                break;
+        }
+        if (code >= KEY_F(1) && code <= KEY_F(12)) return keyEvent(keys::function(code - KEY_F(0)));
+        if (code >= KEY_F(13) && code <= KEY_F(24))
+            return keyEvent(keys::shiftFunction(code - KEY_F(12)));
+        if (code >= KEY_F(25) && code <= KEY_F(36))
+            return keyEvent(keys::ctrlFunction(code - KEY_F(24)));
+        if (code >= KEY_F(49) && code <= KEY_F(60))
+            return keyEvent(keys::altFunction(code - KEY_F(48)));
+        if (auto it = extended_.find(code); it != extended_.end()) return keyEvent(it->second);
+        return keyEvent(0);
+    }
+
+    Event characterKey(wchar_t ch) {
+        switch (ch) {
+            case 27:
+                return escapeOrAlt();
+            case 8:
+            case 127:
+                return keyEvent(keys::Backspace);
+            case 9:
+                return keyEvent(keys::Tab);
+            case 13:
+                return keyEvent(keys::Enter);
+            case 10:
+                return keyEvent(keys::CtrlEnter);
+            default:
+                break;
+        }
+        if (ch >= 1 && ch <= 26) return keyEvent(keys::ctrl(static_cast<char>('A' + ch - 1)));
+        if (ch < 32) return keyEvent(0);
+        const auto byte = base::cp850::fromUnicode(static_cast<char32_t>(ch));
+        if (!byte || *byte < 32) return keyEvent(0);
+        return keyEvent(*byte);
+    }
+
+    // Alt+key arrives as Esc followed at once by the key.
+    Event escapeOrAlt() {
+        wtimeout(stdscr, 30);
+        wint_t next = 0;
+        const int rc = wget_wch(stdscr, &next);
+        if (rc == ERR) return keyEvent(keys::Esc);
+        if (rc == OK && next < 128) {
+            const int key = keys::alt(static_cast<char>(next));
+            if (key != keys::None) return keyEvent(key);
+        }
+        if (rc == KEY_CODE_YES) {
+            if (next >= KEY_F(1) && next <= KEY_F(12))
+                return keyEvent(keys::altFunction(next - KEY_F(0)));
+            ungetch(static_cast<int>(next));
+        } else {
+            unget_wch(static_cast<wchar_t>(next));
+        }
+        return keyEvent(keys::Esc);
+    }
+
+    int pairFor(int fg, int bg) {
+        const int index = bg * 16 + fg;
+        if (pairs_[index] != 0) return pairs_[index];
+        const int pair = alloc_pair(fg, bg);
+        pairs_[index] = pair > 0 ? pair : -1;
+        return pairs_[index];
+    }
+
+    void drawCell(int row, int col, Cell cell) {
+        int fg = cell.attr & 0x0F;
+        int bg = (cell.attr >> 4) & 0x0F;
+        attr_t attrs = A_NORMAL;
+        int pair = 0;
+        if (colors_ >= 16) {
+            pair = pairFor(kCursesColor[fg & 7] + (fg & 8), kCursesColor[bg & 7] + (bg & 8));
+        } else if (colors_ >= 8) {
+            if (fg & 8) attrs |= A_BOLD;
+            pair = pairFor(kCursesColor[fg & 7], kCursesColor[bg & 7]);
+        } else if (bg != 0) {
+            attrs |= A_REVERSE;
+        }
+        if (pair < 0) pair = 0;
+        wchar_t text[2] = {glyph(cell.ch), 0};
+        cchar_t out;
+        setcchar(&out, text, attrs, 0, &pair);
+        if (!utf8_ && !representable(text[0])) {
+            const cchar_t* line = lineDrawing(cell.ch);
+            if (line) {
+                wchar_t none[CCHARW_MAX + 1] = {};
+                attr_t lineAttrs = 0;
+                short ignored = 0;
+                getcchar(line, none, &lineAttrs, &ignored, nullptr);
+                setcchar(&out, none, attrs | (lineAttrs & A_ALTCHARSET), 0, &pair);
+            } else {
+                wchar_t question[2] = {L'?', 0};
+                setcchar(&out, question, attrs, 0, &pair);
+            }
+        }
+        mvwadd_wch(stdscr, row, col, &out);
+    }
+
+    static wchar_t glyph(uint8_t byte) {
+        if (byte == 0) return L' ';
+        return static_cast<wchar_t>(base::cp850::toUnicode(byte));
+    }
+
+    static bool representable(wchar_t ch) {
+        if (ch < 128) return true;
+        char buffer[MB_LEN_MAX];
+        std::mbstate_t state{};
+        return std::wcrtomb(buffer, ch, &state) != static_cast<size_t>(-1);
+    }
+
+    // Box and block characters of CP850 on terminals that cannot show them as text.
+    static const cchar_t* lineDrawing(uint8_t byte) {
+        switch (byte) {
+            case 0xC4:
+            case 0xCD:
+                return WACS_HLINE;
+            case 0xB3:
+            case 0xBA:
+                return WACS_VLINE;
+            case 0xDA:
+            case 0xC9:
+                return WACS_ULCORNER;
+            case 0xBF:
+            case 0xBB:
+                return WACS_URCORNER;
+            case 0xC0:
+            case 0xC8:
+                return WACS_LLCORNER;
+            case 0xD9:
+            case 0xBC:
+                return WACS_LRCORNER;
+            case 0xC3:
+            case 0xCC:
+                return WACS_LTEE;
+            case 0xB4:
+            case 0xB9:
+                return WACS_RTEE;
+            case 0xC2:
+            case 0xCB:
+                return WACS_TTEE;
+            case 0xC1:
+            case 0xCA:
+                return WACS_BTEE;
+            case 0xC5:
+            case 0xCE:
+                return WACS_PLUS;
+            case 0xB0:
+            case 0xB1:
+            case 0xB2:
+                return WACS_CKBOARD;
+            case 0xDB:
+                return WACS_BLOCK;
+            default:
+                return nullptr;
+        }
+    }
+
+    SCREEN* screen_term_ = nullptr;
+    std::FILE* input_ = nullptr;
+    std::FILE* output_ = nullptr;
+    bool utf8_ = true;
+    int colors_ = 0;
+    std::array<int, 256> pairs_{};
+    Grid shown_;
+    bool forceAll_ = true;
+    bool tooSmall_ = false;
+    std::map<int, int> extended_;
+};
+
+}  // namespace
+
+std::unique_ptr<Console> openTerminalConsole() {
+    return openTerminalConsole(STDIN_FILENO, STDOUT_FILENO);
+}
+
+std::unique_ptr<Console> openTerminalConsole(int inputFd, int outputFd) {
+    return std::make_unique<TerminalConsole>(inputFd, outputFd);
+}
+
+}  // namespace kdx2::platform

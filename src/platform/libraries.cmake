@@ -1,0 +1,5 @@
+# The terminal console draws through ncursesw (wide characters, for CP850
+# shown as Unicode). Included by kdx2_subsystem() while kdx2_platform is defined.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(KDX2_NCURSESW REQUIRED IMPORTED_TARGET ncursesw)
+target_link_libraries(kdx2_platform PUBLIC PkgConfig::KDX2_NCURSESW)
