@@ -885,7 +885,9 @@ struct Expression::Impl {
     std::string text;
     std::vector<expr::Node> nodes;
     int root = -1;
-    bool bound = false;
+    // The resolver the names were bound to; evaluating with another one binds
+    // again, so one parsed expression can serve two tables without mixing slots.
+    const Resolver* boundTo = nullptr;
 };
 
 Expression::Expression() : impl_(std::make_unique<Impl>()) {}
@@ -918,20 +920,16 @@ Expression Expression::compile(std::string_view text, const Resolver& resolver) 
     return expression;
 }
 
-void Expression::bind(const Resolver& resolver) {
-    if (impl_->root < 0) throw Error("Expressão vazia."_cp);
-    const auto stores = resolver.variableStores();
-    impl_->bound = false;
-    for (expr::Node& node : impl_->nodes)
-        if (node.kind == expr::Kind::Name) expr::bindName(impl_->text, node, resolver, stores);
-    impl_->bound = true;
-}
-
-bool Expression::bound() const {
-    return impl_->bound;
-}
-
 namespace {
+
+void bindTo(Expression::Impl& impl, const Resolver& resolver) {
+    if (impl.root < 0) throw Error("Expressão vazia."_cp);
+    const auto stores = resolver.variableStores();
+    impl.boundTo = nullptr;
+    for (expr::Node& node : impl.nodes)
+        if (node.kind == expr::Kind::Name) expr::bindName(impl.text, node, resolver, stores);
+    impl.boundTo = &resolver;
+}
 
 Value run(const Expression::Impl& impl, const Resolver& resolver, bool blank) {
     expr::Context ctx;
@@ -944,9 +942,16 @@ Value run(const Expression::Impl& impl, const Resolver& resolver, bool blank) {
 
 }  // namespace
 
+void Expression::bind(const Resolver& resolver) {
+    bindTo(*impl_, resolver);
+}
+
+bool Expression::bound() const {
+    return impl_->boundTo != nullptr;
+}
+
 Value Expression::evaluate(const Resolver& resolver) const {
-    // Binding on first use changes only the cached slots, not the meaning.
-    if (!impl_->bound) const_cast<Expression*>(this)->bind(resolver);
+    if (impl_->boundTo != &resolver) bindTo(*impl_, resolver);
     return run(*impl_, resolver, false);
 }
 
@@ -959,7 +964,7 @@ bool Expression::test(const Resolver& resolver) const {
 }
 
 ResultInfo Expression::describe(const Resolver& resolver) const {
-    if (!impl_->bound) const_cast<Expression*>(this)->bind(resolver);
+    if (impl_->boundTo != &resolver) bindTo(*impl_, resolver);
     const Value value = run(*impl_, resolver, true);
     ResultInfo info;
     info.type = value.type();
@@ -987,7 +992,7 @@ std::vector<std::string> Expression::fieldNames() const {
     for (const expr::Node& node : impl_->nodes) {
         if (node.kind != expr::Kind::Name) continue;
         if (node.alias == "M" || node.alias == "MEMVAR") continue;
-        if (impl_->bound && node.binding != expr::NameBinding::Field) continue;
+        if (impl_->boundTo && node.binding != expr::NameBinding::Field) continue;
         const bool plain = node.alias.empty() || node.alias == "FIELD" || node.alias == "_FIELD";
         std::string name = plain ? node.name : node.alias + "->" + node.name;
         if (std::find(names.begin(), names.end(), name) == names.end())

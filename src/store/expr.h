@@ -78,19 +78,21 @@ class Expression {
     Expression(Expression&&) noexcept;
     Expression& operator=(Expression&&) noexcept;
 
-    // Syntax and function names only; names are bound on the first
-    // evaluation or by bind().
+    // Syntax and function names only; names are bound by bind() or on the
+    // first evaluation.
     static Expression parse(std::string_view text);
     // parse() followed by bind().
     static Expression compile(std::string_view text, const Resolver& resolver);
 
-    // Looks every name up in `resolver`. Call again to use the expression with
-    // a resolver of another layout (another table).
+    // Looks every name up in `resolver`. The expression remembers the
+    // resolver: evaluating it with another resolver object binds it again
+    // (correct, but slow if it happens on every record: keep one resolver per
+    // table). A resolver destroyed and replaced at the same address by one of
+    // another layout is not noticed; call bind() again in that case.
     void bind(const Resolver& resolver);
     bool bound() const;
 
-    // Evaluates on the resolver's current record (binding first when the
-    // expression is not bound yet).
+    // Evaluates on the resolver's current record.
     base::Value evaluate(const Resolver& resolver) const;
     // For filters: the result must be logical.
     bool test(const Resolver& resolver) const;

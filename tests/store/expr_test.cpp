@@ -409,6 +409,9 @@ TEST(ExpressionNames, BindingHappensOnceAndCanBeRedone) {
     copy.bind(entries);
     EXPECT_DOUBLE_EQ(copy.evaluate(entries).number(), 2);
     EXPECT_DOUBLE_EQ(e.evaluate(line).number(), 10);  // the original keeps its binding
+    // Evaluating with another resolver binds again rather than reading the wrong slot.
+    EXPECT_DOUBLE_EQ(e.evaluate(entries).number(), 2);
+    EXPECT_DOUBLE_EQ(e.evaluate(line).number(), 10);
 
     // Each evaluation reads each field reference once, by slot.
     line.reads = 0;
