@@ -93,6 +93,17 @@ Value checkedNumber(double number, const CallSite& site) {
 std::string numberToStr(double value, long long width, long long decimals) {
     if (width < 1) return std::string();
     decimals = std::clamp<long long>(decimals, 0, std::max<long long>(0, width - 2));
+    if (decimals == 0 && std::fabs(value) < 1e15) {
+        // Whole numbers are the usual case in keys (STRZERO of item numbers):
+        // std::round halves away from zero, exactly so below 2^52.
+        char digits[32];
+        const auto rounded = static_cast<long long>(std::round(value));
+        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, rounded);
+        const auto length = static_cast<long long>(end - digits);
+        if (ec != std::errc() || length > width)
+            return std::string(static_cast<size_t>(width), '*');
+        return std::string(static_cast<size_t>(width - length), ' ') + std::string(digits, end);
+    }
     for (long long d = decimals; d >= 0; --d)
         if (auto text = base::formatFixed(value, static_cast<int>(width), static_cast<int>(d)))
             return *text;

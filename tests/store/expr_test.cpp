@@ -289,6 +289,9 @@ TEST(ExpressionText, TrimPadAndRepeat) {
 TEST(ExpressionNumbers, StrRoundsAndOverflows) {
     EXPECT_EQ(evalText("STR(2.5)"), "         3");
     EXPECT_EQ(evalText("STR(-2.5)"), "        -3");
+    EXPECT_EQ(evalText("STR(-0.4) + STR(0.5, 2) + STR(-0.5, 2)"), "         0 1-1");
+    EXPECT_EQ(evalText("STR(-10, 2) + STR(2.49999, 1)"), "**2");
+    EXPECT_EQ(evalText("STR(99999999999999.5, 16, 0)"), " 100000000000000");
     EXPECT_EQ(evalText("STR(1.005, 6, 2)"), "  1.01");
     EXPECT_EQ(evalText("STR(1234.5, 4)"), "1235");
     EXPECT_EQ(evalText("STR(123456, 5)"), "*****");
