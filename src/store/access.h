@@ -1,8 +1,9 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "store/locks.h"
 
 namespace kdx2::store {
 
@@ -12,12 +13,6 @@ namespace kdx2::store {
 // LOCARQ (data folder), NUSU (terminal), MOS_MENS (show the opening
 // messages), REFAZ_IND (rebuild indexes on open), APELIDO (alias override).
 // Messages and the Esc key go through feedback.h.
-
-// Byte ranges of the locks on a table file (record n from 1) and an index
-// file. Every copy of the program uses exactly these.
-inline constexpr uint64_t kLockBase = 1'000'000'000;
-inline constexpr uint64_t kTableLockStart = kLockBase + 1;
-inline constexpr uint64_t kTableLockLength = 1'000'000'000;
 
 // Opens the table of `number` in the area of that number (creating missing
 // files and indexes). 0 is the start-up pass: structure check of the data

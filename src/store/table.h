@@ -149,6 +149,11 @@ class Table {
     // open indexes are rebuilt; a failure leaves the old table whole.
     void pack();
     void zap();
+    // Rewrites the table with another structure, the same way: live records
+    // carried over by field name (a field whose type changed starts empty,
+    // fields no longer present are dropped), deleted records dropped, indexes
+    // rebuilt. Needs exclusive use.
+    void restructure(const Structure& structure);
 
     // ---- Indexes ----
     // Adds an existing index file (".CDX" appended when the name has no

@@ -38,8 +38,8 @@ class WorkAreas {
     void attach(int slot, std::unique_ptr<Table> table);
     void close(int slot);
     void closeAll();
-    // The lowest area without a table, counting down from the top so that
-    // temporary opens never take a table number's area; 0 when all are full.
+    // The highest area without a table (temporary opens take areas from the
+    // top, away from the table numbers); 0 when all are full.
     int freeSlot() const;
 
   private:

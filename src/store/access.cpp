@@ -1,0 +1,324 @@
+#include "store/access.h"
+
+#include <charconv>
+
+#include "base/cp850.h"
+#include "base/named_values.h"
+#include "base/text.h"
+#include "platform/drives.h"
+#include "store/catalog.h"
+#include "store/feedback.h"
+#include "store/repair.h"
+#include "store/table_files.h"
+#include "store/work_areas.h"
+
+namespace kdx2::store {
+
+using namespace base::literals;
+
+namespace {
+
+enum class OpenResult { Opened, InUse, Missing, Failed };
+
+std::string withTableExtension(const std::string& file) {
+    return platform::hasExtension(file) ? file : file + ".DBF";
+}
+
+bool showProgress() {
+    return base::session().flag("MOS_MENS");
+}
+
+// NETUSE's loop, telling why it failed so ABREARQ shows the right message.
+OpenResult openInCurrentArea(const std::string& file, bool exclusive, int seconds) {
+    const std::string name = withTableExtension(file);
+    const std::string aliasOverride = base::alltrim(base::session().text("APELIDO"));
+    WorkAreas& areas = workAreas();
+    if (!aliasOverride.empty()) {
+        const Table* open = areas.currentTable();
+        if (open && base::equalsIgnoreCase(open->alias(), aliasOverride)) return OpenResult::Opened;
+    }
+    const std::string alias =
+        aliasOverride.empty() ? base::asciiUpper(platform::baseNameOf(name)) : aliasOverride;
+    const bool forever = seconds <= 0;
+    int left = seconds;
+    while (forever || left > 0) {
+        if (!platform::fileExists(name)) {
+            feedback().alert("Arquivo "_cp + file + " não existe!"_cp);
+            return OpenResult::Missing;
+        }
+        try {
+            auto table =
+                Table::open(name, exclusive ? OpenMode::Exclusive : OpenMode::Shared, alias);
+            areas.attach(areas.current(), std::move(table));
+            return OpenResult::Opened;
+        } catch (const InUseError&) {
+            // Another workstation has it: try again in a second.
+        } catch (const base::Error& error) {
+            feedback().alert(error.what());
+            return OpenResult::Failed;
+        }
+        // Waiting "until it succeeds" still lets the user give up with Esc.
+        if (forever && feedback().escPressed()) break;
+        feedback().wait(1000);
+        --left;
+    }
+    return OpenResult::InUse;
+}
+
+void notAvailable(const std::string& file) {
+    feedback().alert(base::asciiUpper(file) + ".DBF não está disponível "_cp);
+}
+
+// Retries `attempt` every half second as the lock procedures do; 0 seconds
+// means once (REC_LOCK) or until Esc (FIL_LOCK, ADD_REC).
+template <typename Attempt>
+bool retry(double seconds, bool zeroWaitsForEsc, const std::string& waiting, Attempt&& attempt) {
+    if (attempt()) return true;
+    Feedback& fb = feedback();
+    fb.status(waiting);
+    const bool forever = zeroWaitsForEsc && seconds <= 0;
+    while ((forever || seconds > 0) && !fb.escPressed()) {
+        if (attempt()) {
+            fb.status("");
+            return true;
+        }
+        fb.wait(500);
+        seconds -= 0.5;
+    }
+    fb.status("ATENÇAO! Registro näo ficou disponível. Dado näo será gravado."_cp);
+    return false;
+}
+
+std::string withIndexExtension(const std::string& name) {
+    return platform::hasExtension(name) ? name : name + ".cdx";
+}
+
+}  // namespace
+
+bool NETUSE(const std::string& file, bool exclusive, int seconds) {
+    return openInCurrentArea(file, exclusive, seconds) == OpenResult::Opened;
+}
+
+bool CRIA(std::string_view number, const std::string& file) {
+    int n = 0;
+    const std::string text = base::alltrim(number);
+    std::from_chars(text.data(), text.data() + text.size(), n);
+    const std::optional<Structure> layout = tableLayout(n);
+    if (!layout) return false;
+    const std::string message = creationMessage(n);
+    if (!message.empty()) feedback().showMessage(message);
+    try {
+        Table::create(withTableExtension(file), *layout);
+    } catch (const base::Error& error) {
+        if (!message.empty()) feedback().closeMessage();
+        feedback().alert(error.what());
+        return false;
+    }
+    if (!message.empty()) feedback().closeMessage();
+    return true;
+}
+
+bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::string& key1,
+             const std::string& key2, const std::string& name2, const std::string& key3,
+             const std::string& name3) {
+    WorkAreas& areas = workAreas();
+    const bool progress = showProgress();
+    try {
+        areas.select(slot);
+        areas.close(slot);
+        std::string second = name2;
+        if (!key2.empty() && second.empty()) second = base::asciiUpper(file) + "B";
+        if (key2.empty()) second.clear();
+        std::string third = key3.empty() ? "" : name3;
+        if (progress) feedback().showMessage("Verificando o Arquivo "_cp + base::asciiUpper(file));
+
+        const std::string tablePath = platform::hasExtension(file) ? file : file + ".dbf";
+        if (!platform::fileExists(tablePath)) {
+            if (!CRIA(std::to_string(slot), platform::hasExtension(file) ? file : file + ".DBF")) {
+                if (progress) feedback().closeMessage();
+                if (!tableLayout(slot >= 21 && slot <= 37 ? slot - 20 : slot))
+                    feedback().alert("Arquivo "_cp + file + " não existe!"_cp);
+                return false;
+            }
+        }
+        auto open = [&](bool exclusiveNow) {
+            const OpenResult result = openInCurrentArea(file, exclusiveNow, 10);
+            if (result == OpenResult::InUse) notAvailable(file);
+            return result == OpenResult::Opened;
+        };
+        if (!open(exclusive)) {
+            if (progress) feedback().closeMessage();
+            return false;
+        }
+        if (key1.empty()) {
+            if (progress) feedback().closeMessage();
+            return true;
+        }
+
+        const bool rebuildAll = base::session().flag("REFAZ_IND");
+        struct Wanted {
+            std::string path;
+            std::string key;
+            bool build;
+        };
+        std::vector<Wanted> wanted;
+        const std::string own = platform::folderOf(file) + platform::baseNameOf(file) + ".cdx";
+        const bool ownMissing = !platform::fileExists(own);
+        wanted.push_back({own, key1, ownMissing || rebuildAll});
+        if (!second.empty()) {
+            const std::string path = withIndexExtension(second);
+            wanted.push_back({path, key2, rebuildAll || !platform::fileExists(path)});
+        }
+        if (!third.empty()) {
+            const std::string path = withIndexExtension(third);
+            wanted.push_back({path, key3, rebuildAll || !platform::fileExists(path)});
+        }
+        const bool anyToBuild =
+            std::any_of(wanted.begin(), wanted.end(), [](const Wanted& w) { return w.build; });
+        if (anyToBuild) {
+            // Indexes are built with the table to ourselves: nobody appends
+            // meanwhile, and a table that lost its index drops its deleted
+            // records first (written beside it and renamed into place).
+            if (!exclusive) {
+                areas.close(slot);
+                if (!open(true)) {
+                    if (progress) feedback().closeMessage();
+                    return false;
+                }
+            }
+            Table& table = areas.area(slot);
+            if (ownMissing) table.pack();
+            for (const Wanted& w : wanted) {
+                if (!w.build) continue;
+                if (progress) feedback().showMessage("Criando o indice "_cp + w.path);
+                table.createIndex(w.path, w.key);
+            }
+            table.closeIndexes();
+            if (!exclusive) {
+                areas.close(slot);
+                if (!open(false)) {
+                    if (progress) feedback().closeMessage();
+                    return false;
+                }
+            }
+        }
+        Table& table = areas.area(slot);
+        table.closeIndexes();
+        for (const Wanted& w : wanted)
+            table.openIndex(w.path);
+        table.setOrder(1);
+        table.goTop();
+        if (progress) feedback().closeMessage();
+        return true;
+    } catch (const base::Error& error) {
+        if (progress) feedback().closeMessage();
+        try {
+            areas.close(slot);
+        } catch (const base::Error&) {
+        }
+        feedback().alert(error.what());
+        return false;
+    }
+}
+
+namespace {
+
+bool openByNumber(int number, bool exclusive) {
+    const TableSpec* spec = tableSpec(number);
+    if (!spec) return true;
+    const base::NamedValues& s = base::session();
+    std::string file = spec->file;
+    if (number == 50) file += terminalNumber();
+    const std::string folder = s.text(spec->inDataFolder ? "LOCARQ" : "ARQDEF");
+    const std::string path = folder + file;
+    const bool mode = exclusive || spec->exclusive;
+    const std::vector<IndexSpec>& keys = spec->indexes;
+    if (keys.empty()) return ABREARQ(number, mode, path);
+    if (keys.size() == 1) return ABREARQ(number, mode, path, keys[0].key);
+    return ABREARQ(number, mode, path, keys[0].key, keys[1].key, folder + keys[1].file);
+}
+
+// The terminal's folder list; a new one gets the install folder, selected.
+bool openFolderList() {
+    if (!openByNumber(50, false)) return false;
+    Table& list = workAreas().area(50);
+    if (list.recCount() > 0) return true;
+    if (!ADD_REC(10)) return false;
+    std::string folder = base::session().text("ARQDEF");
+    while (folder.size() > 3 && folder.back() == '\\')
+        folder.pop_back();
+    list.put("DIRETOR", base::Value(base::asciiUpper(folder)));
+    list.put("SELEC", base::Value("S"));
+    list.unlock();
+    return true;
+}
+
+}  // namespace
+
+bool ABERTURA(int number, bool exclusive) {
+    WorkAreas& areas = workAreas();
+    base::NamedValues& s = base::session();
+    if (number == 0) {
+        try {
+            areas.closeAll();
+        } catch (const base::Error& error) {
+            feedback().alert(error.what());
+        }
+        if (!CORRECAO()) return false;
+    }
+    s.set("MOS_MENS", false);
+    setDeletedFilter(true);
+
+    if (number >= 1 && number <= 17) return openByNumber(number, exclusive);
+
+    if (number == 0) {
+        for (int n : {42, 44, 45, 47, 49})
+            if (!openByNumber(n, exclusive)) return false;
+        for (int n : {42, 44, 45, 47, 49})
+            areas.close(n);
+    } else if (number != 50) {
+        if (!tableSpec(number)) return true;
+        if (!openByNumber(number, exclusive)) return false;
+        if ((number == 52 || number == 59) && CORRIGE(std::to_string(number)))
+            if (!openByNumber(number, exclusive)) return false;
+    }
+    if (number == 0 || number == 50) {
+        if (!openFolderList()) return false;
+    }
+    feedback().closeMessage();
+    setDeletedFilter(true);
+    return true;
+}
+
+bool REC_LOCK(double seconds) {
+    Table* table = workAreas().currentTable();
+    if (!table) return false;
+    return retry(seconds, false,
+                 "Aguardando registro ficar disponível no arquivo "_cp + table->alias(),
+                 [&] { return table->lockRecord(); });
+}
+
+bool FIL_LOCK(double seconds) {
+    Table* table = workAreas().currentTable();
+    if (!table) return false;
+    return retry(seconds, true, "Aguardando arquivo ficar disponível"_cp,
+                 [&] { return table->lockTable(); });
+}
+
+bool ADD_REC(double seconds) {
+    Table* table = workAreas().currentTable();
+    if (!table) return false;
+    return retry(seconds, true, "Aguardando registro ficar disponível"_cp,
+                 [&] { return table->append(); });
+}
+
+std::string NTX() {
+    const std::string folder = platform::currentFolder();
+    for (const std::string& name : platform::listFiles(folder + "*.NTX")) {
+        const std::string path = folder + name;
+        if (platform::fileSize(path).value_or(1) == 0) platform::removeFile(path);
+    }
+    return "";
+}
+
+}  // namespace kdx2::store

@@ -1,0 +1,1302 @@
+#include "store/cdx_engine.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "base/text.h"
+
+namespace kdx2::store::detail {
+
+using namespace base::literals;
+
+namespace {
+
+// Deeper than any sound tree can be (two entries per interior page at worst).
+constexpr int kMaxDepth = 64;
+// Clean pages kept between operations before the cache is thinned.
+constexpr size_t kCacheLimit = 1 << 16;
+constexpr uint64_t kMinimumFileSize = 3 * kPageSize;
+
+struct EntryBefore {
+    std::string_view key;
+    uint32_t recno;
+    bool operator()(std::string_view k, uint32_t r) const {
+        return compareEntries(k, r, key, recno) < 0;
+    }
+};
+
+// A key counts as equal to a prefix it starts with.
+struct PrefixBefore {
+    std::string_view prefix;
+    bool operator()(std::string_view k, uint32_t) const {
+        const size_t n = std::min(k.size(), prefix.size());
+        const int c = k.substr(0, n).compare(prefix.substr(0, n));
+        if (c != 0) return c < 0;
+        return k.size() < prefix.size();
+    }
+};
+
+template <class Before>
+size_t lowerSlot(const Node& node, Before before) {
+    size_t lo = 0, hi = node.count();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (before(node.keyAt(mid), node.recnos[mid]))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+std::string padKey(std::string_view key, const TagRef& tag) {
+    std::string k(key.substr(0, tag.keyLength));
+    k.resize(tag.keyLength, static_cast<char>(tag.fill));
+    return k;
+}
+
+void eraseEntry(Node& node, size_t i) {
+    node.keys.erase(i * node.keyLength, node.keyLength);
+    node.recnos.erase(node.recnos.begin() + static_cast<std::ptrdiff_t>(i));
+    if (!node.isLeaf()) node.children.erase(node.children.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void insertInteriorEntry(Node& node, size_t i, std::string_view key, uint32_t recno,
+                         uint32_t child) {
+    node.keys.insert(i * node.keyLength, key.data(), node.keyLength);
+    node.recnos.insert(node.recnos.begin() + static_cast<std::ptrdiff_t>(i), recno);
+    node.children.insert(node.children.begin() + static_cast<std::ptrdiff_t>(i), child);
+}
+
+// Moves entries [from, end) of `source` to the end of `target`.
+void moveTail(Node& source, size_t from, Node& target) {
+    const size_t k = source.keyLength;
+    target.keys.append(source.keys, from * k, std::string::npos);
+    source.keys.resize(from * k);
+    target.recnos.insert(target.recnos.end(), source.recnos.begin() + static_cast<std::ptrdiff_t>(from),
+                         source.recnos.end());
+    source.recnos.resize(from);
+    if (!source.isLeaf()) {
+        target.children.insert(target.children.end(),
+                               source.children.begin() + static_cast<std::ptrdiff_t>(from),
+                               source.children.end());
+        source.children.resize(from);
+    }
+}
+
+uint32_t recomputeStoredBytes(const Node& leaf) {
+    uint32_t total = 0;
+    std::string_view previous;
+    for (size_t i = 0; i < leaf.count(); ++i) {
+        const std::string_view key = leaf.keyAt(i);
+        total += storedLength(i == 0 ? nullptr : &previous, key, leaf.fill);
+        previous = key;
+    }
+    return total;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- file state
+
+CdxEngine::CdxEngine(platform::File file, bool readOnly, bool shared)
+    : file_(std::move(file)), path_(file_.path()), readOnly_(readOnly), shared_(shared) {
+    diskSize_ = fileEnd_ = file_.size();
+}
+
+CdxEngine::~CdxEngine() {
+    try {
+        close();
+    } catch (...) {
+        // The owner was told to close() to see write errors.
+    }
+}
+
+void CdxEngine::damaged(const std::string& problem) const {
+    throw base::Error("O índice "_cp + path_ + " está danificado: "_cp + problem +
+                      ". Refaça os índices."_cp);
+}
+
+void CdxEngine::requireOpen() const {
+    if (!file_.isOpen()) throw base::Error("O índice "_cp + path_ + " está fechado."_cp);
+}
+
+void CdxEngine::initializeNewFile() {
+    std::vector<uint8_t> image(kMinimumFileSize, 0);
+    writeFileHeader(image.data());
+    LeafEncoder root(image.data() + kDirectoryRoot, kDirectoryKeyLength, ' ',
+                     leafWidthsFor(kDirectoryKeyLength, 0xFFFF));
+    root.finish(kAttrRoot | kAttrLeaf, kNoPage, kNoPage);
+    file_.truncate(0);
+    file_.writeAt(0, image.data(), image.size());
+    diskSize_ = fileEnd_ = image.size();
+    counter_ = 0;
+    cache_.clear();
+    dirty_.clear();
+}
+
+void CdxEngine::validateOpenedFile() {
+    ReadOperation op(*this);
+    if (!shared_) {
+        // A shared file got this check from the lock.
+        if (diskSize_ < 2 * kPageSize) damaged("arquivo menor que o cabeçalho"_cp);
+        uint8_t b[4];
+        file_.readExact(kHeaderCounter, b, 4);
+        counter_ = getBe32(b);
+    }
+    if (diskSize_ % kPageSize != 0 || diskSize_ < kMinimumFileSize)
+        damaged("tamanho de "_cp + std::to_string(diskSize_) +
+                " bytes, que não é múltiplo de 512 ou é menor que o mínimo (arquivo truncado)"_cp);
+    rawPage(kDirectoryHeader);
+    tags();
+}
+
+void CdxEngine::refreshFromDisk() {
+    const uint64_t size = file_.size();
+    if (size < 2 * kPageSize) damaged("arquivo menor que o cabeçalho"_cp);
+    uint8_t b[4];
+    file_.readExact(kHeaderCounter, b, 4);
+    const uint32_t counter = getBe32(b);
+    if (counter != counter_ || size != diskSize_) {
+        dropCache();
+        counter_ = counter;
+        diskSize_ = fileEnd_ = size;
+        ++generation_;
+        ++directoryGeneration_;
+    }
+}
+
+void CdxEngine::dropCache() {
+    cache_.clear();
+    dirty_.clear();
+}
+
+void CdxEngine::trimCache() {
+    if (cache_.size() <= kCacheLimit) return;
+    std::erase_if(cache_, [](const auto& item) { return !item.second->dirty; });
+}
+
+void CdxEngine::writeDirtyPages() {
+    std::vector<Node*> nodes;
+    std::sort(dirty_.begin(), dirty_.end());
+    dirty_.erase(std::unique(dirty_.begin(), dirty_.end()), dirty_.end());
+    for (uint32_t offset : dirty_) {
+        auto it = cache_.find(offset);
+        if (it != cache_.end() && it->second->dirty) nodes.push_back(it->second.get());
+    }
+    dirty_.clear();
+    if (nodes.empty()) return;
+
+    const uint32_t newCounter = counter_ + 1;
+    Node& header = rawPage(kDirectoryHeader);
+    putBe32(header.rawBytes() + kHeaderCounter, newCounter);
+    if (!header.dirty) {
+        header.dirty = true;
+        nodes.insert(nodes.begin(), &header);
+    }
+
+    // Contiguous pages go out in one write.
+    std::vector<uint8_t> run;
+    size_t i = 0;
+    while (i < nodes.size()) {
+        size_t j = i;
+        run.clear();
+        do {
+            run.resize(run.size() + kPageSize);
+            encodeNode(*nodes[j], run.data() + run.size() - kPageSize);
+            ++j;
+        } while (j < nodes.size() && nodes[j]->offset == nodes[j - 1]->offset + kPageSize);
+        file_.writeAt(nodes[i]->offset, run.data(), run.size());
+        i = j;
+    }
+    if (file_.size() < fileEnd_) file_.truncate(fileEnd_);
+    for (Node* node : nodes) node->dirty = false;
+    counter_ = newCounter;
+    diskSize_ = std::max(diskSize_, fileEnd_);
+}
+
+void CdxEngine::flush() {
+    requireOpen();
+    if (readOnly_) return;
+    writeDirtyPages();
+}
+
+void CdxEngine::close() {
+    if (!file_.isOpen()) return;
+    try {
+        if (!readOnly_) writeDirtyPages();
+    } catch (...) {
+        file_.close();
+        dropCache();
+        throw;
+    }
+    file_.close();
+    dropCache();
+    readDepth_ = writeDepth_ = 0;
+}
+
+// ---------------------------------------------------------------- locks
+
+void CdxEngine::beginRead() {
+    requireOpen();
+    if (readDepth_ == 0 && writeDepth_ == 0 && shared_) {
+        file_.lock(kIndexLockOffset, 1, platform::LockKind::Shared, platform::LockWait::Yes);
+        try {
+            refreshFromDisk();
+        } catch (...) {
+            file_.unlock(kIndexLockOffset, 1);
+            throw;
+        }
+    }
+    ++readDepth_;
+}
+
+void CdxEngine::endRead() {
+    if (readDepth_ == 0) return;
+    --readDepth_;
+    if (readDepth_ == 0 && writeDepth_ == 0) {
+        trimCache();
+        if (shared_ && file_.isOpen()) file_.unlock(kIndexLockOffset, 1);
+    }
+}
+
+void CdxEngine::beginWrite() {
+    requireOpen();
+    if (readOnly_)
+        throw base::Error("O índice "_cp + path_ + " foi aberto somente para leitura."_cp);
+    if (writeDepth_ == 0 && readDepth_ > 0)
+        throw std::logic_error("cdx: write lock requested while holding the read lock");
+    if (writeDepth_ == 0 && shared_) {
+        file_.lock(kIndexLockOffset, 1, platform::LockKind::Exclusive, platform::LockWait::Yes);
+        try {
+            refreshFromDisk();
+        } catch (...) {
+            file_.unlock(kIndexLockOffset, 1);
+            throw;
+        }
+    }
+    ++writeDepth_;
+}
+
+void CdxEngine::endWrite() {
+    if (writeDepth_ == 0) return;
+    --writeDepth_;
+    if (writeDepth_ > 0) return;
+    if (shared_ && file_.isOpen()) {
+        try {
+            writeDirtyPages();
+        } catch (...) {
+            // What reached the disk is unknown: forget it all and read again.
+            dropCache();
+            counter_ = ~counter_;
+            if (readDepth_ == 0) file_.unlock(kIndexLockOffset, 1);
+            throw;
+        }
+        if (readDepth_ == 0) file_.unlock(kIndexLockOffset, 1);
+    }
+    if (readDepth_ == 0) trimCache();
+}
+
+// ---------------------------------------------------------------- transactions
+
+void CdxEngine::beginTransaction() {
+    if (transactionDepth_++ > 0) return;
+    ++transaction_;
+    undo_.clear();
+    transactionFileEnd_ = fileEnd_;
+    transactionChanged_ = false;
+}
+
+void CdxEngine::commitTransaction() {
+    if (--transactionDepth_ > 0) return;
+    undo_.clear();
+    if (transactionChanged_) ++generation_;
+}
+
+void CdxEngine::rollbackTransaction() {
+    if (--transactionDepth_ > 0) return;
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+        if (it->before)
+            cache_[it->offset] = std::move(it->before);
+        else
+            cache_.erase(it->offset);
+    }
+    undo_.clear();
+    fileEnd_ = transactionFileEnd_;
+    ++generation_;
+    ++directoryGeneration_;
+}
+
+Node& CdxEngine::touch(Node& node) {
+    if (transactionDepth_ > 0 && node.transaction != transaction_) {
+        undo_.push_back({node.offset, std::make_unique<Node>(node)});
+        node.transaction = transaction_;
+    }
+    if (!node.dirty) {
+        node.dirty = true;
+        dirty_.push_back(node.offset);
+    }
+    transactionChanged_ = true;
+    return node;
+}
+
+Node& CdxEngine::newNode(uint32_t offset) {
+    auto& slot = cache_[offset];
+    if (slot) {
+        touch(*slot);
+    } else {
+        slot = std::make_unique<Node>();
+        slot->offset = offset;
+        if (transactionDepth_ > 0) {
+            undo_.push_back({offset, nullptr});
+            slot->transaction = transaction_;
+        }
+        slot->dirty = true;
+        dirty_.push_back(offset);
+        transactionChanged_ = true;
+    }
+    const uint64_t stamp = slot->transaction;
+    *slot = Node();
+    slot->offset = offset;
+    slot->transaction = stamp;
+    slot->dirty = true;
+    return *slot;
+}
+
+WriteOperation::WriteOperation(CdxEngine& engine) : engine_(engine) {
+    engine_.beginWrite();
+    engine_.beginTransaction();
+}
+
+void WriteOperation::commit() {
+    engine_.commitTransaction();
+    done_ = true;
+    engine_.endWrite();
+}
+
+WriteOperation::~WriteOperation() {
+    if (done_) return;
+    engine_.rollbackTransaction();
+    try {
+        engine_.endWrite();
+    } catch (...) {
+        // The original failure is the one to report.
+    }
+}
+
+// ---------------------------------------------------------------- pages
+
+Node& CdxEngine::rawPage(uint32_t offset) {
+    if (auto it = cache_.find(offset); it != cache_.end()) {
+        if (it->second->kind != Node::Kind::Raw)
+            damaged(pageName(offset) + " usada como cabeçalho e como página de árvore"_cp);
+        return *it->second;
+    }
+    if (offset % kPageSize != 0 || offset + kPageSize > fileEnd_)
+        damaged(pageName(offset) + " fora do arquivo"_cp);
+    auto node = std::make_unique<Node>();
+    node->offset = offset;
+    node->raw.resize(kPageSize);
+    file_.readExact(offset, node->raw.data(), kPageSize);
+    if (offset == kDirectoryHeader) {
+        const std::string problem = headerProblem(readHeader(node->rawBytes()), true, fileEnd_);
+        if (!problem.empty()) damaged("cabeçalho do arquivo: "_cp + problem);
+    }
+    return *(cache_[offset] = std::move(node));
+}
+
+Node& CdxEngine::treePage(uint32_t offset, const TagRef& tag) {
+    if (auto it = cache_.find(offset); it != cache_.end()) {
+        Node& node = *it->second;
+        if (node.kind == Node::Kind::Raw)
+            damaged(pageName(offset) + " é livre ou de cabeçalho, mas a árvore a usa"_cp);
+        if (node.keyLength != tag.keyLength || (node.isLeaf() && node.fill != tag.fill))
+            damaged(pageName(offset) + " pertence a duas ordens"_cp);
+        return node;
+    }
+    if (auto problem = pageOffsetProblem(offset, fileEnd_); !problem.empty()) damaged(problem);
+    uint8_t page[kPageSize];
+    file_.readExact(offset, page, kPageSize);
+    auto node = std::make_unique<Node>();
+    node->offset = offset;
+    const std::string problem = (getLe16(page) & kAttrLeaf)
+                                    ? decodeLeaf(page, tag.keyLength, tag.fill, *node)
+                                    : decodeInterior(page, tag.keyLength, *node);
+    if (!problem.empty()) damaged(pageName(offset) + ": " + problem);
+    return *(cache_[offset] = std::move(node));
+}
+
+uint32_t CdxEngine::allocatePage() {
+    Node& header = rawPage(kDirectoryHeader);
+    const uint32_t head = getLe32(header.rawBytes() + kHeaderFreeList);
+    if (head == 0 || head == kNoPage) {
+        const uint64_t offset = fileEnd_;
+        if (offset + kPageSize > 0xFFFFFFFFull)
+            throw base::Error("O índice "_cp + path_ + " atingiu o tamanho máximo."_cp);
+        fileEnd_ += kPageSize;
+        return static_cast<uint32_t>(offset);
+    }
+    if (auto problem = pageOffsetProblem(head, fileEnd_); !problem.empty())
+        damaged("lista de páginas livres: "_cp + problem);
+    Node& freePage = rawPage(head);
+    const uint32_t next = getLe32(freePage.rawBytes());
+    putLe32(touch(header).rawBytes() + kHeaderFreeList, next == kNoPage ? 0 : next);
+    return head;
+}
+
+void CdxEngine::freePage(Node& node) {
+    Node& header = rawPage(kDirectoryHeader);
+    const uint32_t head = getLe32(header.rawBytes() + kHeaderFreeList);
+    const uint32_t offset = node.offset;
+    Node& page = newNode(offset);
+    page.kind = Node::Kind::Raw;
+    page.raw.assign(kPageSize, '\0');
+    putLe32(page.rawBytes(), head == 0 ? kNoPage : head);
+    putLe32(touch(header).rawBytes() + kHeaderFreeList, offset);
+}
+
+// ---------------------------------------------------------------- tags
+
+TagRef CdxEngine::directory() const {
+    return TagRef{kDirectoryHeader, kDirectoryKeyLength, ' ', false};
+}
+
+TagRef CdxEngine::tagAt(uint32_t header) {
+    if (auto problem = pageOffsetProblem(header, fileEnd_);
+        !problem.empty() || header + 2 * kPageSize > fileEnd_)
+        damaged("cabeçalho de ordem: "_cp + (problem.empty() ? pageName(header) : problem));
+    const HeaderFields fields = readHeader(rawPage(header).rawBytes());
+    if (auto problem = headerProblem(fields, false, fileEnd_); !problem.empty())
+        damaged("cabeçalho de ordem na posição "_cp + std::to_string(header) + ": " + problem);
+    return TagRef{header, fields.keyLength, ' ', (fields.options & kOptionUnique) != 0};
+}
+
+uint32_t CdxEngine::rootOf(const TagRef& tag) {
+    return getLe32(rawPage(tag.header).rawBytes() + kHeaderRoot);
+}
+
+void CdxEngine::setRoot(const TagRef& tag, uint32_t root) {
+    putLe32(touch(rawPage(tag.header)).rawBytes() + kHeaderRoot, root);
+}
+
+std::string CdxEngine::directoryKey(std::string_view name) const {
+    return cdxCharacterKey(base::asciiUpper(base::alltrim(name)), kDirectoryKeyLength);
+}
+
+std::optional<uint32_t> CdxEngine::findTagHeader(std::string_view name) {
+    const std::string trimmed = base::alltrim(name);
+    if (trimmed.empty() || trimmed.size() > kDirectoryKeyLength) return std::nullopt;
+    const TagRef dir = directory();
+    const std::string key = directoryKey(trimmed);
+    const auto p = forward(dir, lowerBound(dir, PrefixBefore{key}));
+    if (!p) return std::nullopt;
+    const Node& leaf = treePage(p->leaf, dir);
+    if (leaf.keyAt(p->slot) != key) return std::nullopt;
+    return leaf.recnos[p->slot];
+}
+
+CdxTagInfo CdxEngine::tagInfo(uint32_t header) {
+    const TagRef tag = tagAt(header);
+    const Node& page = rawPage(header);
+    const Node& pool = rawPage(header + kPageSize);
+    CdxTagInfo info;
+    readExpressions(page.rawBytes(), pool.rawBytes(), info.keyExpression, info.forExpression);
+    const HeaderFields fields = readHeader(page.rawBytes());
+    info.keyLength = tag.keyLength;
+    info.unique = tag.unique;
+    info.hasFor = (fields.options & kOptionFor) != 0;
+    info.descending = fields.order == 1;
+    return info;
+}
+
+std::vector<CdxTagInfo> CdxEngine::tags() {
+    ReadOperation op(*this);
+    std::vector<std::pair<uint32_t, CdxTagInfo>> found;
+    for (const CdxEntry& entry : allEntries(directory())) {
+        CdxTagInfo info = tagInfo(entry.recno);
+        std::string name = entry.key;
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+        info.name = std::move(name);
+        found.emplace_back(entry.recno, std::move(info));
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<CdxTagInfo> result;
+    for (auto& item : found) result.push_back(std::move(item.second));
+    return result;
+}
+
+TagRef CdxEngine::resolve(const CdxTag& tag) {
+    if (tag.directoryGeneration_ != directoryGeneration_) {
+        const auto header = findTagHeader(tag.name_);
+        if (!header)
+            throw base::Error("A ordem "_cp + tag.name_ + " não existe no índice "_cp + path_ + ".");
+        tag.headerOffset_ = *header;
+        tag.directoryGeneration_ = directoryGeneration_;
+    }
+    TagRef ref = tagAt(tag.headerOffset_);
+    if (ref.keyLength != tag.keyLength_)
+        throw base::Error("A ordem "_cp + tag.name_ + " do índice "_cp + path_ +
+                          " foi refeita com outra chave; abra-a de novo."_cp);
+    ref.fill = cdxFillByte(tag.keyType_);
+    return ref;
+}
+
+bool CdxEngine::dropTag(std::string_view name) {
+    WriteOperation op(*this);
+    const bool dropped = dropTagInternal(name);
+    op.commit();
+    return dropped;
+}
+
+bool CdxEngine::dropTagInternal(std::string_view name) {
+    const auto header = findTagHeader(name);
+    if (!header) return false;
+    if (!removeEntry(directory(), directoryKey(name), *header))
+        damaged("diretório de ordens inconsistente"_cp);
+    ++directoryGeneration_;
+    std::vector<uint32_t> pages;
+    try {
+        collectTreePages(tagAt(*header), pages);
+    } catch (const base::Error&) {
+        // A damaged tree is left where it lies rather than freeing pages
+        // that might belong to something else.
+        pages.clear();
+    }
+    pages.push_back(*header);
+    pages.push_back(*header + kPageSize);
+    for (uint32_t offset : pages) {
+        auto it = cache_.find(offset);
+        freePage(it != cache_.end() ? *it->second : newNode(offset));
+    }
+    return true;
+}
+
+void CdxEngine::collectTreePages(const TagRef& tag, std::vector<uint32_t>& pages) {
+    std::unordered_set<uint32_t> seen;
+    std::vector<uint32_t> pending{rootOf(tag)};
+    while (!pending.empty()) {
+        const uint32_t offset = pending.back();
+        pending.pop_back();
+        if (!seen.insert(offset).second) damaged(pageName(offset) + " alcançada duas vezes"_cp);
+        if (auto problem = pageOffsetProblem(offset, fileEnd_); !problem.empty()) damaged(problem);
+        pages.push_back(offset);
+        if (auto it = cache_.find(offset); it != cache_.end()) {
+            if (it->second->kind == Node::Kind::Raw) damaged(pageName(offset));
+            for (uint32_t child : it->second->children) pending.push_back(child);
+            continue;
+        }
+        uint8_t page[kPageSize];
+        file_.readExact(offset, page, kPageSize);
+        if (getLe16(page) & kAttrLeaf) continue;
+        Node node;
+        if (auto problem = decodeInterior(page, tag.keyLength, node); !problem.empty())
+            damaged(pageName(offset) + ": " + problem);
+        for (uint32_t child : node.children) pending.push_back(child);
+    }
+}
+
+uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList& keys) {
+    const std::string name = base::asciiUpper(base::alltrim(definition.name));
+    const bool nameOk =
+        !name.empty() && name.size() <= kDirectoryKeyLength &&
+        std::all_of(name.begin(), name.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+        });
+    if (!nameOk)
+        throw base::Error("Nome de ordem inválido: \""_cp + definition.name +
+                          "\" (até 10 letras, algarismos ou _)."_cp);
+    if (definition.keyExpression.empty() ||
+        definition.keyExpression.size() + definition.forExpression.size() + 2 > kPageSize)
+        throw base::Error("Expressão da ordem "_cp + name + " vazia ou longa demais."_cp);
+    const base::Type type = keys.keyType();
+    if ((type == base::Type::Numeric || type == base::Type::Date) &&
+        keys.keyLength() != kCdxNumericKeyLength)
+        throw base::Error("A chave numérica ou de data da ordem "_cp + name +
+                          " deve ter 8 bytes."_cp);
+    if (type == base::Type::Logical && keys.keyLength() != kCdxLogicalKeyLength)
+        throw base::Error("A chave lógica da ordem "_cp + name + " deve ter 1 byte."_cp);
+
+    WriteOperation op(*this);
+    dropTagInternal(name);
+
+    // Order: key bytes, then record number. The first 8 key bytes as one
+    // integer settle most comparisons without touching the key list.
+    const size_t count = keys.size();
+    const size_t keyLength = keys.keyLength();
+    const uint8_t fill = cdxFillByte(type);
+    struct Item {
+        uint64_t prefix;
+        uint32_t index;
+    };
+    std::vector<Item> items(count);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view k = keys.keyAt(i);
+        uint64_t prefix = 0;
+        for (size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (b < keyLength ? static_cast<uint8_t>(k[b]) : 0);
+        items[i] = {prefix, static_cast<uint32_t>(i)};
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        if (keyLength > 8) {
+            const int c = std::memcmp(keys.keyAt(a.index).data() + 8,
+                                      keys.keyAt(b.index).data() + 8, keyLength - 8);
+            if (c != 0) return c < 0;
+        }
+        return keys.recnoAt(a.index) < keys.recnoAt(b.index);
+    });
+    // Drop exact repeats, and for a unique tag every entry after the first of its key.
+    size_t kept = 0;
+    uint32_t maxRecno = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (kept > 0) {
+            const Item& last = items[kept - 1];
+            const bool sameKey = keys.keyAt(last.index) == keys.keyAt(items[i].index);
+            if (sameKey &&
+                (definition.unique || keys.recnoAt(last.index) == keys.recnoAt(items[i].index)))
+                continue;
+        }
+        maxRecno = std::max(maxRecno, keys.recnoAt(items[i].index));
+        items[kept++] = items[i];
+    }
+    items.resize(kept);
+
+    const uint32_t headerOffset = static_cast<uint32_t>(fileEnd_);
+    std::vector<uint8_t> image(2 * kPageSize, 0);
+    auto nextOffset = [&] { return static_cast<uint32_t>(headerOffset + image.size()); };
+    auto appendPage = [&](const uint8_t* page) { image.insert(image.end(), page, page + kPageSize); };
+
+    struct LevelEntry {
+        std::string_view key;
+        uint32_t recno;
+        uint32_t offset;
+    };
+    std::vector<LevelEntry> level;
+    const LeafWidths widths = leafWidthsFor(keyLength, maxRecno);
+    const uint32_t firstLeaf = nextOffset();
+    uint8_t page[kPageSize];
+    size_t i = 0;
+    do {
+        std::memset(page, 0, kPageSize);
+        LeafEncoder encoder(page, keyLength, fill, widths);
+        while (i < kept && encoder.add(keys.keyAt(items[i].index), keys.recnoAt(items[i].index)))
+            ++i;
+        const uint32_t offset = nextOffset();
+        encoder.finish(kAttrLeaf, offset == firstLeaf ? kNoPage : offset - kPageSize,
+                       i < kept ? offset + kPageSize : kNoPage);
+        const size_t lastItem = i > 0 ? items[i - 1].index : 0;
+        level.push_back({kept > 0 ? keys.keyAt(lastItem) : std::string_view(),
+                         kept > 0 ? keys.recnoAt(lastItem) : 0, offset});
+        appendPage(page);
+    } while (i < kept);
+    if (level.size() == 1) putLe16(image.data() + (firstLeaf - headerOffset), kAttrRoot | kAttrLeaf);
+
+    const size_t capacity = interiorCapacity(keyLength);
+    while (level.size() > 1) {
+        const size_t groups = (level.size() + capacity - 1) / capacity;
+        std::vector<LevelEntry> above;
+        size_t next = 0;
+        for (size_t g = 0; g < groups; ++g) {
+            const size_t take = level.size() / groups + (g < level.size() % groups ? 1 : 0);
+            Node node;
+            node.kind = Node::Kind::Interior;
+            node.keyLength = static_cast<uint16_t>(keyLength);
+            node.attributes = groups == 1 ? kAttrRoot : 0;
+            const uint32_t offset = nextOffset();
+            node.left = g == 0 ? kNoPage : offset - kPageSize;
+            node.right = g + 1 == groups ? kNoPage : offset + kPageSize;
+            for (size_t e = 0; e < take; ++e, ++next) {
+                node.keys.append(level[next].key);
+                node.recnos.push_back(level[next].recno);
+                node.children.push_back(level[next].offset);
+            }
+            encodeNode(node, page);
+            appendPage(page);
+            above.push_back({level[next - 1].key, level[next - 1].recno, offset});
+        }
+        level = std::move(above);
+    }
+
+    writeTagHeader(image.data(), level.front().offset, static_cast<uint16_t>(keyLength),
+                   definition.unique, definition.keyExpression, definition.forExpression);
+    file_.writeAt(headerOffset, image.data(), image.size());
+    fileEnd_ = headerOffset + image.size();
+    diskSize_ = std::max(diskSize_, fileEnd_);
+    transactionChanged_ = true;
+
+    insertEntry(directory(), directoryKey(name), headerOffset);
+    ++directoryGeneration_;
+    op.commit();
+    return headerOffset;
+}
+
+// ---------------------------------------------------------------- tree walking
+
+template <class Before>
+uint32_t CdxEngine::descend(const TagRef& tag, Before before, std::vector<PathStep>* path) {
+    uint32_t offset = rootOf(tag);
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+        const Node& node = treePage(offset, tag);
+        if (node.isLeaf()) return offset;
+        size_t slot = lowerSlot(node, before);
+        if (slot == node.count()) slot = node.count() - 1;
+        if (path) path->push_back({offset, static_cast<uint32_t>(slot)});
+        offset = node.children[slot];
+    }
+    damaged("laço na árvore"_cp);
+}
+
+template <class Before>
+Position CdxEngine::lowerBound(const TagRef& tag, Before before) {
+    const uint32_t leaf = descend(tag, before, nullptr);
+    return Position{leaf, static_cast<uint32_t>(lowerSlot(treePage(leaf, tag), before))};
+}
+
+uint32_t CdxEngine::leftmostLeaf(const TagRef& tag) {
+    uint32_t offset = rootOf(tag);
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+        const Node& node = treePage(offset, tag);
+        if (node.isLeaf()) return offset;
+        offset = node.children.front();
+    }
+    damaged("laço na árvore"_cp);
+}
+
+uint32_t CdxEngine::rightmostLeaf(const TagRef& tag) {
+    uint32_t offset = rootOf(tag);
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+        const Node& node = treePage(offset, tag);
+        if (node.isLeaf()) return offset;
+        offset = node.children.back();
+    }
+    damaged("laço na árvore"_cp);
+}
+
+std::optional<Position> CdxEngine::forward(const TagRef& tag, Position p) {
+    const Node* node = &treePage(p.leaf, tag);
+    uint64_t budget = fileEnd_ / kPageSize;
+    while (p.slot >= node->count()) {
+        if (node->right == kNoPage) return std::nullopt;
+        if (budget-- == 0) damaged("laço na lista de páginas irmãs"_cp);
+        p = Position{node->right, 0};
+        node = &treePage(p.leaf, tag);
+        if (!node->isLeaf()) damaged(pageName(p.leaf) + " não é folha, mas é irmã de uma"_cp);
+    }
+    return p;
+}
+
+std::optional<Position> CdxEngine::backward(const TagRef& tag, Position p) {
+    const Node* node = &treePage(p.leaf, tag);
+    if (p.slot > 0) return Position{p.leaf, std::min<uint32_t>(p.slot, node->count()) - 1};
+    uint64_t budget = fileEnd_ / kPageSize;
+    do {
+        if (node->left == kNoPage) return std::nullopt;
+        if (budget-- == 0) damaged("laço na lista de páginas irmãs"_cp);
+        p.leaf = node->left;
+        node = &treePage(p.leaf, tag);
+        if (!node->isLeaf()) damaged(pageName(p.leaf) + " não é folha, mas é irmã de uma"_cp);
+    } while (node->count() == 0);
+    return Position{p.leaf, static_cast<uint32_t>(node->count() - 1)};
+}
+
+std::vector<CdxEntry> CdxEngine::allEntries(const TagRef& tag) {
+    std::vector<CdxEntry> out;
+    uint32_t offset = leftmostLeaf(tag);
+    uint64_t budget = fileEnd_ / kPageSize;
+    while (true) {
+        const Node& node = treePage(offset, tag);
+        if (!node.isLeaf()) damaged(pageName(offset) + " não é folha, mas é irmã de uma"_cp);
+        for (size_t i = 0; i < node.count(); ++i) {
+            if (!out.empty() && compareEntries(out.back().key, out.back().recno, node.keyAt(i),
+                                               node.recnos[i]) >= 0)
+                damaged("chaves fora de ordem ou laço entre páginas irmãs ("_cp + pageName(offset) +
+                        ")");
+            out.push_back({std::string(node.keyAt(i)), node.recnos[i]});
+        }
+        if (node.right == kNoPage) break;
+        if (budget-- == 0) damaged("laço na lista de páginas irmãs"_cp);
+        offset = node.right;
+    }
+    return out;
+}
+
+std::vector<CdxEntry> CdxEngine::entries(const CdxTag& tag) {
+    ReadOperation op(*this);
+    return allEntries(resolve(tag));
+}
+
+// ---------------------------------------------------------------- changes
+
+void CdxEngine::insertIntoLeaf(Node& leaf, size_t slot, std::string_view key, uint32_t recno) {
+    if (!leaf.widths.holds(recno))
+        leaf.widths = leafWidthsFor(leaf.keyLength, recno, leaf.widths.bytes);
+    uint32_t stored = leaf.storedBytes;
+    std::string_view previous = slot > 0 ? leaf.keyAt(slot - 1) : std::string_view();
+    const std::string_view* previousPtr = slot > 0 ? &previous : nullptr;
+    if (slot < leaf.count()) {
+        const std::string_view next = leaf.keyAt(slot);
+        stored -= storedLength(previousPtr, next, leaf.fill);
+        stored += storedLength(&key, next, leaf.fill);
+    }
+    stored += storedLength(previousPtr, key, leaf.fill);
+    leaf.keys.insert(slot * leaf.keyLength, key.data(), leaf.keyLength);
+    leaf.recnos.insert(leaf.recnos.begin() + static_cast<std::ptrdiff_t>(slot), recno);
+    leaf.storedBytes = stored;
+}
+
+void CdxEngine::eraseFromLeaf(Node& leaf, size_t slot) {
+    uint32_t stored = leaf.storedBytes;
+    std::string_view previous = slot > 0 ? leaf.keyAt(slot - 1) : std::string_view();
+    const std::string_view* previousPtr = slot > 0 ? &previous : nullptr;
+    const std::string_view current = leaf.keyAt(slot);
+    stored -= storedLength(previousPtr, current, leaf.fill);
+    if (slot + 1 < leaf.count()) {
+        const std::string_view next = leaf.keyAt(slot + 1);
+        stored -= storedLength(&current, next, leaf.fill);
+        stored += storedLength(previousPtr, next, leaf.fill);
+    }
+    eraseEntry(leaf, slot);
+    leaf.storedBytes = stored;
+}
+
+Node& CdxEngine::addSiblingAfter(const TagRef& tag, Node& node, Node::Kind kind) {
+    const uint32_t offset = allocatePage();
+    Node& sibling = newNode(offset);
+    sibling.kind = kind;
+    sibling.keyLength = node.keyLength;
+    sibling.fill = node.fill;
+    sibling.attributes = kind == Node::Kind::Leaf ? kAttrLeaf : 0;
+    sibling.widths = node.widths;
+    sibling.left = node.offset;
+    sibling.right = node.right;
+    if (node.right != kNoPage) touch(treePage(node.right, tag)).left = offset;
+    touch(node).right = offset;
+    return sibling;
+}
+
+std::vector<uint32_t> CdxEngine::splitLeaf(const TagRef& tag, Node& leaf, bool appending) {
+    const size_t n = leaf.count();
+    const size_t bytes = leaf.widths.bytes;
+    const size_t k = leaf.keyLength;
+    // Stored key bytes of each entry where it stands, and when it opens a page.
+    std::vector<uint32_t> stored(n), opening(n), before(n + 1, 0);
+    size_t previousTrail = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const std::string_view key = leaf.keyAt(i);
+        const size_t trail = trailCount(key, leaf.fill);
+        opening[i] = static_cast<uint32_t>(k - trail);
+        stored[i] = i == 0 ? opening[i]
+                           : static_cast<uint32_t>(
+                                 k - trail - dupCount(leaf.keyAt(i - 1), previousTrail, key, trail));
+        previousTrail = trail;
+        before[i + 1] = before[i] + stored[i];
+    }
+    auto leftBytes = [&](size_t s) { return s * bytes + before[s]; };
+    auto rightBytes = [&](size_t s) {
+        return (n - s) * bytes + opening[s] + (before[n] - before[s] - stored[s]);
+    };
+    auto fits = [&](size_t s) { return leftBytes(s) <= kLeafArea && rightBytes(s) <= kLeafArea; };
+
+    // Cut points: one when a balanced (or, for appends, a full-left) cut
+    // fits; otherwise as many as greedy packing needs.
+    std::vector<size_t> cuts;
+    if (appending && fits(n - 1)) {
+        cuts.push_back(n - 1);
+    } else {
+        size_t best = 0;
+        size_t bestGap = SIZE_MAX;
+        for (size_t s = 1; s < n; ++s) {
+            if (!fits(s)) continue;
+            const size_t l = leftBytes(s), r = rightBytes(s);
+            const size_t gap = l > r ? l - r : r - l;
+            if (gap < bestGap) bestGap = gap, best = s;
+        }
+        if (best > 0) {
+            cuts.push_back(best);
+        } else {
+            size_t used = 0;
+            for (size_t i = 0; i < n; ++i) {
+                const size_t need = bytes + (used == 0 ? opening[i] : stored[i]);
+                if (used > 0 && used + need > kLeafArea) {
+                    cuts.push_back(i);
+                    used = bytes + opening[i];
+                } else {
+                    used += need;
+                }
+            }
+        }
+    }
+
+    std::vector<uint32_t> pieces{leaf.offset};
+    Node* last = &leaf;
+    // Move the tails from the last cut backwards, each into a page after `leaf`.
+    std::vector<Node*> created;
+    for (size_t c = cuts.size(); c-- > 0;) {
+        Node& sibling = addSiblingAfter(tag, leaf, Node::Kind::Leaf);
+        moveTail(leaf, cuts[c], sibling);
+        sibling.storedBytes = recomputeStoredBytes(sibling);
+        created.insert(created.begin(), &sibling);
+    }
+    leaf.storedBytes = recomputeStoredBytes(*last);
+    for (Node* node : created) pieces.push_back(node->offset);
+    return pieces;
+}
+
+std::vector<uint32_t> CdxEngine::splitInterior(const TagRef& tag, Node& node, bool appending) {
+    const size_t n = node.count();
+    const size_t capacity = interiorCapacity(node.keyLength);
+    const size_t parts = (n + capacity - 1) / capacity;
+    std::vector<size_t> cuts;
+    if (appending && parts == 2) {
+        cuts.push_back(capacity);
+    } else {
+        size_t at = 0;
+        for (size_t p = 0; p + 1 < parts; ++p) {
+            at += n / parts + (p < n % parts ? 1 : 0);
+            cuts.push_back(at);
+        }
+    }
+    std::vector<uint32_t> pieces{node.offset};
+    std::vector<uint32_t> created;
+    for (size_t c = cuts.size(); c-- > 0;) {
+        Node& sibling = addSiblingAfter(tag, node, Node::Kind::Interior);
+        moveTail(node, cuts[c], sibling);
+        created.insert(created.begin(), sibling.offset);
+    }
+    pieces.insert(pieces.end(), created.begin(), created.end());
+    return pieces;
+}
+
+void CdxEngine::unlinkAndFree(const TagRef& tag, Node& node) {
+    if (node.left != kNoPage) touch(treePage(node.left, tag)).right = node.right;
+    if (node.right != kNoPage) touch(treePage(node.right, tag)).left = node.left;
+    freePage(node);
+}
+
+void CdxEngine::replaceInParents(const TagRef& tag, const std::vector<PathStep>& path,
+                                 std::vector<uint32_t> pieces) {
+    bool reachedTop = true;
+    for (size_t level = path.size(); level-- > 0;) {
+        Node& parent = touch(treePage(path[level].node, tag));
+        const size_t at = path[level].index;
+        const std::string oldLastKey(parent.lastKey());
+        const uint32_t oldLastRecno = parent.lastRecno();
+        eraseEntry(parent, at);
+        for (size_t p = 0; p < pieces.size(); ++p) {
+            const Node& child = treePage(pieces[p], tag);
+            insertInteriorEntry(parent, at + p, child.lastKey(), child.lastRecno(), pieces[p]);
+        }
+        if (parent.count() == 0) {
+            if (level == 0) {
+                // The whole tree emptied: the root becomes an empty leaf again.
+                parent.kind = Node::Kind::Leaf;
+                parent.attributes = kAttrRoot | kAttrLeaf;
+                parent.keys.clear();
+                parent.recnos.clear();
+                parent.children.clear();
+                parent.fill = tag.fill;
+                parent.widths = leafWidthsFor(tag.keyLength, 0);
+                parent.storedBytes = 0;
+                parent.left = parent.right = kNoPage;
+                pieces = {parent.offset};
+                break;
+            }
+            unlinkAndFree(tag, parent);
+            pieces.clear();
+            continue;
+        }
+        if (parent.count() > interiorCapacity(tag.keyLength)) {
+            const bool appending = at + pieces.size() == parent.count() && parent.right == kNoPage;
+            pieces = splitInterior(tag, parent, appending);
+            continue;
+        }
+        pieces = {parent.offset};
+        if (compareEntries(parent.lastKey(), parent.lastRecno(), oldLastKey, oldLastRecno) == 0) {
+            reachedTop = false;
+            break;
+        }
+    }
+    if (reachedTop && pieces.size() > 1) {
+        // The root split: new levels on top until one page holds them all.
+        for (uint32_t piece : pieces) touch(treePage(piece, tag)).attributes &= ~kAttrRoot;
+        const size_t capacity = interiorCapacity(tag.keyLength);
+        while (pieces.size() > 1) {
+            const size_t groups = (pieces.size() + capacity - 1) / capacity;
+            std::vector<uint32_t> above;
+            size_t next = 0;
+            Node* previous = nullptr;
+            for (size_t g = 0; g < groups; ++g) {
+                const size_t take = pieces.size() / groups + (g < pieces.size() % groups ? 1 : 0);
+                const uint32_t offset = allocatePage();
+                Node& node = newNode(offset);
+                node.kind = Node::Kind::Interior;
+                node.keyLength = tag.keyLength;
+                node.fill = tag.fill;
+                node.attributes = groups == 1 ? kAttrRoot : 0;
+                node.left = previous ? previous->offset : kNoPage;
+                if (previous) previous->right = offset;
+                for (size_t e = 0; e < take; ++e, ++next) {
+                    const Node& child = treePage(pieces[next], tag);
+                    insertInteriorEntry(node, node.count(), child.lastKey(), child.lastRecno(),
+                                        pieces[next]);
+                }
+                above.push_back(offset);
+                previous = &node;
+            }
+            pieces = std::move(above);
+        }
+        setRoot(tag, pieces.front());
+    }
+    collapseRoot(tag);
+}
+
+void CdxEngine::collapseRoot(const TagRef& tag) {
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+        Node& root = treePage(rootOf(tag), tag);
+        if (root.isLeaf() || root.count() != 1) return;
+        Node& child = touch(treePage(root.children.front(), tag));
+        child.attributes |= kAttrRoot;
+        child.left = child.right = kNoPage;
+        setRoot(tag, child.offset);
+        freePage(root);
+    }
+}
+
+bool CdxEngine::insertEntry(const TagRef& tag, std::string_view key, uint32_t recno) {
+    if (tag.unique) {
+        const auto p = forward(tag, lowerBound(tag, PrefixBefore{key}));
+        if (p && treePage(p->leaf, tag).keyAt(p->slot) == key) return false;
+    }
+    std::vector<PathStep> path;
+    const EntryBefore before{key, recno};
+    const uint32_t offset = descend(tag, before, &path);
+    Node& leaf = treePage(offset, tag);
+    const size_t slot = lowerSlot(leaf, before);
+    if (slot < leaf.count() &&
+        compareEntries(leaf.keyAt(slot), leaf.recnos[slot], key, recno) == 0)
+        return false;
+    touch(leaf);
+    const bool atEnd = slot == leaf.count();
+    insertIntoLeaf(leaf, slot, key, recno);
+    std::vector<uint32_t> pieces{offset};
+    if (leafBytes(leaf) > kLeafArea)
+        pieces = splitLeaf(tag, leaf, atEnd && leaf.right == kNoPage);
+    else if (!atEnd)
+        return true;
+    replaceInParents(tag, path, std::move(pieces));
+    return true;
+}
+
+bool CdxEngine::removeEntry(const TagRef& tag, std::string_view key, uint32_t recno) {
+    std::vector<PathStep> path;
+    const EntryBefore before{key, recno};
+    const uint32_t offset = descend(tag, before, &path);
+    Node& leaf = treePage(offset, tag);
+    const size_t slot = lowerSlot(leaf, before);
+    if (slot == leaf.count() ||
+        compareEntries(leaf.keyAt(slot), leaf.recnos[slot], key, recno) != 0)
+        return false;
+    touch(leaf);
+    const bool wasLast = slot + 1 == leaf.count();
+    eraseFromLeaf(leaf, slot);
+    if (path.empty()) return true;
+    if (leaf.count() == 0) {
+        unlinkAndFree(tag, leaf);
+        replaceInParents(tag, path, {});
+    } else if (wasLast) {
+        replaceInParents(tag, path, {offset});
+    }
+    return true;
+}
+
+bool CdxEngine::insert(const CdxTag& tag, std::string_view key, uint32_t recno) {
+    WriteOperation op(*this);
+    const TagRef ref = resolve(tag);
+    const bool inserted = insertEntry(ref, padKey(key, ref), recno);
+    op.commit();
+    return inserted;
+}
+
+bool CdxEngine::remove(const CdxTag& tag, std::string_view key, uint32_t recno) {
+    WriteOperation op(*this);
+    const TagRef ref = resolve(tag);
+    const bool removed = removeEntry(ref, padKey(key, ref), recno);
+    op.commit();
+    return removed;
+}
+
+void CdxEngine::update(const CdxTag& tag, std::string_view oldKey, std::string_view newKey,
+                       uint32_t recno) {
+    WriteOperation op(*this);
+    const TagRef ref = resolve(tag);
+    const std::string from = padKey(oldKey, ref);
+    const std::string to = padKey(newKey, ref);
+    if (from != to) {
+        removeEntry(ref, from, recno);
+        insertEntry(ref, to, recno);
+    }
+    op.commit();
+}
+
+// ---------------------------------------------------------------- cursors
+
+void CdxEngine::place(CdxCursor& cursor, const TagRef& tag, std::optional<Position> p) {
+    cursor.generation_ = generation_;
+    if (!p) {
+        cursor.eof_ = true;
+        cursor.key_.clear();
+        cursor.recno_ = 0;
+        return;
+    }
+    const Node& leaf = treePage(p->leaf, tag);
+    cursor.leaf_ = p->leaf;
+    cursor.slot_ = p->slot;
+    cursor.key_.assign(leaf.keyAt(p->slot));
+    cursor.recno_ = leaf.recnos[p->slot];
+    cursor.eof_ = false;
+}
+
+std::optional<Position> CdxEngine::currentPosition(const TagRef& tag, CdxCursor& cursor,
+                                                   bool& exact) {
+    if (cursor.generation_ == generation_) {
+        exact = true;
+        return Position{cursor.leaf_, cursor.slot_};
+    }
+    // The file changed: find the entry again, or the place it held.
+    const Position p = lowerBound(tag, EntryBefore{cursor.key_, cursor.recno_});
+    const auto q = forward(tag, p);
+    exact = q && compareEntries(treePage(q->leaf, tag).keyAt(q->slot),
+                                treePage(q->leaf, tag).recnos[q->slot], cursor.key_,
+                                cursor.recno_) == 0;
+    return q ? q : std::optional<Position>(p);
+}
+
+bool CdxEngine::first(CdxCursor& cursor) {
+    ReadOperation op(*this);
+    const TagRef tag = resolve(cursor.tag_);
+    const auto p = forward(tag, Position{leftmostLeaf(tag), 0});
+    place(cursor, tag, p);
+    cursor.bof_ = !p;
+    return p.has_value();
+}
+
+bool CdxEngine::last(CdxCursor& cursor) {
+    ReadOperation op(*this);
+    const TagRef tag = resolve(cursor.tag_);
+    const uint32_t leaf = rightmostLeaf(tag);
+    const auto p =
+        backward(tag, Position{leaf, static_cast<uint32_t>(treePage(leaf, tag).count())});
+    place(cursor, tag, p);
+    cursor.bof_ = !p;
+    return p.has_value();
+}
+
+bool CdxEngine::seek(CdxCursor& cursor, std::string_view prefix) {
+    ReadOperation op(*this);
+    const TagRef tag = resolve(cursor.tag_);
+    const auto p = forward(tag, lowerBound(tag, PrefixBefore{prefix}));
+    place(cursor, tag, p);
+    cursor.bof_ = false;
+    return p.has_value();
+}
+
+bool CdxEngine::seekEntry(CdxCursor& cursor, std::string_view key, uint32_t recno) {
+    ReadOperation op(*this);
+    const TagRef tag = resolve(cursor.tag_);
+    const std::string padded = padKey(key, tag);
+    const auto p = forward(tag, lowerBound(tag, EntryBefore{padded, recno}));
+    place(cursor, tag, p);
+    cursor.bof_ = false;
+    return p.has_value();
+}
+
+bool CdxEngine::next(CdxCursor& cursor) {
+    ReadOperation op(*this);
+    const TagRef tag = resolve(cursor.tag_);
+    if (cursor.eof_) return false;
+    bool exact = false;
+    const auto current = currentPosition(tag, cursor, exact);
+    std::optional<Position> p;
+    if (exact)
+        p = forward(tag, Position{current->leaf, current->slot + 1});
+    else
+        p = forward(tag, *current);
+    const std::string previousKey = cursor.key_;
+    const uint32_t previousRecno = cursor.recno_;
+    place(cursor, tag, p);
+    cursor.bof_ = false;
+    if (p && compareEntries(cursor.key_, cursor.recno_, previousKey, previousRecno) <= 0)
+        damaged("chaves fora de ordem ou laço entre páginas irmãs ("_cp + pageName(p->leaf) + ")");
+    return p.has_value();
+}
+
+bool CdxEngine::previous(CdxCursor& cursor) {
+    ReadOperation op(*this);
+    const TagRef tag = resolve(cursor.tag_);
+    if (cursor.eof_) {
+        const uint32_t leaf = rightmostLeaf(tag);
+        const auto p =
+            backward(tag, Position{leaf, static_cast<uint32_t>(treePage(leaf, tag).count())});
+        place(cursor, tag, p);
+        cursor.bof_ = !p;
+        return p.has_value();
+    }
+    bool exact = false;
+    const auto current = currentPosition(tag, cursor, exact);
+    const auto p = backward(tag, *current);
+    if (p) {
+        const std::string previousKey = cursor.key_;
+        const uint32_t previousRecno = cursor.recno_;
+        place(cursor, tag, p);
+        cursor.bof_ = false;
+        if (compareEntries(cursor.key_, cursor.recno_, previousKey, previousRecno) >= 0)
+            damaged("chaves fora de ordem ou laço entre páginas irmãs ("_cp + pageName(p->leaf) +
+                    ")");
+        return true;
+    }
+    // Nothing before: stay on the first entry (the current one, or what
+    // now stands where it stood).
+    place(cursor, tag, forward(tag, *current));
+    cursor.bof_ = true;
+    return false;
+}
+
+// ---------------------------------------------------------------- integrity
+
+CdxCheckResult CdxEngine::check(const std::map<std::string, base::Type>& keyTypes) {
+    CdxCheckResult result;
+    std::vector<std::pair<uint32_t, std::string>> headers;
+    try {
+        ReadOperation op(*this);
+        for (const CdxEntry& entry : allEntries(directory())) {
+            std::string name = entry.key;
+            while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+            headers.emplace_back(entry.recno, std::move(name));
+        }
+    } catch (const base::Error& error) {
+        result.problems.push_back(error.what());
+        return result;
+    }
+    std::sort(headers.begin(), headers.end());
+    for (const auto& [header, name] : headers) {
+        CdxTagContents contents;
+        contents.name = name;
+        try {
+            ReadOperation op(*this);
+            TagRef tag = tagAt(header);
+            const auto type = keyTypes.find(name);
+            tag.fill = cdxFillByte(type == keyTypes.end() ? base::Type::Character : type->second);
+            contents.entries = allEntries(tag);
+        } catch (const base::Error& error) {
+            result.problems.push_back("Ordem "_cp + name + ": " + error.what());
+        }
+        result.tags.push_back(std::move(contents));
+    }
+    return result;
+}
+
+}  // namespace kdx2::store::detail

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace kdx2::store {
+
+// The terminal number of this workstation (session NUSU, "00" when unset).
+std::string terminalNumber();
+
+// A scratch name beside `path` for a file that will replace it by a rename:
+// same folder, same base name, extension `kind` + terminal number
+// ("C:\IR2018\IRM2.P03"). Files are replaced whole this way, so a crash
+// leaves the old file or the new one, never half of one; the terminal number
+// keeps two workstations from writing the same scratch file.
+std::string tempPathBeside(const std::string& path, char kind);
+
+}  // namespace kdx2::store
