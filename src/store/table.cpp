@@ -878,7 +878,7 @@ class Table::Impl final : public Resolver {
 
     std::string indexPathOf(const std::string& rawPath) const {
         std::string cdxPath = platform::absolutePath(rawPath);
-        if (!platform::hasExtension(cdxPath)) cdxPath += ".CDX";
+        if (!platform::hasExtension(cdxPath)) cdxPath += ".cdx";
         return cdxPath;
     }
 };

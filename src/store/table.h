@@ -156,7 +156,7 @@ class Table {
     void restructure(const Structure& structure);
 
     // ---- Indexes ----
-    // Adds an existing index file (".CDX" appended when the name has no
+    // Adds an existing index file (".cdx" appended when the name has no
     // extension) to the open list; the first one opened becomes the
     // controlling order.
     void openIndex(const std::string& path);
