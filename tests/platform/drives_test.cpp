@@ -1,0 +1,147 @@
+// Drive paths mapped to host folders: case-blind names, wildcard listings,
+// folder creation, renames and network-drive detection, on a real temporary
+// folder.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "platform/drives.h"
+
+using namespace kdx2;
+using namespace kdx2::base::literals;
+using namespace kdx2::platform;
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace {
+
+class Drives : public ::testing::Test {
+  protected:
+    std::filesystem::path c, d;
+
+    void SetUp() override {
+        const auto base =
+            std::filesystem::temp_directory_path() / ("kdx2_drives_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(base);
+        c = base / "c";
+        d = base / "d";
+        std::filesystem::create_directories(c);
+        std::filesystem::create_directories(d);
+        configureDrives("C=" + c.string() + "; d=" + d.string() + "/");
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(c.parent_path());
+        configureDrives("");
+    }
+    void touch(const std::filesystem::path& path, const std::string& content = "x") {
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path) << content;
+    }
+};
+
+TEST_F(Drives, PathsAreNormalisedDrivePaths) {
+    EXPECT_EQ(absolutePath("c:/ir2018/../IR2019\\.\\IRM1.DBF"), "C:\\IR2019\\IRM1.DBF");
+    EXPECT_EQ(absolutePath("C:\\"), "C:\\");
+    setCurrentFolder("C:\\");
+    makeFolder("C:\\IR2019");
+    setCurrentFolder("IR2019");
+    EXPECT_EQ(currentFolder(), "C:\\IR2019\\");
+    EXPECT_EQ(absolutePath("IRM1.DBF"), "C:\\IR2019\\IRM1.DBF");
+    EXPECT_EQ(absolutePath("\\KDX2\\CONFIG"), "C:\\KDX2\\CONFIG");
+    EXPECT_EQ(absolutePath("D:BACKUP"), "D:\\BACKUP");  // another drive: from its root
+    EXPECT_EQ(folderOf("C:\\IR2019\\IRM1.DBF"), "C:\\IR2019\\");
+    EXPECT_EQ(folderOf("C:\\IRM1.DBF"), "C:\\");
+    EXPECT_EQ(fileNameOf("C:\\IR2019\\IRM1.DBF"), "IRM1.DBF");
+    EXPECT_EQ(baseNameOf("C:\\IR2019\\IRM1.DBF"), "IRM1");
+    EXPECT_TRUE(hasExtension("IRM1.DBF"));
+    EXPECT_FALSE(hasExtension("C:\\IR2019.X\\IRM1"));
+    EXPECT_THROW(setCurrentFolder("C:\\NAOEXISTE"), base::Error);
+}
+
+TEST_F(Drives, NamesAreFoundWithoutRegardToCase) {
+    touch(c / "Ir2018" / "irm1.Dbf", "abc");
+    EXPECT_TRUE(fileExists("C:\\IR2018\\IRM1.DBF"));
+    EXPECT_TRUE(folderExists("c:\\ir2018"));
+    EXPECT_FALSE(fileExists("C:\\IR2018"));  // a folder is no file
+    EXPECT_EQ(fileSize("C:\\IR2018\\IRM1.DBF"), 3u);
+    EXPECT_EQ(hostPath("C:\\IR2018\\IRM1.DBF"), (c / "Ir2018" / "irm1.Dbf").string());
+    File f = openFile("C:\\IR2018\\IRM1.dbf", File::Mode::ReadOnly);
+    EXPECT_EQ(f.size(), 3u);
+    // A new file gets the name the program uses, inside the existing folder.
+    createFile("C:\\IR2018\\IRM1.cdx").close();
+    EXPECT_TRUE(std::filesystem::exists(c / "Ir2018" / "IRM1.cdx"));
+    // CP850 names become UTF-8 host names and back.
+    createFile("C:\\IR2018\\AÇÃO.TXT"_cp).close();
+    EXPECT_TRUE(std::filesystem::exists(c / "Ir2018" / "AÇÃO.TXT"));
+    EXPECT_TRUE(fileExists("C:\\IR2018\\ação.txt"_cp));
+}
+
+TEST_F(Drives, ListingsMatchWildcardsCaseBlindAndSkipFolders) {
+    for (const char* name : {"IRM1.DBF", "irm2.dbf", "IRM10.DBF", "IRM1.cdx", "TMP_103.DBF",
+                             "TMP_1004.DBF", "velho.ntx", "Z.NTX"})
+        touch(c / "DADOS" / name);
+    std::filesystem::create_directories(c / "DADOS" / "PASTA.DBF");
+    EXPECT_THAT(listFiles("C:\\DADOS\\IRM?.DBF"), ElementsAre("IRM1.DBF", "irm2.dbf"));
+    EXPECT_THAT(listFiles("C:\\DADOS\\*.ntx"), ElementsAre("Z.NTX", "velho.ntx"));
+    EXPECT_THAT(listFiles("C:\\DADOS\\TMP_*03.*"), ElementsAre("TMP_103.DBF"));
+    EXPECT_THAT(listFiles("C:\\DADOS\\*irm1.*"), ElementsAre("IRM1.DBF", "IRM1.cdx"));
+    EXPECT_EQ(listFiles("C:\\DADOS\\*.*").size(), 8u);
+    EXPECT_TRUE(listFiles("C:\\NAOHA\\*.*").empty());
+}
+
+TEST_F(Drives, FoldersFilesAndRenames) {
+    makeFolder("D:\\COPIA\\2024\\JAN");
+    EXPECT_TRUE(std::filesystem::is_directory(d / "COPIA" / "2024" / "JAN"));
+    makeFolder("d:\\copia\\2024");  // existing, other case: nothing new
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(d),
+                            std::filesystem::directory_iterator()),
+              1);
+    touch(d / "COPIA" / "a.txt", "novo");
+    touch(d / "COPIA" / "B.TXT", "velho");
+    renameFile("D:\\COPIA\\A.TXT", "D:\\COPIA\\b.txt");  // replaces the existing B.TXT
+    EXPECT_THAT(listFiles("D:\\COPIA\\*.*"), ElementsAre("B.TXT"));
+    EXPECT_EQ(fileSize("D:\\COPIA\\B.TXT"), 4u);
+    copyFile("D:\\COPIA\\B.TXT", "C:\\B2.TXT");
+    EXPECT_EQ(fileSize("C:\\B2.TXT"), 4u);
+    EXPECT_TRUE(removeFile("C:\\B2.TXT"));
+    EXPECT_FALSE(removeFile("C:\\B2.TXT"));
+    try {
+        openFile("C:\\NAOHA.DBF", File::Mode::ReadOnly);
+        FAIL();
+    } catch (const base::Error& e) {
+        EXPECT_THAT(e.what(), HasSubstr("C:\\NAOHA.DBF"));
+        EXPECT_THAT(e.what(), HasSubstr("não encontrado"_cp));
+    }
+    try {
+        hostPath("Q:\\X");
+        FAIL();
+    } catch (const base::Error& e) {
+        EXPECT_THAT(e.what(), HasSubstr("unidade Q:"));
+    }
+}
+
+TEST_F(Drives, HostFoldersGetADrive) {
+    EXPECT_EQ(driveForHostFolder((c / "IR2018").string()), "C:\\IR2018");
+    const auto other = c.parent_path() / "fora";
+    std::filesystem::create_directories(other);
+    const std::string drive = driveForHostFolder(other.string());
+    EXPECT_EQ(drive, "Z:\\");
+    EXPECT_EQ(driveForHostFolder(other.string()), "Z:\\");
+    touch(other / "X.DBF");
+    EXPECT_TRUE(fileExists("Z:\\X.DBF"));
+}
+
+TEST_F(Drives, LocalFoldersAreNotNetworkDrives) {
+    EXPECT_FALSE(isNetworkDrive("C:\\"));
+    // A path not created yet is judged by its nearest existing folder.
+    EXPECT_FALSE(isNetworkDrive("C:\\AINDA\\NAO\\EXISTE"));
+    EXPECT_THROW(configureDrives("CC=/tmp"), base::Error);
+}
+
+}  // namespace
