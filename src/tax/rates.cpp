@@ -32,8 +32,10 @@ TaxTable table2009() {
 TaxTable table2010() {
     return fourRates(17989.80, 26961.00, 35948.40, 44918.28, 1349.24, 3371.31, 6067.44, 8313.35);
 }
+// The 15 % band ends at 3130.51 a month (37566.12 a year), where the 22.5 %
+// formula meets it; the table stays continuous at every limit.
 TaxTable tableApril2011() {
-    return fourRates(18799.32, 28174.20, 37556.12, 46939.56, 1409.95, 3523.01, 6340.47, 8687.45);
+    return fourRates(18799.32, 28174.20, 37566.12, 46939.56, 1409.95, 3523.01, 6340.47, 8687.45);
 }
 TaxTable table2012() {
     return fourRates(19645.32, 29442.00, 39256.56, 49051.80, 1473.40, 3681.55, 6625.79, 9078.38);
