@@ -64,9 +64,11 @@ Repair repairArea(int number) {
     if (!layout) return Repair::Current;
 
     std::string path = table->path();
-    if (number < 36)
-        path = platform::absolutePath(base::session().text("LOCARQ") + "IRM" +
-                                      std::to_string(number) + ".DBF");
+    std::string shown = path;
+    if (number < 36) {
+        shown = base::session().text("LOCARQ") + "IRM" + std::to_string(number);
+        path = platform::absolutePath(shown + ".DBF");
+    }
     const bool wasExclusive = table->exclusive();
     const std::string alias = table->alias();
     const int order = table->order();
@@ -75,7 +77,7 @@ Repair repairArea(int number) {
         openIndexes.push_back(table->indexPath(i));
 
     Feedback& fb = feedback();
-    fb.status("Atualizando o banco de dados "_cp + path);
+    fb.status("Atualizando o banco de dados "_cp + shown);
     areas.close(number);
 
     // The rebuild replaces the file: no other workstation may have it open.
