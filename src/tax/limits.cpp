@@ -1,8 +1,11 @@
 #include "tax/limits.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "base/cp850.h"
+#include "common/messages.h"
 #include "tax/amount_text.h"
 #include "tax/rates.h"
 
@@ -14,12 +17,21 @@ namespace {
 
 constexpr int kRetired = 8;
 
-char ask(const LimitContext& context, const std::vector<std::string>& lines) {
-    return context.ask ? context.ask(lines) : 0;
+// A yes/no question in a window of `rows` text rows; the answer letter.
+char ask(const std::vector<std::string>& lines, int rows) {
+    common::MensOptions options;
+    options.column = common::MensColumn::centred();
+    options.lines = rows;
+    options.answers = "SN";
+    const std::string answer = common::MENS(2, common::MessageLines(lines), options).text();
+    return answer.empty() ? 0 : answer[0];
 }
 
-void inform(const LimitContext& context, const std::vector<std::string>& lines) {
-    if (context.inform) context.inform(lines);
+void inform(const std::vector<std::string>& lines) {
+    common::MensOptions options;
+    options.column = common::MensColumn::centred();
+    options.lines = static_cast<int>(lines.size());
+    common::MENS(1, common::MessageLines(lines), options);
 }
 
 bool isNo(char answer) {
@@ -32,10 +44,18 @@ bool isYes(char answer) {
 
 }  // namespace
 
+LimitContext limitContext(const base::NamedValues& working) {
+    LimitContext context;
+    context.year = base::session().integer("QUEANO");
+    context.NASCIMENTO = working.date("NASCIMENTO");
+    context.NATUREZA = working.integer("NATUREZA");
+    return context;
+}
+
 double VER_LIMIT(double value, int line, int month, const LimitContext& context) {
     switch (line) {
         case 2:
-            return LIMIT3(value, context);
+            return LIMIT3(value);
         case 5:
             return LIMIT1(value, month, context);
         case 6:
@@ -45,22 +65,23 @@ double VER_LIMIT(double value, int line, int month, const LimitContext& context)
     }
 }
 
-double LIMIT3(double value, const LimitContext& context) {
+double LIMIT3(double value) {
     if (value <= kSmallGoodsLimit) return value;
     const char answer = ask(
-        context,
         {"ATENÇAO! O valor limite para alienação"_cp, "de bens de pequenos valores nesse mês "_cp,
          "é de R$ "_cp + formatAmount(kSmallGoodsLimit, kLimitPicture) + std::string(16, ' '),
-         "       Lança o limite?        "_cp});
+         "       Lança o limite?        "_cp},
+        4);
     return isYes(answer) ? kSmallGoodsLimit : value;
 }
 
 double LIMIT2(double value, const LimitContext& context) {
     if (value == 0) return 0;
     if (context.NATUREZA == kRetired) return value;
-    const char answer = ask(context, {"ATENÇAO! Esse campo só pode ser usado"_cp,
-                                      "  por aposentados ou reformados !!   ",
-                                      " Usa mesmo fora dessas condições?    "_cp});
+    const char answer =
+        ask({"ATENÇAO! Esse campo só pode ser usado"_cp, "  por aposentados ou reformados !!   ",
+             " Usa mesmo fora dessas condições?    "_cp},
+            3);
     return isNo(answer) ? 0 : value;
 }
 
@@ -80,16 +101,16 @@ bool APONS(int month, const LimitContext& context) {
 double LIMIT1(double value, int month, const LimitContext& context) {
     if (value == 0) return 0;
     if (!APONS(month, context)) {
-        const char answer =
-            ask(context, {"ATENÇÃO! Esse campo só deve ser usado por aposentados "
-                          "maiores de 65 anos   Usa mesmo fora dessas condições?    "_cp});
+        const char answer = ask({"ATENÇÃO! Esse campo só deve ser usado por aposentados "
+                                 "maiores de 65 anos   Usa mesmo fora dessas condições?    "_cp},
+                                2);
         if (isNo(answer)) return 0;
     }
     const double monthly = exemptPensionMonthlyLimit(context.year, month);
     const double limit = month == 12 ? 12 * monthly : monthly;
     if (value <= limit) return value;
-    inform(context, {"O limite para esse mês é de "_cp,
-                     "     R$ " + formatAmount(limit, kLimitPicture) + std::string(3, ' ')});
+    inform({"O limite para esse mês é de "_cp,
+            "     R$ " + formatAmount(limit, kLimitPicture) + std::string(3, ' ')});
     return limit;
 }
 

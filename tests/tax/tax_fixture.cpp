@@ -1,0 +1,91 @@
+#include "tax_fixture.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+
+#include "base/cp850.h"
+#include "base/named_values.h"
+#include "platform/drives.h"
+#include "store/catalog.h"
+#include "store/work_areas.h"
+
+namespace kdx2::tax_testing {
+
+int AnsweringMessages::messageBox(const common::MessageBoxRequest& request) {
+    std::vector<std::string> lines;
+    for (const std::string& line : request.lines)
+        lines.push_back(base::cp850::toUtf8(line));
+    shown.push_back({-1, lines});
+    return 0;
+}
+
+base::Value AnsweringMessages::messageWindow(const common::MensRequest& request) {
+    std::vector<std::string> lines;
+    for (const std::string& line : request.text.lines())
+        lines.push_back(base::cp850::toUtf8(line));
+    shown.push_back({request.kind, lines});
+    if (request.kind % 10 != 2 || answers.empty()) return base::Value(std::string());
+    std::string answer = answers.front();
+    answers.pop_front();
+    return base::Value(answer);
+}
+
+void TableTest::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    root = std::filesystem::temp_directory_path() /
+           ("kdx2_tax_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "DADOS");
+    platform::configureDrives("C=" + root.string());
+    platform::setCurrentFolder("C:\\DADOS");
+    base::NamedValues& session = base::session();
+    session.clear();
+    session.set("LOCARQ", base::Value("C:\\DADOS\\"));
+    session.set("ARQDEF", base::Value("C:\\"));
+    session.set("NUSU", base::Value("03"));
+    store::setFeedback(&feedback);
+    store::setDeletedFilter(true);
+}
+
+void TableTest::TearDown() {
+    try {
+        store::workAreas().closeAll();
+    } catch (...) {
+    }
+    store::setFeedback(nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+}
+
+store::Table& TableTest::createInArea(int area, int number, const std::string& file,
+                                      const std::string& key, store::OpenMode mode) {
+    const std::string path = "C:\\DADOS\\" + file + ".DBF";
+    store::Table::create(path, *store::tableLayout(number));
+    std::unique_ptr<store::Table> table = store::Table::open(path, mode);
+    if (!key.empty()) table->createIndex("C:\\DADOS\\" + file + ".CDX", key);
+    store::workAreas().attach(area, std::move(table));
+    return store::workAreas().area(area);
+}
+
+std::string TableTest::hostPath(const std::string& file) const {
+    return (root / "DADOS" / file).string();
+}
+
+std::string TableTest::python(const std::string& script) const {
+    const std::string file = (root / "check.py").string();
+    std::ofstream(file) << script;
+    std::string out;
+    FILE* pipe = ::popen(("/usr/bin/python3 " + file + " 2>&1").c_str(), "r");
+    if (!pipe) return out;
+    std::array<char, 4096> buffer{};
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        out.append(buffer.data(), n);
+    ::pclose(pipe);
+    return out;
+}
+
+}  // namespace kdx2::tax_testing
