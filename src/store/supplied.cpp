@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "platform/drives.h"
+#include "store/catalog.h"
 #include "store/supplied_sources.h"
 
 namespace kdx2::store {
@@ -189,18 +190,21 @@ SuppliedTable codnatur() {
     return t;
 }
 
+// Payment codes: the public list, then the codes this program adds from
+// other sources (both carry the confidence of each code).
 SuppliedTable despesa() {
     SuppliedTable t{
         "DESPESA",
-        {numberField("CODDES", 2), textField("DESCDOA", 60), textField("CONFIRMADO", 1)},
+        {numberField("CODDES", 2), textField("DESCDOA", 70), textField("CONFIRMADO", 1)},
         {{"DESPESA", "CODDES"}},
         {}};
-    const std::string_view file = "pagamentos.csv";
-    CsvFile csv = readSource("sources/pagamentos.csv");
-    for (size_t i = 0; i < csv.size(); ++i) {
-        t.rows.push_back({wholeNumber(file, digitCode(file, csv.cell(i, "codigo"), 2)),
-                          fitted(file, csv.cell(i, "descricao"), 60),
-                          confirmedFlag(file, csv.cell(i, "status"))});
+    for (std::string_view file : {"sources/pagamentos.csv", "pagamentos_complemento.csv"}) {
+        CsvFile csv = readSource(file);
+        for (size_t i = 0; i < csv.size(); ++i) {
+            t.rows.push_back({wholeNumber(file, digitCode(file, csv.cell(i, "codigo"), 2)),
+                              fitted(file, csv.cell(i, "descricao"), 70),
+                              confirmedFlag(file, csv.cell(i, "status"))});
+        }
     }
     sortUnique(t, column(0));
     return t;
@@ -332,7 +336,7 @@ constexpr int kMunicipalityNameWidth = 24;
 SuppliedTable tabmuni() {
     SuppliedTable t{"TABMUNI",
                     {textField("NOMEMUNI", kMunicipalityNameWidth), textField("UNIFED", 2),
-                     textField("CODMUNI", 4), textField("CODIBGE", 7)},
+                     textField("CODMUNI", 4), textField("NROMUNI", 4), textField("CODCID", 7)},
                     {},
                     {}};
     const std::string_view statesFile = "estados.csv";
@@ -343,9 +347,10 @@ SuppliedTable tabmuni() {
         if (uf.size() != 2) badData(statesFile, "UF", uf);
         stateOfCode[states.cell(i, "codigo_uf")] = uf;
         // The list of states is the rows "UF - NAME" with no state of their own.
-        t.rows.push_back({uf + " - " + supplied::foldedUpper(states.cell(i, "nome")), "", "", ""});
+        t.rows.push_back(
+            {uf + " - " + supplied::foldedUpper(states.cell(i, "nome")), "", "", "", ""});
     }
-    t.rows.push_back({"EX - EXTERIOR", "", "", ""});
+    t.rows.push_back({"EX - EXTERIOR", "", "", "", ""});
 
     const std::string_view file = "municipios.csv";
     CsvFile csv = readSource("sources/municipios.csv");
@@ -354,8 +359,11 @@ SuppliedTable tabmuni() {
         if (state == stateOfCode.end()) badData(file, "codigo_uf", csv.cell(i, "codigo_uf"));
         std::string name = base::rtrim(
             supplied::foldedUpper(csv.cell(i, "nome")).substr(0, kMunicipalityNameWidth));
-        t.rows.push_back({name, state->second, digitCode(file, csv.cell(i, "siafi_id"), 4),
-                          digitCode(file, csv.cell(i, "codigo_ibge"), 7)});
+        // The tax authority's code goes under both names the address screens
+        // read it by; CODCID is the IBGE code the rural properties keep.
+        const std::string code = digitCode(file, csv.cell(i, "siafi_id"), 4);
+        t.rows.push_back(
+            {name, state->second, code, code, digitCode(file, csv.cell(i, "codigo_ibge"), 7)});
     }
     // The order the address screen builds: UPPER(NOMEMUNI+UNIFED).
     sortUnique(t, [](const Row& row) {
@@ -384,16 +392,26 @@ SuppliedTable tablogr() {
     return t;
 }
 
+constexpr size_t kBankNameKeptWidth = 30;  // the bank account's NOM_BANCO
+constexpr int kBankNameWidth = 60;
+
 SuppliedTable bancos() {
-    SuppliedTable t{"BANCOS",
-                    {textField("NUMBAN", 3), textField("NOMEBAN", 60), textField("ISPB", 8)},
-                    {{"BANCOS", "NUMBAN"}, {"BANCOSB", "upper(NOMEBAN)"}},
-                    {}};
+    SuppliedTable t{
+        "BANCOS",
+        {textField("NUMBAN", 3), textField("NOMEBAN", kBankNameWidth), textField("ISPB", 8)},
+        {{"BANCOS", "NUMBAN"}, {"BANCOSB", "upper(NOMEBAN)"}},
+        {}};
     const std::string_view file = "bancos.csv";
     CsvFile csv = readSource("sources/bancos.csv");
     for (size_t i = 0; i < csv.size(); ++i) {
-        t.rows.push_back({digitCode(file, csv.cell(i, "compe"), 3),
-                          fitted(file, csv.cell(i, "nome_curto"), 60),
+        // The full name ("BANCO DO BRASIL S.A.") whenever it fits the columns
+        // a bank account keeps the name in; otherwise the Central Bank's
+        // abbreviated name ("BCO DO NORDESTE DO BRASIL S.A.").
+        std::string name = base::cp850::upper(fitted(file, csv.cell(i, "nome_longo"), 200));
+        if (name.size() > kBankNameKeptWidth) {
+            name = fitted(file, csv.cell(i, "nome_curto"), kBankNameWidth);
+        }
+        t.rows.push_back({digitCode(file, csv.cell(i, "compe"), 3), name,
                           digitCode(file, csv.cell(i, "ispb"), 8)});
     }
     sortUnique(t, column(0));
@@ -402,14 +420,20 @@ SuppliedTable bancos() {
 
 // ---- Chart of accounts and help ----
 
+constexpr int kChartTableNumber = 58;
+
 SuppliedTable contas() {
-    SuppliedTable t{"CONTAS",
-                    {textField("CDCONTA", 4), textField("NMDESCRICA", 80), textField("CDSTATUS", 1),
-                     numberField("PAGINA", 2), numberField("LINHA", 2), textField("TEMCPF", 1),
-                     textField("TEMCGC", 1), textField("LIVROCX", 1), textField("TEMDESCR", 1),
-                     numberField("TOTVALOR", 14, 2), textField("TIPOCR", 1)},
-                    {{"CONTAS", "CDCONTA"}},
-                    {}};
+    // The layout the program creates CONTAS with, so that the shipped chart
+    // and one built by the program are the same table.
+    SuppliedTable t{"CONTAS", *tableLayout(kChartTableNumber), {{"CONTAS", "CDCONTA"}}, {}};
+    const std::vector<std::string> columns = {"CDCONTA",  "NMDESCRICA", "CDSTATUS", "PAGINA",
+                                              "LINHA",    "TEMCPF",     "TEMCGC",   "LIVROCX",
+                                              "TEMDESCR", "TOTVALOR",   "TIPOCR"};
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i >= t.structure.size() || t.structure[i].name != columns[i]) {
+            throw base::Error("Estrutura de CONTAS diferente da esperada pelo plano de contas"_cp);
+        }
+    }
     const std::string_view file = "contas.csv";
     CsvFile csv = readSource(file);
     for (size_t i = 0; i < csv.size(); ++i) {
@@ -516,15 +540,27 @@ std::string temporaryTableName(const std::string& folder) {
     }
 }
 
+void appendRows(Table& out, const SuppliedTable& table) {
+    for (const Row& row : table.rows) {
+        if (!out.append()) {
+            throw base::Error("Não foi possível incluir registros em "_cp + table.name);
+        }
+        for (size_t i = 0; i < row.size(); ++i)
+            out.put(static_cast<int>(i), row[i]);
+    }
+}
+
 void writeRecords(const std::string& path, const SuppliedTable& table) {
     Table::create(path, table.structure);
     auto out = Table::open(path, OpenMode::Exclusive, "SUPPLIED");
-    for (const Row& row : table.rows) {
-        out->append();
-        for (size_t i = 0; i < row.size(); ++i)
-            out->put(static_cast<int>(i), row[i]);
-    }
+    appendRows(*out, table);
     out->close();
+}
+
+void buildIndexes(Table& table, const std::string& folder, const SuppliedTable& supplied) {
+    for (const SuppliedIndex& index : supplied.indexes) {
+        table.createIndex(folder + index.name + ".CDX", index.keyExpression);
+    }
 }
 
 // False when another workstation put the table in place meanwhile.
@@ -536,6 +572,11 @@ bool writeTable(const std::string& folder, const SuppliedTable& table) {
         if (platform::fileExists(finalPath)) {
             platform::removeFile(temporary);
             return false;
+        }
+        // Index files left without their table describe other records; drop
+        // them so that whoever opens the new table first builds fresh ones.
+        for (const SuppliedIndex& index : table.indexes) {
+            platform::removeFile(folder + index.name + ".CDX");
         }
         platform::renameFile(temporary, finalPath);
     } catch (...) {
@@ -551,11 +592,33 @@ bool writeTable(const std::string& folder, const SuppliedTable& table) {
         // store builds the missing index files.
         return true;
     }
-    for (const SuppliedIndex& index : table.indexes) {
-        placed->createIndex(folder + index.name + ".CDX", index.keyExpression);
-    }
+    buildIndexes(*placed, folder, table);
     placed->close();
     return true;
+}
+
+// An existing table file without a single record gets the shipped records
+// (and fresh indexes); any record, even a deleted one, means someone has
+// worked on it. Returns the records written: 0 when the table was left as it
+// was (it has records, is in use, has a layout of its own or cannot be read;
+// opening it through the store reports the last).
+uint32_t fillEmptyTable(const std::string& folder, const std::string& name, TableMaker make) {
+    try {
+        auto existing = Table::open(folder + name + ".DBF", OpenMode::Exclusive);
+        if (existing->recCount() > 0) return 0;  // the file's count, deleted records included
+        const SuppliedTable table = make();
+        if (table.rows.empty() || existing->structure() != table.structure) return 0;
+        appendRows(*existing, table);
+        buildIndexes(*existing, folder, table);
+        existing->close();
+        return static_cast<uint32_t>(table.rows.size());
+    } catch (const base::Error&) {
+        return 0;
+    }
+}
+
+std::string creatingMessage(std::string_view name) {
+    return "Criando tabela de referência "_cp + std::string(name);
 }
 
 }  // namespace
@@ -574,12 +637,28 @@ SuppliedTable suppliedTable(std::string_view name) {
     throw base::Error("Tabela de referência desconhecida: "_cp + std::string(name));
 }
 
-std::vector<SuppliedBuildResult> buildMissingSuppliedTables(const std::string& installFolder) {
+std::vector<SuppliedBuildResult> buildMissingSuppliedTables(const std::string& installFolder,
+                                                            Feedback& sink) {
     const std::string folder = withSeparator(platform::absolutePath(installFolder));
     if (!platform::folderExists(folder)) platform::makeFolder(folder);
     std::vector<SuppliedBuildResult> built;
+    struct CloseMessage {
+        Feedback& sink;
+        bool shown = false;
+        ~CloseMessage() {
+            if (shown) sink.closeMessage();
+        }
+    } message{sink};
     for (const auto& [name, make] : makers()) {
-        if (platform::fileExists(folder + std::string(name) + ".DBF")) continue;
+        const std::string tableName(name);
+        if (platform::fileExists(folder + tableName + ".DBF")) {
+            if (uint32_t filled = fillEmptyTable(folder, tableName, make)) {
+                built.push_back({tableName, filled});
+            }
+            continue;
+        }
+        sink.showMessage(creatingMessage(name));
+        message.shown = true;
         SuppliedTable table = make();
         if (writeTable(folder, table)) {
             built.push_back({table.name, static_cast<uint32_t>(table.rows.size())});

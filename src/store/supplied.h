@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/value.h"
+#include "store/feedback.h"
 #include "store/table.h"
 
 namespace kdx2::store {
@@ -46,14 +47,19 @@ struct SuppliedBuildResult {
     uint32_t records = 0;  // records written
 };
 
-// Start-up step: builds in `installFolder` (a drive path such as "C:\KDX2")
-// every supplied table whose .DBF file is missing, with its index files, and
-// returns what it built. Existing tables are never touched: users edit UFIRM
-// and CONTAS. Each table is written under a temporary name and renamed into
-// place, so an interrupted start leaves either no table (built again next
-// time) or a complete one. Throws base::Error (Portuguese, CP850) when the
-// folder cannot be written.
-std::vector<SuppliedBuildResult> buildMissingSuppliedTables(const std::string& installFolder);
+// Start-up step, run before the shared tables are opened: builds in
+// `installFolder` (a drive path such as "C:\KDX2") every supplied table whose
+// .DBF file is missing, with its index files, showing "Criando tabela de
+// referência ..." through `sink` while it works, and returns what it built.
+// Existing tables are never overwritten: users edit UFIRM and CONTAS. The one
+// exception is a table file holding no record at all (not even a deleted
+// one), such as an empty CONTAS created before the chart was installed: it
+// receives the shipped records. Each table is written under a temporary name
+// and renamed into place, so an interrupted start leaves either no table
+// (built again next time) or a complete one. Throws base::Error (Portuguese,
+// CP850) when the folder cannot be written.
+std::vector<SuppliedBuildResult> buildMissingSuppliedTables(const std::string& installFolder,
+                                                            Feedback& sink = feedback());
 
 // Lines for the "about" box: the licence notices the shipped data requires
 // (CP850).
