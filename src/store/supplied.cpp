@@ -674,4 +674,15 @@ std::vector<std::string> suppliedDataNotices() {
     };
 }
 
+std::vector<std::string> suppliedDataLicence() {
+    std::vector<std::string> lines;
+    std::string_view text = supplied::sourceFile("licencas.txt");
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        lines.push_back(supplied::toTableText(text.substr(0, end)));
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return lines;
+}
+
 }  // namespace kdx2::store

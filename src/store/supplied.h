@@ -64,5 +64,8 @@ std::vector<SuppliedBuildResult> buildMissingSuppliedTables(const std::string& i
 // Lines for the "about" box: the licence notices the shipped data requires
 // (CP850).
 std::vector<std::string> suppliedDataNotices();
+// The full licence notice of the shipped data (data/licencas.txt), one CP850
+// text per line, for a "licenças" window or a printed copy.
+std::vector<std::string> suppliedDataLicence();
 
 }  // namespace kdx2::store

@@ -182,5 +182,16 @@ TEST(SuppliedSources, CsvReadingFollowsTheQuotingRules) {
               (std::vector<std::string>{"um dois", "tres"}));
 }
 
+TEST(SuppliedSources, TheProgramCarriesTheLicenceNoticesOfItsData) {
+    const std::vector<std::string> licence = store::suppliedDataLicence();
+    for (const char* line :
+         {"Copyright (c) 2016 Kelvin S. do Prado", "Copyright (c) 2016 Chinnon Santos",
+          "The above copyright notice and this permission notice shall be "
+          "included in all"}) {
+        EXPECT_NE(std::find(licence.begin(), licence.end(), line), licence.end()) << line;
+    }
+    EXPECT_EQ(store::suppliedDataNotices().size(), 2u);
+}
+
 }  // namespace
 }  // namespace kdx2
