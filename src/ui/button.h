@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/value.h"
+#include "platform/console/grid.h"
 #include "ui/get.h"
 
 namespace kdx2::ui {
@@ -73,7 +74,8 @@ class LButton {
     // button's number as the window's nLastButton.
     void action();
 
-    void draw() const;
+    // Draws the button on the composed screen, over its window's grid.
+    void draw(platform::Grid& screen) const;
     // The caption without "&".
     std::string text() const;
 
@@ -85,5 +87,7 @@ class LButton {
 // The caption as a button shows it: shorter than 10 characters and without a
 // blank at either end, centred in 10 (the "&" not counted).
 std::string buttonCaption(const std::string& caption);
+// The caption as shown: without the "&" that marks the hot-key letter.
+std::string buttonText(const std::string& caption);
 
 }  // namespace kdx2::ui

@@ -126,12 +126,19 @@ class LDialog : public std::enable_shared_from_this<LDialog> {
     // Not of the layer's own vocabulary, but needed to draw it.
     platform::Grid& grid() { return grid_; }
     const platform::Grid& grid() const { return grid_; }
-    bool created() const { return nWnd >= 0 && !lClosed; }
+    bool created() const { return nHandle != 0 && !lClosed; }
+    // Created and not hidden (ghost windows are created hidden).
+    bool visible() const { return created() && !hidden_; }
     bool reading() const { return reading_; }
     int cursorRow = 0;
     int cursorCol = 0;
     // The computed style bits (caption, system menu, boxes, border, scroll bars).
     int computedStyle() const;
+    // The style in force: the explicit one, else the computed one.
+    int style() const { return nStyle >= 0 ? nStyle : computedStyle(); }
+    // Runs the action of the created button under a click (window
+    // coordinates); false when there is none.
+    bool clickButton(int row, int col);
 
   protected:
     LDialog(int top, int left, int bottom, int right);
@@ -148,7 +155,7 @@ class LDialog : public std::enable_shared_from_this<LDialog> {
     bool savedBreakKey_ = false;
     bool savedMainCoord_ = true;
     bool reading_ = false;
-    int sbTimerId_ = -1;
+    bool hidden_ = false;
 };
 
 // The main window: window 0, created by start(); never closed.

@@ -37,7 +37,9 @@ class Get {
     LButton* button = nullptr;  // set when the field stands for a push button
     base::Value cargo;
 
-    base::Value value() const { return getter_(); }
+    base::Value value() const { return getter_ ? getter_() : base::Value(); }
+    // Changes the picture (the `picture` member is only read when built).
+    void setPicture(std::string text);
     void setValue(const base::Value& value);  // assigns and redisplays
 
     // Width on the screen (the @S width when scrolling).
@@ -67,9 +69,17 @@ class Get {
     bool applyKey(int key);
     bool typedOut() const { return typedOut_; }
     void clearTypedOut() { typedOut_ = false; }
+    // After the value was assigned: later edits count as a new change.
+    void clearChanged() { changed_ = false; }
+    // A mouse click at a column offset inside the field moves the cursor there.
+    void clickAt(int offset);
 
   private:
     void loadBuffer();
+    void replaceBufferText(const base::Value& value);
+    void updateScroll();
+    std::vector<int> runFrom(int from) const;
+    void clearBuffer();
     bool editable(int position) const;
     int firstEditable() const;
     int lastEditable() const;
@@ -96,7 +106,6 @@ class Get {
     bool focus_ = false;
     bool changed_ = false;
     bool clearOnType_ = false;
-    bool minus_ = false;
     bool typedOut_ = false;
 };
 

@@ -87,6 +87,9 @@ class LMenu {
 // 1999 go to the active window's menu. Returns false (after a diagnostic) when
 // nothing ran.
 bool dispatchMenuCommand(int command);
+// The number of the last menu command delivered (also when the menu's
+// lCallEvent is false and the program runs the command itself).
+int lastMenuCommand();
 
 // The interactive menu bar of the active window (mouse on the top row, F10,
 // Ctrl+F10): drop-downs drawn over the grid. Returns the chosen command, 0

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+
+#include "base/cp850.h"
+#include "base/error.h"
 
 namespace kdx2::platform {
 
@@ -14,6 +18,36 @@ void Console::setCursor(int row, int col, CursorShape shape) {
 int64_t Console::nowMs() const {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::unique_ptr<Console> openConsole(int& argc, char** argv) {
+    std::string script;
+    bool headless = false;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--headless") == 0) {
+            if (i + 1 >= argc)
+                throw base::Error(base::cp850::fromUtf8("--headless precisa do nome do roteiro"));
+            headless = true;
+            script = argv[++i];
+            continue;
+        }
+        if (std::strncmp(arg, "--headless=", 11) == 0) {
+            headless = true;
+            script = arg + 11;
+            continue;
+        }
+        argv[kept++] = argv[i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    if (headless) {
+        if (script.empty())
+            throw base::Error(base::cp850::fromUtf8("--headless precisa do nome do roteiro"));
+        return openHeadlessConsole(script);
+    }
+    return openTerminalConsole();
 }
 
 }  // namespace kdx2::platform

@@ -120,4 +120,11 @@ std::unique_ptr<Console> openHeadlessConsole(const std::string& scriptPath,
 std::unique_ptr<Console> headlessConsoleFromText(std::string_view script,
                                                  HeadlessEnd end = HeadlessEnd::Throw);
 
+// The console the command line asks for: `--headless SCRIPT` (or
+// `--headless=SCRIPT`; "-" is standard input) selects the headless console
+// and is removed from argv, so the program sees only its own arguments;
+// without it, the terminal. Throws base::Error (Portuguese, CP850) when the
+// terminal cannot be used or `--headless` has no script.
+std::unique_ptr<Console> openConsole(int& argc, char** argv);
+
 }  // namespace kdx2::platform

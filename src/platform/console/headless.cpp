@@ -46,6 +46,17 @@ bool parseInt(std::string_view text, int& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
+// `key x`: one character (UTF-8) names its own key.
+std::optional<int> singleCharacter(const std::string& utf8) {
+    size_t pos = 0;
+    if (utf8.empty()) return std::nullopt;
+    const char32_t ch = base::cp850::decodeUtf8(utf8, pos);
+    if (pos != utf8.size()) return std::nullopt;
+    const auto byte = base::cp850::fromUnicode(ch);
+    if (!byte || !keys::isCharacter(*byte)) return std::nullopt;
+    return *byte;
+}
+
 // Parses the whole script first, so that a bad line stops the run before the
 // program acts on any of it.
 std::vector<Line> parseScript(std::string_view script) {
@@ -73,6 +84,7 @@ std::vector<Line> parseScript(std::string_view script) {
         line.number = number;
         if (word == "key") {
             auto key = keys::fromName(base::alltrim(arg));
+            if (!key) key = singleCharacter(base::alltrim(arg));
             if (!key)
                 throw ScriptError(
                     lineError(number, "tecla desconhecida \"" + base::alltrim(arg) + "\""));
