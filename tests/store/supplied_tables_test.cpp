@@ -12,11 +12,14 @@
 #include <map>
 
 #include "base/cp850.h"
+#include "base/named_values.h"
 #include "base/text.h"
 #include "platform/drives.h"
+#include "store/access.h"
 #include "store/catalog.h"
 #include "store/supplied.h"
 #include "store/table.h"
+#include "store/work_areas.h"
 
 namespace kdx2 {
 namespace {
@@ -167,6 +170,32 @@ TEST_F(SuppliedTablesTest, FirstStartBuildsEveryTableThatIndependentReadersAgree
     }
     // Nothing left over from the temporary names the tables were built under.
     EXPECT_TRUE(platform::listFiles("C:\\KDX2\\SUP*.*").empty());
+}
+
+// Every file of the folder, by name, with its bytes.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return files;
+}
+
+TEST_F(SuppliedTablesTest, TheStoreOpensTheBuiltTablesWithTheirIndexesAsTheyAre) {
+    build();
+    const auto before = snapshot(root / "KDX2");
+    base::NamedValues& session = base::session();
+    session.clear();
+    session.set("ARQDEF", Value(kInstall));
+    session.set("REFAZ_IND", Value(false));
+    for (int number : {42, 44, 45, 46, 47, 53, 54, 55, 58, 60, 61, 69}) {
+        EXPECT_TRUE(store::ABERTURA(number)) << number;
+        EXPECT_GT(store::workAreas().area(number).recCount() + (number == 55), 0u) << number;
+    }
+    store::workAreas().closeAll();
+    // Nothing was created, rebuilt or packed: the names and keys are the store's own.
+    EXPECT_TRUE(snapshot(root / "KDX2") == before);
 }
 
 TEST_F(SuppliedTablesTest, TheOfficeFindsRealCodes) {
