@@ -67,6 +67,22 @@ TEST(SuppliedChart, EveryDetailAccountSitsUnderATitleOfItsRange) {
     }
 }
 
+// The program itself posts entries to these accounts: the carnê-leão import
+// (1001, 1002, 1004), the conversion of company income (2100) and the payment
+// slip recording carnê-leão paid (4201).
+TEST(SuppliedChart, AccountsTheProgramPostsToAreDetailAccountsOfTheRightDestination) {
+    const std::map<int, std::pair<int, int>> posted = {
+        {1001, {2, 1}}, {1002, {2, 1}}, {1004, {2, 1}}, {2100, {1, 1}}, {4201, {2, 5}}};
+    const std::vector<Account> accounts = chart();
+    for (const auto& [code, destination] : posted) {
+        auto it = std::find_if(accounts.begin(), accounts.end(),
+                               [&](const Account& a) { return a.code == code; });
+        ASSERT_NE(it, accounts.end()) << code;
+        EXPECT_EQ(it->status, "S") << code;
+        EXPECT_EQ(std::pair(it->page, it->line), destination) << code;
+    }
+}
+
 // Each range is offered for one kind of entry; the account's destination and
 // flags must send the entry where that kind belongs and ask for what it needs.
 TEST(SuppliedChart, FlagsAndDestinationsFitTheEntryKindOfEachRange) {
