@@ -197,11 +197,12 @@ MonthlySummaryWrite rewriteMonthlySummary(const CarneLeao& carne, const std::str
 std::string SOMA_FIS(CarneLeao& carne, int mode, int column, const std::string& cpf) {
     Accumulator* last = nullptr;
     if (mode == 3) {
+        const std::string taxpayer = base::alltrim(cpf).empty() ? base::session().text("CPF") : cpf;
         store::Table* entries = openArea(kSharedEntriesArea);
         if (!entries || !openArea(kMonthlySummaryArea)) return {};
-        last = accumulateTaxpayerEntries(carne, *entries, cpf);
+        last = accumulateTaxpayerEntries(carne, *entries, taxpayer);
         try {
-            if (!rewriteMonthlySummary(carne, cpf).complete())
+            if (!rewriteMonthlySummary(carne, taxpayer).complete())
                 common::MENS(1, "Totais mensais do carnê-leão não gravados: registro em uso."_cp);
         } catch (const base::Error& error) {
             common::MENS(1, std::string(error.what()));
@@ -271,6 +272,10 @@ void RESOMA(CarneLeao& carne, bool calAuto) {
         return;
     }
     rebuildGridFromEntries(carne, readPayments(store::workAreas().area(kPaymentsArea)));
+}
+
+void RESOMA(CarneLeao& carne) {
+    RESOMA(carne, base::session().flag("CAL_AUTO"));
 }
 
 }  // namespace kdx2::tax

@@ -59,7 +59,8 @@ MonthlySummaryWrite rewriteMonthlySummary(const CarneLeao& carne, const std::str
 // SOMA_FIS: mode 0 or 1 accumulates the workspace copy (area 22); mode 3 the
 // taxpayer's records of the shared table (area 2, opened when closed) and then
 // rewrites the taxpayer's monthly summaries (area 16), telling the user when
-// some month could not be written. Returns element `column` (1 ... 13) of the
+// some month could not be written. The taxpayer is `cpf`, or the session's
+// CPF when it is blank. Returns element `column` (1 ... 13) of the
 // accumulator touched last as grid text ("" when none).
 std::string SOMA_FIS(CarneLeao& carne, int mode, int column, const std::string& cpf = "");
 
@@ -80,7 +81,9 @@ void CARGA_UFIR(CarneLeao& carne);
 // The payment records of a table, in its order.
 std::vector<PaymentItem> readPayments(store::Table& payments);
 
-// RESOMA with the payments of the workspace copy (area 26).
+// RESOMA with the payments of the workspace copy (area 26); the mode from
+// the declaration's CAL_AUTO when not given.
 void RESOMA(CarneLeao& carne, bool calAuto);
+void RESOMA(CarneLeao& carne);
 
 }  // namespace kdx2::tax

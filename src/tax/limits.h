@@ -15,8 +15,8 @@ struct LimitContext {
 };
 
 // The tax year of the session and the taxpayer's NASCIMENTO and NATUREZA
-// from the declaration's working values.
-LimitContext limitContext(const base::NamedValues& working);
+// from the declaration's working values (kept in the session record).
+LimitContext limitContext(const base::NamedValues& working = base::session());
 
 // Dispatches by the line of the exempt-income grid: line 2 small-value goods,
 // line 5 pensions of persons over 65 (`month` is the grid column being

@@ -185,8 +185,9 @@ TEST_F(MonthlyTables, PaymentsOfTheWorkspaceGiveTheAlimonyOfTheGrid) {
         payments.put("I6_405", Value(100.0 * code));
     }
     kdx2::base::session().set("QUEANO", 2022);
+    kdx2::base::session().set("CAL_AUTO", false);
     CarneLeao carne;
-    kdx2::tax::RESOMA(carne, false);
+    kdx2::tax::RESOMA(carne);
     EXPECT_DOUBLE_EQ(carne.DESPPEN[5], 3100 + 3400);
     EXPECT_DOUBLE_EQ(carne.REC_MENSAL.amount(5, kdx2::tax::MonthlyGrid::kDeductions), 6500);
 }
@@ -218,8 +219,10 @@ TEST_F(MonthlyTables, SummariesAppendedForATaxpayerWithoutAny) {
               "12 0.0 0.0 0.0 120.0 12.0 0.0\n");
     EXPECT_EQ(summaryLines(kOther), "3 55555.0 0.0 0.0 0.0 0.0 1.5\n");
     EXPECT_TRUE(messages.shown.empty());
-    // Running it again rewrites the same twelve records.
-    kdx2::tax::SOMA_FIS(carne, 3, 1, kTaxpayer);
+    // Running it again (for the session's taxpayer) rewrites the same twelve
+    // records.
+    kdx2::base::session().set("CPF", Value(kTaxpayer));
+    kdx2::tax::SOMA_FIS(carne, 3, 1, "");
     EXPECT_EQ(summary.recCount(), 13u);
 }
 
