@@ -492,7 +492,7 @@ namespace {
 std::string valueAsText(const base::Value& value) {
     switch (value.type()) {
         case base::Type::Character:
-            return value.text();
+            return base::rtrim(value.text());  // trailing blanks of a field are no text
         case base::Type::Date:
             return value.date().dtoc();
         case base::Type::Logical:
