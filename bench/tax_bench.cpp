@@ -1,0 +1,44 @@
+// Cost of the monthly tax: the grid is rebuilt (thirteen rows, each taxed and
+// its cells formatted and read back) whenever the user changes an entry, so a
+// rebuild must stay far below a keystroke's time.
+
+#include <benchmark/benchmark.h>
+
+#include "base/named_values.h"
+#include "tax/carne.h"
+#include "tax/engine.h"
+
+using namespace kdx2;
+
+namespace {
+
+void taxOfOneMonth(benchmark::State& state) {
+    const int year = static_cast<int>(state.range(0));
+    double base = 1000;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tax::progressiveTax(year, 12, base, 6, base + 100));
+        base = base < 9000 ? base + 7.31 : 1000;
+    }
+}
+BENCHMARK(taxOfOneMonth)->Arg(2008)->Arg(2022)->Arg(2025)->Arg(2026);
+
+void gridRebuild(benchmark::State& state) {
+    base::session().set("QUEANO", 2026);
+    tax::CarneLeao carne;
+    carne.N_DEPEN = 2;
+    for (int month = 1; month <= 12; ++month) {
+        carne.TRECFIS.add(month, 4000 + 250 * month);
+        carne.TPAGPRE.add(month, 300);
+        carne.TPAGLEO.add(month, 20);
+    }
+    tax::PaymentItem alimony{31, {}};
+    alimony.monthly.fill(450);
+    const std::vector<tax::PaymentItem> payments(20, alimony);
+    for (auto _ : state) {
+        tax::RESOMA(carne, false, payments);
+        benchmark::DoNotOptimize(carne.REC_MENSAL.cell(13, 7));
+    }
+}
+BENCHMARK(gridRebuild);
+
+}  // namespace
