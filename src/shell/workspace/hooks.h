@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+
+// The computations the workspace runs on the loaded declaration belong to
+// the tax engine. Until every one of them exists there, the workspace calls
+// one replaceable step.
+namespace kdx2::shell::workspace {
+
+// Computes the year once the workspace is loaded: payer sums and dependants
+// from the entries, asset and debt totals, the monthly figures, the grid,
+// deductions, capital gains and the annual summary (SOMA_JUR, NRODP, FI7_T,
+// FI8_T, FI10_1, SOMA_FIS, RESOMA, FDE_TUDO, IMPGANCAP, CALC_GRV,
+// CALCULA_TUDO, in that order).
+void recomputeYear();
+// Replaces that step (an empty function restores the default, which does
+// nothing yet: those computations are not written).
+void setYearComputation(std::function<void()> computation);
+
+}  // namespace kdx2::shell::workspace

@@ -1,0 +1,91 @@
+#include "shell/workspace/year_tables.h"
+
+#include "base/named_values.h"
+#include "base/text.h"
+#include "shell/workspace/scratch.h"
+#include "shell/workspace/year_rows.h"
+#include "store/access.h"
+#include "store/catalog.h"
+#include "store/work_areas.h"
+
+namespace kdx2::shell::workspace {
+
+namespace {
+
+std::string yearTablePath(int table) {
+    return base::session().text("LOCARQ") + store::tableSpec(table)->file + ".DBF";
+}
+
+// A save of this table cut short by a killed program is completed (or
+// dropped, see year_rows.h) before the table is read. When the table is in
+// use elsewhere (perhaps being saved right now) it is left to whoever saves
+// it next: until then readers see the rows as they were before that save.
+void finishPendingSave(int table) {
+    const std::string path = yearTablePath(table);
+    if (!interruptedSavePending(path)) return;
+    store::workAreas().close(table);
+    try {
+        auto year = store::Table::open(path, store::OpenMode::Exclusive);
+        finishInterruptedSave(*year);
+    } catch (const base::Error&) {
+    }
+}
+
+bool opensShared(int table, bool exclusive) {
+    return table == kRegister || !exclusive;
+}
+
+}  // namespace
+
+std::vector<int> allYearTables() {
+    std::vector<int> tables;
+    for (int table = kFirstTable; table <= kLastTable; ++table)
+        tables.push_back(table);
+    return tables;
+}
+
+int openYearTables(const std::vector<int>& tables, bool exclusive) {
+    for (int table : tables) {
+        const bool shared = opensShared(table, exclusive);
+        // A save finishes pending work itself, under its exclusive use.
+        if (shared && table != kRegister) finishPendingSave(table);
+        store::Table* open = store::workAreas().table(table);
+        if (open && open->exclusive() == !shared) continue;
+        if (!store::ABERTURA(table, !shared)) return table;
+    }
+    return 0;
+}
+
+void closeYearTables() {
+    for (int table = kFirstTable; table <= kLastTable; ++table)
+        if (table != kRegister) store::workAreas().close(table);
+}
+
+std::string recoverableCpf() {
+    std::string cpf;
+    try {
+        for (int table : {kRegister}) {
+            if (!scratchExists(table)) return "";
+            auto copy = store::Table::open(scratchPath(table), store::OpenMode::Exclusive);
+            copy->goTop();
+            if (copy->eof()) return "";
+            cpf = copy->get("CPF").text();
+        }
+        if (base::alltrim(cpf).size() != 11) return "";
+        for (int table = kFirstTable; table <= kLastTable; ++table) {
+            if (!scratchExists(table)) return "";
+            auto copy = store::Table::open(scratchPath(table), store::OpenMode::Exclusive);
+            bool sameTaxpayer = true;
+            copy->forEach([&](store::Table& row) {
+                sameTaxpayer = row.get("CPF").text() == cpf;
+                return sameTaxpayer;
+            });
+            if (!sameTaxpayer) return "";
+        }
+    } catch (const base::Error&) {
+        return "";
+    }
+    return cpf;
+}
+
+}  // namespace kdx2::shell::workspace
