@@ -156,7 +156,8 @@ class HeadlessConsole final : public Console {
     }
 
     ~HeadlessConsole() override {
-        if (!finished_) {
+        // Inside one process (tests, benchmarks) the caller reads the screen itself.
+        if (!finished_ && end_ == HeadlessEnd::ExitProcess) {
             // The program ended before the script did: the screen still goes out.
             std::fputs(screen_.toUtf8().c_str(), stdout);
             std::fflush(stdout);
