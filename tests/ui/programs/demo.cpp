@@ -71,7 +71,8 @@ void runForm() {
         ->create();
     const Value oldName = name, oldCpf = cpf, oldAmount = amount;
     dialog->readmodal(form);
-    if (dialog->nExit != 2) {
+    // Cancelar or Esc discard the form; Gravar, PgDn or the last field keep it.
+    if (dialog->nExit == 1 || ui::lastKey() == keys::Esc) {
         name = oldName;
         cpf = oldCpf;
         amount = oldAmount;
