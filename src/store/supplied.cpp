@@ -603,8 +603,12 @@ bool writeTable(const std::string& folder, const SuppliedTable& table) {
 // was (it has records, is in use, has a layout of its own or cannot be read;
 // opening it through the store reports the last).
 uint32_t fillEmptyTable(const std::string& folder, const std::string& name, TableMaker make) {
+    const std::string path = folder + name + ".DBF";
     try {
-        auto existing = Table::open(folder + name + ".DBF", OpenMode::Exclusive);
+        // A shared look first: the usual table with records is left without
+        // ever keeping other workstations out of it.
+        if (Table::open(path, OpenMode::Shared)->recCount() > 0) return 0;
+        auto existing = Table::open(path, OpenMode::Exclusive);
         if (existing->recCount() > 0) return 0;  // the file's count, deleted records included
         const SuppliedTable table = make();
         if (table.rows.empty() || existing->structure() != table.structure) return 0;
