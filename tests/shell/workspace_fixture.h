@@ -71,14 +71,14 @@ struct FixedClock : ws::Clock {
 // Session values a workspace needs, on a drive rooted at `root`.
 inline void prepareSession(const std::filesystem::path& root, const std::string& terminal) {
     std::filesystem::create_directories(root / "DADOS");
-    std::filesystem::create_directories(root / "TRAB");
+    std::filesystem::create_directories(root / ("TRAB" + terminal));
     platform::configureDrives("C=" + root.string());
     platform::setCurrentFolder("C:\\DADOS");
     base::NamedValues& s = base::session();
     s.clear();
     s.set("LOCARQ", "C:\\DADOS\\");
     s.set("ARQDEF", "C:\\");
-    s.set("LOCTRAB", "C:\\TRAB\\");
+    s.set("LOCTRAB", "C:\\TRAB" + terminal + "\\");
     s.set("NUSU", terminal);
     s.set("QUEANO", 2024);
     s.set("QUALMENS", "1");

@@ -21,8 +21,8 @@ SaveStepHook& stepHook() {
     return hook;
 }
 
-void reach(SaveStep step, int detail = 0) {
-    if (stepHook()) stepHook()(step, detail);
+void reach(SaveStep step, const store::Table& year, int detail = 0) {
+    if (stepHook()) stepHook()(step, year, detail);
 }
 
 // Shows deleted records to the walks of this scope (the filter is global).
@@ -165,12 +165,12 @@ void switchRows(store::Table& year, const Journal& journal) {
     for (const Row& row : journal.added) {
         year.goTo(row.recno);
         year.recall();
-        reach(SaveStep::Switching, ++done);
+        reach(SaveStep::Switching, year, ++done);
     }
     for (const Row& row : journal.retired) {
         year.goTo(row.recno);
         year.deleteRecord();
-        reach(SaveStep::Switching, ++done);
+        reach(SaveStep::Switching, year, ++done);
     }
     year.flush();
 }
@@ -310,12 +310,12 @@ void replaceTaxpayerRows(store::Table& year, const std::string& cpf, store::Tabl
     }
     year.openIndex(cdxPath);
     year.setOrder(1);
-    reach(SaveStep::RowsWritten);
+    reach(SaveStep::RowsWritten, year);
 
     writeJournal(journalPath, journal);
-    reach(SaveStep::JournalWritten);
+    reach(SaveStep::JournalWritten, year);
     switchRows(year, journal);
-    reach(SaveStep::Switched);
+    reach(SaveStep::Switched, year);
     platform::removeFile(journalPath);
 }
 

@@ -34,7 +34,7 @@ enum class SaveStep {
     Switching,       // called after each flipped record, detail = how many so far
     Switched,        // every record flipped; the journal still exists
 };
-using SaveStepHook = std::function<void(SaveStep step, int detail)>;
+using SaveStepHook = std::function<void(SaveStep step, const store::Table& year, int detail)>;
 // Installs the hook (an empty function removes it).
 void setSaveStepHook(SaveStepHook hook);
 
