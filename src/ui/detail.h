@@ -46,7 +46,7 @@ struct State {
     platform::CursorShape cursorShape = platform::CursorShape::Hidden;
     bool insert = false;
     bool breakKey = true;
-    bool mouse = true;
+    bool mouse = false;  // the program declares mouse input (event mask)
     std::deque<int> typeahead;
     int lastKey = 0;
     int mouseRow = 0;

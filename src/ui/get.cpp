@@ -149,7 +149,6 @@ void Get::replaceBufferText(const base::Value& value) {
 bool Get::bufferValue(base::Value& out) const {
     switch (type_) {
         case base::Type::Numeric: {
-            const char point = pic_.has('E') ? ',' : '.';
             const size_t pointAt = mask_.find('.');
             std::string integer, decimals;
             bool negative = false;
@@ -162,7 +161,6 @@ bool Get::bufferValue(base::Value& out) const {
                 else
                     integer += static_cast<char>(ch);
             }
-            (void)point;
             double number = base::parseNumber((integer.empty() ? "0" : integer) + "." + decimals);
             out = base::Value(negative ? -number : number);
             return true;
@@ -316,7 +314,6 @@ bool Get::acceptsChar(int position, uint8_t ch) const {
 }
 
 void Get::clearBuffer() {
-    base::Value empty = base::Value::emptyOf(type_);
     for (size_t i = 0; i < buffer_.size(); ++i)
         if (editable(static_cast<int>(i))) buffer_[i] = ' ';
     if (type_ == base::Type::Numeric) {
@@ -326,7 +323,6 @@ void Get::clearBuffer() {
         const size_t point = mask_.find('.');
         if (point != std::string::npos) buffer_[point] = pic_.has('E') ? ',' : '.';
     }
-    (void)empty;
     pos_ = firstEditable();
     changed_ = true;
 }

@@ -227,13 +227,12 @@ bool Picture::isPlaceholder(char c, base::Type type) {
     return false;
 }
 
-std::string defaultMask(const base::Value& value, const Picture& picture) {
+std::string defaultMask(const base::Value& value, const Picture&) {
     switch (value.type()) {
         case base::Type::Numeric: {
             const int decimals = naturalDecimals(value.number());
             std::string mask(10, '9');
             if (decimals > 0) mask += "." + std::string(static_cast<size_t>(decimals), '9');
-            (void)picture;
             return mask;
         }
         case base::Type::Date:

@@ -114,7 +114,8 @@ void diagnostic(std::string message);
 const std::vector<std::string>& diagnostics();
 void clearDiagnostics();
 
-// Whether mouse events are delivered (enters readmodal's re-validation rule).
+// Whether the program takes mouse input (its event mask; off at start). Clicks
+// reach waitKey either way; the setting enters readmodal's re-validation rule.
 bool mouseEnabled();
 void setMouseEnabled(bool on);
 
