@@ -67,7 +67,11 @@ class Table::Impl final : public Resolver {
     bool atBof = false;
     bool wasFound = false;
     std::vector<char> record;
-    std::vector<char> original;  // the record as read, to find the keys to replace
+    std::vector<char> original;  // the record before its first change, for the keys to replace
+    // Records appended to an exclusive table, written in one go (the file is
+    // ours alone, so nobody else needs to see them before a flush).
+    std::vector<char> appendBuffer;
+    uint32_t bufferedFirst = 0;  // record number of the first buffered record
     bool loaded = false;
     bool dirty = false;
     bool pendingAppend = false;  // exclusive appends are written on the first move
@@ -162,16 +166,37 @@ class Table::Impl final : public Resolver {
     // ---- Record buffer ----
     void ensureLoaded() {
         if (loaded) return;
-        record.assign(layout.header.recordLength, ' ');
-        if (!atEof && recno >= 1 && recno <= count) {
+        record.resize(layout.header.recordLength);
+        if (atEof || recno < 1 || recno > count) {
+            std::fill(record.begin(), record.end(), ' ');
+        } else {
+            if (!appendBuffer.empty() && recno >= bufferedFirst) drainAppends();
             const size_t got =
                 file.readAt(layout.recordOffset(recno), record.data(), record.size());
             if (got != record.size())
                 throw base::Error("O registro "_cp + std::to_string(recno) + " de "_cp + path +
                                   " está incompleto (arquivo truncado)."_cp);
         }
-        original = record;
         loaded = true;
+    }
+
+    // Keeps the record as it was before a change, for the index update.
+    void beforeChange() {
+        if (!dirty && !pendingAppend) original = record;
+    }
+
+    void drainAppends() {
+        if (appendBuffer.empty()) return;
+        // The end-of-file byte travels with the last record.
+        appendBuffer.push_back(dbf::kEndOfFile);
+        try {
+            file.writeAt(layout.recordOffset(bufferedFirst), appendBuffer.data(),
+                         appendBuffer.size());
+        } catch (...) {
+            appendBuffer.clear();
+            throw;
+        }
+        appendBuffer.clear();
     }
 
     std::string keyOf(const OpenOrder& o, const char* buffer) {
@@ -203,15 +228,14 @@ class Table::Impl final : public Resolver {
                 if (oldKey != newKey) o.tag.update(oldKey, newKey, recno);
             }
         }
-        if (pendingAppend) {
-            // The end-of-file byte travels with the last record.
-            record.push_back(dbf::kEndOfFile);
-            file.writeAt(layout.recordOffset(recno), record.data(), record.size());
-            record.pop_back();
+        if (pendingAppend && !shared()) {
+            if (appendBuffer.empty()) bufferedFirst = recno;
+            appendBuffer.insert(appendBuffer.end(), record.begin(), record.end());
+            if (appendBuffer.size() >= kBlockBytes) drainAppends();
         } else {
+            if (!appendBuffer.empty() && recno >= bufferedFirst) drainAppends();
             file.writeAt(layout.recordOffset(recno), record.data(), record.size());
         }
-        original = record;
         dirty = false;
         pendingAppend = false;
         changed = true;
@@ -469,6 +493,7 @@ class Table::Impl final : public Resolver {
         if (index < 0 || index >= static_cast<int>(layout.fields.size()))
             throw base::Error("Campo inexistente na tabela "_cp + path + ".");
         const FieldDef& f = layout.fields[static_cast<size_t>(index)];
+        beforeChange();
         dbf::encodeField(f, value, record.data() + layout.offsets[static_cast<size_t>(index)],
                          path);
         dirty = true;
@@ -477,6 +502,7 @@ class Table::Impl final : public Resolver {
     void setFlag(char flag) {
         requireRecord();
         if (record[0] == flag) return;
+        beforeChange();
         record[0] = flag;
         dirty = true;
     }
@@ -523,7 +549,6 @@ class Table::Impl final : public Resolver {
             headerDirty = true;
             place(count);
             record.assign(layout.header.recordLength, ' ');
-            original = record;
             loaded = true;
             pendingAppend = true;
             return true;
@@ -555,7 +580,6 @@ class Table::Impl final : public Resolver {
         count = n;
         place(n);
         record = dbf::blankRecord(layout);
-        original = record;
         loaded = true;
         for (OpenOrder& o : orders)
             o.tag.insert(keyOf(o, record.data()), n);
@@ -566,6 +590,7 @@ class Table::Impl final : public Resolver {
     // Calls visit(recno, bytes) for every record in file order, read in blocks.
     template <typename Visit>
     void walkRecords(Visit&& visit) {
+        drainAppends();
         const size_t length = layout.header.recordLength;
         const uint32_t perBlock = static_cast<uint32_t>(std::max<size_t>(1, kBlockBytes / length));
         std::vector<char> block(static_cast<size_t>(perBlock) * length);
@@ -580,6 +605,7 @@ class Table::Impl final : public Resolver {
     void flush() {
         requireOpen();
         writeRecord();
+        drainAppends();
         writeHeader();
         for (OpenOrder& o : orders)
             o.file->flush();
@@ -605,6 +631,7 @@ class Table::Impl final : public Resolver {
             }
         orders.clear();
         order = 0;
+        appendBuffer.clear();
         file.close();
         tableLocked = false;
         recordLocks.clear();
@@ -756,6 +783,7 @@ class Table::Impl final : public Resolver {
         requireOpen();
         requireExclusive(keepRecords ? "A reconstrução de"_cp : "O esvaziamento de"_cp);
         writeRecord();
+        drainAppends();
         dbf::validateStructure(fields, path);
         dbf::Layout target = dbf::layoutOf(fields);
         target.header.productionIndex = layout.header.productionIndex;

@@ -328,6 +328,40 @@ TEST_F(TableTest, DeletedRecordsAreHiddenAndPackRemovesThemThroughANewFile) {
     EXPECT_EQ(b.back(), 0x1A);
 }
 
+TEST_F(TableTest, ManyExclusiveAppendsReachTheFileWhateverHappensBetween) {
+    auto t = makeSmall();
+    t->createIndex("C:\\DADOS\\PEQ", "CPF");
+    constexpr int kRows = 30000;  // more than one write block
+    for (int i = 1; i <= kRows; ++i) {
+        ASSERT_TRUE(t->append());
+        t->put("CPF", Value(std::to_string(100000 + i)));
+        t->put("VALOR", Value(double(i)));
+        if (i == 10) {
+            t->goTo(5);  // change a record appended moments ago
+            t->put("NOME", Value("QUINTO"));
+            t->deleteRecord();
+        }
+        if (i == 25000) {
+            t->goTo(24000);
+            EXPECT_DOUBLE_EQ(t->get("VALOR").number(), 24000);
+        }
+    }
+    EXPECT_FALSE(t->seek(Value("100005")));  // deleted: not found
+    ASSERT_TRUE(t->seek(Value("129999")));
+    EXPECT_EQ(t->recNo(), 29999u);
+    t->close();
+    const auto b = bytesOf("DADOS/PEQ.DBF");
+    EXPECT_EQ(le32(b, 4), uint32_t(kRows));
+    EXPECT_EQ(b.size(), le16(b, 8) + size_t(kRows) * le16(b, 10) + 1);
+    EXPECT_EQ(b.back(), 0x1A);
+    t = Table::open("C:\\DADOS\\PEQ", OpenMode::Shared);
+    t->goTo(5);
+    EXPECT_TRUE(t->deleted());
+    EXPECT_EQ(base::rtrim(t->get("NOME").text()), "QUINTO");
+    t->goTo(kRows);
+    EXPECT_DOUBLE_EQ(t->get("VALOR").number(), kRows);
+}
+
 TEST_F(TableTest, PackAndZapNeedExclusiveUse) {
     auto t = makeSmall("C:\\DADOS\\PEQ", OpenMode::Shared);
     add(*t, "1", "A", 1);
