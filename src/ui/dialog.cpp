@@ -399,6 +399,12 @@ void start(platform::Console& console) {
     auto& s = state();
     s = detail::State{};
     s.console = &console;
+    // The shades of red, white and blue the screens were designed with.
+    console.setPalette(4, 255, 0, 0);
+    console.setPalette(12, 255, 0, 0);
+    console.setPalette(7, 239, 235, 222);
+    console.setPalette(1, 57, 109, 165);
+    console.setPalette(9, 57, 109, 165);
     setColor("N/W");
     setCursorShape(platform::CursorShape::Hidden);
     std::shared_ptr<LWindowMain> main(new LWindowMain());

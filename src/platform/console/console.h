@@ -83,6 +83,13 @@ class Console {
 
     virtual bool isHeadless() const = 0;
 
+    // Changes the shade of one of the 16 text colours (PC numbering: 4 red,
+    // 12 bright red, 7 white, ...) where the terminal allows it; the
+    // terminal's own colours come back at exit.
+    virtual void setPalette(int color, uint8_t red, uint8_t green, uint8_t blue) {
+        (void)color, (void)red, (void)green, (void)blue;
+    }
+
   protected:
     Grid screen_{kScreenRows, kScreenCols};
     int cursorRow_ = 0;

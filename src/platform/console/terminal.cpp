@@ -155,6 +155,7 @@ class TerminalConsole final : public Console {
         // Bytes that put the terminal back even from a crash.
         appendResetBytes("\033[?1000l\033[?1002l\033[?1006l");
         appendReset("sgr0");
+        appendReset("oc");  // the terminal's own colours, when the palette was changed
         appendReset("cnorm");
         appendReset("rmcup");
         appendReset("rmkx");
@@ -233,6 +234,16 @@ class TerminalConsole final : public Console {
 
     void rejectEvent(const Event&, std::string_view) override { beep(); }
 
+    void setPalette(int color, uint8_t red, uint8_t green, uint8_t blue) override {
+        if (!screen_term_ || color < 0 || color > 15 || colors_ < 16 || !can_change_color()) return;
+        // curses takes shades in thousandths.
+        auto scale = [](uint8_t v) { return static_cast<short>(v * 1000 / 255); };
+        init_color(static_cast<short>(kCursesColor[color & 7] + (color & 8)), scale(red),
+                   scale(green), scale(blue));
+        paletteChanged_ = true;
+        forceAll_ = true;
+    }
+
     void flushInput() override {
         if (screen_term_) flushinp();
     }
@@ -274,6 +285,10 @@ class TerminalConsole final : public Console {
     void shutdown() {
         if (!screen_term_) return;
         curs_set(1);
+        if (paletteChanged_) {
+            const char* original = tigetstr(const_cast<char*>("oc"));
+            if (original && original != reinterpret_cast<char*>(-1)) putp(original);
+        }
         endwin();
         gRestore.active = 0;
         restoreSignalHandlers();
@@ -563,6 +578,7 @@ class TerminalConsole final : public Console {
     Grid shown_;
     bool forceAll_ = true;
     bool tooSmall_ = false;
+    bool paletteChanged_ = false;
     std::map<int, int> extended_;
 };
 
