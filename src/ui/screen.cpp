@@ -1,8 +1,6 @@
 #include "ui/screen.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 
 #include "base/cp850.h"
 #include "base/text.h"
@@ -555,10 +553,7 @@ void LSETCLIPBOARD(const base::Value& value) {
 
 void diagnostic(std::string message) {
     auto& list = state().diagnostics;
-    if (const char* path = std::getenv("KDX2_UI_LOG"); path && *path) {
-        std::ofstream log(path, std::ios::app);
-        log << base::cp850::toUtf8(message) << '\n';
-    }
+    platform::appendDiagnosticLog(base::cp850::toUtf8(message));
     list.push_back(std::move(message));
     if (list.size() > 100) list.erase(list.begin());
 }

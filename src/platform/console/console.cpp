@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "base/cp850.h"
 #include "base/error.h"
@@ -18,6 +20,13 @@ void Console::setCursor(int row, int col, CursorShape shape) {
 int64_t Console::nowMs() const {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void appendDiagnosticLog(std::string_view utf8Line) {
+    const char* path = std::getenv("KDX2_UI_LOG");
+    if (!path || !*path) return;
+    std::ofstream log(path, std::ios::app);
+    log << utf8Line << '\n';
 }
 
 std::unique_ptr<Console> openConsole(int& argc, char** argv) {

@@ -127,6 +127,10 @@ std::unique_ptr<Console> openHeadlessConsole(const std::string& scriptPath,
 std::unique_ptr<Console> headlessConsoleFromText(std::string_view script,
                                                  HeadlessEnd end = HeadlessEnd::Throw);
 
+// Appends one line to the developer log named by KDX2_UI_LOG, when it is set
+// (the UI layer's diagnostics; nothing happens without it).
+void appendDiagnosticLog(std::string_view utf8Line);
+
 // The console the command line asks for: `--headless SCRIPT` (or
 // `--headless=SCRIPT`; "-" is standard input) selects the headless console
 // and is removed from argv, so the program sees only its own arguments;
