@@ -1162,28 +1162,48 @@ base::Value Table::currentKey() const {
     return cdxKeyValue(key, o->keyType);
 }
 
+// Both walks list the record numbers first, from the index under one read
+// lock (no record is read for that), then visit the live ones: a visitor may
+// change any field, the key included, without disturbing the walk.
 void Table::forEachKey(const base::Value& key, const std::function<bool(Table&)>& visit) {
+    Impl& impl = *impl_;
+    impl.requireOpen();
+    impl.leaveRecord();
+    OpenOrder* o = impl.controlling();
+    if (!o)
+        throw base::Error("A tabela "_cp + impl.path + " não tem índice ativo para a busca."_cp);
+    const std::string bytes = impl.seekBytes(*o, key);
     std::vector<uint32_t> rows;
-    if (seek(key)) {
-        const OpenOrder& o = impl_->orders[static_cast<size_t>(impl_->order - 1)];
-        const std::string bytes = impl_->seekBytes(o, key);
-        for (; !eof(); skip()) {
-            impl_->ensureLoaded();
-            if (impl_->keyOf(o, impl_->record.data()).compare(0, bytes.size(), bytes) != 0) break;
-            rows.push_back(recNo());
-        }
+    {
+        CdxFile::ReadLock lock(*o->file);
+        for (bool on = o->cursor.seek(bytes);
+             on && o->cursor.key().compare(0, bytes.size(), bytes) == 0; on = o->cursor.next())
+            rows.push_back(o->cursor.recno());
     }
-    for (uint32_t n : rows) {
-        goTo(n);
-        if (eof() || !impl_->visible()) continue;
-        if (!visit(*this)) break;
-    }
+    impl.cursorOnRecord = false;
+    visitRows(rows, visit);
 }
 
 void Table::forEach(const std::function<bool(Table&)>& visit) {
+    Impl& impl = *impl_;
+    impl.requireOpen();
+    impl.leaveRecord();
     std::vector<uint32_t> rows;
-    for (goTop(); !eof(); skip())
-        rows.push_back(recNo());
+    if (OpenOrder* o = impl.controlling()) {
+        CdxFile::ReadLock lock(*o->file);
+        for (bool on = o->cursor.first(); on; on = o->cursor.next())
+            rows.push_back(o->cursor.recno());
+        impl.cursorOnRecord = false;
+    } else {
+        const uint32_t count = impl.refreshCount();
+        rows.reserve(count);
+        for (uint32_t n = 1; n <= count; ++n)
+            rows.push_back(n);
+    }
+    visitRows(rows, visit);
+}
+
+void Table::visitRows(const std::vector<uint32_t>& rows, const std::function<bool(Table&)>& visit) {
     for (uint32_t n : rows) {
         goTo(n);
         if (eof() || !impl_->visible()) continue;

@@ -189,6 +189,7 @@ class Table {
 
   private:
     explicit Table(std::unique_ptr<Impl> impl);
+    void visitRows(const std::vector<uint32_t>& rows, const std::function<bool(Table&)>& visit);
     std::unique_ptr<Impl> impl_;
 };
 
