@@ -43,7 +43,7 @@ OpenResult openInCurrentArea(const std::string& file, bool exclusive, int second
     int left = seconds;
     while (forever || left > 0) {
         if (!platform::fileExists(name)) {
-            feedback().alert("Arquivo "_cp + file + " não existe!"_cp);
+            feedback().alert("Arquivo "_cp + name + " não existe!"_cp);
             return OpenResult::Missing;
         }
         try {

@@ -162,7 +162,7 @@ TEST_F(AccessTest, StartUpPassOpensTheInstallTablesAndTheTerminalsFolderList) {
 TEST_F(AccessTest, NetuseNamesMissingFilesAndUsesTheAlias) {
     workAreas().select(7);
     EXPECT_FALSE(store::NETUSE("C:\\DADOS\\NADA", false, 1));
-    EXPECT_THAT(fb.alerts, ElementsAre("Arquivo C:\\DADOS\\NADA não existe!"_cp));
+    EXPECT_THAT(fb.alerts, ElementsAre("Arquivo C:\\DADOS\\NADA.DBF não existe!"_cp));
     makeTable(1);
     base::session().set("APELIDO", Value("OUTRO"));
     ASSERT_TRUE(store::NETUSE("C:\\DADOS\\PEQ", false, 1));

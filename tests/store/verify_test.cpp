@@ -96,6 +96,26 @@ TEST_F(Damage, DamagedTablesAreRefusedWithAMessageAndLeftAsTheyWere) {
     EXPECT_EQ(folderChecksum(), before);
 }
 
+TEST_F(Damage, ADamagedIndexStopsTheOpenUntilTheIndexesAreRebuilt) {
+    fillYearTables();
+    {
+        platform::File f =
+            platform::openFile("C:\\DADOS\\IRM2.cdx", platform::File::Mode::ReadWrite);
+        f.truncate(600);
+    }
+    const std::string before = folderChecksum();
+    EXPECT_FALSE(store::ABERTURA(2));
+    ASSERT_EQ(fb.alerts.size(), 1u);
+    EXPECT_THAT(fb.alerts[0], HasSubstr("C:\\DADOS\\IRM2.cdx"));
+    EXPECT_THAT(fb.alerts[0], HasSubstr("danificado"));
+    EXPECT_EQ(workAreas().table(2), nullptr);
+    EXPECT_EQ(folderChecksum(), before);
+    // The reindex command's flag rebuilds it from the table.
+    base::session().set("REFAZ_IND", true);
+    ASSERT_TRUE(store::ABERTURA(2));
+    EXPECT_TRUE(workAreas().area(2).seek(Value("90000000003")));
+}
+
 TEST_F(Damage, ASoundFolderPassesTheCheck) {
     fillYearTables();
     ASSERT_TRUE(store::ABERTURA(9));  // two index files, one on an expression
@@ -165,7 +185,7 @@ TEST_F(Damage, TheCheckReportsEachDamageAndChangesNothing) {
     // Index entries of the records the header no longer counts.
     EXPECT_THAT(report,
                 HasSubstr("IRM3.cdx (ordem IRM3): o índice não confere com a tabela: 2 chaves"_cp));
-    EXPECT_THAT(report, HasSubstr("IRM6.cdx: "));
+    EXPECT_THAT(report, HasSubstr("IRM6.cdx: O índice C:\\DADOS\\IRM6.cdx"_cp));
     // Tables whose header could not be read still have their index files
     // checked for structure.
     EXPECT_THAT(report, HasSubstr("IRM1.cdx: estrutura ok"));
