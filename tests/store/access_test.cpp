@@ -71,6 +71,10 @@ TEST_F(AccessTest, YearTablesAreCreatedWithTheirIndexesInTheDataFolder) {
     EXPECT_EQ(workAreas().area(9).indexCount(), 2);
     EXPECT_EQ(workAreas().area(9).indexKeyExpression(2), "upper(NOMECONTR)");
     EXPECT_TRUE(platform::fileExists("C:\\DADOS\\IRM9B.cdx"));
+    // The tables know they have a production index (header byte 28).
+    workAreas().closeAll();
+    EXPECT_EQ(bytesOf("DADOS/IRM1.DBF")[28], 1);
+    EXPECT_EQ(bytesOf("DADOS/IRM9.DBF")[28], 1);
     EXPECT_THAT(fb.messages, Contains("Criando banco das fontes pagadoras - IRM2"));
     EXPECT_THAT(fb.messages, testing::Not(Contains(HasSubstr("Verificando"))));
     // A number without a table opens nothing and succeeds.
