@@ -1,11 +1,16 @@
 #include "common/calculator.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
+#include "base/named_values.h"
 #include "base/text.h"
+#include "common/messages.h"
+#include "common/windows.h"
 #include "platform/console/keys.h"
 #include "ui/picture.h"
+#include "ui/screen.h"
 
 namespace kdx2::common {
 
@@ -202,6 +207,93 @@ Calculator::Outcome Calculator::press(int key) {
         default:
             return Outcome::Beep;
     }
+}
+
+}  // namespace kdx2::common
+
+namespace kdx2::common {
+
+namespace {
+
+constexpr int kCalculatorRows = 14;
+constexpr int kCalculatorCols = 26;
+
+// The keypad, one text of 14 rows of 26 characters (CP850 box rules).
+std::string keypadText() {
+    const std::string h = "\xC4\xC4\xC4";
+    const std::string wide = std::string(8, '\xC4');
+    const std::string v = "\xB3";
+    auto rule = [&](const char* l, const char* m, const char* r) {
+        return std::string(l) + h + m + h + m + h + m + h + m + wide + r;
+    };
+    auto keys = [&](const char* a, const char* b, const char* c, const char* d, const char* e) {
+        return v + a + v + b + v + c + v + d + v + e + v;
+    };
+    const std::string middle = rule("\xC3", "\xC5", "\xB4");
+    const std::string blank = v + std::string(24, ' ') + v;
+    return "\xDA" + std::string(24, '\xC4') + "\xBF" + blank + blank +
+           rule("\xC3", "\xC2", "\xB4") + keys("Mr ", "Mc ", "M- ", "M+ ", " ^Enter ") + middle +
+           keys(" 7 ", " 8 ", " 9 ", " * ", "  ESC   ") + middle +
+           keys(" 4 ", " 5 ", " 6 ", " + ", "        ") + middle +
+           keys(" 1 ", " 2 ", " 3 ", " - ", "(C)lear ") + middle +
+           keys(" 0 ", " . ", " = ", " / ", " I +/-  ") + rule("\xC0", "\xC1", "\xD9");
+}
+
+void showCalculator(int window, const Calculator& calculator) {
+    ESCRLCOL(window, 2, 2, calculator.memoryShown() ? "M" : " ");
+    ESCRLCOL(window, 2, 5, base::padLeft(calculator.display(), 19));
+    const char op = calculator.pendingOperator();
+    ESCRLCOL(window, 2, 25, std::string(1, op == '/' ? '\xF6' : op == 0 ? ' ' : op));
+}
+
+}  // namespace
+
+bool CALCULADORA(double& result, int window, int row, int column) {
+    row = std::min(row, 11);
+    column = std::min(column, 48);
+    const base::NamedValues& s = base::session();
+    REDEFJAN(window, s.integer("COR_TEL1"), s.integer("COR_TEL2"), s.integer("COR_TEL2"), row,
+             column, row + kCalculatorRows - 1, column + kCalculatorCols - 1, 0);
+    ABREJAN(window);
+    ESCRJAN(window, keypadText());
+    const platform::CursorShape cursor = ui::setCursorShape(platform::CursorShape::Hidden);
+    Calculator calculator;
+    bool handed = false;
+    for (;;) {
+        showCalculator(window, calculator);
+        const int key = ui::waitKey();
+        if (key == platform::keys::None || key == platform::keys::MenuEvent) continue;
+        const Calculator::Outcome outcome = calculator.press(key);
+        if (outcome == Calculator::Outcome::Leave) break;
+        if (outcome == Calculator::Outcome::HandOver) {
+            handed = !calculator.error();
+            if (handed) result = calculator.shown();
+            break;
+        }
+        switch (outcome) {
+            case Calculator::Outcome::Beep:
+                messageHandler().tone(800, 10);
+                break;
+            case Calculator::Outcome::MoveUp:
+                MOVEVER(window, kTowardsStart);
+                break;
+            case Calculator::Outcome::MoveDown:
+                MOVEVER(window, 0);
+                break;
+            case Calculator::Outcome::MoveLeft:
+                MOVEHOR(window, kTowardsStart);
+                break;
+            case Calculator::Outcome::MoveRight:
+                MOVEHOR(window, 0);
+                break;
+            default:
+                break;
+        }
+    }
+    FECHAJAN(window);
+    ui::setCursorShape(cursor == platform::CursorShape::Hidden ? platform::CursorShape::Underline
+                                                               : cursor);
+    return handed;
 }
 
 }  // namespace kdx2::common

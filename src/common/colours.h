@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,9 @@ bool GRAVACOR();
 // The colour editor of the main menu, with live preview. With false the
 // editor's windows sit one row higher and further left.
 void MODCOR(bool normalLayout = true);
+
+// What the colour editor draws behind its windows (the title window); set
+// by the program's shell.
+void setColourEditorBackdrop(std::function<void()> draw);
 
 }  // namespace kdx2::common
