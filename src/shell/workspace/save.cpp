@@ -48,31 +48,26 @@ bool saveRegister(const std::string& cpf) {
 }
 
 // Items are numbered 10, 20, 30 ... in their order, leaving room to insert
-// between them; payments are saved in the order of their codes.
-void prepareOrder(int table) {
-    switch (table) {
-        case kSources:
-            reindexScratch(table, "DTOS(DT_LC)");
-            break;
-        case kAssets:
-        case kDebts: {
-            const std::string field = table == kAssets ? "I7_0" : "I8_0";
-            store::Table& copy = scratch(table);
-            reindexScratch(table, field);
-            int item = 0;
-            copy.forEach([&](store::Table& row) {
-                row.put(field, base::Value(10 * ++item));
-                return true;
-            });
-            copy.flush();
-            break;
-        }
-        case kPayments:
-            reindexScratch(table, "I6_3");
-            break;
-        default:
-            break;
+// between them; entries are saved in date order (the usual order of their
+// copy) and payments in the order of their codes. True when the copy's
+// order was changed for the save.
+bool prepareOrder(int table) {
+    if (table == kAssets || table == kDebts) {
+        const std::string field = table == kAssets ? "I7_0" : "I8_0";
+        store::Table& copy = scratch(table);
+        int item = 0;
+        copy.forEach([&](store::Table& row) {
+            row.put(field, base::Value(10 * ++item));
+            return true;
+        });
+        copy.flush();
+        return false;
     }
+    if (table == kPayments) {
+        reindexScratch(table, "I6_3");
+        return true;
+    }
+    return false;
 }
 
 void returnTo(store::Table& copy, uint32_t recno) {
@@ -93,7 +88,7 @@ bool SALVA_PARC(int table, int mode) {
         store::Table& copy = scratch(table);
         const uint32_t remembered = copy.recNo();
         copy.setFilter({});
-        prepareOrder(table);
+        const bool reordered = prepareOrder(table);
         copy.goTop();
         if (openedHere && openYearTables({table}, true) != 0) {
             tellNotSaved("A tabela IRM"_cp + std::to_string(table) + " não está disponível."_cp);
@@ -105,7 +100,7 @@ bool SALVA_PARC(int table, int mode) {
         if (mode == 1) {
             areas.close(scratchArea(table));
         } else {
-            reindexScratch(table);
+            if (reordered) reindexScratch(table);
             returnTo(copy, remembered);
         }
         return true;

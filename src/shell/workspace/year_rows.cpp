@@ -84,22 +84,13 @@ std::string journalText(const Journal& journal) {
     return text + "FIM\n";
 }
 
-// Written beside its final name and renamed, so it is there whole or not at all.
+// Written in place: a journal cut short lacks its last line and is dropped,
+// which leaves the old rows in force, as before the journal existed.
 void writeJournal(const std::string& path, const Journal& journal) {
     const std::string text = journalText(journal);
-    const std::string temp = store::tempPathBeside(path, 'J');
-    try {
-        platform::File out = platform::createFile(temp);
-        out.writeAt(0, text.data(), text.size());
-        out.close();
-        platform::renameFile(temp, path);
-    } catch (...) {
-        try {
-            platform::removeFile(temp);
-        } catch (...) {
-        }
-        throw;
-    }
+    platform::File out = platform::createFile(path);
+    out.writeAt(0, text.data(), text.size());
+    out.close();
 }
 
 bool parseRow(std::string_view rest, Row& row) {
@@ -192,13 +183,31 @@ void collectRows(store::Table& year, const std::string& cpf, std::vector<Row>& l
     std::sort(free.begin(), free.end());
 }
 
-std::vector<uint32_t> liveRecords(store::Table& rows) {
-    std::vector<uint32_t> records;
+std::vector<Row> liveRows(store::Table& rows) {
+    std::vector<Row> records;
     rows.forEach([&](store::Table& t) {
-        records.push_back(t.recNo());
+        records.push_back({t.recNo(), rowFingerprint(t)});
         return true;
     });
     return records;
+}
+
+// The year table already holds exactly these rows, in this order.
+bool sameRows(const std::vector<Row>& stored, const std::vector<Row>& wanted) {
+    return std::equal(stored.begin(), stored.end(), wanted.begin(), wanted.end(),
+                      [](const Row& a, const Row& b) { return a.fingerprint == b.fingerprint; });
+}
+
+// The taxpayer's live rows in the year table, in index order.
+std::vector<Row> storedRows(store::Table& year, const std::string& cpf) {
+    std::vector<Row> live;
+    std::vector<uint32_t> free;
+    collectRows(year, cpf, live, free);
+    return live;
+}
+
+bool sameStructure(const store::Table& a, const store::Table& b) {
+    return a.structure() == b.structure();
 }
 
 void blankRecord(store::Table& table) {
@@ -267,7 +276,11 @@ void replaceTaxpayerRows(store::Table& year, const std::string& cpf, store::Tabl
     const std::string journalPath = journalPathOf(year.path());
     if (platform::fileExists(journalPath)) finishInterruptedSave(year);
 
-    const std::vector<uint32_t> sources = liveRecords(rows);
+    const std::vector<Row> sources = liveRows(rows);
+    // Nothing to write when the table holds these rows already (an unchanged
+    // table, or a taxpayer without rows there): the usual case for most of
+    // the seventeen tables.
+    if (sameStructure(year, rows) && sameRows(storedRows(year, cpf), sources)) return;
     Journal journal;
     journal.cpf = cpf;
     std::vector<uint32_t> free;
@@ -282,8 +295,8 @@ void replaceTaxpayerRows(store::Table& year, const std::string& cpf, store::Tabl
         year.setOrder(1);
         collectRows(year, cpf, journal.retired, free);
         size_t nextFree = 0;
-        for (uint32_t source : sources) {
-            rows.goTo(source);
+        for (const Row& source : sources) {
+            rows.goTo(source.recno);
             if (nextFree < free.size()) {
                 year.goTo(free[nextFree++]);
                 blankRecord(year);
