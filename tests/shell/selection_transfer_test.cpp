@@ -1,0 +1,199 @@
+// Transfers of taxpayers between two data folders through real tables,
+// read back by an independent DBF reader; one run driven through the
+// screens by a key script.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/screen_messages.h"
+#include "selection_fixture.h"
+#include "shell/selection/internal.h"
+#include "shell/selection/selection.h"
+#include "store/catalog.h"
+#include "ui/ui_session.h"
+
+namespace kdx2::selection_test {
+namespace {
+
+namespace sel = shell::selection;
+
+const std::string kAna = validCpf("111444777");
+const std::string kBeto = validCpf("222555888");
+const std::string kCaio = validCpf("333666999");
+
+class TransferTest : public SelectionTest {
+  protected:
+    void SetUp() override {
+        SelectionTest::SetUp();
+        addTaxpayer("C:\\ORIG\\", kAna, "ANA", {"Loja A", "Loja B"});
+        addTaxpayer("C:\\ORIG\\", kBeto, "BETO", {"Origem"});
+        addTaxpayer("C:\\DEST\\", kBeto, "BETO", {"Destino 1", "Destino 2", "Destino 3"});
+    }
+
+    sel::TransferRequest request(bool move, bool overwrite) const {
+        sel::TransferRequest r;
+        r.origin = "C:\\ORIG";
+        r.destination = "C:\\DEST";
+        r.move = move;
+        r.overwrite = overwrite;
+        return r;
+    }
+};
+
+// Every table of the taxpayer (17 but 9 for the data rows, and the register).
+std::map<int, int> whole(int incomes) {
+    return {{1, 1}, {2, incomes}, {9, 1}, {17, 1}};
+}
+
+TEST_F(TransferTest, MoveSkippingExistingCpfsKeepsTheSkippedTaxpayerWholeInTheOrigin) {
+    const auto report = sel::transferTaxpayers(request(true, false));
+    ASSERT_TRUE(report.opened);
+    EXPECT_EQ(report.copied, std::vector<std::string>{kAna});
+    EXPECT_EQ(report.skipped, std::vector<std::string>{kBeto});
+    EXPECT_TRUE(report.failed.empty());
+
+    const auto origin = liveRows("ORIG");
+    const auto destination = liveRows("DEST");
+    EXPECT_TRUE(rowsOfCpf(origin, kAna).empty()) << "moved taxpayer left rows in the origin";
+    EXPECT_EQ(rowsOfCpf(origin, kBeto), whole(1));
+    EXPECT_EQ(rowsOfCpf(destination, kAna), whole(2));
+    EXPECT_EQ(rowsOfCpf(destination, kBeto), whole(3));
+    EXPECT_EQ(fieldOf("DEST", 2, kBeto, "I1_2"),
+              (std::vector<std::string>{"Destino 1", "Destino 2", "Destino 3"}));
+    EXPECT_EQ(fieldOf("DEST", 17, kAna, "NOM_BANCO"), std::vector<std::string>{"Banco de ANA"});
+}
+
+TEST_F(TransferTest, CopyOverwritingReplacesTheDestinationRowsAndKeepsTheOrigin) {
+    const auto report = sel::transferTaxpayers(request(false, true));
+    ASSERT_TRUE(report.opened);
+    EXPECT_EQ(report.copied, (std::vector<std::string>{kAna, kBeto}));
+    EXPECT_EQ(report.lastCopied, kBeto);
+
+    EXPECT_EQ(fieldOf("DEST", 2, kBeto, "I1_2"), std::vector<std::string>{"Origem"});
+    EXPECT_EQ(rowsOfCpf(liveRows("DEST"), kBeto), whole(1));
+    const auto origin = liveRows("ORIG");
+    EXPECT_EQ(rowsOfCpf(origin, kAna), whole(2));
+    EXPECT_EQ(rowsOfCpf(origin, kBeto), whole(1));
+
+    // The destination's indexes follow: its register finds the copied CPF.
+    base::session().set("LOCARQ", "C:\\DEST\\");
+    ASSERT_TRUE(store::ABERTURA(9));
+    EXPECT_TRUE(store::workAreas().area(9).seek(base::Value(kAna)));
+    ASSERT_TRUE(store::ABERTURA(2));
+    int found = 0;
+    store::workAreas().area(2).forEachKey(base::Value(kBeto), [&](store::Table&) {
+        ++found;
+        return true;
+    });
+    EXPECT_EQ(found, 1);
+}
+
+TEST_F(TransferTest, PartialTransferTakesOnlyTheChosenTaxpayers) {
+    addTaxpayer("C:\\ORIG\\", kCaio, "CAIO", {"Feira"});
+    auto r = request(true, true);
+    r.partial = true;
+    r.chosen = {kCaio};
+    const auto report = sel::transferTaxpayers(r);
+    EXPECT_EQ(report.copied, std::vector<std::string>{kCaio});
+    const auto origin = liveRows("ORIG");
+    EXPECT_EQ(rowsOfCpf(origin, kAna), whole(2));
+    EXPECT_TRUE(rowsOfCpf(origin, kCaio).empty());
+    EXPECT_EQ(rowsOfCpf(liveRows("DEST"), kCaio), whole(1));
+}
+
+TEST_F(TransferTest, ATableInUseElsewhereStopsTheTransferBeforeAnythingChanges) {
+    const auto originBefore = liveRows("ORIG");
+    const auto destinationBefore = liveRows("DEST");
+    TableHolder peer(root, "DEST\\IRM17.DBF");
+    ASSERT_TRUE(peer.ready());
+
+    const auto report = sel::transferTaxpayers(request(true, true));
+    EXPECT_FALSE(report.opened);
+    EXPECT_TRUE(report.copied.empty());
+    peer.release();
+    EXPECT_EQ(liveRows("ORIG"), originBefore);
+    EXPECT_EQ(liveRows("DEST"), destinationBefore);
+    EXPECT_FALSE(feedback.alerts.empty());
+}
+
+TEST_F(TransferTest, AFailedCopyLeavesTheTaxpayerWholeInTheOriginAndUntouchedInTheDestination) {
+    // A destination income table whose amount column is too narrow for
+    // Ana's amounts: her copy fails on the second table, after the first.
+    addTaxpayer("C:\\ORIG\\", kCaio, "CAIO", {"Grande"}, 123456.78);
+    store::Structure narrow = *store::tableLayout(2);
+    for (store::FieldDef& f : narrow)
+        if (f.name == "I1_413") f.width = 7;
+    platform::removeFile("C:\\DEST\\IRM2.DBF");
+    platform::removeFile("C:\\DEST\\IRM2.cdx");
+    store::Table::create("C:\\DEST\\IRM2.DBF", narrow);
+    const auto destinationBefore = liveRows("DEST");
+
+    const auto report = sel::transferTaxpayers(request(true, false));
+    ASSERT_TRUE(report.opened);
+    EXPECT_EQ(report.failed, std::vector<std::string>{kCaio});
+    EXPECT_EQ(report.copied, std::vector<std::string>{kAna});
+
+    EXPECT_EQ(rowsOfCpf(liveRows("ORIG"), kCaio), whole(1)) << "the failed move lost data";
+    const auto destination = liveRows("DEST");
+    EXPECT_TRUE(rowsOfCpf(destination, kCaio).empty()) << "half a copy stayed behind";
+    EXPECT_EQ(rowsOfCpf(destination, kAna), whole(2));
+    EXPECT_EQ(rowsOfCpf(destination, kBeto), rowsOfCpf(destinationBefore, kBeto));
+}
+
+TEST_F(TransferTest, FazappReplacesOneTablesRowsOfTheCurrentCpf) {
+    ASSERT_TRUE(sel::transferTaxpayers(request(false, true)).opened);  // both folders alike
+    base::session().set("CPF", kBeto);
+    shell::selection::detail::openYearTable(2, "C:\\ORIG", 2, true);
+    ASSERT_TRUE(shell::selection::detail::openYearTable(22, "C:\\DEST", 2, true, "DESTIN2"));
+    EXPECT_TRUE(sel::FAZAPP(2));
+    EXPECT_FALSE(sel::FAZAPP(9)) << "the register is not a data table";
+    store::workAreas().closeAll();
+    EXPECT_EQ(fieldOf("DEST", 2, kBeto, "I1_2"), std::vector<std::string>{"Origem"});
+}
+
+// ---- Through the screens ----------------------------------------------------
+
+TEST_F(TransferTest, TotalMoveWithNaoSaltaOCpfThroughTheScreens) {
+    ui::testing::UiSession session(
+        "type C:\\DEST\n"
+        "key Enter\n"
+        "expect PARCIAL - Copia alguns selecionados\n"
+        "key Right\n"
+        "key Enter\n"  // Total
+        "expect MOVER - Copia e APAGA o original\n"
+        "key Right\n"
+        "key Enter\n"  // Mover
+        "expect Não - Salta o CPF\n"
+        "key Right\n"
+        "key Enter\n");  // Não
+    common::installScreenMessages();
+    session.console();
+    bool transferred = false;
+    std::string failure;
+    const int stop = ui::testing::runUntilScriptEnds(
+        [&] {
+            base::session().set("OPCAO_1", 22);
+            // The origin is the data folder: the first field comes filled.
+            ui::pushKey(platform::keys::Enter);
+            transferred = sel::TRANOME(1);
+        },
+        &failure);
+    common::removeScreenMessages();
+    ASSERT_EQ(stop, -1) << failure;
+    EXPECT_TRUE(transferred);
+
+    const auto origin = liveRows("ORIG");
+    EXPECT_TRUE(rowsOfCpf(origin, kAna).empty());
+    EXPECT_EQ(rowsOfCpf(origin, kBeto), whole(1));
+    EXPECT_EQ(rowsOfCpf(liveRows("DEST"), kAna), whole(2));
+    EXPECT_EQ(base::alltrim(base::session().text("DESTINO")), "C:\\DEST");
+    // Both folders are registered; the data folder stays the origin.
+    EXPECT_EQ(base::session().text("LOCARQ"), "C:\\ORIG\\");
+    const auto folders = registeredFolders(root);
+    EXPECT_NE(std::find(folders.begin(), folders.end(), "N C:\\DEST"), folders.end());
+    EXPECT_NE(std::find(folders.begin(), folders.end(), "N C:\\ORIG"), folders.end());
+}
+
+}  // namespace
+}  // namespace kdx2::selection_test
