@@ -1,0 +1,251 @@
+#include <algorithm>
+#include <cctype>
+
+#include "base/text.h"
+#include "common/numbers.h"
+#include "common/windows.h"
+#include "editor/browse.h"
+#include "editor/engine.h"
+#include "platform/console/keys.h"
+#include "store/access.h"
+#include "store/work_areas.h"
+#include "ui/get.h"
+#include "ui/picture.h"
+#include "ui/screen.h"
+
+namespace kdx2::editor {
+
+namespace keys = platform::keys;
+
+namespace {
+
+constexpr int kMessageWindow = 10;
+
+// Dates are typed as text under the date mask, so that a date typed with
+// its day and month only (or a two-digit year) reads in the 1900 epoch, as
+// dates always have here; F_TROCA then moves an entry date of 1900 into the
+// base year.
+constexpr const char* kDateMask = "99/99/9999";
+
+bool blankOrDigits(std::string_view text, size_t& digits) {
+    digits = 0;
+    bool blanks = false;
+    for (char c : text) {
+        if (c == ' ') {
+            blanks = true;
+        } else if (std::isdigit(static_cast<unsigned char>(c)) && !blanks) {
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<base::Date> readDate(const std::string& text) {
+    if (base::alltrim(text).find_first_not_of("/ ") == std::string::npos) return base::Date();
+    if (text.size() != 10 || text[2] != '/' || text[5] != '/') return std::nullopt;
+    const int day = static_cast<int>(base::parseNumber(text.substr(0, 2)));
+    const int month = static_cast<int>(base::parseNumber(text.substr(3, 2)));
+    const std::string yearText = text.substr(6);
+    size_t digits = 0;
+    if (!blankOrDigits(yearText, digits) || (digits != 0 && digits != 2 && digits != 4))
+        return std::nullopt;
+    int year = static_cast<int>(base::parseNumber(yearText));
+    if (digits < 4) year += 1900;
+    return base::Date::fromYmd(year, month, day);
+}
+
+std::string dateText(const base::Value& value) {
+    return value.date().empty() ? "  /  /    " : value.date().dtoc();
+}
+
+std::string cellColours() {
+    const base::NamedValues& s = settings();
+    const std::string normal = s.text("COR_CLI_HE").empty() ? "N/W" : s.text("COR_CLI_HE");
+    const std::string selected =
+        s.text("COR_ESC_CL") == s.text("COR_CLI_HE") ? s.text("COR_2_CLI") : s.text("COR_ESC_CL");
+    return normal + "," + (selected.empty() ? "W/R+" : selected);
+}
+
+// The blank value a field holds on the blank row.
+base::Value blankOf(const store::FieldDef& field) {
+    if (field.type == base::Type::Character)
+        return base::Value(std::string(static_cast<size_t>(field.width), ' '));
+    return base::Value::emptyOf(field.type);
+}
+
+}  // namespace
+
+int EXITKEY(int key, bool append) {
+    switch (key) {
+        case keys::PgDn:
+            return append ? 0 : keys::Down;
+        case keys::PgUp:
+            return append ? 0 : keys::Up;
+        case keys::Up:
+        case keys::Down:
+            return key;
+        case keys::Esc:
+            common::FECHAJAN(kMessageWindow);
+            return 0;
+        default:
+            break;
+    }
+    if (key == keys::Enter || keys::isCharacter(key)) {
+        const base::NamedValues& s = settings();
+        if (s.integer("PONTEIRO") >= s.integer("ULT_POS") && s.integer("ULT_POS") > 0)
+            ui::pushKeys({keys::CtrlHome, keys::Down});
+        else
+            ui::pushKey(keys::Right);
+    }
+    return 0;
+}
+
+void FRESHORDER(TableBrowser& browser) {
+    store::Table& table = browser.table;
+    // Off the blank row, the cursor goes back to the last record.
+    if (table.eof() && !browser.append)
+        table.goBottom();
+    else
+        table.goTo(table.eof() ? table.recCount() + 1 : table.recNo());
+    browser.view.refreshAll();
+    browser.view.stabilize();
+}
+
+int DOGET(TableBrowser& browser, bool append) {
+    base::NamedValues& s = settings();
+    store::Table& table = browser.table;
+    browser.view.stabilize();
+    browser.publishState();
+    const int column = browser.view.colPos();
+    const BrowseColumn& spec = browser.currentColumn();
+    const int fieldIndex = spec.field.empty() ? -1 : table.fieldIndex(spec.field);
+    if (fieldIndex < 0) return EXITKEY(keys::Enter, append);
+    const store::FieldDef def = table.structure()[static_cast<size_t>(fieldIndex)];
+    const bool isDate = def.type == base::Type::Date;
+
+    const bool ordered = table.order() > 0;
+    // On the blank row this is the key of a blank record.
+    const base::Value keyBefore = ordered ? table.currentKey() : base::Value();
+    const base::Value old = table.eof() ? blankOf(def) : table.get(fieldIndex);
+    s.set("MGETVAR", old);
+    s.set("MGETOLD", old);
+
+    const CellRule rule = cellRuleFor(browser.screen, column);
+    if (rule.before && !rule.before()) {
+        browser.select();
+        return EXITKEY(keys::Enter, append);
+    }
+    browser.select();
+
+    base::Value edited = isDate ? base::Value(dateText(old)) : old;
+    base::Value typed = old;  // the value as the field will hold it
+    auto field = ui::Get::of(browser.view.cellRow(), browser.view.cellCol(), edited,
+                             isDate ? kDateMask : spec.picture, spec.field);
+    field->colorSpec = cellColours();
+    field->valid = [&](ui::Get& get) {
+        if (isDate) {
+            const std::optional<base::Date> date = readDate(edited.text());
+            if (!date) {
+                ui::console().beep();
+                return false;
+            }
+            typed = base::Value(*date);
+        } else {
+            typed = edited;
+        }
+        if (!rule.check || typed == old) return true;
+        base::Value checked = typed;
+        const bool ok = rule.check(checked);
+        browser.select();
+        if (checked != typed) {
+            typed = checked;
+            get.setValue(isDate ? base::Value(dateText(typed)) : typed);
+        }
+        return ok;
+    };
+    const platform::CursorShape shape = ui::setCursorShape(platform::CursorShape::Underline);
+    ui::GetList fields{field};
+    ui::ReadOptions options;
+    options.exitAtEdges = true;
+    options.colorSpec = field->colorSpec;
+    const ui::ReadResult result = ui::readFields(fields, options);
+    ui::setCursorShape(shape);
+    browser.select();
+
+    if (result.exit != ui::ReadExit::Escape && typed != old) {
+        s.set("MGETVAR", typed);
+        s.set("EDI_CAMPO", spec.field);
+        s.set("LASTECLA", 0);
+        if (browser.storeInCell(typed, 5)) {
+            if (rule.stored) rule.stored();
+            browser.select();
+            const bool moved = ordered && !table.eof() && table.currentKey() != keyBefore;
+            if (moved) {
+                FRESHORDER(browser);
+                if (append) return 0;
+            }
+        }
+    }
+    browser.view.refreshCurrent();
+    if (browser.screen == 33) browser.view.refreshAll();
+    return EXITKEY(result.lastKey, append);
+}
+
+// ---- Matrix cells ------------------------------------------------------------------
+
+bool MatrixBrowser::editable(int row, int column) const {
+    if (column == 13) return false;
+    if ((screen == 16 || screen == 19 || screen == 20) && row == 13) return false;
+    if (screen == 19 && (column == 3 || column == 4)) return false;
+    return column <= static_cast<int>(description.columns.size());
+}
+
+int GETMTX(MatrixBrowser& browser) {
+    const int row = browser.source.row();
+    const int column = browser.view.colPos();
+    browser.publishState();
+    if (!browser.editable(row, column)) return EXITKEY(keys::Enter, false);
+    const BrowseColumn& spec = browser.description.columns[static_cast<size_t>(column - 1)];
+    const std::string text = browser.matrix.cell(row, column);
+    const bool raw = browser.screen == 13;
+    base::Value value = raw ? base::Value(text) : base::Value(common::CAR_TO_VAL(text));
+    const base::Value old = value;
+    browser.view.stabilize();
+    auto field = ui::Get::of(browser.view.cellRow(), browser.view.cellCol(), value, spec.picture);
+    field->colorSpec = settings().text("COR_GET").empty()
+                           ? std::string("W/N,N/W")
+                           : settings().text("COR_GET") + "," + settings().text("COR_1_CLI");
+    ui::GetList fields{field};
+    ui::ReadOptions options;
+    options.exitAtEdges = true;
+    const ui::ReadResult result = ui::readFields(fields, options);
+    if (result.exit == ui::ReadExit::Escape || value == old) {
+        browser.view.refreshCurrent();
+        return EXITKEY(result.lastKey, false);
+    }
+    const Hooks& h = hooks();
+    switch (browser.screen) {
+        case 13:
+            browser.matrix.setCell(row, column, value.text());
+            break;
+        case 16:
+            browser.matrix.setCell(row, column, ui::transform(value, "@Ez 9999,999.99").text());
+            call(h.VE_LEAO, row);
+            call(h.FX_RT, row, column, 16);
+            break;
+        case 19:
+        case 20:
+            browser.matrix.setCell(row, column, ui::transform(value, "@Ez 999,999,999.99").text());
+            call(h.FX_RT, row, column, browser.screen);
+            break;
+        default:
+            browser.matrix.setCell(row, column, ui::transform(value, spec.picture).text());
+            break;
+    }
+    browser.view.refreshAll();
+    return 0;
+}
+
+}  // namespace kdx2::editor

@@ -1,0 +1,334 @@
+#include <algorithm>
+
+#include "base/cp850.h"
+#include "base/text.h"
+#include "common/calculator.h"
+#include "common/messages.h"
+#include "common/windows.h"
+#include "editor/browse.h"
+#include "editor/engine.h"
+#include "platform/console/keys.h"
+#include "ui/color.h"
+#include "ui/get.h"
+#include "ui/picture.h"
+#include "ui/screen.h"
+
+namespace kdx2::editor {
+
+namespace keys = platform::keys;
+using namespace base::literals;
+
+namespace {
+
+constexpr int kListWindow = 4;
+constexpr int kPageWindow = 3;
+
+// Width of a matrix column: its heading, its picture and its first cell.
+int matrixColumnWidth(const Matrix& matrix, const BrowseColumn& column, int index) {
+    const ui::Picture picture = ui::Picture::parse(column.picture);
+    size_t width = std::max(column.heading.size(), picture.mask.size());
+    width = std::max(width, static_cast<size_t>(picture.scrollWidth));
+    if (matrix.rows() > 0) width = std::max(width, matrix.cell(1, index).size());
+    return static_cast<int>(std::max<size_t>(width, 1));
+}
+
+std::vector<GridColumn> gridColumns(const Matrix& matrix,
+                                    const std::vector<BrowseColumn>& columns) {
+    std::vector<GridColumn> grid;
+    for (size_t i = 0; i < columns.size(); ++i)
+        grid.push_back(GridColumn{columns[i].heading,
+                                  matrixColumnWidth(matrix, columns[i], static_cast<int>(i) + 1)});
+    return grid;
+}
+
+GridColours matrixColours() {
+    const base::NamedValues& s = settings();
+    GridColours colours;
+    colours.normal = ui::parseColorPair(s.text("COR_1_CLI")).value_or(0x1E);
+    colours.frame = colours.normal;
+    colours.selected = ui::parseColorPair(s.text("COR_GET")).value_or(0x07);
+    return colours;
+}
+
+int frozenColumns(int screen) {
+    return screen == 7 || screen == 16 || screen == 20 ? 1 : 0;
+}
+
+}  // namespace
+
+void MatrixSource::setRow(int row) {
+    row_ = std::clamp(row, 1, std::max(1, matrix_.rows()));
+}
+
+long MatrixSource::skip(long n) {
+    const int steps = SKIP_MATRIZ(matrix_, row_, static_cast<int>(n));
+    row_ += steps;
+    return steps;
+}
+
+std::string MatrixSource::cellText(int column) {
+    if (column + 1 > matrix_.columns() || matrix_.rows() == 0) return {};
+    return matrix_.cell(row_, column + 1);
+}
+
+MatrixBrowser::MatrixBrowser(Matrix& matrix, platform::Rect rect,
+                             const BrowseDescription& description)
+    : matrix(matrix),
+      description(description),
+      source(matrix),
+      view(source, rect, gridColumns(matrix, description.columns), description.footingLine,
+           matrixColours()),
+      screen(screenCode()) {
+    view.setFreeze(description.frozen > 0 ? description.frozen : frozenColumns(screen));
+    if (this->description.lastEditable <= 0)
+        this->description.lastEditable = static_cast<int>(description.columns.size());
+}
+
+void MatrixBrowser::publishState() const {
+    base::NamedValues& s = settings();
+    s.set("POSHORMAT", view.colPos());
+    s.set("POSVERMAT", source.row());
+    s.set("NLIN", source.row());
+    s.set("PONTEIRO", view.colPos());
+    s.set("PONTVERT", view.rowPos());
+    s.set("ULT_POS", description.lastEditable);
+}
+
+void MatrixBrowser::run() {
+    base::NamedValues& s = settings();
+    const base::Value savedRow = s.get("NLIN");
+    source.goTop();
+    int pending = 0;
+    while (!done) {
+        if (view.colPos() <= view.freeze())
+            view.setColPos(std::max(view.leftVisible(), view.freeze() + 1));
+        publishState();
+        view.stabilize();
+        const int key = pending ? pending : ui::waitKey();
+        pending = 0;
+        if (key == keys::None || key == keys::MenuEvent) continue;
+        pending = handle(key);
+        view.clearHits();
+    }
+    s.set("NLIN", savedRow);
+}
+
+int MatrixBrowser::handle(int key) {
+    const Hooks& h = hooks();
+    const int col = view.colPos();
+    if (keys::isCharacter(key)) {
+        if (screen != 7) ui::pushKeys({keys::Enter, key});
+        return 0;
+    }
+    switch (key) {
+        case keys::Enter:
+            return enter();
+        case keys::Down:
+            view.down();
+            return 0;
+        case keys::Up:
+            view.up();
+            return 0;
+        case keys::PgDn:
+            view.pageDown();
+            return 0;
+        case keys::PgUp:
+            view.pageUp();
+            return 0;
+        case keys::CtrlPgUp:
+            view.goTop();
+            return 0;
+        case keys::CtrlPgDn:
+            view.goBottom();
+            return 0;
+        case keys::Right:
+            if (screen == 16 && col >= 6) return 0;
+            if (screen == 19 && col >= 2) return 0;
+            view.right();
+            return 0;
+        case keys::Left:
+            view.left();
+            return 0;
+        case keys::Home:
+            view.home();
+            return 0;
+        case keys::End:
+            view.end();
+            return 0;
+        case keys::CtrlLeft:
+            view.panLeft();
+            return 0;
+        case keys::CtrlRight:
+            view.panRight();
+            return 0;
+        case keys::CtrlHome:
+            view.panHome();
+            return 0;
+        case keys::CtrlEnd:
+            view.panEnd();
+            return 0;
+        case keys::Esc:
+        case keys::Tab:
+        case keys::ShiftTab:
+            view.deHilite();
+            settings().set("ULTTECLA", key);
+            settings().set("TECLAMUDA", true);
+            done = true;
+            return 0;
+        case keys::LeftClick:
+            HANDLEMOUSE(view, screen, ui::mouseRow(), ui::mouseCol());
+            return 0;
+        default:
+            break;
+    }
+    if (key == keys::function(1)) {
+        if (h.MUDATEL1 && h.MUDATEL1()) done = true;
+        return 0;
+    }
+    for (int n = 2; n <= 10; ++n) {
+        if (key != keys::function(n)) continue;
+        if (h.QUETEL && h.QUETEL(n)) done = true;
+        return 0;
+    }
+    if (key == keys::altFunction(1) || key == keys::function(11)) {
+        if (h.QUETEL && h.QUETEL(11)) done = true;
+    } else if (key == keys::altFunction(2)) {
+        call(h.MUDATEL2);
+        done = true;
+    } else if (key == keys::alt('A')) {
+        toggleMode();
+    } else if (key == keys::alt('N')) {
+        if (settings().integer("TELA") == 2) call(h.MUDA_LEAO);
+        view.refreshAll();
+    } else if (key == keys::alt('S')) {
+        calculator();
+    } else if (key == keys::alt('M')) {
+        if (screen == 7)
+            averageMonths();
+        else
+            settings().set("CLIPTEX", matrix.cell(source.row(), col));
+    } else if (key == keys::alt('C')) {
+        const base::NamedValues& s = settings();
+        if (s.has("CLIPTEX") && s.get("CLIPTEX").isCharacter() && editable(source.row(), col)) {
+            matrix.setCell(source.row(), col, s.text("CLIPTEX"));
+            view.refreshAll();
+        }
+    } else if (key == keys::alt('W')) {
+        if (settings().integer("TEMP_SAL") < 98) call(h.SAL_DEC);
+    } else if (ui::isBound(key)) {
+        ui::SETKEYEVAL(key);
+    }
+    return 0;
+}
+
+int MatrixBrowser::enter() {
+    const Hooks& h = hooks();
+    base::NamedValues& s = settings();
+    const int row = source.row();
+    const int col = view.colPos();
+    if (screen == 7) {
+        view.right();
+        return 0;
+    }
+    if (screen == 16 && !s.flag("CAL_AUTO") && col >= 2 && col <= 6) {
+        const BrowseDescription saved = description;
+        EDITA(17);
+        common::FECHAJAN(kListWindow);
+        s.set("OPC", screen);
+        browseDescription() = saved;
+        call(h.SOMA_FIS, 1, 1);
+        call(h.RESOMA, 1);
+        view.refreshAll();
+        return 0;
+    }
+    if (screen == 19 && s.integer("TIPO_LANCA") != 1) {
+        const BrowseDescription saved = description;
+        s.set("MESATI", row);
+        s.set("TIPOCR", col == 1 ? "C" : "D");
+        EDITA(22);
+        common::FECHAJAN(kListWindow);
+        s.set("OPC", screen);
+        browseDescription() = saved;
+        call(h.SOMA_RUR, 2);
+        call(h.FX_RT, row, col, 19);
+        view.refreshAll();
+        return 0;
+    }
+    return GETMTX(*this);
+}
+
+void switchCalculationMode() {
+    base::NamedValues& s = settings();
+    const bool automatic = !s.flag("CAL_AUTO");
+    s.set("CAL_AUTO", automatic);
+    common::ESCRLCOL(kPageWindow, 3, 68, automatic ? " SO TOTAIS " : " INDIVIDUAL");
+    writeFooter(16);
+}
+
+void cycleCashBookMode(int screen) {
+    base::NamedValues& s = settings();
+    const int mode = (s.integer("TIPO_LANCA") + 1) % 3;
+    s.set("TIPO_LANCA", mode);
+    if (screen == 12) {
+        static const char* const captions[] = {" modo Livro Caixa Comum         ",
+                                               " modo Sem uso do Livro Caixa    ",
+                                               " modo Livro Caixa Digital(LCDPR)"};
+        common::ESCRLCOL(kPageWindow, 1, 40, base::cp850::fromUtf8(captions[mode]));
+        return;
+    }
+    static const char* const captions[] = {" L.Caixa  ", "Só Totais ", "  LCDPR   "};
+    common::ESCRLCOL(kPageWindow, 2, 2, base::cp850::fromUtf8(captions[mode]));
+    writeFooter(screen);
+}
+
+void MatrixBrowser::toggleMode() {
+    if (screen == 16) switchCalculationMode();
+    if (screen == 19) cycleCashBookMode(19);
+}
+
+void MatrixBrowser::calculator() {
+    base::NamedValues& s = settings();
+    double result = 0;
+    if (!common::CALCULADORA(result, 9, s.has("LCAL") ? s.integer("LCAL") : 5,
+                             s.has("CCAL") ? s.integer("CCAL") : 10))
+        return;
+    const bool totalsOnly = screen == 16 && s.flag("CAL_AUTO");
+    if (screen != 19 && !totalsOnly) return;
+    const int row = source.row();
+    const int col = view.colPos();
+    if (!editable(row, col)) return;
+    const char* picture = screen == 16 ? "@Ez 99,999,999.99" : "@Ez 999,999,999.99";
+    matrix.setCell(row, col, ui::transform(base::Value(result), picture).text());
+    call(hooks().FX_RT, row, col, screen);
+    view.refreshAll();
+}
+
+// The number of months the yearly average is taken over (Alt+M on the
+// yearly summary), asked in the projection help window.
+void MatrixBrowser::averageMonths() {
+    base::NamedValues& s = settings();
+    constexpr int kHelpWindow = 4;
+    common::REDEFJAN(kHelpWindow, s.integer("COR_TEL1"), s.integer("COR_TEL2"),
+                     s.integer("COR_TEL2"), 18, 10, 23, 53, 1);
+    common::ABREJAN(kHelpWindow);
+    common::ESCRJAN(kHelpWindow,
+                    "Nessa opçäo projeta-se o valor do  impostono final do ano tomando como "
+                    "base os dadosaté aqui digitados. Forneça o nro.de mesesque esses dados "
+                    "representam.             "_cp);
+    base::Value months(s.has("QMEDIA") ? s.integer("QMEDIA") : 12);
+    ui::GetList fields{ui::Get::of(21, 42, months, "@z 99")};
+    fields[0]->valid = [&months](ui::Get&) {
+        return months.number() >= 1 && months.number() <= 12;
+    };
+    const ui::ReadResult result = ui::readFields(fields);
+    common::FECHAJAN(kHelpWindow);
+    if (result.exit == ui::ReadExit::Escape) return;
+    s.set("QMED", months);
+    s.set("QMEDIA", months);
+    call(hooks().CALCULA_TUDO, 1);
+    s.set("MENSPG", 0);
+    call(hooks().averageChanged);
+    view.refreshAll();
+}
+
+}  // namespace kdx2::editor

@@ -1,0 +1,583 @@
+#include <algorithm>
+#include <optional>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "base/text.h"
+#include "common/messages.h"
+#include "common/windows.h"
+#include "editor/browse.h"
+#include "editor/engine.h"
+#include "platform/console/keys.h"
+#include "store/access.h"
+#include "store/table.h"
+#include "store/work_areas.h"
+#include "ui/dialog.h"
+#include "ui/screen.h"
+
+// The catalogue of list screens: for each screen code its table (or
+// matrix), filter, columns, window and footer.
+namespace kdx2::editor {
+
+namespace keys = platform::keys;
+using namespace base::literals;
+
+namespace {
+
+constexpr int kStatusWindow = 4;  // the frame around the status codes (13)
+
+// Bytes 2 and 1 switch the footer's highlight on and off.
+const std::string kOn = "\x02";
+const std::string kOff = "\x01";
+
+const char* const kAmount = "@Ez 99,999,999.99";
+const char* const kWideAmount = "@Ez 999,999,999.99";
+const char* const kCpfPicture = "@R 999.999.999-99";
+
+BrowseColumn col(const std::string& headingUtf8, const std::string& field,
+                 const std::string& picture, const std::string& display = "") {
+    return BrowseColumn{display.empty() ? field : display, field, picture,
+                        base::cp850::fromUtf8(headingUtf8)};
+}
+
+// The footer on the bottom line, the rest of the line cleared.
+void footer(const std::string& text) {
+    const auto markers =
+        std::count_if(text.begin(), text.end(), [](char c) { return c == kOn[0] || c == kOff[0]; });
+    common::ESCRJAN(0, base::padRight(text, 80 + static_cast<size_t>(markers)));
+}
+
+struct Window {
+    int top, left, bottom, right, frame;
+};
+
+// A table screen ready to run.
+struct TableScreen {
+    int area = 0;
+    std::function<bool(store::Table&)> filter;
+    BrowseDescription description;
+    Window window{};
+    int startMonth = 0;  // open on the first entry of this month
+};
+
+std::string monthHeading(int month) {
+    static const char* const names[] = {" Janeiro  ", " Fevereiro", " Março    ", " Abril    ",
+                                        " Maio     ", " Junho    ", " Julho    ", " Agosto   ",
+                                        " Setembro ", " Outubro  ", " Novembro ", " Dezembro "};
+    return names[month - 1];
+}
+
+std::string monthName(int month) {
+    static const char* const names[] = {"Janeiro",  "Fevereiro", "Março",    "Abril",
+                                        "Maio",     "Junho",     "Julho",    "Agosto",
+                                        "Setembro", "Outubro",   "Novembro", "Dezembro"};
+    return names[month - 1];
+}
+
+bool textIs(const store::Table& t, const char* field, std::string_view value) {
+    return base::rtrim(t.get(field).text()) == value;
+}
+
+// ---- The income and entry screens --------------------------------------------
+
+TableScreen income(bool dependants) {
+    TableScreen s;
+    s.area = 22;
+    const std::string kind = dependants ? "D" : "J";
+    s.filter = [kind](store::Table& t) { return textIs(t, "I1_1", kind); };
+    settings().set("I1_1", kind);
+    call(hooks().SOMA_JUR, 1);
+    auto& c = s.description.columns;
+    if (!dependants) {
+        c = {col("Fonte pagadora", "I1_2", "@S40", "substr(I1_2,1,21)"),
+             col("Rendimentos", "I1_413", kAmount),
+             col("Previdência", "I1_613", kAmount),
+             col("Imposto Fonte", "I1_513", kAmount),
+             col("13ro salário", "I1_713", kAmount),
+             col("Lucros Dist", "I1_1113", kAmount),
+             col("CNPJ/CPF ", "I1_3", "@S18"),
+             col("Conta", "CDCONTA", "@r 9.999")};
+        s.window = {1, 1, 12, 79, 0};
+    } else {
+        c = {col("Nome Fonte Pagadora", "I1_2", "@S40", "substr(I1_2,1,21)"),
+             col("Rendimentos", "I1_4", kAmount),
+             col("Previdência", "I1_6", kAmount),
+             col("Imposto Fonte", "I1_5", kAmount),
+             col("13ro Salário", "I1_7", kAmount),
+             col("Isentos", "I1_9", kAmount),
+             col("Trib.Fonte", "I1_10", kAmount),
+             col("Lucro Distr.", "I1_11", kAmount),
+             col("CNPJ Fonte", "I1_3", "@S18"),
+             col("CPF Dependente", "I1_8", kCpfPicture),
+             col("Conta", "CDCONTA", "@R 9.999")};
+        s.window = {13, 1, 21, 79, 0};
+    }
+    s.description.footingLine = true;
+    footer(kOn + "INS" + kOff + " - Inclui linha " + kOn + "DEL" + kOff + " - Elimina linha " +
+           kOn + "TAB" + kOff + " - Proxima pagina");
+    return s;
+}
+
+// The entries behind one cell of the month-by-month receipts (16).
+TableScreen monthEntries() {
+    base::NamedValues& st = settings();
+    TableScreen s;
+    s.area = 22;
+    const int column = st.integer("POSHORMAT");
+    const int month = std::clamp(st.integer("POSVERMAT"), 1, 12);
+    const BrowseColumn date = col("Data", "DT_LC", "@D", "substr(dtoc(DT_LC),1,5)");
+    const BrowseColumn value = col("Valor", "I1_413", "@Ez 9999,999.99");
+    const BrowseColumn account = col("Conta", "CDCONTA", "@R 9.999");
+    auto& c = s.description.columns;
+    std::string kind, credit;
+    switch (column) {
+        case 2:
+            kind = "F";
+            credit = "C";
+            c = {date,
+                 col("Descriçäo das Receitas ", "I1_2", "@S44", "substr(I1_2,1,31)"),
+                 value,
+                 account,
+                 col("Tipo", "I1_41", "@!"),
+                 col("CPF titular", "I1_3", kCpfPicture),
+                 col("Beneficiario", "CPFBENF", kCpfPicture)};
+            break;
+        case 3:
+            kind = "E";
+            credit = "C";
+            c = {date, col("Nome da fonte no exterior", "I1_2", "@S44", "substr(I1_2,1,44)"), value,
+                 account};
+            break;
+        case 4:
+            kind = "L";
+            credit = "D";
+            c = {date, col("Descriçäo das despesas", "I1_2", "@S44", "substr(I1_2,1,32)"), value,
+                 account, col("CPF / CNPJ", "I1_3", "@s18")};
+            break;
+        case 5:
+        case 6: {
+            kind = column == 5 ? "P" : "I";
+            c = {col(column == 5 ? " Previdência" : " Recebedor", "I1_2", "@S44",
+                     "substr(I1_2,1,29)")};
+            for (int m = 1; m <= 12; ++m) {
+                const std::string field =
+                    "I1_4" + std::string(m < 10 ? "0" : "") + std::to_string(m);
+                c.push_back(col(monthHeading(m), field, kWideAmount));
+            }
+            break;
+        }
+        default:
+            return s;  // no entries behind this column
+    }
+    st.set("I1_1", kind);
+    if (!credit.empty()) st.set("TIPOCR", credit);
+    if (column == 4) {
+        // The cash-book column also lists other expenses and the entries
+        // kept out of the book.
+        s.filter = [](store::Table& t) {
+            return (textIs(t, "I1_1", "L") || textIs(t, "I1_1", "O")) &&
+                   (textIs(t, "TIPOCR", "D") || textIs(t, "TIPOCR", "N"));
+        };
+    } else if (column <= 3) {
+        s.filter = [kind, credit](store::Table& t) {
+            return textIs(t, "I1_1", kind) && textIs(t, "TIPOCR", credit);
+        };
+    } else {
+        s.filter = [kind](store::Table& t) { return textIs(t, "I1_1", kind); };
+    }
+    if (column >= 5) {
+        s.window = {8, 2, 14, 77, 0};
+        footer(kOn + "TAB" + kOff + " Volta");
+    } else {
+        s.window = {5, 1, 18, 77, 0};
+        s.startMonth = month;
+    }
+    return s;
+}
+
+TableScreen ruralEntries() {
+    base::NamedValues& st = settings();
+    TableScreen s;
+    s.area = 22;
+    const std::string credit = base::alltrim(st.text("TIPOCR"));
+    s.filter = [credit](store::Table& t) {
+        return textIs(t, "I1_1", "R") && textIs(t, "TIPOCR", credit);
+    };
+    call(hooks().SOMA_RUR, 2);
+    const int mode = st.integer("TIPO_LANCA");
+    const std::string heading = std::string(mode == 2 ? "Descrição " : "Descriçäo ") +
+                                (credit == "C" ? "do Rendimento" : "da Despesa   ");
+    const BrowseColumn date = col("Data", "DT_LC", "@D", "substr(dtoc(DT_LC),1,5)");
+    auto& c = s.description.columns;
+    if (mode == 2) {
+        c = {date,
+             col(heading, "I1_2", "@S30"),
+             col("Valor", "I1_413", kWideAmount),
+             col("Imo", "NROIMO", "@Z 99"),
+             col("CPF/CNPJ", "I1_3", "@S18"),
+             col("Doc", "TIPODOC", "@Z 9"),
+             col("Documento", "NUM_DOC", "@S10"),
+             col("Banco", "COD_CONTA", "@L 999"),
+             col("Pl.Conta", "CDCONTA", "@R 9.999")};
+        s.description.lastEditable = 8;
+    } else {
+        c = {date, col(heading, "I1_2", "@S44"), col("Valor", "I1_413", kWideAmount),
+             col("Conta", "CDCONTA", "@R 9.999"), col("Imo", "NROIMO", "99")};
+    }
+    s.window = {5, 1, 18, 77, 0};
+    return s;
+}
+
+// ---- The other table screens ---------------------------------------------------------
+
+std::optional<TableScreen> tableScreen(int code) {
+    base::NamedValues& st = settings();
+    TableScreen s;
+    auto& c = s.description.columns;
+    switch (code) {
+        case 1:
+        case 2:
+            return income(code == 2);
+        case 3:
+            s.area = 23;
+            c = {col("Nro", "NroDepen", "@ez 99"), col("Nome Completo", "NomeDepen", "@S43"),
+                 col("Cód", "CODIDEPEN", "@EZ 99"), col("Nascim.", "DATADEPEN", "@d"),
+                 col("CPF", "CPFDEPEN", kCpfPicture)};
+            s.description.frozen = 1;
+            s.window = {5, 0, 20, 79, 1};
+            footer(kOn + "INS" + kOff + " - Inclui linha " + kOn + "DEL" + kOff +
+                   " - Elimina linha " + kOn + "Espólio AltZ-Zoom"_cp + kOff);
+            return s;
+        case 4:
+            s.area = 26;
+            c = {col("Nome do beneficiário", "I6_1", "@S50", "substr(I6_1,1,21)"),
+                 col("Cod", "I6_3", "@ 99"),
+                 col("Nro", "I6_6", "@99"),
+                 col(" CPF ou CNPJ", "I6_2", "@S18"),
+                 col("Total ", "I6_4", kAmount),
+                 col("Näo Dedutí.", "I6_5", kAmount)};
+            s.description.footingLine = true;
+            s.window = {3, 0, 23, 79, 0};
+            footer(kOn + "[Shift Tab]" + kOff + " - Volta para Dependentes");
+            return s;
+        case 12:
+            s.area = 35;
+            c = {col("Cod", "I2_07", "@z 99"),
+                 col("% Part", "I2_04", "@Z 999.99"),
+                 col("Cond", "I2_05", "@z 9"),
+                 col("Nome do Imóvel", "I2_01", "@s54", "substr(I2_01,1,18)"),
+                 col("Local do Imóvel   ", "I2_06", "@S35", "substr(I2_06,1,18)"),
+                 col("Area (ha)", "I2_02", "@ez 999,999.9"),
+                 col("Nr. R.Fed", "i2_03", "@r 9999999.9")};
+            s.description.footingLine = true;
+            s.window = {4, 0, 20, 78, 0};
+            return s;
+        case 17:
+            return monthEntries();
+        case 22:
+            return ruralEntries();
+        case 24:
+            s.area = 37;
+            c = {col("Cod", "COD_CONTA", "@L 999"),
+                 col("Nr.Banco", "NRO_BANCO", "@L 999"),
+                 col("Nome do Banco", "NOM_BANCO", "@S30"),
+                 col("Agen.", "NRO_AGENC", "@L 9999"),
+                 col("Conta", "NRO_CONTA", "@R 999999999999999-9"),
+                 col("País", "PAIS_CTA", "!!!")};
+            s.window = {5, 1, 18, 79, 1};
+            footer(kOn + "Alt B" + kOff + " = mostra lista dos Bancos");
+            return s;
+        case 25:
+            s.area = 34;
+            c = {col("Cod.", "CDCONTA", "@R 9.999"),
+                 col("Descriçäo", "DESCONTA", "@S40", "substr(DESCONTA,1,40)"),
+                 col("Valor ", "VALODESP", kAmount),
+                 col("Data", "DATALAN", "@d"),
+                 col("Mês", "MESLAN", "@z 99"),
+                 col("CPF ou CPNJ", "NROCGCCPF", "@s18"),
+                 col("tipo", "TIPODOC", "@ 9"),
+                 col("Banco", "COD_CONTA", "@Z 999"),
+                 col("Documento", "NUM_DOC", "@s10", "substr(NUM_DOC,1,10)"),
+                 col("N.Imov", "NROIMO", "@Z 99"),
+                 col("Lan.", "LANCADO", "@!")};
+            s.window = {2, 3, 20, 75, 6};
+            return s;
+        case 28:
+            s.area = 58;
+            c = {col("Cod.", "CDCONTA", "@R 9.999"),
+                 col("Descriçäo", "NMDESCRICA", "@S62", "substr(NMDESCRICA,1,62)"),
+                 col("Posi", "CDSTATUS", "@!"),
+                 col("Pág.", "PAGINA", "@Z99"),
+                 col("Lin.", "LINHA", "@z99"),
+                 col("Cpf?", "TEMCPF", "@!"),
+                 col("Cnpj?", "TEMCGC", "@!"),
+                 col("L.CX.", "LIVROCX", "@!"),
+                 col("Desc.", "TEMDESCR", "@!")};
+            s.window = {7, 3, 20, 75, 6};
+            return s;
+        case 33:
+            s.area = 50;
+            c = {col("SEL.", "SELEC", "@!"), col("Drive e diretório", "DIRETOR", "@!")};
+            s.window = {11, 18, 21, 65, 0};
+            return s;
+        case 35: {
+            const int command = st.integer("OPCAO_1");
+            s.area = command == 22 ? 29 : 9;
+            const char* last = command == 22 ? "Transfe" : command == 14 ? "Elimina" : "Imprime";
+            c = {col(" CPF ", "CPF", "@r 999.999.999-99"),
+                 col(" Nome do Contribuinte ", "NOMECONTR", "@S40", "substr(NOMECONTR,1,40)"),
+                 col(last, "IMPRE", "@!")};
+            s.description.frozen = 2;
+            s.description.footingLine = true;
+            s.window = {5, 2, 19, 66, 0};
+            footer("Marque com a letra " + kOn + "[S]" + kOff + " nos nomes escolhidos - " + kOn +
+                   "Esc" + kOff + " termina");
+            return s;
+        }
+        case 56:
+            s.area = 59;
+            c = {col(" CPF ", "CPF", "@r 999.999.999-99"),
+                 col(" Nome do Contribuinte ", "NOMECONTR", "@S30", "substr(NOMECONTR,1,30)"),
+                 col("Origem", "ORIGEM", "@s12"), col("Sele.", "IMPRE", "@!"),
+                 col("Conv.", "ORDEM", "@ 9")};
+            s.description.frozen = 3;
+            s.window = {10, 4, 22, 77, 6};
+            footer("Marque " + kOn + "[S]" + kOff + "  " + kOn + "Alt+" + kOff + " todos " + kOn +
+                   "Alt-" + kOff + " nenhum " + kOn + "Esc" + kOff +
+                   " termina |Conv=1 convertido =0 näo"_cp);
+            return s;
+        default:
+            return std::nullopt;
+    }
+}
+
+// The first entry dated in the month chosen on the receipts grid; the last
+// entry when none is.
+void positionOnMonth(store::Table& table, int month) {
+    table.goTop();
+    while (!table.eof()) {
+        const base::Date date = table.get("DT_LC").date();
+        if (!date.empty() && date.month() == month) return;
+        table.skip(1);
+    }
+    table.goBottom();
+}
+
+// The one-time "Dinheiro" account of an empty accounts table.
+void ensureCashAccount(store::Table& table) {
+    if (!tableIsEmpty(table)) return;
+    if (!store::ADD_REC(5)) return;
+    table.put("CPF", settings().get("CPF"));
+    table.put("COD_CONTA", 0);
+    table.put("NRO_BANCO", "000");
+    table.put("NOM_BANCO", "Dinheiro");
+    table.put("NRO_AGENC", 0);
+    table.put("NRO_CONTA", 0);
+    table.put("PAIS_CTA", "BR");
+    table.unlock();
+    table.goTop();
+}
+
+void runTableScreen(int code, TableScreen screen) {
+    store::WorkAreas& areas = store::workAreas();
+    store::Table* table = areas.table(screen.area);
+    if (!table) {
+        common::MENS(1, "Arquivo da tela "_cp + std::to_string(code) + " não está aberto."_cp);
+        return;
+    }
+    areas.select(screen.area);
+    table->setFilter(screen.filter);
+    if (table->eof()) table->goTop();
+    browseDescription() = screen.description;
+    if (screen.startMonth > 0) positionOnMonth(*table, screen.startMonth);
+    if (code == 24) ensureCashAccount(*table);
+
+    std::shared_ptr<ui::LDialog> dialog;
+    if (code == 33) dialog = ui::LDLGSHOW(11, 17, 21, 65, "Pastas dos arquivos ");
+    try {
+        MOSTRA(screen.window.top, screen.window.left, screen.window.bottom, screen.window.right,
+               screen.window.frame);
+    } catch (const base::Error& e) {
+        common::MENS(1, std::string(e.what()));
+    }
+    if (dialog) ui::LDLGCLOSE();
+    if (store::Table* still = areas.table(screen.area)) still->setFilter({});
+    if (code == 24) common::ESCRJAN(0, std::string(80, ' '));
+}
+
+// ---- Matrix screens -------------------------------------------------------------------
+
+struct MatrixScreen {
+    BrowseDescription description;
+    Window window{};
+};
+
+std::optional<MatrixScreen> matrixScreen(int code) {
+    base::NamedValues& st = settings();
+    MatrixScreen s;
+    auto& c = s.description.columns;
+    switch (code) {
+        case 7:
+            c = {col("Resumo Geral", "", "@s22"), col("  Valor Anual ", "", "@S14")};
+            for (int m = 1; m <= 12; ++m)
+                c.push_back(col(monthName(m), "", "@S14"));
+            s.description.footingLine = true;
+            s.window = {1, 0, 24, 79, 0};
+            ui::say(3, 10, "C a l c u l a n d o ... !!!");
+            call(hooks().CALCULA_TUDO, 1);
+            footer(kOn + "Alt M" + kOff + " Muda a Renda média"_cp);
+            return s;
+        case 13:
+            c = {col("Cod", "", "!"), col("Descriçäo", "", "@s13")};
+            s.window = {10, 42, 22, 62, 0};
+            return s;
+        case 16: {
+            const bool paidOnly = st.flag("SO_REC");
+            c = {col("Mês ", "", "@s6"),
+                 col("Pes.Física", "", "@Ez 9999,999.99"),
+                 col("Exterior", "", "@Ez 9999,999.99"),
+                 col("Livro Caixa", "", "@Ez 9999,999.99"),
+                 col("Dep/Pre/Pen", "", "@Ez 9999,999.99"),
+                 col(paidOnly ? "Leäo Pago*" : "Leäo Pago", "", "@Ez 9999,999.99"),
+                 col(paidOnly ? "CL.Devido" : "CL.Devido*", "", "@Ez 9999,999.99")};
+            s.description.lastEditable = 6;
+            s.window = {5, 0, 21, 79, 0};
+            writeFooter(16);
+            return s;
+        }
+        case 19:
+            c = {col(" Receita bruta", "", kWideAmount), col("  Despesas    ", "", kWideAmount)};
+            s.description.footingLine = true;
+            s.window = {3, 31, 20, 61, 0};
+            writeFooter(19);
+            return s;
+        case 20:
+            c = {col("Mês Recebim.", "", "@s10"), col(" Valor em Real", "", kWideAmount),
+                 col("Valor em US$", "", kWideAmount)};
+            s.window = {5, 10, 21, 54, 0};
+            return s;
+        default:
+            return std::nullopt;
+    }
+}
+
+void runMatrixScreen(int code, MatrixScreen screen) {
+    Matrix* matrix = hooks().matrix ? hooks().matrix(code) : nullptr;
+    if (!matrix) return;
+    base::NamedValues& st = settings();
+    if (code == 13) {
+        common::REDEFJAN(kStatusWindow, st.integer("COR_TEL1"), st.integer("COR_TEL2"),
+                         st.integer("COR_TEL2"), 10, 42, 22, 62, 1);
+        common::ABREJAN(kStatusWindow);
+    }
+    browseDescription() = screen.description;
+    MOSBROW(*matrix, screen.window.top, screen.window.left, screen.window.bottom,
+            screen.window.right, screen.window.frame);
+    if (code == 13) common::FECHAJAN(kStatusWindow);
+}
+
+}  // namespace
+
+void writeFooter(int screen) {
+    const base::NamedValues& s = settings();
+    if (screen == 16) {
+        const std::string basis = s.flag("SO_REC") ? "devido" : "pago";
+        const std::string mode = s.flag("CAL_AUTO") ? "INDIVIDUAL" : "SO TOTAIS";
+        footer(kOn + "Alt N" + kOff + "(ou clique *) muda p/ " + basis + "  " + kOn + "Alt A" +
+               kOff + "(ou clique modo) muda p/ " + mode);
+    } else if (screen == 19) {
+        static const char* const next[] = {"So totais", "LCDPR", "Livro Caixa"};
+        const int mode = std::clamp(s.integer("TIPO_LANCA"), 0, 2);
+        footer(kOn + "<Esc>" + kOff + " Tela inicial " + kOn + "Alt A" + kOff + " muda p/" +
+               next[mode] + kOn + "<TAB/SHIFT+TAB>" + kOff + "Avanca / Volta Pag ");
+    }
+}
+
+std::string EDITA(int code) {
+    base::NamedValues& st = settings();
+    std::optional<TableScreen> table;
+    std::optional<MatrixScreen> matrix;
+    if (code == 22 && st.integer("TIPO_LANCA") == 1) return "";  // totals only: no entries
+    store::setDeletedFilter(true);
+    st.set("OPC", code);
+    st.set("LASTECLA", 0);
+    st.erase("CPF_DEPEND");
+    const int altU = keys::alt('U');
+    const ui::KeyAction previousAltU = ui::bindKey(altU, {});
+    table = tableScreen(code);
+    if (!table) matrix = matrixScreen(code);
+    if (table)
+        runTableScreen(code, std::move(*table));
+    else if (matrix)
+        runMatrixScreen(code, std::move(*matrix));
+    if ((code < 13 || code == 22) && previousAltU) ui::bindKey(altU, previousAltU);
+    return "";
+}
+
+// ---- Frames ---------------------------------------------------------------------------
+
+namespace {
+
+// Frame styles 1 and 6: window slot 2 or 6 around the browse.
+int frameSlot(int frameStyle) {
+    return frameStyle == 1 ? 2 : frameStyle == 6 ? 6 : 0;
+}
+
+void openFrame(int slot, int top, int left, int bottom, int right) {
+    if (!slot) return;
+    const base::NamedValues& s = settings();
+    common::REDEFJAN(slot, s.integer("COR_TEL1"), s.integer("COR_TEL2"), s.integer("COR_TEL2"), top,
+                     left, bottom, right, 2);
+    common::ABREJAN(slot);
+}
+
+void flushAllTables() {
+    store::WorkAreas& areas = store::workAreas();
+    for (int slot = 1; slot <= store::WorkAreas::kSlots; ++slot) {
+        if (store::Table* table = areas.table(slot)) {
+            try {
+                table->flush();
+            } catch (const base::Error& e) {
+                ui::diagnostic(e.what());
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void MOSTRA(int top, int left, int bottom, int right, int frameStyle) {
+    const int slot = frameSlot(frameStyle);
+    openFrame(slot, top, left, bottom, right);
+    const std::string previous = ui::setColor(settings().text("COR_1_CLI"));
+    CL5BROWSE(top, left, bottom, right);
+    if (slot) common::FECHAJAN(slot);
+    ui::setColor(settings().text("CORNORM").empty() ? previous : settings().text("CORNORM"));
+    flushAllTables();
+}
+
+void CL5BROWSE(int top, int left, int bottom, int right) {
+    store::WorkAreas& areas = store::workAreas();
+    const int area = areas.current();
+    store::Table* table = areas.currentTable();
+    if (!table) return;
+    TableBrowser browser(*table, area, innerArea(top, left, bottom, right), browseDescription());
+    browser.run();
+}
+
+void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, int frameStyle) {
+    const int slot = frameSlot(frameStyle);
+    openFrame(slot, top, left, bottom, right);
+    const std::string previous = ui::setColor(settings().text("COR_1_CLI"));
+    MBROWSE(matrix, top, left, bottom, right);
+    if (slot) common::FECHAJAN(slot);
+    ui::setColor(settings().text("CORNORM").empty() ? previous : settings().text("CORNORM"));
+    flushAllTables();
+}
+
+void MBROWSE(Matrix& matrix, int top, int left, int bottom, int right) {
+    MatrixBrowser browser(matrix, innerArea(top, left, bottom, right), browseDescription());
+    browser.run();
+}
+
+}  // namespace kdx2::editor

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editor/browse.h"
+#include "editor/grid_view.h"
+#include "store/expr.h"
+#include "store/table.h"
+#include "ui/picture.h"
+
+// The rows of a table browse: the records of one table in its current order
+// and filter, with the blank row after the last one while appending.
+namespace kdx2::editor {
+
+// Fields of a table (and ALIAS->FIELD of the other work areas) for the
+// browse's column expressions; variables come from the session record.
+class TableResolver final : public store::Resolver {
+  public:
+    explicit TableResolver(store::Table& table) : table_(table) {}
+    std::optional<store::FieldBinding> bindField(std::string_view alias,
+                                                 std::string_view name) const override;
+    base::Value field(int slot) const override;
+    bool deleted() const override { return table_.deleted(); }
+    uint32_t recordNumber() const override { return table_.recNo(); }
+
+  private:
+    store::Table& table_;
+};
+
+// Moves the record pointer up to n records (backwards when negative) and
+// returns how many it moved. Forwards past the last record counts as a move
+// onto the blank row (record count + 1) only in append mode; otherwise the
+// pointer steps back and stops there. An empty table moves nothing.
+long SKIPPED(store::Table& table, long n, bool append);
+
+// True when the table shows no record (empty, or every record filtered out).
+bool tableIsEmpty(store::Table& table);
+
+// The picture as a browse cell shows it: a scrolling width only matters
+// while editing, so "@S" is dropped.
+ui::Picture displayPicture(const std::string& picture);
+
+// One column's display expression, compiled against the table.
+struct CompiledColumn {
+    store::Expression display;
+    ui::Picture picture;
+    bool valid = false;
+};
+
+class TableSource final : public RowSource {
+  public:
+    TableSource(store::Table& table, const std::vector<BrowseColumn>& columns);
+
+    void setAppend(bool on) { append_ = on; }
+    bool append() const { return append_; }
+    store::Table& table() { return table_; }
+    // Width of each column: the wider of its heading and its cells.
+    int columnWidth(size_t column) const { return widths_[column]; }
+    // The text of a column on the current record, formatted by its picture.
+    std::string format(size_t column);
+
+    void goTop() override { table_.goTop(); }
+    void goBottom() override { table_.goBottom(); }
+    long skip(long n) override { return SKIPPED(table_, n, append_); }
+    std::string cellText(int column) override;
+    long bookmark() override { return table_.recNo(); }
+    void restore(long bookmark) override;
+
+  private:
+    int measure(size_t column);
+
+    store::Table& table_;
+    TableResolver resolver_;
+    std::vector<BrowseColumn> columns_;
+    std::vector<CompiledColumn> compiled_;
+    std::vector<int> widths_;
+    bool append_ = false;
+};
+
+}  // namespace kdx2::editor
