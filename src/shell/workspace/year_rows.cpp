@@ -299,13 +299,15 @@ void replaceTaxpayerRows(store::Table& year, const std::string& cpf, store::Tabl
             rows.goTo(source.recno);
             if (nextFree < free.size()) {
                 year.goTo(free[nextFree++]);
-                blankRecord(year);
             } else {
                 year.append();
             }
+            // Hidden before anything is written into it: a failure half way
+            // through the record leaves no partial row in sight.
+            year.deleteRecord();
+            blankRecord(year);
             year.copyFieldsFrom(rows);
             year.put("CPF", base::Value(cpf));
-            year.deleteRecord();
             journal.added.push_back({year.recNo(), rowFingerprint(year)});
         }
         year.flush();
