@@ -25,6 +25,10 @@ bool gDeletedFilter = true;
 
 // Records read per block when a whole table is walked (index build, pack).
 constexpr size_t kBlockBytes = 1 << 20;
+// Appended records gathered before one write: small enough to stay in the
+// processor's cache (larger blocks measured slower), large enough to save
+// most system calls.
+constexpr size_t kAppendBlockBytes = 64 << 10;
 
 // Resolver slots: fields of this table are their index; a field of another
 // work area's table is (area << 16) | index.
@@ -231,7 +235,7 @@ class Table::Impl final : public Resolver {
         if (pendingAppend && !shared()) {
             if (appendBuffer.empty()) bufferedFirst = recno;
             appendBuffer.insert(appendBuffer.end(), record.begin(), record.end());
-            if (appendBuffer.size() >= kBlockBytes) drainAppends();
+            if (appendBuffer.size() >= kAppendBlockBytes) drainAppends();
         } else {
             if (!appendBuffer.empty() && recno >= bufferedFirst) drainAppends();
             file.writeAt(layout.recordOffset(recno), record.data(), record.size());
