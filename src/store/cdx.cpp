@@ -21,26 +21,39 @@ std::shared_ptr<detail::CdxEngine> openEngine(platform::File file, bool readOnly
     return std::make_shared<detail::CdxEngine>(std::move(file), readOnly, shared);
 }
 
+std::string keyTypeName(base::Type type) {
+    switch (type) {
+        case base::Type::Numeric:
+            return "numérica"_cp;
+        case base::Type::Date:
+            return "de data";
+        case base::Type::Logical:
+            return "lógica"_cp;
+        case base::Type::Character:
+            break;
+    }
+    return "de caracteres";
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- CdxFile
 
-CdxFile CdxFile::create(const std::string& hostPath, Sharing sharing) {
-    auto engine = openEngine(platform::File::create(hostPath), false, sharing == Sharing::Shared);
-    {
-        detail::WriteOperation op(*engine);
-        engine->initializeNewFile();
-        op.commit();
-    }
+CdxFile CdxFile::create(const std::string& hostPath, Sharing sharing, const std::string& name) {
+    auto engine =
+        openEngine(platform::File::create(hostPath, name), false, sharing == Sharing::Shared);
+    engine->initializeNewFile();
     return CdxFile(std::move(engine));
 }
 
-CdxFile CdxFile::open(const std::string& hostPath, Access access, Sharing sharing) {
+CdxFile CdxFile::open(const std::string& hostPath, Access access, Sharing sharing,
+                      const std::string& name) {
     const bool readOnly = access == Access::ReadOnly;
-    auto engine =
-        openEngine(platform::File::open(hostPath, readOnly ? platform::File::Mode::ReadOnly
-                                                           : platform::File::Mode::ReadWrite),
-                   readOnly, sharing == Sharing::Shared);
+    auto engine = openEngine(
+        platform::File::open(
+            hostPath, readOnly ? platform::File::Mode::ReadOnly : platform::File::Mode::ReadWrite,
+            name),
+        readOnly, sharing == Sharing::Shared);
     engine->validateOpenedFile();
     return CdxFile(std::move(engine));
 }
@@ -112,10 +125,7 @@ std::vector<CdxTagInfo> CdxFile::tags() {
 }
 
 std::optional<CdxTagInfo> CdxFile::findTag(std::string_view name) {
-    const std::string wanted = base::asciiUpper(base::alltrim(name));
-    for (CdxTagInfo& info : tags())
-        if (info.name == wanted) return std::move(info);
-    return std::nullopt;
+    return engine().findTag(name);
 }
 
 CdxTag CdxFile::addTag(const CdxTagDefinition& definition, const CdxKeyList& keys) {
@@ -137,9 +147,9 @@ CdxTag CdxFile::tag(std::string_view name, base::Type keyType) {
                       : keyType == base::Type::Logical ? info->keyLength == kCdxLogicalKeyLength
                                                        : info->keyLength > 0;
     if (!fits)
-        throw base::Error("A ordem "_cp + info->name + " do índice "_cp + engine().path() +
-                          " tem chave de "_cp + std::to_string(info->keyLength) +
-                          " bytes, que não serve ao tipo pedido."_cp);
+        throw base::Error(engine().damageMessage(
+            "a ordem "_cp + info->name + " tem chave de "_cp + std::to_string(info->keyLength) +
+            " bytes, que não serve a uma chave "_cp + keyTypeName(keyType)));
     CdxTag handle;
     handle.engine_ = engine_;
     handle.name_ = info->name;
@@ -169,8 +179,7 @@ detail::CdxEngine& engineOf(const std::shared_ptr<detail::CdxEngine>& engine) {
 
 CdxTagInfo CdxTag::info() const {
     detail::CdxEngine& engine = engineOf(engine_);
-    for (CdxTagInfo& info : engine.tags())
-        if (info.name == name_) return std::move(info);
+    if (auto info = engine.findTag(name_)) return std::move(*info);
     throw base::Error("A ordem "_cp + name_ + " não existe no índice "_cp + engine.path() + ".");
 }
 

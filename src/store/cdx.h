@@ -23,13 +23,16 @@
 //
 // Damage. Every page read is checked (offsets, counts, widths, order, loops);
 // a damaged or truncated file gives base::Error with a Portuguese message
-// naming the file, and never a crash, a hang or a write. check() walks the
-// whole file and lists every problem instead of stopping at the first.
+// naming the file, and never a crash, a hang or a write: once a file was
+// found damaged, this handle refuses every change to it and drops the
+// changes it had not written yet (the index must be rebuilt). check() walks
+// the whole file and lists every problem instead of stopping at the first.
 //
 // Handles. CdxTag and CdxCursor keep the file's state alive; after
 // CdxFile::close() their operations throw base::Error.
 
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -152,10 +155,15 @@ class CdxFile {
     enum class Access { ReadOnly, ReadWrite };
     enum class Sharing { Exclusive, Shared };
 
+    // `name` is how messages name the file (the drive path the user knows);
+    // empty: the host path.
+    //
     // Creates (or empties) a compound file with no tags.
-    static CdxFile create(const std::string& hostPath, Sharing sharing = Sharing::Exclusive);
+    static CdxFile create(const std::string& hostPath, Sharing sharing = Sharing::Exclusive,
+                          const std::string& name = "");
     // Opens an existing file and checks its header and tag directory.
-    static CdxFile open(const std::string& hostPath, Access access, Sharing sharing);
+    static CdxFile open(const std::string& hostPath, Access access, Sharing sharing,
+                        const std::string& name = "");
 
     CdxFile() = default;
     CdxFile(CdxFile&&) noexcept = default;
@@ -189,15 +197,29 @@ class CdxFile {
       private:
         CdxFile& file_;
     };
+    // Releasing writes the changes; a failure there is thrown, unless the
+    // lock goes because of another exception, which is then the one seen.
     class WriteLock {
       public:
-        explicit WriteLock(CdxFile& file) : file_(file) { file_.beginWrite(); }
-        ~WriteLock() noexcept(false) { file_.endWrite(); }
+        explicit WriteLock(CdxFile& file) : file_(file), exceptions_(std::uncaught_exceptions()) {
+            file_.beginWrite();
+        }
+        ~WriteLock() noexcept(false) {
+            if (std::uncaught_exceptions() == exceptions_) {
+                file_.endWrite();
+                return;
+            }
+            try {
+                file_.endWrite();
+            } catch (...) {
+            }
+        }
         WriteLock(const WriteLock&) = delete;
         WriteLock& operator=(const WriteLock&) = delete;
 
       private:
         CdxFile& file_;
+        int exceptions_;
     };
 
     // Tags in creation order.
@@ -213,8 +235,12 @@ class CdxFile {
     // does not suit the type.
     CdxTag tag(std::string_view name, base::Type keyType);
 
-    // Walks every tag; `keyTypes` gives the type of tags by upper-case name
-    // (character when absent), which decides how trailing bytes are rebuilt.
+    // Walks every page of every tag, and the free-page list, and lists each
+    // problem found: pages outside the file or used twice, pages that do not
+    // decode, keys out of order, parent entries that disagree with their
+    // pages, broken sibling chains, leaves at different depths. `keyTypes`
+    // gives the type of tags by upper-case name (character when absent),
+    // which decides how trailing bytes are rebuilt. Never throws for damage.
     CdxCheckResult check(const std::map<std::string, base::Type>& keyTypes = {});
 
     // The change counter as last seen (for diagnostics and tests).

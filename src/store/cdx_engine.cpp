@@ -76,7 +76,8 @@ void moveTail(Node& source, size_t from, Node& target) {
     const size_t k = source.keyLength;
     target.keys.append(source.keys, from * k, std::string::npos);
     source.keys.resize(from * k);
-    target.recnos.insert(target.recnos.end(), source.recnos.begin() + static_cast<std::ptrdiff_t>(from),
+    target.recnos.insert(target.recnos.end(),
+                         source.recnos.begin() + static_cast<std::ptrdiff_t>(from),
                          source.recnos.end());
     source.recnos.resize(from);
     if (!source.isLeaf()) {
@@ -115,9 +116,20 @@ CdxEngine::~CdxEngine() {
     }
 }
 
-void CdxEngine::damaged(const std::string& problem) const {
-    throw base::Error("O índice "_cp + path_ + " está danificado: "_cp + problem +
-                      ". Refaça os índices."_cp);
+std::string CdxEngine::damageMessage(const std::string& problem) const {
+    std::string_view text = problem;
+    while (!text.empty() && text.back() == '.')
+        text.remove_suffix(1);
+    return "O índice "_cp + path_ + " está danificado: "_cp + std::string(text) +
+           ". Refaça os índices."_cp;
+}
+
+void CdxEngine::damaged(const std::string& problem) {
+    if (!damaged_) {
+        damaged_ = true;
+        damage_ = problem;
+    }
+    throw base::Error(damageMessage(problem));
 }
 
 void CdxEngine::requireOpen() const {
@@ -125,6 +137,15 @@ void CdxEngine::requireOpen() const {
 }
 
 void CdxEngine::initializeNewFile() {
+    // A copy that still has the old file open waits for the new one to be whole.
+    if (shared_)
+        file_.lock(kIndexLockOffset, 1, platform::LockKind::Exclusive, platform::LockWait::Yes);
+    struct Unlock {
+        CdxEngine& engine;
+        ~Unlock() {
+            if (engine.shared_) engine.file_.unlock(kIndexLockOffset, 1);
+        }
+    } unlock{*this};
     std::vector<uint8_t> image(kMinimumFileSize, 0);
     writeFileHeader(image.data());
     LeafEncoder root(image.data() + kDirectoryRoot, kDirectoryKeyLength, ' ',
@@ -151,7 +172,7 @@ void CdxEngine::validateOpenedFile() {
         damaged("tamanho de "_cp + std::to_string(diskSize_) +
                 " bytes, que não é múltiplo de 512 ou é menor que o mínimo (arquivo truncado)"_cp);
     rawPage(kDirectoryHeader);
-    tags();
+    allEntries(directory());
 }
 
 void CdxEngine::refreshFromDisk() {
@@ -180,6 +201,12 @@ void CdxEngine::trimCache() {
 }
 
 void CdxEngine::writeDirtyPages() {
+    if (damaged_) {
+        // Nothing is written over a damaged file; it has to be rebuilt.
+        std::erase_if(cache_, [](const auto& item) { return item.second->dirty; });
+        dirty_.clear();
+        return;
+    }
     std::vector<Node*> nodes;
     std::sort(dirty_.begin(), dirty_.end());
     dirty_.erase(std::unique(dirty_.begin(), dirty_.end()), dirty_.end());
@@ -213,7 +240,8 @@ void CdxEngine::writeDirtyPages() {
         i = j;
     }
     if (file_.size() < fileEnd_) file_.truncate(fileEnd_);
-    for (Node* node : nodes) node->dirty = false;
+    for (Node* node : nodes)
+        node->dirty = false;
     counter_ = newCounter;
     diskSize_ = std::max(diskSize_, fileEnd_);
 }
@@ -269,6 +297,7 @@ void CdxEngine::beginWrite() {
         throw base::Error("O índice "_cp + path_ + " foi aberto somente para leitura."_cp);
     if (writeDepth_ == 0 && readDepth_ > 0)
         throw std::logic_error("cdx: write lock requested while holding the read lock");
+    if (damaged_) throw base::Error(damageMessage(damage_));
     if (writeDepth_ == 0 && shared_) {
         file_.lock(kIndexLockOffset, 1, platform::LockKind::Exclusive, platform::LockWait::Yes);
         try {
@@ -429,22 +458,37 @@ Node& CdxEngine::treePage(uint32_t offset, const TagRef& tag) {
     return *(cache_[offset] = std::move(node));
 }
 
+std::optional<uint32_t> CdxEngine::freePageLink(uint32_t offset) {
+    if (!pageOffsetProblem(offset, fileEnd_).empty()) return std::nullopt;
+    uint8_t bytes[kPageSize];
+    if (const auto it = cache_.find(offset); it != cache_.end()) {
+        if (it->second->kind != Node::Kind::Raw) return std::nullopt;
+        std::memcpy(bytes, it->second->raw.data(), kPageSize);
+    } else {
+        file_.readExact(offset, bytes, kPageSize);
+    }
+    if (!std::all_of(bytes + 4, bytes + kPageSize, [](uint8_t b) { return b == 0; }))
+        return std::nullopt;
+    return getLe32(bytes);
+}
+
 uint32_t CdxEngine::allocatePage() {
     Node& header = rawPage(kDirectoryHeader);
     const uint32_t head = getLe32(header.rawBytes() + kHeaderFreeList);
-    if (head == 0 || head == kNoPage) {
-        const uint64_t offset = fileEnd_;
-        if (offset + kPageSize > 0xFFFFFFFFull)
-            throw base::Error("O índice "_cp + path_ + " atingiu o tamanho máximo."_cp);
-        fileEnd_ += kPageSize;
-        return static_cast<uint32_t>(offset);
+    // Only pages this engine freed (a link and zeros) are taken from the
+    // list: reusing a page that is still in use would destroy it, so a list
+    // that points elsewhere is left alone and the file grows instead.
+    if (head != 0 && head != kNoPage) {
+        if (const auto next = freePageLink(head)) {
+            putLe32(touch(header).rawBytes() + kHeaderFreeList, *next == kNoPage ? 0 : *next);
+            return head;
+        }
     }
-    if (auto problem = pageOffsetProblem(head, fileEnd_); !problem.empty())
-        damaged("lista de páginas livres: "_cp + problem);
-    Node& freePage = rawPage(head);
-    const uint32_t next = getLe32(freePage.rawBytes());
-    putLe32(touch(header).rawBytes() + kHeaderFreeList, next == kNoPage ? 0 : next);
-    return head;
+    const uint64_t offset = fileEnd_;
+    if (offset + kPageSize > 0xFFFFFFFFull)
+        throw base::Error("O índice "_cp + path_ + " atingiu o tamanho máximo."_cp);
+    fileEnd_ += kPageSize;
+    return static_cast<uint32_t>(offset);
 }
 
 void CdxEngine::freePage(Node& node) {
@@ -467,7 +511,8 @@ TagRef CdxEngine::directory() const {
 TagRef CdxEngine::tagAt(uint32_t header) {
     if (auto problem = pageOffsetProblem(header, fileEnd_);
         !problem.empty() || header + 2 * kPageSize > fileEnd_)
-        damaged("cabeçalho de ordem: "_cp + (problem.empty() ? pageName(header) : problem));
+        damaged("cabeçalho de ordem: "_cp +
+                (problem.empty() ? pageName(header) + " fora do arquivo"_cp : problem));
     const HeaderFields fields = readHeader(rawPage(header).rawBytes());
     if (auto problem = headerProblem(fields, false, fileEnd_); !problem.empty())
         damaged("cabeçalho de ordem na posição "_cp + std::to_string(header) + ": " + problem);
@@ -484,6 +529,15 @@ void CdxEngine::setRoot(const TagRef& tag, uint32_t root) {
 
 std::string CdxEngine::directoryKey(std::string_view name) const {
     return cdxCharacterKey(base::asciiUpper(base::alltrim(name)), kDirectoryKeyLength);
+}
+
+std::optional<CdxTagInfo> CdxEngine::findTag(std::string_view name) {
+    ReadOperation op(*this);
+    const auto header = findTagHeader(name);
+    if (!header) return std::nullopt;
+    CdxTagInfo info = tagInfo(*header);
+    info.name = base::asciiUpper(base::alltrim(name));
+    return info;
 }
 
 std::optional<uint32_t> CdxEngine::findTagHeader(std::string_view name) {
@@ -518,14 +572,16 @@ std::vector<CdxTagInfo> CdxEngine::tags() {
     for (const CdxEntry& entry : allEntries(directory())) {
         CdxTagInfo info = tagInfo(entry.recno);
         std::string name = entry.key;
-        while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
+            name.pop_back();
         info.name = std::move(name);
         found.emplace_back(entry.recno, std::move(info));
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<CdxTagInfo> result;
-    for (auto& item : found) result.push_back(std::move(item.second));
+    for (auto& item : found)
+        result.push_back(std::move(item.second));
     return result;
 }
 
@@ -533,7 +589,8 @@ TagRef CdxEngine::resolve(const CdxTag& tag) {
     if (tag.directoryGeneration_ != directoryGeneration_) {
         const auto header = findTagHeader(tag.name_);
         if (!header)
-            throw base::Error("A ordem "_cp + tag.name_ + " não existe no índice "_cp + path_ + ".");
+            throw base::Error("A ordem "_cp + tag.name_ + " não existe no índice "_cp + path_ +
+                              ".");
         tag.headerOffset_ = *header;
         tag.directoryGeneration_ = directoryGeneration_;
     }
@@ -559,15 +616,19 @@ bool CdxEngine::dropTagInternal(std::string_view name) {
         damaged("diretório de ordens inconsistente"_cp);
     ++directoryGeneration_;
     std::vector<uint32_t> pages;
+    const bool wasDamaged = damaged_;
     try {
         collectTreePages(tagAt(*header), pages);
     } catch (const base::Error&) {
         // A damaged tree is left where it lies rather than freeing pages
-        // that might belong to something else.
+        // that might belong to something else; the tag goes all the same.
         pages.clear();
+        damaged_ = wasDamaged;
     }
-    pages.push_back(*header);
-    pages.push_back(*header + kPageSize);
+    if (pageOffsetProblem(*header, fileEnd_).empty() && *header + 2 * kPageSize <= fileEnd_) {
+        pages.push_back(*header);
+        pages.push_back(*header + kPageSize);
+    }
     for (uint32_t offset : pages) {
         auto it = cache_.find(offset);
         freePage(it != cache_.end() ? *it->second : newNode(offset));
@@ -586,7 +647,8 @@ void CdxEngine::collectTreePages(const TagRef& tag, std::vector<uint32_t>& pages
         pages.push_back(offset);
         if (auto it = cache_.find(offset); it != cache_.end()) {
             if (it->second->kind == Node::Kind::Raw) damaged(pageName(offset));
-            for (uint32_t child : it->second->children) pending.push_back(child);
+            for (uint32_t child : it->second->children)
+                pending.push_back(child);
             continue;
         }
         uint8_t page[kPageSize];
@@ -595,17 +657,17 @@ void CdxEngine::collectTreePages(const TagRef& tag, std::vector<uint32_t>& pages
         Node node;
         if (auto problem = decodeInterior(page, tag.keyLength, node); !problem.empty())
             damaged(pageName(offset) + ": " + problem);
-        for (uint32_t child : node.children) pending.push_back(child);
+        for (uint32_t child : node.children)
+            pending.push_back(child);
     }
 }
 
 uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList& keys) {
     const std::string name = base::asciiUpper(base::alltrim(definition.name));
-    const bool nameOk =
-        !name.empty() && name.size() <= kDirectoryKeyLength &&
-        std::all_of(name.begin(), name.end(), [](char c) {
-            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-        });
+    const bool nameOk = !name.empty() && name.size() <= kDirectoryKeyLength &&
+                        std::all_of(name.begin(), name.end(), [](char c) {
+                            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+                        });
     if (!nameOk)
         throw base::Error("Nome de ordem inválido: \""_cp + definition.name +
                           "\" (até 10 letras, algarismos ou _)."_cp);
@@ -668,7 +730,9 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
     const uint32_t headerOffset = static_cast<uint32_t>(fileEnd_);
     std::vector<uint8_t> image(2 * kPageSize, 0);
     auto nextOffset = [&] { return static_cast<uint32_t>(headerOffset + image.size()); };
-    auto appendPage = [&](const uint8_t* page) { image.insert(image.end(), page, page + kPageSize); };
+    auto appendPage = [&](const uint8_t* page) {
+        image.insert(image.end(), page, page + kPageSize);
+    };
 
     struct LevelEntry {
         std::string_view key;
@@ -693,7 +757,8 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
                          kept > 0 ? keys.recnoAt(lastItem) : 0, offset});
         appendPage(page);
     } while (i < kept);
-    if (level.size() == 1) putLe16(image.data() + (firstLeaf - headerOffset), kAttrRoot | kAttrLeaf);
+    if (level.size() == 1)
+        putLe16(image.data() + (firstLeaf - headerOffset), kAttrRoot | kAttrLeaf);
 
     const size_t capacity = interiorCapacity(keyLength);
     while (level.size() > 1) {
@@ -889,9 +954,10 @@ std::vector<uint32_t> CdxEngine::splitLeaf(const TagRef& tag, Node& leaf, bool a
         const std::string_view key = leaf.keyAt(i);
         const size_t trail = trailCount(key, leaf.fill);
         opening[i] = static_cast<uint32_t>(k - trail);
-        stored[i] = i == 0 ? opening[i]
-                           : static_cast<uint32_t>(
-                                 k - trail - dupCount(leaf.keyAt(i - 1), previousTrail, key, trail));
+        stored[i] = i == 0
+                        ? opening[i]
+                        : static_cast<uint32_t>(
+                              k - trail - dupCount(leaf.keyAt(i - 1), previousTrail, key, trail));
         previousTrail = trail;
         before[i + 1] = before[i] + stored[i];
     }
@@ -942,7 +1008,8 @@ std::vector<uint32_t> CdxEngine::splitLeaf(const TagRef& tag, Node& leaf, bool a
         created.insert(created.begin(), &sibling);
     }
     leaf.storedBytes = recomputeStoredBytes(*last);
-    for (Node* node : created) pieces.push_back(node->offset);
+    for (Node* node : created)
+        pieces.push_back(node->offset);
     return pieces;
 }
 
@@ -1022,7 +1089,8 @@ void CdxEngine::replaceInParents(const TagRef& tag, const std::vector<PathStep>&
     }
     if (reachedTop && pieces.size() > 1) {
         // The root split: new levels on top until one page holds them all.
-        for (uint32_t piece : pieces) touch(treePage(piece, tag)).attributes &= ~kAttrRoot;
+        for (uint32_t piece : pieces)
+            touch(treePage(piece, tag)).attributes &= ~kAttrRoot;
         const size_t capacity = interiorCapacity(tag.keyLength);
         while (pieces.size() > 1) {
             const size_t groups = (pieces.size() + capacity - 1) / capacity;
@@ -1076,8 +1144,7 @@ bool CdxEngine::insertEntry(const TagRef& tag, std::string_view key, uint32_t re
     const uint32_t offset = descend(tag, before, &path);
     Node& leaf = treePage(offset, tag);
     const size_t slot = lowerSlot(leaf, before);
-    if (slot < leaf.count() &&
-        compareEntries(leaf.keyAt(slot), leaf.recnos[slot], key, recno) == 0)
+    if (slot < leaf.count() && compareEntries(leaf.keyAt(slot), leaf.recnos[slot], key, recno) == 0)
         return false;
     touch(leaf);
     const bool atEnd = slot == leaf.count();
@@ -1107,10 +1174,47 @@ bool CdxEngine::removeEntry(const TagRef& tag, std::string_view key, uint32_t re
     if (leaf.count() == 0) {
         unlinkAndFree(tag, leaf);
         replaceInParents(tag, path, {});
-    } else if (wasLast) {
+    } else if (!joinWithNeighbour(tag, path, leaf) && wasLast) {
         replaceInParents(tag, path, {offset});
     }
     return true;
+}
+
+bool CdxEngine::joinWithNeighbour(const TagRef& tag, std::vector<PathStep> path, Node& leaf) {
+    // Only a leaf left less than a quarter full, so that a page split in
+    // half needs many removals before it is joined again.
+    if (leafBytes(leaf) >= kLeafArea / 4) return false;
+    const PathStep step = path.back();
+    const Node& parent = treePage(step.node, tag);
+    for (const bool withRight : {true, false}) {
+        if (withRight ? step.index + 1 >= parent.count() : step.index == 0) continue;
+        const uint32_t leftIndex = withRight ? step.index : step.index - 1;
+        Node& left = withRight ? leaf : treePage(parent.children[leftIndex], tag);
+        Node& right = withRight ? treePage(parent.children[leftIndex + 1], tag) : leaf;
+        if (!left.isLeaf() || !right.isLeaf() || left.right != right.offset) continue;
+        const LeafWidths widths =
+            left.widths.bytes >= right.widths.bytes ? left.widths : right.widths;
+        const std::string_view lastLeft = left.lastKey();
+        const std::string_view firstRight = right.keyAt(0);
+        const uint32_t stored = left.storedBytes + right.storedBytes -
+                                storedLength(nullptr, firstRight, tag.fill) +
+                                storedLength(&lastLeft, firstRight, tag.fill);
+        if ((left.count() + right.count()) * widths.bytes + stored > kLeafArea) continue;
+
+        touch(left);
+        touch(right);
+        left.widths = widths;
+        left.storedBytes = stored;
+        left.keys += right.keys;
+        left.recnos.insert(left.recnos.end(), right.recnos.begin(), right.recnos.end());
+        unlinkAndFree(tag, right);
+        Node& changedParent = touch(treePage(step.node, tag));
+        eraseEntry(changedParent, leftIndex + 1);
+        path.back().index = leftIndex;
+        replaceInParents(tag, path, {left.offset});
+        return true;
+    }
+    return false;
 }
 
 bool CdxEngine::insert(const CdxTag& tag, std::string_view key, uint32_t recno) {
@@ -1169,9 +1273,9 @@ std::optional<Position> CdxEngine::currentPosition(const TagRef& tag, CdxCursor&
     // The file changed: find the entry again, or the place it held.
     const Position p = lowerBound(tag, EntryBefore{cursor.key_, cursor.recno_});
     const auto q = forward(tag, p);
-    exact = q && compareEntries(treePage(q->leaf, tag).keyAt(q->slot),
-                                treePage(q->leaf, tag).recnos[q->slot], cursor.key_,
-                                cursor.recno_) == 0;
+    exact = q &&
+            compareEntries(treePage(q->leaf, tag).keyAt(q->slot),
+                           treePage(q->leaf, tag).recnos[q->slot], cursor.key_, cursor.recno_) == 0;
     return q ? q : std::optional<Position>(p);
 }
 
@@ -1263,40 +1367,6 @@ bool CdxEngine::previous(CdxCursor& cursor) {
     place(cursor, tag, forward(tag, *current));
     cursor.bof_ = true;
     return false;
-}
-
-// ---------------------------------------------------------------- integrity
-
-CdxCheckResult CdxEngine::check(const std::map<std::string, base::Type>& keyTypes) {
-    CdxCheckResult result;
-    std::vector<std::pair<uint32_t, std::string>> headers;
-    try {
-        ReadOperation op(*this);
-        for (const CdxEntry& entry : allEntries(directory())) {
-            std::string name = entry.key;
-            while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
-            headers.emplace_back(entry.recno, std::move(name));
-        }
-    } catch (const base::Error& error) {
-        result.problems.push_back(error.what());
-        return result;
-    }
-    std::sort(headers.begin(), headers.end());
-    for (const auto& [header, name] : headers) {
-        CdxTagContents contents;
-        contents.name = name;
-        try {
-            ReadOperation op(*this);
-            TagRef tag = tagAt(header);
-            const auto type = keyTypes.find(name);
-            tag.fill = cdxFillByte(type == keyTypes.end() ? base::Type::Character : type->second);
-            contents.entries = allEntries(tag);
-        } catch (const base::Error& error) {
-            result.problems.push_back("Ordem "_cp + name + ": " + error.what());
-        }
-        result.tags.push_back(std::move(contents));
-    }
-    return result;
 }
 
 }  // namespace kdx2::store::detail

@@ -39,7 +39,9 @@ class CdxEngine {
 
     // Writes the header, empty pool and empty directory of a new file.
     void initializeNewFile();
-    // Checks header, directory and tag headers of an opened file.
+    // Checks the header and the tag directory of an opened file; the tags
+    // themselves are checked when used, so that check() can list what is
+    // wrong with each.
     void validateOpenedFile();
 
     bool isOpen() const { return file_.isOpen(); }
@@ -61,6 +63,7 @@ class CdxEngine {
     // ---- Tags ----
     std::vector<CdxTagInfo> tags();
     std::optional<uint32_t> findTagHeader(std::string_view name);
+    std::optional<CdxTagInfo> findTag(std::string_view name);
     CdxTagInfo tagInfo(uint32_t header);
     uint32_t addTag(const CdxTagDefinition& definition, const CdxKeyList& keys);
     bool dropTag(std::string_view name);
@@ -84,10 +87,15 @@ class CdxEngine {
 
     CdxCheckResult check(const std::map<std::string, base::Type>& keyTypes);
 
-    [[noreturn]] void damaged(const std::string& problem) const;
+    // Throws the message for a damaged file. The first damage seen also
+    // stops every later write to the file, so that nothing is built on it.
+    [[noreturn]] void damaged(const std::string& problem);
+    // The message that tells the user the file must be rebuilt.
+    std::string damageMessage(const std::string& problem) const;
 
   private:
     friend class WriteOperation;
+    friend class CdxChecker;
     struct PathStep {
         uint32_t node;
         uint32_t index;
@@ -114,6 +122,9 @@ class CdxEngine {
     Node& rawPage(uint32_t offset);
     Node& treePage(uint32_t offset, const TagRef& tag);
     uint32_t allocatePage();
+    // The next link of a page this engine freed, or nullopt when the page
+    // does not look like one.
+    std::optional<uint32_t> freePageLink(uint32_t offset);
     void freePage(Node& node);
 
     TagRef directory() const;
@@ -135,6 +146,9 @@ class CdxEngine {
     bool removeEntry(const TagRef& tag, std::string_view key, uint32_t recno);
     void insertIntoLeaf(Node& leaf, size_t slot, std::string_view key, uint32_t recno);
     void eraseFromLeaf(Node& leaf, size_t slot);
+    // Joins a nearly empty leaf with a neighbour under the same parent when
+    // one page holds both; false when it did not.
+    bool joinWithNeighbour(const TagRef& tag, std::vector<PathStep> path, Node& leaf);
     std::vector<uint32_t> splitLeaf(const TagRef& tag, Node& leaf, bool appending);
     std::vector<uint32_t> splitInterior(const TagRef& tag, Node& node, bool appending);
     Node& addSiblingAfter(const TagRef& tag, Node& node, Node::Kind kind);
@@ -153,6 +167,8 @@ class CdxEngine {
     std::string path_;
     bool readOnly_;
     bool shared_;
+    bool damaged_ = false;
+    std::string damage_;  // the first problem seen
     uint32_t counter_ = 0;
     uint64_t diskSize_ = 0;
     uint64_t fileEnd_ = 0;  // logical end: pages allocated but not yet written count

@@ -64,10 +64,12 @@ inline void putLe16(uint8_t* p, uint32_t v) {
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 inline void putLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 inline void putBe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
 }
 
 // Orders (key, recno) pairs: key bytes unsigned, then record number.
@@ -89,9 +91,7 @@ struct LeafWidths {
     uint8_t recnoBits = 0;
     uint8_t dupBits = 0;
     uint8_t trailBits = 0;
-    uint32_t recnoMask() const {
-        return recnoBits >= 32 ? 0xFFFFFFFFu : ((1u << recnoBits) - 1);
-    }
+    uint32_t recnoMask() const { return recnoBits >= 32 ? 0xFFFFFFFFu : ((1u << recnoBits) - 1); }
     bool holds(uint32_t recno) const { return recno <= recnoMask(); }
 };
 
@@ -101,7 +101,8 @@ LeafWidths leafWidthsFor(size_t keyLength, uint32_t maxRecno, uint8_t minBytes =
 // Number of fill bytes ending the key.
 inline size_t trailCount(std::string_view key, uint8_t fill) {
     size_t n = key.size();
-    while (n > 0 && static_cast<uint8_t>(key[n - 1]) == fill) --n;
+    while (n > 0 && static_cast<uint8_t>(key[n - 1]) == fill)
+        --n;
     return key.size() - n;
 }
 
@@ -112,7 +113,8 @@ inline size_t dupCount(std::string_view previous, size_t previousTrail, std::str
                        size_t trail) {
     const size_t limit = std::min(key.size() - trail, previous.size() - previousTrail);
     size_t n = 0;
-    while (n < limit && previous[n] == key[n]) ++n;
+    while (n < limit && previous[n] == key[n])
+        ++n;
     return n;
 }
 
@@ -182,8 +184,7 @@ std::string decodeInterior(const uint8_t* page, uint16_t keyLength, Node& node);
 // Bytes a leaf needs for its entries as they stand (packed entries + key bytes).
 uint32_t leafBytes(const Node& leaf);
 // Key bytes an entry stores after `previous` (nullptr: first in its page).
-inline uint32_t storedLength(const std::string_view* previous, std::string_view key,
-                             uint8_t fill) {
+inline uint32_t storedLength(const std::string_view* previous, std::string_view key, uint8_t fill) {
     const size_t trail = trailCount(key, fill);
     size_t dup = 0;
     if (previous) dup = dupCount(*previous, trailCount(*previous, fill), key, trail);
