@@ -62,14 +62,14 @@ void closeYearTables() {
 }
 
 std::string recoverableCpf() {
-    std::string cpf;
     try {
-        for (int table : {kRegister}) {
-            if (!scratchExists(table)) return "";
-            auto copy = store::Table::open(scratchPath(table), store::OpenMode::Exclusive);
-            copy->goTop();
-            if (copy->eof()) return "";
-            cpf = copy->get("CPF").text();
+        if (!scratchExists(kRegister)) return "";
+        std::string cpf;
+        {
+            auto reg = store::Table::open(scratchPath(kRegister), store::OpenMode::Exclusive);
+            reg->goTop();
+            if (reg->eof()) return "";
+            cpf = reg->get("CPF").text();
         }
         if (base::alltrim(cpf).size() != 11) return "";
         for (int table = kFirstTable; table <= kLastTable; ++table) {
@@ -82,10 +82,10 @@ std::string recoverableCpf() {
             });
             if (!sameTaxpayer) return "";
         }
+        return cpf;
     } catch (const base::Error&) {
         return "";
     }
-    return cpf;
 }
 
 }  // namespace kdx2::shell::workspace
