@@ -358,3 +358,44 @@ TEST_F(CdxDamage, MessagesNameTheFileAsTheUserKnowsIt) {
         EXPECT_THAT(error.what(), HasSubstr("O índice C:\\IR2018\\IRM9.CDX está danificado"_cp));
     }
 }
+
+// The check goes on past each problem: every damaged place of every tag is
+// listed, and the readable entries are still returned.
+TEST_F(CdxDamage, CheckListsEveryProblemOfEveryTag) {
+    Bytes b = sound;
+    const auto& leaves = layout.cpfLeaves;
+    putLe16(b, leaves[4] + 2, 0xFFFF);           // a leaf that does not decode
+    putLe32(b, leaves[40] + 8, leaves[2]);       // a sibling loop
+    putBe32(b, layout.cpfRoot + 12 + 11, 1);     // a separator below its page's keys
+    putLe32(b, layout.valorHeader, 0x7FFFFE00);  // the other tag's root outside the file
+    putLe32(b, 4, leaves[10]);                   // the free list into a used page
+    writeBytes(file, b);
+    CdxFile cdx =
+        CdxFile::open(file.string(), CdxFile::Access::ReadOnly, CdxFile::Sharing::Exclusive);
+    const auto result = cdx.check({{"VALOR", Type::Numeric}});
+    std::string all;
+    for (const std::string& problem : result.problems)
+        all += problem + "\n";
+    EXPECT_THAT(all, HasSubstr("Ordem CPF: página na posição "_cp + std::to_string(leaves[4]) +
+                               ": 65535 chaves"_cp));
+    EXPECT_THAT(all, HasSubstr("Ordem CPF: página na posição "_cp + std::to_string(leaves[40]) +
+                               ": irmã à direita na posição "_cp + std::to_string(leaves[2])));
+    EXPECT_THAT(all, HasSubstr("Ordem CPF: página na posição "_cp + std::to_string(layout.cpfRoot) +
+                               ", entrada 1: menor que a última chave da página filha"_cp));
+    EXPECT_THAT(all, HasSubstr("Ordem VALOR: cabeçalho: raiz: página na posição 2147483136 "
+                               "fora do arquivo"_cp));
+    EXPECT_THAT(all, HasSubstr("Lista de páginas livres: página na posição "_cp +
+                               std::to_string(leaves[10]) + " usada também pela ordem CPF"_cp));
+    ASSERT_EQ(result.tags.size(), 2u);
+    EXPECT_EQ(result.tags[0].name, "CPF");
+    // Only the undecodable leaf's entries are missing, and the rest are in order.
+    const auto& entries = result.tags[0].entries;
+    EXPECT_GT(entries.size(), kKeys - 200);
+    EXPECT_LT(entries.size(), kKeys);
+    EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.key, a.recno) < std::tie(b.key, b.recno);
+    }));
+    EXPECT_TRUE(result.tags[1].entries.empty());
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(readBytes(file) == b, true);
+}
