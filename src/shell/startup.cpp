@@ -36,7 +36,8 @@ std::string environment(const char* name) {
 [[noreturn]] void endProgram(const std::string& message) {
     if (!message.empty()) common::AVISOSN(message, common::box::kStop);
     store::workAreas().closeAll();
-    throw StartupFailure{1};
+    // Leaving because the user said so is not a failure.
+    throw StartupFailure{message.empty() ? 0 : 1};
 }
 
 bool onTerminalRecord(store::Table& config, const std::string& terminal) {

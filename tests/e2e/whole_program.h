@@ -1,0 +1,45 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kdx2::e2e {
+
+// One run of build/kdx2 on the headless console.
+struct ProgramRun {
+    int exitCode = -1;
+    std::vector<std::string> screen;  // UTF-8 rows of the composed screen (27)
+    std::string errors;
+};
+
+// An install folder (drive C:) in a temporary folder, removed afterwards.
+class WholeProgram : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs kdx2 with the script lines; `environment` adds variables (the
+    // workstation's own TERMINAL, KDX2DEF ... are removed first). `date` fixes
+    // the clock through faketime ("2025-06-15 10:00:00").
+    ProgramRun run(const std::vector<std::string>& script,
+                   const std::map<std::string, std::string>& environment = {},
+                   const std::string& date = "2025-06-15 10:00:00");
+
+    // The records of a table of drive C:, read by an independent DBF reader,
+    // each as field name -> value text.
+    std::vector<std::map<std::string, std::string>> records(const std::string& table);
+    // Sets a field of every record through the same independent library.
+    void setField(const std::string& table, const std::string& field, const std::string& value);
+
+    std::filesystem::path drive;
+};
+
+// Characters `from` ... `from + count - 1` of a UTF-8 screen row.
+std::string columns(const std::string& row, size_t from, size_t count);
+std::string trimmed(const std::string& text);
+
+}  // namespace kdx2::e2e
