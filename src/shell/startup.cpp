@@ -236,7 +236,8 @@ bool CONFIGURA(const std::string& terminal) {
         if (!store::ADD_REC(5)) return true;
         base::NamedValues defaults;
         setNewTerminalDefaults(defaults, NewTerminal{terminal, base::session().text("ROTADEF"),
-                                                     environment("KDX2DEF"), base::Date::today()});
+                                                     base::cp850::fromUtf8(environment("KDX2DEF")),
+                                                     base::Date::today()});
         storeConfigRecord(config, defaults);
         config.unlock();
     } catch (const base::Error& error) {
@@ -279,7 +280,7 @@ void prepareSession(const std::string& terminalArgument) {
     common::composeColourLists(s);
 
     if (!CONFIGURA(terminal)) endProgram("Arquivo de configuração sendo usado no momento"_cp);
-    loadSettings(NewTerminal{terminal, s.text("ROTADEF"), kdx2def, today});
+    loadSettings(NewTerminal{terminal, s.text("ROTADEF"), base::cp850::fromUtf8(kdx2def), today});
 
     setDarfDefaults(s, today);
     s.set("MOS_MENS", true);
