@@ -10,6 +10,7 @@
 #include "selection_fixture.h"
 #include "shell/selection/selection.h"
 #include "shell/settings.h"
+#include "shell/workspace/working_values.h"
 #include "tax/carne.h"
 #include "ui/ui_session.h"
 
@@ -105,6 +106,45 @@ TEST_F(PromptTest, ACpfFoundNowhereIsReportedAndTheFolderStays) {
 TEST_F(PromptTest, AWrongCheckDigitIsRefusedAndAskedAgain) {
     const std::string wrong = kAna.substr(0, 10) + (kAna[10] == '0' ? "1" : "0");
     EXPECT_FALSE(choose("type " + wrong + "\nexpect está incorreto\nkey Enter\nkey Esc\n"));
+}
+
+TEST_F(PromptTest, TheDeclarationOffersATaxpayerFoundNowhereAsANewOne) {
+    const std::string absent = validCpf("444777000");
+    shell::workspace::createWorkingValues();
+    EXPECT_TRUE(choose("type " + absent +
+                           "\nexpect Inclui na pasta atual?\nkey Right\nkey Enter\n"  // Não
+                           "type " +
+                           absent + "\nkey Enter\n",  // Sim
+                       11));
+    EXPECT_EQ(cpf(), absent);
+    EXPECT_TRUE(base::session().flag("PVEZ"));
+    store::workAreas().closeAll();
+    shell::workspace::discardWorkingValues();
+}
+
+// ---- Folder list -----------------------------------------------------------------
+
+TEST_F(PromptTest, TheFolderListSelectsAddsAndRemovesFolders) {
+    base::session().set("OPCAO_1", 13);
+    onScreen(
+        "expect Pastas dos arquivos\n"
+        "key Down\n"
+        "type S\n"  // C:\\DEST in use
+        "key End\n"
+        "key Del\n"  // C:\\VAZIA out of the list
+        "key Down\n"
+        "type C:\\NOVA\n"
+        "key Enter\n"
+        "expect Cria-o\n"
+        "key Enter\n"
+        "key Esc\n",
+        [] { sel::PASTAS(); });
+    EXPECT_EQ(base::session().text("LOCARQ"), "C:\\DEST\\");
+    auto folders = registeredFolders(root);
+    std::sort(folders.begin(), folders.end());
+    EXPECT_EQ(folders,
+              (std::vector<std::string>{"N C:\\", "N C:\\NOVA", "N C:\\ORIG", "S C:\\DEST"}));
+    EXPECT_TRUE(std::filesystem::is_directory(root / "NOVA"));
 }
 
 // ---- Tax year ----------------------------------------------------------------

@@ -195,5 +195,40 @@ TEST_F(TransferTest, TotalMoveWithNaoSaltaOCpfThroughTheScreens) {
     EXPECT_NE(std::find(folders.begin(), folders.end(), "N C:\\ORIG"), folders.end());
 }
 
+TEST_F(TransferTest, PartialCopyMarksInItsOwnCopyOfTheRegister) {
+    // The workspace's register scratch copy, which F4 brings back, must
+    // survive a partial transfer.
+    ASSERT_TRUE(store::CRIA("29", "C:\\TRAB\\TMP_903.DBF"));
+    const auto scratchBefore = runCommand("md5sum " + host("TRAB/TMP_903.DBF"));
+    ui::testing::UiSession session(
+        "type C:\\DEST\n"
+        "key Enter\n"
+        "key Enter\n"  // Parcial
+        "key Enter\n"  // Copiar
+        "expect Marque com a letra\n"
+        "key Down\n"
+        "type S\n"
+        "key Esc\n"
+        "expect Sim - Sobrepõe os dados\n"
+        "key Enter\n");  // Sim
+    common::installScreenMessages();
+    std::string failure;
+    const int stop = ui::testing::runUntilScriptEnds(
+        [&] {
+            base::session().set("OPCAO_1", 22);
+            ui::pushKey(platform::keys::Enter);
+            sel::TRANOME(1);
+        },
+        &failure);
+    common::removeScreenMessages();
+    ASSERT_EQ(stop, -1) << failure;
+
+    EXPECT_EQ(fieldOf("DEST", 2, kBeto, "I1_2"), std::vector<std::string>{"Origem"});
+    EXPECT_TRUE(rowsOfCpf(liveRows("DEST"), kAna).empty()) << "an unmarked taxpayer was copied";
+    EXPECT_EQ(rowsOfCpf(liveRows("ORIG"), kBeto), whole(1));
+    EXPECT_EQ(runCommand("md5sum " + host("TRAB/TMP_903.DBF")), scratchBefore);
+    EXPECT_TRUE(platform::listFiles("C:\\TRAB\\TMPT9*").empty());
+}
+
 }  // namespace
 }  // namespace kdx2::selection_test

@@ -170,6 +170,9 @@ detail::ListAction folderKeys(detail::RecordList& list, int key) {
             table.deleteRecord();
             table.unlock();
         }
+        // The line stays where the folder was.
+        table.skip(1);
+        if (table.eof()) table.goBottom();
         return detail::ListAction::Reload;
     }
     return detail::ListAction::Ignored;

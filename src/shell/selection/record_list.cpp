@@ -65,6 +65,7 @@ void RecordList::reload(uint32_t recno) {
     if (current_ < first_ || current_ >= first_ + visible)
         first_ = current_ >= visible / 2 ? current_ - visible / 2 : 0;
     if (!rows_.empty() && first_ >= rows_.size()) first_ = rows_.size() - 1;
+    positionTable();
 }
 
 void RecordList::move(long lines) {

@@ -51,7 +51,8 @@ class RecordList {
     int textColumn() const { return layout_.left + 1; }
     // The table on the current line's record; false when the list is empty.
     bool positionTable();
-    // Reads the records again, keeping the line on `recno` when listed.
+    // Reads the records again, keeping the line on `recno` when listed; the
+    // table is left on the current line's record.
     void reload(uint32_t recno);
 
   private:
