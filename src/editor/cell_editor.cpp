@@ -95,9 +95,9 @@ int EXITKEY(int key, bool append) {
     if (key == keys::Enter || keys::isCharacter(key)) {
         const base::NamedValues& s = settings();
         if (s.integer("PONTEIRO") >= s.integer("ULT_POS") && s.integer("ULT_POS") > 0)
-            ui::pushKeys({keys::CtrlHome, keys::Down});
+            stuffKeys({keys::CtrlHome, keys::Down});
         else
-            ui::pushKey(keys::Right);
+            stuffKeys({keys::Right});
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ GridColours browseColours();
 // The rectangle inside a window rectangle (one cell less on each side),
 // moved into the active window's coordinates.
 platform::Rect innerArea(int top, int left, int bottom, int right);
+
+// Replaces the keys waiting in the type-ahead buffer by these (KEYBOARD):
+// a key queued for the browse never piles up behind an older one.
+void stuffKeys(std::initializer_list<int> keys);
 
 // The rules of a cell: the shell's, else those built in (bank number).
 CellRule cellRuleFor(int screen, int column);

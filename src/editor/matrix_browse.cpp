@@ -117,7 +117,7 @@ int MatrixBrowser::handle(int key) {
     const Hooks& h = hooks();
     const int col = view.colPos();
     if (keys::isCharacter(key)) {
-        if (screen != 7) ui::pushKeys({keys::Enter, key});
+        if (screen != 7) stuffKeys({keys::Enter, key});
         return 0;
     }
     switch (key) {

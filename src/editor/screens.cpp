@@ -394,12 +394,8 @@ void runTableScreen(int code, TableScreen screen) {
 
     std::shared_ptr<ui::LDialog> dialog;
     if (code == 33) dialog = ui::LDLGSHOW(11, 17, 21, 65, "Pastas dos arquivos ");
-    try {
-        MOSTRA(screen.window.top, screen.window.left, screen.window.bottom, screen.window.right,
-               screen.window.frame);
-    } catch (const base::Error& e) {
-        common::MENS(1, std::string(e.what()));
-    }
+    MOSTRA(screen.window.top, screen.window.left, screen.window.bottom, screen.window.right,
+           screen.window.frame);
     if (dialog) ui::LDLGCLOSE();
     if (store::Table* still = areas.table(screen.area)) still->setFilter({});
     if (code == 24) common::ESCRJAN(0, std::string(80, ' '));
@@ -550,10 +546,16 @@ void MOSTRA(int top, int left, int bottom, int right, int frameStyle) {
     const int slot = frameSlot(frameStyle);
     openFrame(slot, top, left, bottom, right);
     const std::string previous = ui::setColor(settings().text("COR_1_CLI"));
-    CL5BROWSE(top, left, bottom, right);
+    std::string failure;
+    try {
+        CL5BROWSE(top, left, bottom, right);
+    } catch (const base::Error& e) {
+        failure = e.what();  // a damaged table: said once the frame is closed
+    }
     if (slot) common::FECHAJAN(slot);
     ui::setColor(settings().text("CORNORM").empty() ? previous : settings().text("CORNORM"));
     flushAllTables();
+    if (!failure.empty()) common::MENS(1, failure);
 }
 
 void CL5BROWSE(int top, int left, int bottom, int right) {
@@ -569,7 +571,11 @@ void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, int frame
     const int slot = frameSlot(frameStyle);
     openFrame(slot, top, left, bottom, right);
     const std::string previous = ui::setColor(settings().text("COR_1_CLI"));
-    MBROWSE(matrix, top, left, bottom, right);
+    try {
+        MBROWSE(matrix, top, left, bottom, right);
+    } catch (const base::Error& e) {
+        common::MENS(1, std::string(e.what()));
+    }
     if (slot) common::FECHAJAN(slot);
     ui::setColor(settings().text("CORNORM").empty() ? previous : settings().text("CORNORM"));
     flushAllTables();

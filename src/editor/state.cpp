@@ -6,6 +6,7 @@
 #include "store/work_areas.h"
 #include "ui/color.h"
 #include "ui/dialog.h"
+#include "ui/screen.h"
 
 namespace kdx2::editor {
 
@@ -46,6 +47,12 @@ platform::Rect innerArea(int top, int left, int bottom, int right) {
     }
     return platform::Rect{top + 1 - rowOffset, left + 1 - colOffset, bottom - 1 - rowOffset,
                           right - 1 - colOffset};
+}
+
+void stuffKeys(std::initializer_list<int> keys) {
+    while (ui::keyPending())
+        ui::waitKey(0);
+    ui::pushKeys(keys);
 }
 
 CellRule cellRuleFor(int screen, int column) {

@@ -196,7 +196,7 @@ int TableBrowser::handle(int key) {
     const Hooks& h = hooks();
     const int col = view.colPos();
     if (keys::isCharacter(key)) {
-        ui::pushKeys({keys::Enter, key});
+        stuffKeys({keys::Enter, key});
         return 0;
     }
     switch (key) {

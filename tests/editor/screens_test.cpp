@@ -1,0 +1,228 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "browse_fixture.h"
+
+using namespace kdx2;
+using kdx2::base::Value;
+using kdx2::editor_test::BrowseTest;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// ---- Bank accounts (24) ----------------------------------------------------------
+
+namespace {
+
+class Accounts : public BrowseTest {
+  protected:
+    store::Table& accounts() { return table(17, 37, "TMP_1703", "CPF"); }
+    void addAccount(store::Table& t, int code, const std::string& bank) {
+        add(t, {{"CPF", "12345678909"}, {"COD_CONTA", code}, {"NOM_BANCO", bank}});
+    }
+    // The banks table of the install folder, in area 69.
+    void banks() {
+        store::Table::create("C:\\BANCOS.DBF", {{"NUMBAN", base::Type::Character, 3, 0},
+                                                {"NOMEBAN", base::Type::Character, 60, 0}});
+        auto opened = store::Table::open("C:\\BANCOS.DBF", store::OpenMode::Shared);
+        opened->createIndex("C:\\BANCOS.CDX", "NUMBAN");
+        store::workAreas().attach(69, std::move(opened));
+        store::Table& t = store::workAreas().area(69);
+        add(t, {{"NUMBAN", "001"}, {"NOMEBAN", "BANCO DO BRASIL S.A."}});
+        add(t, {{"NUMBAN", "104"}, {"NOMEBAN", "CAIXA ECONOMICA FEDERAL"}});
+    }
+};
+
+}  // namespace
+
+TEST_F(Accounts, AnEmptyTableShowsTheCashAccountAndTheNextAccountIsOne) {
+    store::Table& t = accounts();
+    // The name column of a new row.
+    keys("key Ctrl+P\nkey Down\nkey Right\nkey Right\ntype POUPANCA\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(24)) << failure;
+    ASSERT_EQ(snaps.size(), 1u);
+    // Window 5 ... 18: headings on grid row 6, the first account on row 8.
+    EXPECT_THAT(snaps[0][6], HasSubstr("Cod│Nr.Banco│Nome do Banco"));
+    EXPECT_THAT(snaps[0][8], HasSubstr("000│000     │Dinheiro"));
+    EXPECT_THAT(column(t, "COD_CONTA"), ElementsAre("0.00", "1.00"));
+    EXPECT_THAT(column(t, "NOM_BANCO"), ElementsAre("Dinheiro", "POUPANCA"));
+    EXPECT_THAT(column(t, "CPF"), ElementsAre("12345678909", "12345678909"));
+    // The footer of the screen is cleared when it ends.
+    EXPECT_THAT(gridRow(24), ::testing::Not(HasSubstr("Bancos")));
+}
+
+TEST_F(Accounts, ANewAccountNeverTakesTheCodeOfAnother) {
+    store::Table& t = accounts();
+    addAccount(t, 0, "Dinheiro");
+    addAccount(t, 1, "BANCO A");
+    addAccount(t, 2, "BANCO B");
+    t.goTop();
+    // Account 1 goes; the next new one must not be numbered 2 again.
+    keys(
+        "key Down\nkey Del\nkey Enter\nkey Ctrl+PgDn\nkey Down\nkey Right\nkey Right\n"
+        "type BANCO C\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(24)) << failure;
+    EXPECT_THAT(column(t, "COD_CONTA"), ElementsAre("0.00", "2.00", "3.00"));
+    EXPECT_THAT(column(t, "NOM_BANCO"), ElementsAre("Dinheiro", "BANCO B", "BANCO C"));
+}
+
+TEST_F(Accounts, ABankNumberFillsInTheBanksName) {
+    store::Table& t = accounts();
+    addAccount(t, 0, "Dinheiro");
+    banks();
+    t.goTop();
+    keys("key Down\nkey Right\ntype 001\nkey Esc\n");
+    ASSERT_TRUE(run(24)) << failure;
+    EXPECT_THAT(column(t, "NRO_BANCO"), ElementsAre("", "001"));
+    EXPECT_THAT(column(t, "NOM_BANCO"), ElementsAre("Dinheiro", "BANCO DO BRASIL S.A."));
+    EXPECT_THAT(column(t, "PAIS_CTA"), ElementsAre("", "BR"));
+    EXPECT_THAT(column(t, "COD_CONTA"), ElementsAre("0.00", "1.00"));
+}
+
+TEST_F(Accounts, AnUnknownBankNumberOpensTheBankList) {
+    store::Table& t = accounts();
+    addAccount(t, 0, "Dinheiro");
+    banks();
+    t.goTop();
+    std::string asked;
+    editor::hooks().lookup = [&](const std::string& qualhlp, const Value&) {
+        asked = qualhlp;
+        return Value("104");
+    };
+    keys("key Right\ntype 999\nkey Esc\n");
+    ASSERT_TRUE(run(24)) << failure;
+    EXPECT_EQ(asked, "NRO_BANCO");
+    EXPECT_THAT(column(t, "NRO_BANCO"), ElementsAre("104"));
+    EXPECT_THAT(column(t, "NOM_BANCO"), ElementsAre("CAIXA ECONOMICA FEDERAL"));
+}
+
+// ---- Cash-book entries (25) and the rural cash book (22) ------------------------------
+
+TEST_F(BrowseTest, F1OnTheCashBookEntriesLeavesTheScreen) {
+    store::Table& t = table(14, 34, "TMP_1403", "CPF");
+    add(t, {{"CPF", "12345678909"}, {"CDCONTA", "4001"}, {"DESCONTA", "ALUGUEL"}});
+    t.goTop();
+    keys("key F1\n");
+    ASSERT_TRUE(run(25)) << failure;
+}
+
+TEST_F(BrowseTest, TheRuralCashBookInTotalsOnlyModeShowsNothing) {
+    table(2, 22, "TMP_203", "DTOS(DT_LC)");
+    base::session().set("TIPO_LANCA", 1);
+    keys("key Esc\n");
+    ASSERT_TRUE(run(22)) << failure;
+    // The key was never read: nothing was shown.
+    EXPECT_EQ(base::session().integer("OPC"), 0);
+}
+
+TEST_F(BrowseTest, RuralEntriesTakeTheKindAndTheSideOfTheMonth) {
+    store::Table& t = table(2, 22, "TMP_203", "DTOS(DT_LC)");
+    base::session().set("TIPO_LANCA", 0);
+    base::session().set("TIPOCR", "D");
+    keys("type 0203\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(22)) << failure;
+    EXPECT_THAT(column(t, "I1_1"), ElementsAre("R"));
+    EXPECT_THAT(column(t, "TIPOCR"), ElementsAre("D"));
+    EXPECT_THAT(column(t, "DT_LC"), ElementsAre("20250302"));
+}
+
+// ---- Matrix screens --------------------------------------------------------------------
+
+namespace {
+
+// The month-by-month receipts grid (16) over a grid of its own.
+class Receipts : public BrowseTest {
+  protected:
+    std::array<std::array<std::string, 7>, 13> grid{};
+    editor::RowsMatrix<std::array<std::array<std::string, 7>, 13>> matrix{grid};
+    std::vector<std::string> calls;
+
+    void SetUp() override {
+        BrowseTest::SetUp();
+        static const char* const months[] = {"01-Jan", "02-Fev", "03-Mar", "04-Abr", "05-Mai",
+                                             "06-Jun", "07-Jul", "08-Ago", "09-Set", "10-Out",
+                                             "11-Nov", "12-Dez", "TOTAIS"};
+        for (int row = 0; row < 13; ++row) {
+            grid[static_cast<size_t>(row)][0] = months[row];
+            for (int c = 1; c < 7; ++c)
+                grid[static_cast<size_t>(row)][static_cast<size_t>(c)] = "      100,00";
+        }
+        editor::Hooks& h = editor::hooks();
+        h.matrix = [this](int code) -> editor::Matrix* { return code == 16 ? &matrix : nullptr; };
+        h.VE_LEAO = [this](int row) { calls.push_back("VE_LEAO " + std::to_string(row)); };
+        h.FX_RT = [this](int row, int col, int screen) {
+            calls.push_back("FX_RT " + std::to_string(row) + " " + std::to_string(col) + " " +
+                            std::to_string(screen));
+        };
+        h.SOMA_FIS = [this](int, int) { calls.push_back("SOMA_FIS"); };
+        h.RESOMA = [this](int) { calls.push_back("RESOMA"); };
+    }
+};
+
+}  // namespace
+
+TEST_F(Receipts, ACellTypedInTotalsModeIsStoredFormattedAndRecomputed) {
+    base::session().set("CAL_AUTO", true);
+    // March, income from abroad.
+    keys("key Down\nkey Down\nkey Right\ntype 250\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(16)) << failure;
+    EXPECT_EQ(grid[2][2], "     250,00");
+    EXPECT_THAT(calls, ElementsAre("VE_LEAO 3", "FX_RT 3 3 16"));
+}
+
+TEST_F(Receipts, TheYearsTotalsCannotBeEdited) {
+    base::session().set("CAL_AUTO", true);
+    keys("key Ctrl+PgDn\ntype 999\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(16)) << failure;
+    EXPECT_EQ(grid[12][1], "      100,00");
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(Receipts, TheColumnCarriedToTheSummaryIsMarked) {
+    base::session().set("SO_REC", true);
+    keys("key Ctrl+P\nkey Esc\n");
+    ASSERT_TRUE(run(16)) << failure;
+    // Window 5 ... 21: headings on grid row 6.
+    EXPECT_THAT(snapRow(6), HasSubstr("Leäo Pago*"));
+    EXPECT_THAT(snapRow(6), ::testing::Not(HasSubstr("CL.Devido*")));
+    EXPECT_THAT(snapRow(8), HasSubstr("01-Jan│      100,00"));
+}
+
+TEST_F(Receipts, EnterInIndividualModeOpensTheMonthsEntries) {
+    base::session().set("CAL_AUTO", false);
+    store::Table& t = table(2, 22, "TMP_203", "DTOS(DT_LC)");
+    add(t, {{"CPF", "12345678909"},
+            {"I1_1", "F"},
+            {"TIPOCR", "C"},
+            {"DT_LC", *base::Date::fromYmd(2025, 2, 10)},
+            {"I1_2", "CONSULTA"},
+            {"I1_413", 300.0}});
+    t.goTop();
+    // February, income from individuals: the entries screen, then back.
+    keys("key Down\nkey Enter\nkey Ctrl+P\nkey Esc\nkey Ctrl+P\nkey Esc\n");
+    ASSERT_TRUE(run(16)) << failure;
+    ASSERT_EQ(snaps.size(), 2u);
+    EXPECT_THAT(snaps[0][8], HasSubstr("10/02│CONSULTA"));
+    EXPECT_THAT(snaps[1][6], HasSubstr("Pes.Física"));
+    EXPECT_THAT(calls, ElementsAre("SOMA_FIS", "RESOMA"));
+    EXPECT_EQ(base::session().integer("OPC"), 16);
+}
+
+TEST_F(BrowseTest, RuralReceiptsOpenTheMonthsEntriesOnTheirSide) {
+    std::array<std::array<std::string, 2>, 13> rural{};
+    editor::RowsMatrix<std::array<std::array<std::string, 2>, 13>> matrix(rural);
+    editor::hooks().matrix = [&](int code) -> editor::Matrix* {
+        return code == 19 ? &matrix : nullptr;
+    };
+    store::Table& t = table(2, 22, "TMP_203", "DTOS(DT_LC)");
+    base::session().set("TIPO_LANCA", 0);
+    // April's expenses: a new entry there is a rural expense.
+    keys(
+        "key Down\nkey Down\nkey Down\nkey Right\nkey Enter\ntype 0704\nkey Enter\nkey Esc\n"
+        "key Esc\n");
+    ASSERT_TRUE(run(19)) << failure;
+    EXPECT_EQ(base::session().integer("MESATI"), 4);
+    EXPECT_THAT(column(t, "TIPOCR"), ElementsAre("D"));
+    EXPECT_THAT(column(t, "I1_1"), ElementsAre("R"));
+}
