@@ -172,9 +172,23 @@ TEST_F(SaveTest, ANewTaxpayerGetsItsRegisterRecordAtTheFirstSave) {
     EXPECT_TRUE(reg.eof() || reg.get("CPF").text() != fresh);  // one record only
 }
 
+TEST_F(SaveTest, OpeningComputesTheMonthlyGridFromTheTaxpayersEntries) {
+    // Automatic mode: the grid comes from the entries. Both of our rows are
+    // from individuals and undated, so they count in January; the other
+    // taxpayers' rows do not count at all.
+    ASSERT_TRUE(openTaxpayer(ours));
+    const tax::MonthlyGrid& grid = tax::carneLeao().REC_MENSAL;
+    EXPECT_DOUBLE_EQ(grid.amount(1, tax::MonthlyGrid::kIndividuals), 300.0);
+    EXPECT_DOUBLE_EQ(grid.amount(2, tax::MonthlyGrid::kIndividuals), 0.0);
+    EXPECT_DOUBLE_EQ(grid.amount(tax::MonthlyGrid::kTotalRow, tax::MonthlyGrid::kIndividuals),
+                     300.0);
+}
+
 TEST_F(SaveTest, MonthlyAndRuralValuesTravelThroughTheirTables) {
     ASSERT_TRUE(openTaxpayer(ours));
     base::NamedValues& s = base::session();
+    // Totals-only mode: the grid is the user's, and a reload keeps it.
+    s.set("CAL_AUTO", base::Value(true));
     tax::carneLeao().REC_MENSAL.setAmount(3, 2, 1234.56);
     s.set("I3_0503", base::Value(77.0));
     ws::workspaceGrids().REND_RURAL[1][0] = "1.500,25";

@@ -13,6 +13,8 @@
 #include "store/access.h"
 #include "store/feedback.h"
 #include "store/work_areas.h"
+#include "tax/carne.h"
+#include "tax/carne_tables.h"
 
 namespace kdx2::shell::workspace {
 
@@ -87,7 +89,18 @@ void MOSTRADOR(int count, int place) {
 // ---- Computations ----
 
 void recomputeYear() {
-    if (yearComputation()) yearComputation()();
+    if (yearComputation()) {
+        yearComputation()();
+        return;
+    }
+    // The monthly figures: dependants numbered and counted, the entries
+    // summed into the accumulators, then the grid rebuilt from them. The
+    // annual deductions, asset totals and capital gains join here as the
+    // tax engine gains them.
+    tax::CarneLeao& carne = tax::carneLeao();
+    tax::NRODP(carne);
+    tax::SOMA_FIS(carne, 1, 1);
+    tax::RESOMA(carne);
 }
 
 void setYearComputation(std::function<void()> computation) {
