@@ -283,9 +283,12 @@ class CdxTag {
     std::string name_;
     base::Type keyType_ = base::Type::Character;
     size_t keyLength_ = 0;
-    // Resolved tag header, valid while the engine's directory generation matches.
+    // Resolved tag header, valid while the engine's directory generation
+    // matches; checked again whenever the file changed.
     mutable uint32_t headerOffset_ = 0;
     mutable uint64_t directoryGeneration_ = 0;
+    mutable uint64_t checkedGeneration_ = 0;
+    mutable bool unique_ = false;
 };
 
 // A position in one tag. After any change to the file (through any handle or

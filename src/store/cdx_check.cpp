@@ -298,9 +298,9 @@ class CdxChecker {
     // changes not yet written) or the file's bytes.
     bool image(uint32_t offset, uint8_t* page) {
         if (uint64_t{offset} + kPageSize > fileEnd_) return false;
-        if (auto it = engine_.cache_.find(offset); it != engine_.cache_.end()) {
+        if (const Node* cached = engine_.cache_.find(offset)) {
             try {
-                encodeNode(*it->second, page);
+                encodeNode(*cached, page);
                 return true;
             } catch (const std::logic_error&) {
                 return false;

@@ -32,8 +32,7 @@ struct EntryBefore {
 struct PrefixBefore {
     std::string_view prefix;
     bool operator()(std::string_view k, uint32_t) const {
-        const size_t n = std::min(k.size(), prefix.size());
-        const int c = k.substr(0, n).compare(prefix.substr(0, n));
+        const int c = compareBytes(k.data(), prefix.data(), std::min(k.size(), prefix.size()));
         if (c != 0) return c < 0;
         return k.size() < prefix.size();
     }
@@ -197,13 +196,13 @@ void CdxEngine::dropCache() {
 
 void CdxEngine::trimCache() {
     if (cache_.size() <= kCacheLimit) return;
-    std::erase_if(cache_, [](const auto& item) { return !item.second->dirty; });
+    cache_.eraseIf([](const Node& node) { return !node.dirty; });
 }
 
 void CdxEngine::writeDirtyPages() {
     if (damaged_) {
         // Nothing is written over a damaged file; it has to be rebuilt.
-        std::erase_if(cache_, [](const auto& item) { return item.second->dirty; });
+        cache_.eraseIf([](const Node& node) { return node.dirty; });
         dirty_.clear();
         return;
     }
@@ -211,8 +210,8 @@ void CdxEngine::writeDirtyPages() {
     std::sort(dirty_.begin(), dirty_.end());
     dirty_.erase(std::unique(dirty_.begin(), dirty_.end()), dirty_.end());
     for (uint32_t offset : dirty_) {
-        auto it = cache_.find(offset);
-        if (it != cache_.end() && it->second->dirty) nodes.push_back(it->second.get());
+        Node* node = cache_.find(offset);
+        if (node && node->dirty) nodes.push_back(node);
     }
     dirty_.clear();
     if (nodes.empty()) return;
@@ -349,7 +348,7 @@ void CdxEngine::rollbackTransaction() {
     if (--transactionDepth_ > 0) return;
     for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
         if (it->before)
-            cache_[it->offset] = std::move(it->before);
+            cache_.put(it->offset, std::move(it->before));
         else
             cache_.erase(it->offset);
     }
@@ -373,11 +372,11 @@ Node& CdxEngine::touch(Node& node) {
 }
 
 Node& CdxEngine::newNode(uint32_t offset) {
-    auto& slot = cache_[offset];
+    Node* slot = cache_.find(offset);
     if (slot) {
         touch(*slot);
     } else {
-        slot = std::make_unique<Node>();
+        slot = &cache_.put(offset, std::make_unique<Node>());
         slot->offset = offset;
         if (transactionDepth_ > 0) {
             undo_.push_back({offset, nullptr});
@@ -419,10 +418,10 @@ WriteOperation::~WriteOperation() {
 // ---------------------------------------------------------------- pages
 
 Node& CdxEngine::rawPage(uint32_t offset) {
-    if (auto it = cache_.find(offset); it != cache_.end()) {
-        if (it->second->kind != Node::Kind::Raw)
+    if (Node* cached = cache_.find(offset)) {
+        if (cached->kind != Node::Kind::Raw)
             damaged(pageName(offset) + " usada como cabeçalho e como página de árvore"_cp);
-        return *it->second;
+        return *cached;
     }
     if (offset % kPageSize != 0 || offset + kPageSize > fileEnd_)
         damaged(pageName(offset) + " fora do arquivo"_cp);
@@ -434,12 +433,12 @@ Node& CdxEngine::rawPage(uint32_t offset) {
         const std::string problem = headerProblem(readHeader(node->rawBytes()), true, fileEnd_);
         if (!problem.empty()) damaged("cabeçalho do arquivo: "_cp + problem);
     }
-    return *(cache_[offset] = std::move(node));
+    return cache_.put(offset, std::move(node));
 }
 
 Node& CdxEngine::treePage(uint32_t offset, const TagRef& tag) {
-    if (auto it = cache_.find(offset); it != cache_.end()) {
-        Node& node = *it->second;
+    if (Node* cached = cache_.find(offset)) {
+        Node& node = *cached;
         if (node.kind == Node::Kind::Raw)
             damaged(pageName(offset) + " é livre ou de cabeçalho, mas a árvore a usa"_cp);
         if (node.keyLength != tag.keyLength || (node.isLeaf() && node.fill != tag.fill))
@@ -455,15 +454,15 @@ Node& CdxEngine::treePage(uint32_t offset, const TagRef& tag) {
                                     ? decodeLeaf(page, tag.keyLength, tag.fill, *node)
                                     : decodeInterior(page, tag.keyLength, *node);
     if (!problem.empty()) damaged(pageName(offset) + ": " + problem);
-    return *(cache_[offset] = std::move(node));
+    return cache_.put(offset, std::move(node));
 }
 
 std::optional<uint32_t> CdxEngine::freePageLink(uint32_t offset) {
     if (!pageOffsetProblem(offset, fileEnd_).empty()) return std::nullopt;
     uint8_t bytes[kPageSize];
-    if (const auto it = cache_.find(offset); it != cache_.end()) {
-        if (it->second->kind != Node::Kind::Raw) return std::nullopt;
-        std::memcpy(bytes, it->second->raw.data(), kPageSize);
+    if (const Node* cached = cache_.find(offset)) {
+        if (cached->kind != Node::Kind::Raw) return std::nullopt;
+        std::memcpy(bytes, cached->raw.data(), kPageSize);
     } else {
         file_.readExact(offset, bytes, kPageSize);
     }
@@ -586,6 +585,10 @@ std::vector<CdxTagInfo> CdxEngine::tags() {
 }
 
 TagRef CdxEngine::resolve(const CdxTag& tag) {
+    // Checked once per state of the file: every operation starts here.
+    if (tag.directoryGeneration_ == directoryGeneration_ && tag.checkedGeneration_ == generation_)
+        return TagRef{tag.headerOffset_, static_cast<uint16_t>(tag.keyLength_),
+                      cdxFillByte(tag.keyType_), tag.unique_};
     if (tag.directoryGeneration_ != directoryGeneration_) {
         const auto header = findTagHeader(tag.name_);
         if (!header)
@@ -599,6 +602,8 @@ TagRef CdxEngine::resolve(const CdxTag& tag) {
         throw base::Error("A ordem "_cp + tag.name_ + " do índice "_cp + path_ +
                           " foi refeita com outra chave; abra-a de novo."_cp);
     ref.fill = cdxFillByte(tag.keyType_);
+    tag.unique_ = ref.unique;
+    tag.checkedGeneration_ = generation_;
     return ref;
 }
 
@@ -630,8 +635,8 @@ bool CdxEngine::dropTagInternal(std::string_view name) {
         pages.push_back(*header + kPageSize);
     }
     for (uint32_t offset : pages) {
-        auto it = cache_.find(offset);
-        freePage(it != cache_.end() ? *it->second : newNode(offset));
+        Node* cached = cache_.find(offset);
+        freePage(cached ? *cached : newNode(offset));
     }
     return true;
 }
@@ -645,9 +650,9 @@ void CdxEngine::collectTreePages(const TagRef& tag, std::vector<uint32_t>& pages
         if (!seen.insert(offset).second) damaged(pageName(offset) + " alcançada duas vezes"_cp);
         if (auto problem = pageOffsetProblem(offset, fileEnd_); !problem.empty()) damaged(problem);
         pages.push_back(offset);
-        if (auto it = cache_.find(offset); it != cache_.end()) {
-            if (it->second->kind == Node::Kind::Raw) damaged(pageName(offset));
-            for (uint32_t child : it->second->children)
+        if (const Node* cached = cache_.find(offset)) {
+            if (cached->kind == Node::Kind::Raw) damaged(pageName(offset));
+            for (uint32_t child : cached->children)
                 pending.push_back(child);
             continue;
         }
@@ -802,11 +807,11 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
 // ---------------------------------------------------------------- tree walking
 
 template <class Before>
-uint32_t CdxEngine::descend(const TagRef& tag, Before before, std::vector<PathStep>* path) {
+Node& CdxEngine::descend(const TagRef& tag, Before before, std::vector<PathStep>* path) {
     uint32_t offset = rootOf(tag);
     for (int depth = 0; depth < kMaxDepth; ++depth) {
-        const Node& node = treePage(offset, tag);
-        if (node.isLeaf()) return offset;
+        Node& node = treePage(offset, tag);
+        if (node.isLeaf()) return node;
         size_t slot = lowerSlot(node, before);
         if (slot == node.count()) slot = node.count() - 1;
         if (path) path->push_back({offset, static_cast<uint32_t>(slot)});
@@ -817,8 +822,8 @@ uint32_t CdxEngine::descend(const TagRef& tag, Before before, std::vector<PathSt
 
 template <class Before>
 Position CdxEngine::lowerBound(const TagRef& tag, Before before) {
-    const uint32_t leaf = descend(tag, before, nullptr);
-    return Position{leaf, static_cast<uint32_t>(lowerSlot(treePage(leaf, tag), before))};
+    const Node& leaf = descend(tag, before, nullptr);
+    return Position{leaf.offset, static_cast<uint32_t>(lowerSlot(leaf, before)), &leaf};
 }
 
 uint32_t CdxEngine::leftmostLeaf(const TagRef& tag) {
@@ -842,7 +847,7 @@ uint32_t CdxEngine::rightmostLeaf(const TagRef& tag) {
 }
 
 std::optional<Position> CdxEngine::forward(const TagRef& tag, Position p) {
-    const Node* node = &treePage(p.leaf, tag);
+    const Node* node = p.node ? p.node : &treePage(p.leaf, tag);
     uint64_t budget = fileEnd_ / kPageSize;
     while (p.slot >= node->count()) {
         if (node->right == kNoPage) return std::nullopt;
@@ -851,12 +856,13 @@ std::optional<Position> CdxEngine::forward(const TagRef& tag, Position p) {
         node = &treePage(p.leaf, tag);
         if (!node->isLeaf()) damaged(pageName(p.leaf) + " não é folha, mas é irmã de uma"_cp);
     }
+    p.node = node;
     return p;
 }
 
 std::optional<Position> CdxEngine::backward(const TagRef& tag, Position p) {
-    const Node* node = &treePage(p.leaf, tag);
-    if (p.slot > 0) return Position{p.leaf, std::min<uint32_t>(p.slot, node->count()) - 1};
+    const Node* node = p.node ? p.node : &treePage(p.leaf, tag);
+    if (p.slot > 0) return Position{p.leaf, std::min<uint32_t>(p.slot, node->count()) - 1, node};
     uint64_t budget = fileEnd_ / kPageSize;
     do {
         if (node->left == kNoPage) return std::nullopt;
@@ -865,7 +871,7 @@ std::optional<Position> CdxEngine::backward(const TagRef& tag, Position p) {
         node = &treePage(p.leaf, tag);
         if (!node->isLeaf()) damaged(pageName(p.leaf) + " não é folha, mas é irmã de uma"_cp);
     } while (node->count() == 0);
-    return Position{p.leaf, static_cast<uint32_t>(node->count() - 1)};
+    return Position{p.leaf, static_cast<uint32_t>(node->count() - 1), node};
 }
 
 std::vector<CdxEntry> CdxEngine::allEntries(const TagRef& tag) {
@@ -1141,8 +1147,8 @@ bool CdxEngine::insertEntry(const TagRef& tag, std::string_view key, uint32_t re
     }
     std::vector<PathStep> path;
     const EntryBefore before{key, recno};
-    const uint32_t offset = descend(tag, before, &path);
-    Node& leaf = treePage(offset, tag);
+    Node& leaf = descend(tag, before, &path);
+    const uint32_t offset = leaf.offset;
     const size_t slot = lowerSlot(leaf, before);
     if (slot < leaf.count() && compareEntries(leaf.keyAt(slot), leaf.recnos[slot], key, recno) == 0)
         return false;
@@ -1161,8 +1167,8 @@ bool CdxEngine::insertEntry(const TagRef& tag, std::string_view key, uint32_t re
 bool CdxEngine::removeEntry(const TagRef& tag, std::string_view key, uint32_t recno) {
     std::vector<PathStep> path;
     const EntryBefore before{key, recno};
-    const uint32_t offset = descend(tag, before, &path);
-    Node& leaf = treePage(offset, tag);
+    Node& leaf = descend(tag, before, &path);
+    const uint32_t offset = leaf.offset;
     const size_t slot = lowerSlot(leaf, before);
     if (slot == leaf.count() ||
         compareEntries(leaf.keyAt(slot), leaf.recnos[slot], key, recno) != 0)
@@ -1256,7 +1262,7 @@ void CdxEngine::place(CdxCursor& cursor, const TagRef& tag, std::optional<Positi
         cursor.recno_ = 0;
         return;
     }
-    const Node& leaf = treePage(p->leaf, tag);
+    const Node& leaf = p->node ? *p->node : treePage(p->leaf, tag);
     cursor.leaf_ = p->leaf;
     cursor.slot_ = p->slot;
     cursor.key_.assign(leaf.keyAt(p->slot));

@@ -25,9 +25,12 @@ struct TagRef {
 };
 
 // A slot in a leaf; slot == count means "after this leaf's last entry".
+// `node`, when set, is the cached leaf: valid only until the cache changes,
+// so within the operation that found it.
 struct Position {
     uint32_t leaf = 0;
     uint32_t slot = 0;
+    const Node* node = nullptr;
 };
 
 class CdxEngine {
@@ -134,7 +137,7 @@ class CdxEngine {
     std::string directoryKey(std::string_view name) const;
 
     template <class Before>
-    uint32_t descend(const TagRef& tag, Before before, std::vector<PathStep>* path);
+    Node& descend(const TagRef& tag, Before before, std::vector<PathStep>* path);
     template <class Before>
     Position lowerBound(const TagRef& tag, Before before);
     std::optional<Position> forward(const TagRef& tag, Position p);
@@ -177,7 +180,7 @@ class CdxEngine {
     int readDepth_ = 0;
     int writeDepth_ = 0;
 
-    std::unordered_map<uint32_t, std::unique_ptr<Node>> cache_;
+    PageCache cache_;
     std::vector<uint32_t> dirty_;
 
     int transactionDepth_ = 0;

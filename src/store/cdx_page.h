@@ -3,8 +3,10 @@
 // Internal to the compound index engine: the byte layout of its pages and the
 // decoded form the engine works on.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,11 +74,32 @@ inline void putBe32(uint8_t* p, uint32_t v) {
         p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
 }
 
+// Unsigned byte order of two runs of n bytes. Eight bytes at a time: key
+// comparisons are most of the work of a seek, and a call to memcmp for ten
+// bytes costs more than the comparison itself.
+inline int compareBytes(const char* a, const char* b, size_t n) {
+    for (; n >= 8; a += 8, b += 8, n -= 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    }
+    for (; n > 0; ++a, ++b, --n)
+        if (*a != *b) return static_cast<uint8_t>(*a) < static_cast<uint8_t>(*b) ? -1 : 1;
+    return 0;
+}
+
+// Unsigned byte order of two keys; a key that is a prefix of the other comes first.
+inline int compareKeys(std::string_view a, std::string_view b) {
+    if (const int c = compareBytes(a.data(), b.data(), std::min(a.size(), b.size())); c != 0)
+        return c;
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
 // Orders (key, recno) pairs: key bytes unsigned, then record number.
 inline int compareEntries(std::string_view keyA, uint32_t recA, std::string_view keyB,
                           uint32_t recB) {
-    const int c = keyA.compare(keyB);
-    if (c != 0) return c < 0 ? -1 : 1;
+    if (const int c = compareKeys(keyA, keyB); c != 0) return c;
     return recA < recB ? -1 : (recA > recB ? 1 : 0);
 }
 
@@ -150,6 +173,48 @@ struct Node {
     uint32_t lastRecno() const { return recnos.back(); }
     uint8_t* rawBytes() { return reinterpret_cast<uint8_t*>(raw.data()); }
     const uint8_t* rawBytes() const { return reinterpret_cast<const uint8_t*>(raw.data()); }
+};
+
+// Decoded pages by offset. The page number indexes a vector: index files
+// are small enough that a slot per page costs less than hashing the offset
+// at every step down a tree.
+class PageCache {
+  public:
+    Node* find(uint32_t offset) const {
+        const size_t i = offset / kPageSize;
+        return i < slots_.size() ? slots_[i].get() : nullptr;
+    }
+    Node& put(uint32_t offset, std::unique_ptr<Node> node) {
+        const size_t i = offset / kPageSize;
+        if (i >= slots_.size()) slots_.resize(std::max(i + 1, slots_.size() * 2));
+        if (!slots_[i]) ++count_;
+        slots_[i] = std::move(node);
+        return *slots_[i];
+    }
+    void erase(uint32_t offset) {
+        const size_t i = offset / kPageSize;
+        if (i < slots_.size() && slots_[i]) {
+            slots_[i].reset();
+            --count_;
+        }
+    }
+    template <class Predicate>
+    void eraseIf(Predicate drop) {
+        for (auto& slot : slots_)
+            if (slot && drop(*slot)) {
+                slot.reset();
+                --count_;
+            }
+    }
+    void clear() {
+        slots_.clear();
+        count_ = 0;
+    }
+    size_t size() const { return count_; }
+
+  private:
+    std::vector<std::unique_ptr<Node>> slots_;
+    size_t count_ = 0;
 };
 
 // Appends entries to a leaf page image, key bytes downward from the end.
