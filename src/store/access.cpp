@@ -162,7 +162,9 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
             bool build;
         };
         std::vector<Wanted> wanted;
-        const std::string own = platform::folderOf(file) + platform::baseNameOf(file) + ".cdx";
+        // Named as the caller named the table (the progress message shows it).
+        const std::string own =
+            (platform::hasExtension(file) ? file.substr(0, file.rfind('.')) : file) + ".cdx";
         const bool ownMissing = !platform::fileExists(own);
         wanted.push_back({own, key1, ownMissing || rebuildAll});
         if (!second.empty()) {

@@ -84,10 +84,11 @@ TEST_F(AccessTest, YearTablesAreCreatedWithTheirIndexesInTheDataFolder) {
 
 TEST_F(AccessTest, OpeningMessagesNameTheFileAndTheIndexBuilt) {
     base::session().set("MOS_MENS", true);
-    ASSERT_TRUE(store::ABREARQ(3, false, "C:\\DADOS\\IRM3", "CPF"));
-    EXPECT_THAT(fb.messages, ElementsAre("Verificando o Arquivo C:\\DADOS\\IRM3",
-                                         "Criando banco dos Dependentes - IRM3",
-                                         "Criando o indice C:\\DADOS\\IRM3.cdx"));
+    ASSERT_TRUE(store::ABREARQ(3, false, "irm3", "CPF"));  // relative to the current folder
+    EXPECT_THAT(fb.messages,
+                ElementsAre("Verificando o Arquivo IRM3", "Criando banco dos Dependentes - IRM3",
+                            "Criando o indice irm3.cdx"));
+    EXPECT_TRUE(platform::fileExists("C:\\DADOS\\IRM3.cdx"));
 }
 
 TEST_F(AccessTest, AMissingIndexIsBuiltAfterAPackButASecondOneAlone) {
