@@ -95,12 +95,13 @@ std::string plural(uint64_t n, const std::string& one, const std::string& many) 
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// The drive path of the folder to check (host folders get a drive).
-std::string driveFolder(const std::string& folder) {
-    const bool drivePath = folder.size() >= 2 && folder[1] == ':' &&
-                           std::isalpha(static_cast<unsigned char>(folder[0]));
-    std::string path = drivePath ? platform::absolutePath(folder)
-                                 : platform::driveForHostFolder(base::cp850::toUtf8(folder));
+// The drive path of the folder to check, typed on the command line (UTF-8):
+// a drive path, or a host folder that gets a drive.
+std::string driveFolder(const std::string& typed) {
+    const bool drivePath =
+        typed.size() >= 2 && typed[1] == ':' && std::isalpha(static_cast<unsigned char>(typed[0]));
+    std::string path = drivePath ? platform::absolutePath(base::cp850::fromUtf8(typed))
+                                 : platform::driveForHostFolder(typed);
     if (path.back() != '\\') path += '\\';
     return path;
 }
@@ -336,10 +337,10 @@ int verifyFolder(const std::string& folderText, std::ostream& out) {
     try {
         const std::string folder = driveFolder(folderText);
         if (!platform::folderExists(folder)) {
-            report.problem(folderText, "a pasta não existe."_cp);
+            report.problem(base::cp850::fromUtf8(folderText), "a pasta não existe."_cp);
             return 1;
         }
-        report.line("Verificando a pasta "_cp + folder);
+        report.line("Verificando a pasta "_cp + base::cp850::fromUtf8(folderText));
         std::map<std::string, std::unique_ptr<TableReader>> tables;
         for (const std::string& name : platform::listFiles(folder + "*.DBF"))
             if (auto table = checkTable(folder, name, report))
@@ -347,7 +348,7 @@ int verifyFolder(const std::string& folderText, std::ostream& out) {
         for (const std::string& name : platform::listFiles(folder + "*.CDX"))
             checkIndex(folder, name, tables, report);
     } catch (const std::exception& error) {
-        report.problem(folderText, error.what());
+        report.problem(base::cp850::fromUtf8(folderText), error.what());
     }
     if (report.problems() == 0) {
         report.line("Nenhum problema encontrado."_cp);

@@ -12,7 +12,8 @@ namespace kdx2::store {
 // flag byte is neither live nor deleted, each damaged index page, and each
 // index whose keys disagree with its table (keys recomputed from the records).
 //
-// `folder` is a drive path ("C:\IR2025") or a host folder ("/srv/ir2025").
+// `folder` is as typed on the command line (UTF-8): a drive path ("C:\IR2025")
+// or a host folder ("/srv/ir2025").
 // Files are only read, never written or locked for writing, so the check can
 // run beside other workstations (a table being changed meanwhile may show a
 // passing disagreement). The report is UTF-8 text. Returns 0 when everything
