@@ -28,6 +28,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// This run's folders go at exit, whatever the tests left there.
+struct RemoveRunFolder {
+    ~RemoveRunFolder() {
+        std::error_code ignored;
+        fs::remove_all(fs::temp_directory_path() / ("kdx2_cdx_" + std::to_string(::getpid())),
+                       ignored);
+    }
+} removeRunFolder;
+
 using Bytes = std::string;
 
 Bytes readBytes(const fs::path& path) {

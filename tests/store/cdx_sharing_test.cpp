@@ -29,6 +29,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// This run's folders go at exit, whatever the tests left there.
+struct RemoveRunFolder {
+    ~RemoveRunFolder() {
+        std::error_code ignored;
+        fs::remove_all(fs::temp_directory_path() / ("kdx2_cdx_" + std::to_string(::getpid())),
+                       ignored);
+    }
+} removeRunFolder;
+
 // tests/store/programs/cdx_peer.cpp as a child process, talked to through
 // its stdin and stdout.
 class Peer {

@@ -32,6 +32,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// This run's folders go at exit, whatever the tests left there.
+struct RemoveRunFolder {
+    ~RemoveRunFolder() {
+        std::error_code ignored;
+        fs::remove_all(fs::temp_directory_path() / ("kdx2_cdx_" + std::to_string(::getpid())),
+                       ignored);
+    }
+} removeRunFolder;
+
 fs::path testFolder() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     auto dir = fs::temp_directory_path() / ("kdx2_cdx_" + std::to_string(::getpid())) /
