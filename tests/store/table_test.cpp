@@ -562,6 +562,32 @@ TEST_F(TableTest, SharedCopiesSeeEachOthersAppendsAndChanges) {
     EXPECT_EQ(b->recCount(), 3u);
 }
 
+TEST_F(TableTest, LocksSitAtTheByteRangesEveryCopyShares) {
+    auto t = makeSmall("C:\\DADOS\\PEQ", OpenMode::Shared);
+    for (int i = 0; i < 3; ++i)
+        add(*t, std::to_string(i), "", 0);
+    // Another program's view of the file: only the byte ranges count.
+    const platform::File other =
+        platform::openFile("C:\\DADOS\\PEQ.DBF", platform::File::Mode::ReadOnly);
+    const auto held = [&](uint64_t start, uint64_t length) {
+        return other.isLockedByOther(start, length, platform::LockKind::Shared);
+    };
+    EXPECT_FALSE(held(1'000'000'000, 1'000'000'001));  // an open alone locks nothing there
+    ASSERT_TRUE(t->lockRecord(3));
+    EXPECT_TRUE(held(1'000'000'003, 1));
+    EXPECT_FALSE(held(1'000'000'000, 3));
+    EXPECT_FALSE(held(1'000'000'004, 1'000'000));
+    t->unlock();
+    EXPECT_FALSE(held(1'000'000'003, 1));
+    ASSERT_TRUE(t->lockTable());
+    EXPECT_TRUE(held(1'000'000'001, 1));
+    EXPECT_TRUE(held(2'000'000'000, 1));
+    EXPECT_FALSE(held(1'000'000'000, 1));  // the header lock stays free
+    EXPECT_FALSE(held(2'000'000'001, 1));
+    t->unlock();
+    EXPECT_FALSE(held(1'000'000'001, 1'000'000'000));
+}
+
 TEST_F(TableTest, InvalidStructuresAreRefused) {
     EXPECT_THROW(Table::create("C:\\DADOS\\X", {}), base::Error);
     EXPECT_THROW(Table::create("C:\\DADOS\\X", {{"NOMEMUITOLONGO", Type::Character, 5, 0}}),
