@@ -354,6 +354,41 @@ TEST(CdxChange, ManyInsertsAndRemovalsKeepTheOrder) {
     }
 }
 
+// The extremes of key length: one-byte logical keys (all duplicates) and
+// 240-byte keys, of which an interior page holds only two.
+TEST(CdxChange, ShortestAndLongestKeys) {
+    const fs::path file = testFolder() / "extremes.cdx";
+    std::mt19937 random(5);
+    CdxFile cdx = CdxFile::create(file.string());
+    CdxTag flags = cdx.addTag({"FLAG", "PAGO", "", false}, CdxKeyList(1, Type::Logical));
+    CdxTag names = cdx.addTag({"NOME", "NOME", "", false}, CdxKeyList(240));
+    Model flagModel, nameModel;
+    for (uint32_t r = 1; r <= 1500; ++r) {
+        const std::string flag = store::cdxLogicalKey(random() % 3 == 0);
+        ASSERT_TRUE(flags.insert(flag, r));
+        flagModel.insert({flag, r});
+        std::string name(random() % 240, 'A' + static_cast<char>(random() % 3));
+        name += cpf(random() % 1000);
+        name = store::cdxCharacterKey(name, 240);
+        ASSERT_TRUE(names.insert(name, r));
+        nameModel.insert({name, r});
+    }
+    for (uint32_t r = 1; r <= 1500; r += 2) {
+        const auto flag = std::find_if(flagModel.begin(), flagModel.end(),
+                                       [&](const auto& e) { return e.second == r; });
+        ASSERT_TRUE(flags.remove(flag->first, r));
+        flagModel.erase(flag);
+        const auto name = std::find_if(nameModel.begin(), nameModel.end(),
+                                       [&](const auto& e) { return e.second == r; });
+        ASSERT_TRUE(names.remove(name->first, r));
+        nameModel.erase(name);
+    }
+    EXPECT_EQ(walkForward(flags), modelEntries(flagModel));
+    EXPECT_EQ(walkBackward(names), modelEntries(nameModel));
+    const auto result = cdx.check({{"FLAG", Type::Logical}});
+    EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.problems.front());
+}
+
 TEST(CdxChange, UpdateMovesARecordAndUniqueTagsRefuseDuplicates) {
     const fs::path file = testFolder() / "update.cdx";
     CdxFile cdx = CdxFile::create(file.string());
