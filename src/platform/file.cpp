@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,6 +164,32 @@ void File::truncate(uint64_t length) {
 
 void File::sync() {
     if (::fsync(fd_) != 0) fail("Erro de gravação em"_cp, path_);
+}
+
+File::View::~View() {
+    if (data_) ::munmap(const_cast<char*>(data_), size_);
+}
+
+File::View::View(View&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+File::View& File::View::operator=(View&& other) noexcept {
+    if (this != &other) {
+        if (data_) ::munmap(const_cast<char*>(data_), size_);
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+File::View File::view(uint64_t length) const {
+    View view;
+    if (fd_ < 0 || length == 0) return view;
+    void* data = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, 0);
+    if (data == MAP_FAILED) return view;
+    view.data_ = static_cast<const char*>(data);
+    view.size_ = length;
+    return view;
 }
 
 bool File::lock(uint64_t start, uint64_t length, LockKind kind, LockWait wait) {

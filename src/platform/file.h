@@ -64,6 +64,29 @@ class File {
     // disturb peers).
     bool isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const;
 
+    // A read-only view of the file's first `length` bytes, kept in step with
+    // writes through this or any other descriptor of the file. Reading past
+    // the file's end through a view faults, so a view is only for a file that
+    // nobody will shorten while it is mapped (a table held exclusively).
+    // Empty (data() == nullptr) when the system cannot map the file.
+    class View {
+      public:
+        View() = default;
+        ~View();
+        View(View&& other) noexcept;
+        View& operator=(View&& other) noexcept;
+        View(const View&) = delete;
+        View& operator=(const View&) = delete;
+        const char* data() const { return data_; }
+        uint64_t size() const { return size_; }
+
+      private:
+        friend class File;
+        const char* data_ = nullptr;
+        uint64_t size_ = 0;
+    };
+    View view(uint64_t length) const;
+
   private:
     File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     int fd_ = -1;

@@ -62,6 +62,9 @@ class Table::Impl final : public Resolver {
     std::string alias;
     OpenMode mode = OpenMode::Shared;
     platform::File file;
+    // Exclusive tables read their records through a view of the file (no
+    // system call per record); records beyond it are read with pread.
+    platform::File::View view;
     dbf::Layout layout;
     std::map<std::string, int, std::less<>> fieldsByName;
     uint32_t count = 0;  // record count as last read or written
@@ -173,6 +176,9 @@ class Table::Impl final : public Resolver {
         record.resize(layout.header.recordLength);
         if (atEof || recno < 1 || recno > count) {
             std::fill(record.begin(), record.end(), ' ');
+        } else if (const uint64_t at = layout.recordOffset(recno);
+                   at + record.size() <= view.size()) {
+            std::memcpy(record.data(), view.data() + at, record.size());
         } else {
             if (!appendBuffer.empty() && recno >= bufferedFirst) drainAppends();
             const size_t got =
@@ -187,6 +193,13 @@ class Table::Impl final : public Resolver {
     // Keeps the record as it was before a change, for the index update.
     void beforeChange() {
         if (!dirty && !pendingAppend) original = record;
+    }
+
+    // Maps the records on disk (exclusive tables only: a shared table may be
+    // changed by others in ways a view must not see half of).
+    void mapRecords() {
+        view = {};
+        if (!shared() && count > 0) view = file.view(layout.recordOffset(count + 1));
     }
 
     void drainAppends() {
@@ -610,6 +623,7 @@ class Table::Impl final : public Resolver {
         requireOpen();
         writeRecord();
         drainAppends();
+        if (!shared() && layout.recordOffset(count + 1) > view.size()) mapRecords();
         writeHeader();
         for (OpenOrder& o : orders)
             o.file->flush();
@@ -636,6 +650,7 @@ class Table::Impl final : public Resolver {
         orders.clear();
         order = 0;
         appendBuffer.clear();
+        view = {};
         file.close();
         tableLocked = false;
         recordLocks.clear();
@@ -902,10 +917,12 @@ class Table::Impl final : public Resolver {
             }
             throw;
         }
+        view = {};
         file = std::move(out);
         layout = target;
         indexFields();
         count = written;
+        mapRecords();
         headerDirty = false;
         changed = false;
         tableLocked = false;
@@ -956,6 +973,7 @@ std::unique_ptr<Table> Table::open(const std::string& rawPath, OpenMode mode, st
                          (exclusive ? "por outra estação."_cp : "exclusivo por outra estação."_cp));
     impl->layout = dbf::readLayout(impl->file);
     impl->count = impl->layout.header.recordCount;
+    if (exclusive) impl->mapRecords();
     impl->indexFields();
     impl->alias = base::asciiUpper(alias.empty() ? platform::baseNameOf(path) : alias);
     std::unique_ptr<Table> table(new Table(std::move(impl)));

@@ -45,3 +45,16 @@ TEST(File, ShortReadsAreReportedNotInvented) {
     EXPECT_THROW(File::open(tempFile("missing.bin").string(), File::Mode::ReadOnly),
                  kdx2::base::Error);
 }
+
+TEST(File, ViewsFollowWritesThroughOtherDescriptors) {
+    const auto path = tempFile("view.bin").string();
+    File writer = File::create(path);
+    writer.writeAt(0, "abcdef", 6);
+    const File reader = File::open(path, File::Mode::ReadOnly);
+    const File::View view = reader.view(6);
+    ASSERT_NE(view.data(), nullptr);
+    EXPECT_EQ(std::string(view.data(), 6), "abcdef");
+    writer.writeAt(2, "XY", 2);
+    EXPECT_EQ(std::string(view.data(), 6), "abXYef");
+    EXPECT_EQ(reader.view(0).data(), nullptr);
+}
