@@ -158,6 +158,7 @@ void TableBrowser::run() {
         const int key = pending ? pending : ui::waitKey();
         pending = 0;
         if (key == keys::None || key == keys::MenuEvent) continue;
+        if (s.integer("LASTECLA") == 0) s.set("LASTECLA", key);
         leaveAppendRequested = false;
         pending = handle(key);
         select();

@@ -226,3 +226,112 @@ TEST_F(BrowseTest, RuralReceiptsOpenTheMonthsEntriesOnTheirSide) {
     EXPECT_THAT(column(t, "TIPOCR"), ElementsAre("D"));
     EXPECT_THAT(column(t, "I1_1"), ElementsAre("R"));
 }
+
+// ---- Income from companies (1) and the pages around it ----------------------------------
+
+namespace {
+
+class Companies : public BrowseTest {
+  protected:
+    store::Table& sources() {
+        store::Table& t = table(2, 22, "TMP_203", "CPF");
+        add(t, {{"CPF", "12345678909"}, {"I1_1", "J"}, {"I1_2", "EMPRESA UM"}});
+        add(t, {{"CPF", "12345678909"}, {"I1_1", "D"}, {"I1_2", "DO DEPENDENTE"}});
+        t.goTop();
+        return t;
+    }
+};
+
+}  // namespace
+
+TEST_F(Companies, EnterOnAnAmountTakesTheTotalOfTheMonthlyBreakdown) {
+    store::Table& t = sources();
+    std::string broken;
+    int sums = 0;
+    editor::hooks().MUDATEL13 = [&](int slot, const std::string& field) {
+        broken = std::to_string(slot) + " " + field;
+        return 1234.5;
+    };
+    editor::hooks().SOMA_JUR = [&](int) { ++sums; };
+    keys("key Ctrl+P\nkey Right\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(1)) << failure;
+    EXPECT_EQ(broken, "2 I1_413");
+    EXPECT_THAT(column(t, "I1_413"), ElementsAre("1234.50", "0.00"));
+    // Once before the screen, once after the stored total.
+    EXPECT_EQ(sums, 2);
+    // Only the company income is listed (rows on grid rows 4 ... 10).
+    EXPECT_THAT(snapRow(4), HasSubstr("EMPRESA UM"));
+    EXPECT_THAT(snapRow(5), ::testing::Not(HasSubstr("DEPENDENTE")));
+}
+
+TEST_F(Companies, APageKeyAcceptedByThePagesEndsTheScreen) {
+    sources();
+    std::vector<int> asked;
+    editor::hooks().QUETEL = [&](int page) {
+        asked.push_back(page);
+        return page == 5;
+    };
+    // F3 is refused by the pages and the screen stays; F5 is taken.
+    keys("key F3\nkey F5\n");
+    ASSERT_TRUE(run(1)) << failure;
+    EXPECT_THAT(asked, ElementsAre(3, 5));
+}
+
+TEST_F(Companies, TheGlobalBreakdownKeyIsPutBackAfterTheScreen) {
+    sources();
+    int global = 0;
+    ui::KeyAction handler = [&](ui::Get*) { ++global; };
+    // Alt+U while a cell is edited.
+    keys("key Ctrl+End\nkey Enter\nkey Alt+U\nkey Esc\nkey Esc\n");
+    ui::bindKey(platform::keys::alt('U'), handler);
+    ASSERT_TRUE(run(1)) << failure;
+    EXPECT_EQ(global, 0);
+    EXPECT_TRUE(ui::isBound(platform::keys::alt('U')));
+}
+
+// ---- The yearly summary (7) ------------------------------------------------------------
+
+TEST_F(BrowseTest, TheYearlySummaryIsReadOnlyAndAltMAsksTheMonthsOfTheAverage) {
+    std::array<std::array<std::string, 14>, 31> summary{};
+    for (auto& row : summary)
+        for (auto& cell : row)
+            cell = std::string(14, ' ');
+    summary[0][0] = "Rendimentos";
+    summary[0][1] = "      1.000,00";
+    editor::RowsMatrix<std::array<std::array<std::string, 14>, 31>> matrix(summary);
+    int computed = 0;
+    int averaged = 0;
+    editor::Hooks& h = editor::hooks();
+    h.matrix = [&](int code) -> editor::Matrix* { return code == 7 ? &matrix : nullptr; };
+    h.CALCULA_TUDO = [&](int) { ++computed; };
+    h.averageChanged = [&] { ++averaged; };
+    // Typing does nothing; Alt+M takes 6 months.
+    keys("key Right\ntype 999\nkey Alt+M\ntype 6\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(7)) << failure;
+    EXPECT_EQ(summary[0][1], "      1.000,00");
+    EXPECT_EQ(base::session().integer("QMED"), 6);
+    EXPECT_EQ(computed, 2);  // before the screen and after the months changed
+    EXPECT_EQ(averaged, 1);
+}
+
+// ---- The folder list (33) ---------------------------------------------------------------
+
+TEST_F(BrowseTest, TheFolderListRunsInsideItsDialog) {
+    store::Table& t = table(50, 50, "DIRET03", "upper(DIRETOR)", true);
+    add(t, {{"SELEC", "S"}, {"DIRETOR", "C:\\IR2025"}});
+    t.goTop();
+    keys("key Ctrl+P\nkey Down\ntype N\nkey Enter\ntype C:\\IR2024\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(33)) << failure;
+    // The dialog's frame and title are drawn around grid rows 11 ... 21.
+    const std::string screen = [&] {
+        std::string all;
+        for (const std::string& row : snaps.at(0))
+            all += row + "\n";
+        return all;
+    }();
+    EXPECT_THAT(screen, HasSubstr("Pastas dos arquivos"));
+    EXPECT_THAT(screen, HasSubstr("SEL.│Drive e diretório"));
+    EXPECT_THAT(screen, HasSubstr("S   │C:\\IR2025"));
+    EXPECT_THAT(column(t, "DIRETOR"), ElementsAre("C:\\IR2025", "C:\\IR2024"));
+    EXPECT_THAT(column(t, "SELEC"), ElementsAre("S", "N"));
+}
