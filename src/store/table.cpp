@@ -609,6 +609,14 @@ class Table::Impl final : public Resolver {
     void walkRecords(Visit&& visit) {
         drainAppends();
         const size_t length = layout.header.recordLength;
+        if (!shared() && count > 0) {
+            if (layout.recordOffset(count + 1) > view.size()) mapRecords();
+            if (layout.recordOffset(count + 1) <= view.size()) {
+                for (uint32_t n = 1; n <= count; ++n)
+                    visit(n, view.data() + layout.recordOffset(n));
+                return;
+            }
+        }
         const uint32_t perBlock = static_cast<uint32_t>(std::max<size_t>(1, kBlockBytes / length));
         std::vector<char> block(static_cast<size_t>(perBlock) * length);
         for (uint32_t first = 1; first <= count; first += perBlock) {
