@@ -199,7 +199,9 @@ class Table::Impl final : public Resolver {
     // changed by others in ways a view must not see half of).
     void mapRecords() {
         view = {};
-        if (!shared() && count > 0) view = file.view(layout.recordOffset(count + 1));
+        // Never beyond the file's end: reading there through a view faults.
+        if (!shared() && count > 0)
+            view = file.view(std::min(layout.recordOffset(count + 1), file.size()));
     }
 
     void drainAppends() {
