@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "store/catalog.h"
+#include "tax/carne.h"
 
 namespace kdx2::shell {
 
@@ -172,7 +173,7 @@ void buildStatusTable(const base::NamedValues& s, SessionLists& lists) {
 }
 
 void resetTaxGrids(SessionLists& lists) {
-    lists.TAB_UFIR.fill(0.0);
+    tax::carneLeao().TAB_UFIR.fill(0.0);
     for (auto& row : lists.MRESUMO) {
         row[0].clear();
         for (size_t column = 1; column < row.size(); ++column)

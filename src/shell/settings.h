@@ -52,10 +52,10 @@ void setDarfDefaults(base::NamedValues& session, const base::Date& today);
 
 // The list-valued fields of the session record, which a name -> value store
 // cannot hold: status table, monthly factors, summary grid, layout anchors
-// and the texts of the print selection.
+// and the texts of the print selection. The monthly factors (TAB_UFIR) are
+// the carnê-leão figures' own, in tax::carneLeao().
 struct SessionLists {
     std::array<std::array<std::string, 2>, 9> MSTAT{};  // digit "1".."9", STAT_n
-    std::array<double, 12> TAB_UFIR{};
     std::array<std::array<std::string, 14>, 31> MRESUMO{};
     // Top row and left column of the windows of the layout procedures, by
     // screen number (1 ... 23).
@@ -66,7 +66,7 @@ SessionLists& sessionLists();
 
 // Builds MSTAT from STAT_1 ... STAT_9.
 void buildStatusTable(const base::NamedValues& session, SessionLists& lists);
-// TAB_UFIR to twelve zeros and MRESUMO to 31 rows with columns 2-14 of 14 spaces.
+// The monthly factors to twelve zeros and MRESUMO to 31 rows with columns 2-14 of 14 spaces.
 void resetTaxGrids(SessionLists& lists);
 
 }  // namespace kdx2::shell

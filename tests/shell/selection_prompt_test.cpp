@@ -155,7 +155,7 @@ TEST_F(PromptTest, YearsBefore1995AreRefusedAndAYearWithoutFactorsGets09108) {
     EXPECT_EQ(testing::utf8Lines(messages.boxes.back().lines),
               std::vector<std::string>{"Os cálculos só estarão corretos a partir de 1995"});
     EXPECT_TRUE(sel::ANOPROC(2026));
-    for (double factor : shell::sessionLists().TAB_UFIR)
+    for (double factor : tax::carneLeao().TAB_UFIR)
         EXPECT_DOUBLE_EQ(factor, 0.9108);
 }
 

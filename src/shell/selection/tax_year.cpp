@@ -40,7 +40,6 @@ bool ANOPROC(int year) {
     s.set("QUEANO", year);
     tax::CarneLeao& carne = tax::carneLeao();
     tax::CARGA_UFIR(carne);
-    sessionLists().TAB_UFIR = carne.TAB_UFIR;
     s.set("QUEANO", previous);
     return true;
 }
