@@ -199,7 +199,8 @@ bool MatrixBrowser::editable(int row, int column) const {
     if (column == 13) return false;
     if ((screen == 16 || screen == 19 || screen == 20) && row == 13) return false;
     if (screen == 19 && (column == 3 || column == 4)) return false;
-    return column <= static_cast<int>(description.columns.size());
+    return row >= 1 && row <= matrix.rows() && column <= matrix.columns() &&
+           column <= static_cast<int>(description.columns.size());
 }
 
 int GETMTX(MatrixBrowser& browser) {

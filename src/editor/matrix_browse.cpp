@@ -28,7 +28,8 @@ int matrixColumnWidth(const Matrix& matrix, const BrowseColumn& column, int inde
     const ui::Picture picture = ui::Picture::parse(column.picture);
     size_t width = std::max(column.heading.size(), picture.mask.size());
     width = std::max(width, static_cast<size_t>(picture.scrollWidth));
-    if (matrix.rows() > 0) width = std::max(width, matrix.cell(1, index).size());
+    if (matrix.rows() > 0 && index <= matrix.columns())
+        width = std::max(width, matrix.cell(1, index).size());
     return static_cast<int>(std::max<size_t>(width, 1));
 }
 
@@ -205,7 +206,7 @@ int MatrixBrowser::handle(int key) {
     } else if (key == keys::alt('M')) {
         if (screen == 7)
             averageMonths();
-        else
+        else if (col <= matrix.columns())
             settings().set("CLIPTEX", matrix.cell(source.row(), col));
     } else if (key == keys::alt('C')) {
         const base::NamedValues& s = settings();

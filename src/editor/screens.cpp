@@ -379,6 +379,7 @@ void ensureCashAccount(store::Table& table) {
 }
 
 void runTableScreen(int code, TableScreen screen) {
+    if (screen.description.columns.empty()) return;  // nothing behind that cell
     store::WorkAreas& areas = store::workAreas();
     store::Table* table = areas.table(screen.area);
     if (!table) {
@@ -459,7 +460,7 @@ std::optional<MatrixScreen> matrixScreen(int code) {
 
 void runMatrixScreen(int code, MatrixScreen screen) {
     Matrix* matrix = hooks().matrix ? hooks().matrix(code) : nullptr;
-    if (!matrix) return;
+    if (!matrix || matrix->rows() < 1 || matrix->columns() < 1) return;
     base::NamedValues& st = settings();
     if (code == 13) {
         common::REDEFJAN(kStatusWindow, st.integer("COR_TEL1"), st.integer("COR_TEL2"),
