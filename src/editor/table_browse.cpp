@@ -152,9 +152,9 @@ void TableBrowser::run() {
             view.stabilize();
             return;
         }
-        if (!pending && !ui::keyPending()) view.stabilize();
         hitBottomRule();
-        if (!pending) view.stabilize();
+        // Keys typed ahead are taken before the page is drawn again.
+        if (!pending && !ui::keyPending()) view.stabilize();
         const int key = pending ? pending : ui::waitKey();
         pending = 0;
         if (key == keys::None || key == keys::MenuEvent) continue;
