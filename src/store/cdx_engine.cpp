@@ -175,18 +175,20 @@ void CdxEngine::validateOpenedFile() {
 }
 
 void CdxEngine::refreshFromDisk() {
+    uint8_t b[4];
+    if (file_.readAt(kHeaderCounter, b, 4) != 4) damaged("arquivo menor que o cabeçalho"_cp);
+    const uint32_t counter = getBe32(b);
+    // Every writer bumps the counter when it lets go of the write lock, so an
+    // unchanged counter means unchanged pages and size: no need to ask for
+    // the size on every lock.
+    if (counter == counter_) return;
     const uint64_t size = file_.size();
     if (size < 2 * kPageSize) damaged("arquivo menor que o cabeçalho"_cp);
-    uint8_t b[4];
-    file_.readExact(kHeaderCounter, b, 4);
-    const uint32_t counter = getBe32(b);
-    if (counter != counter_ || size != diskSize_) {
-        dropCache();
-        counter_ = counter;
-        diskSize_ = fileEnd_ = size;
-        ++generation_;
-        ++directoryGeneration_;
-    }
+    dropCache();
+    counter_ = counter;
+    diskSize_ = fileEnd_ = size;
+    ++generation_;
+    ++directoryGeneration_;
 }
 
 void CdxEngine::dropCache() {

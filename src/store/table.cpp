@@ -694,20 +694,10 @@ class Table::Impl final : public Resolver {
         const std::string cdxPath = indexPathOf(rawPath);
         if (!platform::fileExists(cdxPath))
             throw base::Error("O índice "_cp + cdxPath + " não existe."_cp);
-        const std::string hostPath = platform::hostPath(cdxPath);
-        std::shared_ptr<CdxFile> cdx;
-        try {
-            cdx = std::make_shared<CdxFile>(
-                CdxFile::open(hostPath, CdxFile::Access::ReadWrite,
-                              shared() ? CdxFile::Sharing::Shared : CdxFile::Sharing::Exclusive));
-        } catch (const base::Error& error) {
-            // The user knows the file by its drive path, not the host's.
-            std::string message = error.what();
-            for (size_t at = message.find(base::cp850::fromUtf8(hostPath)); at != std::string::npos;
-                 at = message.find(base::cp850::fromUtf8(hostPath), at + cdxPath.size()))
-                message.replace(at, base::cp850::fromUtf8(hostPath).size(), cdxPath);
-            throw base::Error(message);
-        }
+        // Messages name the file by its drive path, the one the user knows.
+        auto cdx = std::make_shared<CdxFile>(CdxFile::open(
+            platform::hostPath(cdxPath), CdxFile::Access::ReadWrite,
+            shared() ? CdxFile::Sharing::Shared : CdxFile::Sharing::Exclusive, cdxPath));
         addOrders(cdxPath, std::move(cdx));
     }
 

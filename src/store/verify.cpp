@@ -273,27 +273,17 @@ void compareTag(const std::string& where, const CdxTagInfo& info, const Expected
     if (sound) report.line(where + ": ok, " + plural(actual.size(), "chave", "chaves") + ".");
 }
 
-// The index engine names files by their host path; the user knows them by
-// their drive path.
-std::string withDrivePath(std::string message, const std::string& hostPath,
-                          const std::string& drivePath) {
-    const std::string host = base::cp850::fromUtf8(hostPath);
-    for (size_t at = message.find(host); at != std::string::npos;
-         at = message.find(host, at + drivePath.size()))
-        message.replace(at, host.size(), drivePath);
-    return message;
-}
-
 void checkIndex(const std::string& folder, const std::string& name,
                 const std::map<std::string, std::unique_ptr<TableReader>>& tables, Report& report) {
     const std::string hostPath = platform::hostPath(folder + name);
     CdxFile index;
     std::vector<CdxTagInfo> tags;
     try {
-        index = CdxFile::open(hostPath, CdxFile::Access::ReadOnly, CdxFile::Sharing::Shared);
+        index = CdxFile::open(hostPath, CdxFile::Access::ReadOnly, CdxFile::Sharing::Shared,
+                              folder + name);
         tags = index.tags();
     } catch (const base::Error& error) {
-        report.problem(name, withDrivePath(error.what(), hostPath, folder + name));
+        report.problem(name, error.what());
         return;
     }
     TableReader* table = tableOfIndex(name, tables);
@@ -311,7 +301,7 @@ void checkIndex(const std::string& folder, const std::string& name,
     }
     const CdxCheckResult result = index.check(keyTypes);
     for (const std::string& problem : result.problems)
-        report.problem(name, withDrivePath(problem, hostPath, folder + name));
+        report.problem(name, problem);
     if (!table) {
         if (result.ok())
             report.line(name + ": estrutura ok; não há tabela "_cp +
