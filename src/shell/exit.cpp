@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "common/messages.h"
 #include "common/windows.h"
+#include "shell/maintenance/maintenance.h"
 #include "shell/settings.h"
 #include "store/access.h"
 #include "store/work_areas.h"
@@ -52,8 +53,11 @@ void ROTSAIDA(int code) {
     if (base::session().integer("OPCAO_1") == 16) {
         common::MENS(13, "Encerrando...");
         base::session().set("MOS_MENS", true);
-        // The index rebuild of the data folder belongs to the maintenance
-        // commands, which are not part of this version.
+        // Nothing of the folder may stay open here, or its own opens would
+        // count as another workstation's. A folder in use elsewhere keeps its
+        // indexes: deleting them would pull them from under that workstation.
+        closeAllTables();
+        maintenance::REORG(base::session().text("LOCARQ"));
         common::FECHAJAN(10);
     }
     closeAllTables();

@@ -1,6 +1,9 @@
 #pragma once
 
-// The orderly exit of the program.
+// The orderly exit of the program. Its index rebuild is the maintenance
+// commands' REORG, declared with them.
+#include "shell/maintenance/maintenance.h"
+
 namespace kdx2::shell {
 
 // Thrown to end the program after an orderly exit; main() catches it.
@@ -10,7 +13,9 @@ struct ProgramEnd {
 
 // Writes the session settings back to the terminal's CONFIG record (only to
 // an existing record, and only when it can be locked), closes every table and
-// ends the program (throws ProgramEnd). Code 16 is the terminate command.
+// ends the program (throws ProgramEnd). Code 16 is the terminate command,
+// which also rebuilds the data folder's indexes when no other workstation
+// has one of its tables open.
 [[noreturn]] void ROTSAIDA(int code);
 
 // The part of the exit that writes CONFIG back; false when nothing could be

@@ -75,6 +75,7 @@ void addEntries(ui::LMenu& menu, const std::vector<MenuEntry>& entries) {
 void registerOwnCommands() {
     registerCommand(16, [](int) { ROTSAIDA(16); });
     selection::registerSelectionCommands();
+    maintenance::registerMaintenanceCommands();
     registerCommand(25, [](int) {
         common::MODCOR();
         showTitle();

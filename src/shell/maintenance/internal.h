@@ -1,0 +1,47 @@
+#pragma once
+
+// Helpers shared by the maintenance commands; not for use outside this folder.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/table.h"
+
+namespace kdx2::shell::maintenance::detail {
+
+inline constexpr int kFirstYearTable = 1;
+inline constexpr int kLastYearTable = 17;
+inline constexpr int kRegister = 9;
+inline constexpr int kRates = 45;
+inline constexpr int kFolderList = 50;
+inline constexpr int kMessageSlot = 10;
+
+// "C:\DADOS" or "C:\DADOS\" as "C:\DADOS\".
+std::string closedFolder(std::string_view folder);
+bool sameFolder(std::string_view a, std::string_view b);
+
+// Tables opened exclusively and kept so until the object goes: while held,
+// no other workstation can open them, so their files may be deleted or
+// rewritten safely.
+class ExclusiveTables {
+  public:
+    ExclusiveTables() = default;
+    ExclusiveTables(const ExclusiveTables&) = delete;
+    ExclusiveTables& operator=(const ExclusiveTables&) = delete;
+    ~ExclusiveTables() { release(); }
+
+    // Opens the table at `path` exclusively, without waiting. False when
+    // another open of it exists (here or on another workstation); a file
+    // that is missing or cannot be read is not held and counts as free.
+    bool take(const std::string& path);
+    // The held table of that path (case-blind), or nullptr.
+    store::Table* find(std::string_view path) const;
+    void release();
+
+  private:
+    std::vector<std::unique_ptr<store::Table>> tables_;
+};
+
+}  // namespace kdx2::shell::maintenance::detail
