@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "platform/console/keys.h"
 #include "ui/screen.h"
 
 namespace kdx2::editor {
@@ -195,6 +196,32 @@ void GridView::panEnd() {
     colPos_ = std::max(1, columnCount());
     keepColumnVisible();
     allDirty_ = true;
+}
+
+bool GridView::moveAlongRow(int key) {
+    namespace keys = platform::keys;
+    switch (key) {
+        case keys::Home:
+            home();
+            return true;
+        case keys::End:
+            end();
+            return true;
+        case keys::CtrlLeft:
+            panLeft();
+            return true;
+        case keys::CtrlRight:
+            panRight();
+            return true;
+        case keys::CtrlHome:
+            panHome();
+            return true;
+        case keys::CtrlEnd:
+            panEnd();
+            return true;
+        default:
+            return false;
+    }
 }
 
 // ---- Drawing ------------------------------------------------------------------

@@ -94,6 +94,9 @@ class GridView {
     void panRight();
     void panHome();  // first column
     void panEnd();   // last column
+    // Home, End and the Ctrl+arrow pans, which every browse treats alike;
+    // false for any other key.
+    bool moveAlongRow(int key);
 
     // ---- Drawing ----
     // Everything is redrawn at the next stabilize(); the row is kept.

@@ -121,6 +121,7 @@ int MatrixBrowser::handle(int key) {
         if (screen != 7) stuffKeys({keys::Enter, key});
         return 0;
     }
+    if (view.moveAlongRow(key)) return 0;
     switch (key) {
         case keys::Enter:
             return enter();
@@ -149,24 +150,6 @@ int MatrixBrowser::handle(int key) {
             return 0;
         case keys::Left:
             view.left();
-            return 0;
-        case keys::Home:
-            view.home();
-            return 0;
-        case keys::End:
-            view.end();
-            return 0;
-        case keys::CtrlLeft:
-            view.panLeft();
-            return 0;
-        case keys::CtrlRight:
-            view.panRight();
-            return 0;
-        case keys::CtrlHome:
-            view.panHome();
-            return 0;
-        case keys::CtrlEnd:
-            view.panEnd();
             return 0;
         case keys::Esc:
         case keys::Tab:

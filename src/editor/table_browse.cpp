@@ -200,6 +200,7 @@ int TableBrowser::handle(int key) {
         stuffKeys({keys::Enter, key});
         return 0;
     }
+    if (view.moveAlongRow(key)) return 0;
     switch (key) {
         case keys::Enter:
             if (((screen == 1 || screen == 2) && col >= 2 && col <= 5) ||
@@ -245,24 +246,6 @@ int TableBrowser::handle(int key) {
             } else {
                 view.left();
             }
-            return 0;
-        case keys::Home:
-            view.home();
-            return 0;
-        case keys::End:
-            view.end();
-            return 0;
-        case keys::CtrlLeft:
-            view.panLeft();
-            return 0;
-        case keys::CtrlRight:
-            view.panRight();
-            return 0;
-        case keys::CtrlHome:
-            view.panHome();
-            return 0;
-        case keys::CtrlEnd:
-            view.panEnd();
             return 0;
         case keys::Del:
             if (screen < 35) deleteRow();
