@@ -9,36 +9,6 @@
 
 namespace kdx2::editor {
 
-namespace {
-
-// Slots of fields of other work areas: (area << 16) | field.
-constexpr int kAreaShift = 16;
-
-}  // namespace
-
-std::optional<store::FieldBinding> TableResolver::bindField(std::string_view alias,
-                                                            std::string_view name) const {
-    const store::Table* table = &table_;
-    int area = 0;
-    if (!alias.empty() && !base::equalsIgnoreCase(alias, table_.alias())) {
-        area = store::workAreas().slotOf(alias);
-        table = area ? store::workAreas().table(area) : nullptr;
-        if (!table) return std::nullopt;
-    }
-    const int index = table->fieldIndex(name);
-    if (index < 0) return std::nullopt;
-    const store::FieldDef& f = table->structure()[static_cast<size_t>(index)];
-    return store::FieldBinding{(area << kAreaShift) | index, f.type, f.width, f.decimals};
-}
-
-base::Value TableResolver::field(int slot) const {
-    const int area = slot >> kAreaShift;
-    const int index = slot & ((1 << kAreaShift) - 1);
-    if (area == 0) return table_.get(index);
-    const store::Table* other = store::workAreas().table(area);
-    return other ? other->get(index) : base::Value();
-}
-
 long SKIPPED(store::Table& table, long n, bool append) {
     long moved = 0;
     if (n > 0) {
@@ -81,7 +51,7 @@ ui::Picture displayPicture(const std::string& picture) {
 }
 
 TableSource::TableSource(store::Table& table, const std::vector<BrowseColumn>& columns)
-    : table_(table), resolver_(table), columns_(columns) {
+    : table_(table), resolver_(table.resolver()), columns_(columns) {
     for (size_t i = 0; i < columns_.size(); ++i) {
         CompiledColumn c;
         c.picture = displayPicture(columns_[i].picture);

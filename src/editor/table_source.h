@@ -14,21 +14,6 @@
 // and filter, with the blank row after the last one while appending.
 namespace kdx2::editor {
 
-// Fields of a table (and ALIAS->FIELD of the other work areas) for the
-// browse's column expressions; variables come from the session record.
-class TableResolver final : public store::Resolver {
-  public:
-    explicit TableResolver(store::Table& table) : table_(table) {}
-    std::optional<store::FieldBinding> bindField(std::string_view alias,
-                                                 std::string_view name) const override;
-    base::Value field(int slot) const override;
-    bool deleted() const override { return table_.deleted(); }
-    uint32_t recordNumber() const override { return table_.recNo(); }
-
-  private:
-    store::Table& table_;
-};
-
 // Moves the record pointer up to n records (backwards when negative) and
 // returns how many it moved. Forwards past the last record counts as a move
 // onto the blank row (record count + 1) only in append mode; otherwise the
@@ -72,7 +57,7 @@ class TableSource final : public RowSource {
     int measure(size_t column);
 
     store::Table& table_;
-    TableResolver resolver_;
+    const store::Resolver& resolver_;  // the table's own
     std::vector<BrowseColumn> columns_;
     std::vector<CompiledColumn> compiled_;
     std::vector<int> widths_;

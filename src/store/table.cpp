@@ -1186,6 +1186,10 @@ std::string Table::indexKeyExpression(int order) const {
     if (order < 1 || order > indexCount()) return "";
     return impl_->orders[static_cast<size_t>(order - 1)].key.text();
 }
+
+const Resolver& Table::resolver() const {
+    return *impl_;
+}
 base::Value Table::currentKey() const {
     const OpenOrder* o =
         impl_->order > 0 ? &impl_->orders[static_cast<size_t>(impl_->order - 1)] : nullptr;

@@ -58,6 +58,8 @@ bool deletedFilter();
 // Every failure (damaged file, value that does not fit, I/O error) throws
 // base::Error with a Portuguese message naming the file's drive path; the
 // file is left as it was.
+class Resolver;
+
 class Table {
   public:
     ~Table();
@@ -173,6 +175,10 @@ class Table {
     int order() const;
     std::string indexPath(int order) const;
     std::string indexKeyExpression(int order) const;
+
+    // Names for expressions evaluated on the current record: this table's
+    // fields, ALIAS->FIELD of the other work areas and the session's values.
+    const Resolver& resolver() const;
     // The controlling order's key of the current record (as stored in the
     // index: blank-padded text, or the number/date).
     base::Value currentKey() const;
