@@ -8,6 +8,7 @@
 #include "common/screen_messages.h"
 #include "common/windows.h"
 #include "platform/console/keys.h"
+#include "shell/declaration.h"
 #include "shell/exit.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
@@ -76,6 +77,7 @@ void registerOwnCommands() {
     registerCommand(16, [](int) { ROTSAIDA(16); });
     selection::registerSelectionCommands();
     maintenance::registerMaintenanceCommands();
+    declaration::registerDeclarationCommands();
     registerCommand(25, [](int) {
         common::MODCOR();
         showTitle();

@@ -1,0 +1,83 @@
+// What the browse screens reach of the open declaration: the monthly
+// figures, the intermediate save and the in-memory grids shown as matrices.
+
+#include <optional>
+
+#include "editor/browse.h"
+#include "shell/declaration.h"
+#include "shell/settings.h"
+#include "shell/workspace/working_values.h"
+#include "shell/workspace/workspace.h"
+#include "tax/carne.h"
+#include "tax/carne_tables.h"
+
+namespace kdx2::shell::declaration {
+
+namespace {
+
+// The month-by-month receipts keep their cells in the carnê-leão figures.
+class MonthlyGridMatrix : public editor::Matrix {
+  public:
+    explicit MonthlyGridMatrix(tax::MonthlyGrid& grid) : grid_(grid) {}
+    int rows() const override { return tax::MonthlyGrid::kRows; }
+    int columns() const override { return tax::MonthlyGrid::kColumns; }
+    std::string cell(int row, int column) const override { return grid_.cell(row, column); }
+    void setCell(int row, int column, const std::string& text) override {
+        grid_.cell(row, column) = text;
+    }
+
+  private:
+    tax::MonthlyGrid& grid_;
+};
+
+using SummaryRows = decltype(SessionLists::MRESUMO);
+using StatusRows = decltype(SessionLists::MSTAT);
+using RuralRows = decltype(workspace::WorkspaceGrids::REND_RURAL);
+using ConversionRows = decltype(workspace::WorkspaceGrids::CALC_MENS);
+
+editor::Matrix* matrixOfScreen(int screen) {
+    static editor::RowsMatrix<SummaryRows> summary(sessionLists().MRESUMO);
+    static editor::RowsMatrix<StatusRows> status(sessionLists().MSTAT);
+    static MonthlyGridMatrix receipts(tax::carneLeao().REC_MENSAL);
+    static editor::RowsMatrix<RuralRows> rural(workspace::workspaceGrids().REND_RURAL);
+    static editor::RowsMatrix<ConversionRows> conversion(workspace::workspaceGrids().CALC_MENS);
+    switch (screen) {
+        case 7:
+            return &summary;
+        case 13:
+            return &status;
+        case 16:
+            return &receipts;
+        case 19:
+            return &rural;
+        case 20:
+            return &conversion;
+        default:
+            return nullptr;
+    }
+}
+
+std::optional<editor::Hooks>& hooksBefore() {
+    static std::optional<editor::Hooks> before;
+    return before;
+}
+
+}  // namespace
+
+void installEditorHooks() {
+    editor::Hooks& h = editor::hooks();
+    if (!hooksBefore()) hooksBefore() = h;
+    h.SOMA_FIS = [](int mode, int what) { tax::SOMA_FIS(tax::carneLeao(), mode, what); };
+    h.RESOMA = [](int) { tax::RESOMA(tax::carneLeao()); };
+    h.VE_LEAO = [](int row) { tax::VE_LEAO(tax::carneLeao(), row); };
+    h.SAL_DEC = [] { workspace::SAL_DEC(); };
+    h.matrix = matrixOfScreen;
+}
+
+void removeEditorHooks() {
+    if (!hooksBefore()) return;
+    editor::hooks() = *hooksBefore();
+    hooksBefore().reset();
+}
+
+}  // namespace kdx2::shell::declaration

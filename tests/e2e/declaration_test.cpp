@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "whole_program.h"
+
+using namespace kdx2::e2e;
+using Script = std::vector<std::string>;
+
+namespace {
+
+class Declaration : public WholeProgram {
+  protected:
+    // The rows of the income table that belong to the taxpayer.
+    std::vector<std::map<std::string, std::string>> incomeRows() {
+        std::vector<std::map<std::string, std::string>> mine;
+        if (!std::filesystem::exists(drive / "IRM2.DBF")) return mine;
+        for (const auto& row : records("IRM2.DBF"))
+            if (trimmed(row.at("CPF")) == kCpf) mine.push_back(row);
+        return mine;
+    }
+
+    static constexpr const char* kCpf = "11144477735";
+};
+
+// Command 11 on a CPF found nowhere, created in the data folder, then one
+// income row typed on the page of income from legal entities; the browse is
+// left with Esc and the declaration with `leave`.
+Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
+    return {"key Alt+I",
+            "expect Ordem CPF",
+            std::string("type ") + "11144477735",
+            "expect Inclui na pasta atual?",
+            "key Enter",
+            "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
+            "menu Recebidos de P.Jurídica(F1)",
+            "expect Fonte pagadora",
+            "type ACME LTDA",
+            "key Enter",
+            "type 5000",
+            "key Enter",
+            "key Esc",
+            leave};
+}
+
+std::string field(const std::map<std::string, std::string>& row, const std::string& name) {
+    const auto found = row.find(name);
+    return found == row.end() ? "<none>" : trimmed(found->second);
+}
+
+}  // namespace
+
+TEST_F(Declaration, AnIncomeRowTypedAndSavedIsThereWhenTheTaxpayerIsOpenedAgain) {
+    Script script = newTaxpayerWithOneIncomeRow("key Alt+T");
+    // Saving leads back to the CPF prompt for the next taxpayer: the same one.
+    const Script reopen = {"expect Ordem CPF",
+                           std::string("type ") + kCpf,
+                           "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
+                           "menu Recebidos de P.Jurídica(F1)",
+                           "expect ACME LTDA",
+                           "expect 5.000,00",
+                           "key Esc",
+                           "menu Terminar > Sai sem salvar as alterações",
+                           "expect Exercício"};
+    script.insert(script.end(), reopen.begin(), reopen.end());
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+
+    const auto rows = incomeRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(field(rows[0], "I1_1"), "J");
+    EXPECT_EQ(field(rows[0], "I1_2"), "ACME LTDA");
+    EXPECT_EQ(field(rows[0], "I1_413"), "5000.0");
+
+    const auto registered = records("IRM9.DBF");
+    ASSERT_EQ(registered.size(), 1u);
+    EXPECT_EQ(field(registered[0], "CPF"), kCpf);
+}
+
+TEST_F(Declaration, LeavingWithoutSavingStoresNothing) {
+    const ProgramRun result =
+        run(newTaxpayerWithOneIncomeRow("menu Terminar > Sai sem salvar as alterações"));
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_TRUE(incomeRows().empty());
+}
+
+TEST_F(Declaration, EscAsksHowToLeaveAndItsOwnEscStaysInTheDeclaration) {
+    Script script = newTaxpayerWithOneIncomeRow("key Esc");
+    const Script rest = {"expect Termina a Declaração?",
+                         "expect Cancelar.. Sai sem salvar as alterações.",
+                         "key Esc",
+                         "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
+                         "key Esc",
+                         "expect Termina a Declaração?",
+                         "key Enter",  // Sim: saves and goes back to the CPF prompt
+                         "expect Ordem CPF",
+                         "key Esc",
+                         "expect Exercício"};
+    script.insert(script.end(), rest.begin(), rest.end());
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    ASSERT_EQ(incomeRows().size(), 1u);
+}
+
+TEST_F(Declaration, TheCashBookCommandSaysItIsNotAvailable) {
+    const Script script = {"key Alt+I",
+                           "type " + std::string(kCpf),
+                           "key Enter",
+                           "key Alt+T",
+                           "key Esc",
+                           "menu Declaração > Lancamentos",
+                           "type " + std::string(kCpf),
+                           "expect ainda não está disponível"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+}
