@@ -90,6 +90,7 @@ void runPage(int page, int screen) {
     base::NamedValues& s = base::session();
     s.set("TELA", page);
     s.set("NT", page);
+    common::ENCHETELA(' ', s.text("COR_ENCH_C"));
     ++gPagesRunning;
     try {
         editor::EDITA(screen);
@@ -237,10 +238,11 @@ void MENUOPC(int code) {
     s.set("TECLAMUDA", true);
     if (code >= 101 && code <= 107) {
         if (!hasRuralActivity()) {
-            common::AVISOSN(
-                "Esse contribuinte não esta selecionado que tenha necessidade da Atividade Rural. "
-                "Se for o caso vá na tela de identificação e marque essa condição."_cp,
-                common::box::kStop);
+            // One sentence, broken where the box would cut it.
+            common::AVISOSN({"Esse contribuinte não esta selecionado que tenha necessidade"_cp,
+                             "da Atividade Rural. Se for o caso vá na tela de identificação"_cp,
+                             "e marque essa condição."_cp},
+                            common::box::kStop);
             return;
         }
         s.set("TELA", 10);

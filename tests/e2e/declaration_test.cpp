@@ -112,3 +112,43 @@ TEST_F(Declaration, TheCashBookCommandSaysItIsNotAvailable) {
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
 }
+
+TEST_F(Declaration, AltTInsideAPageSavesAndLeavesThePageAndTheDeclaration) {
+    Script script = newTaxpayerWithOneIncomeRow("key Alt+T");
+    script.erase(script.end() - 2);  // the Esc that ended the page
+    script.push_back("expect Ordem CPF");
+    script.push_back("key Esc");
+    script.push_back("expect Exercício");
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    ASSERT_EQ(incomeRows().size(), 1u);
+}
+
+TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
+    const Script script = {"key Alt+I",
+                           "type " + std::string(kCpf),
+                           "key Enter",
+                           "menu Recebidos de pFísicas (F2)",
+                           "expect Pes.Física",
+                           "expect 12-Dez",
+                           "key Esc",
+                           "key F3",
+                           "expect Nome Completo",
+                           "key Esc",
+                           "menu Resumo (F6)",
+                           "expect Resumo Geral",
+                           "key Esc",
+                           "menu Rural > Identificação  (F10)",
+                           "expect da Atividade Rural. Se for o caso",
+                           "key Enter",
+                           "menu Identificação (F5)",
+                           "expect ainda não está disponível",
+                           "key Enter",
+                           "menu Ajuda > Sobre",
+                           "expect KDX2 Versão",
+                           "key Enter",
+                           "menu Terminar > Sai sem salvar as alterações",
+                           "expect Exercício"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+}
