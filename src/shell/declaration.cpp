@@ -6,6 +6,7 @@
 
 #include "shell/declaration.h"
 
+#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -21,6 +22,7 @@
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/selection/selection.h"
+#include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
 #include "tax/carne.h"
 #include "tax/carne_tables.h"
@@ -133,6 +135,24 @@ std::string askHowToLeave() {
     }
 }
 
+// Alt+H: pauses or resumes the taxpayer's time-in-use counter. The time
+// counted until a pause is kept in TEM_USO, so the pause adds nothing.
+void toggleTimeCounter() {
+    base::NamedValues& s = base::session();
+    if (s.flag("SEMHORA")) {
+        s.set("SEMHORA", false);
+        s.set("INI_DECLA", static_cast<double>(workspace::clock().secondsSinceMidnight()));
+    } else {
+        s.set("TEM_USO", static_cast<double>(workspace::VETEMPO()));
+        s.set("SEMHORA", true);
+    }
+    const long spent = workspace::VETEMPO();
+    char shown[64];
+    std::snprintf(shown, sizeof shown, "%02ld:%02ld:%02ld", spent / 3600, spent / 60 % 60,
+                  spent % 60);
+    ui::say(0, 0, std::string(shown) + (s.flag("SEMHORA") ? " Off" : " On "));
+}
+
 void addItems(ui::LMenu& menu, const std::vector<DeclarationItem>& items) {
     for (const DeclarationItem& item : items) {
         if (item.separatorBefore) menu.separator();
@@ -168,6 +188,7 @@ void bindDeclarationKeys() {
     bindWhileOpen(keys::CtrlC, [](ui::Get*) { ui::LSETCLIPBOARD(); });
     bindWhileOpen(keys::alt('T'), [](ui::Get*) { SAI_DA_DEC(112); });
     bindWhileOpen(keys::alt('K'), [](ui::Get*) { runCalculator(); });
+    bindWhileOpen(keys::alt('H'), [](ui::Get*) { toggleTimeCounter(); });
     if (s.integer("TEMP_SAL") < 99)
         bindWhileOpen(keys::alt('W'), [](ui::Get*) { workspace::SAL_DEC(); });
 }

@@ -128,6 +128,10 @@ TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
     const Script script = {"key Alt+I",
                            "type " + std::string(kCpf),
                            "key Enter",
+                           "key Alt+H",  // the time counter paused and resumed
+                           "expect Off",
+                           "key Alt+H",
+                           "expect  On",
                            "menu Recebidos de pFísicas (F2)",
                            "expect Pes.Física",
                            "expect 12-Dez",
