@@ -119,8 +119,8 @@ int DOGET(TableBrowser& browser, bool append) {
     browser.view.stabilize();
     browser.publishState();
     const int column = browser.view.colPos();
-    const BrowseColumn& spec = browser.currentColumn();
-    const int fieldIndex = spec.field.empty() ? -1 : table.fieldIndex(spec.field);
+    const BrowseColumn& described = browser.currentColumn();
+    const int fieldIndex = described.field.empty() ? -1 : table.fieldIndex(described.field);
     if (fieldIndex < 0) return EXITKEY(keys::Enter, append);
     const store::FieldDef def = table.structure()[static_cast<size_t>(fieldIndex)];
     const bool isDate = def.type == base::Type::Date;
@@ -142,7 +142,7 @@ int DOGET(TableBrowser& browser, bool append) {
     base::Value edited = isDate ? base::Value(dateText(old)) : old;
     base::Value typed = old;  // the value as the field will hold it
     auto field = ui::Get::of(browser.view.cellRow(), browser.view.cellCol(), edited,
-                             isDate ? kDateMask : spec.picture, spec.field);
+                             isDate ? kDateMask : described.picture, described.field);
     field->colorSpec = cellColours();
     field->valid = [&](ui::Get& get) {
         if (isDate) {
@@ -176,7 +176,7 @@ int DOGET(TableBrowser& browser, bool append) {
 
     if (result.exit != ui::ReadExit::Escape && typed != old) {
         s.set("MGETVAR", typed);
-        s.set("EDI_CAMPO", spec.field);
+        s.set("EDI_CAMPO", described.field);
         s.set("LASTECLA", 0);
         if (browser.storeInCell(typed, 5)) {
             if (rule.stored) rule.stored();
@@ -208,13 +208,14 @@ int GETMTX(MatrixBrowser& browser) {
     const int column = browser.view.colPos();
     browser.publishState();
     if (!browser.editable(row, column)) return EXITKEY(keys::Enter, false);
-    const BrowseColumn& spec = browser.description.columns[static_cast<size_t>(column - 1)];
+    const BrowseColumn& described = browser.description.columns[static_cast<size_t>(column - 1)];
     const std::string text = browser.matrix.cell(row, column);
     const bool raw = browser.screen == 13;
     base::Value value = raw ? base::Value(text) : base::Value(common::CAR_TO_VAL(text));
     const base::Value old = value;
     browser.view.stabilize();
-    auto field = ui::Get::of(browser.view.cellRow(), browser.view.cellCol(), value, spec.picture);
+    auto field =
+        ui::Get::of(browser.view.cellRow(), browser.view.cellCol(), value, described.picture);
     field->colorSpec = settings().text("COR_GET").empty()
                            ? std::string("W/N,N/W")
                            : settings().text("COR_GET") + "," + settings().text("COR_1_CLI");
@@ -242,7 +243,7 @@ int GETMTX(MatrixBrowser& browser) {
             call(h.FX_RT, row, column, browser.screen);
             break;
         default:
-            browser.matrix.setCell(row, column, ui::transform(value, spec.picture).text());
+            browser.matrix.setCell(row, column, ui::transform(value, described.picture).text());
             break;
     }
     browser.view.refreshAll();

@@ -226,15 +226,15 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
 namespace {
 
 bool openByNumber(int number, bool exclusive) {
-    const TableSpec* spec = tableSpec(number);
-    if (!spec) return true;
+    const TableSpec* layout = tableSpec(number);
+    if (!layout) return true;
     const base::NamedValues& s = base::session();
-    std::string file = spec->file;
+    std::string file = layout->file;
     if (number == 50) file += terminalNumber();
-    const std::string folder = s.text(spec->inDataFolder ? "LOCARQ" : "ARQDEF");
+    const std::string folder = s.text(layout->inDataFolder ? "LOCARQ" : "ARQDEF");
     const std::string path = folder + file;
-    const bool mode = exclusive || spec->exclusive;
-    const std::vector<IndexSpec>& keys = spec->indexes;
+    const bool mode = exclusive || layout->exclusive;
+    const std::vector<IndexSpec>& keys = layout->indexes;
     if (keys.empty()) return ABREARQ(number, mode, path);
     if (keys.size() == 1) return ABREARQ(number, mode, path, keys[0].key);
     return ABREARQ(number, mode, path, keys[0].key, keys[1].key, folder + keys[1].file);

@@ -371,10 +371,10 @@ const std::map<int, TableSpec>& specs() {
     static const std::map<int, TableSpec> all = [] {
         std::map<int, TableSpec> m;
         for (int n = 1; n <= 17; ++n) {
-            TableSpec spec{n, "IRM" + std::to_string(n), true, false, {}};
-            spec.indexes = {{"IRM" + std::to_string(n), "CPF"}};
-            if (n == 9) spec.indexes.push_back({"IRM9B", "upper(NOMECONTR)"});
-            m[n] = spec;
+            TableSpec layout{n, "IRM" + std::to_string(n), true, false, {}};
+            layout.indexes = {{"IRM" + std::to_string(n), "CPF"}};
+            if (n == 9) layout.indexes.push_back({"IRM9B", "upper(NOMECONTR)"});
+            m[n] = layout;
         }
         auto install = [&m](int n, const std::string& file, std::vector<IndexSpec> indexes,
                             bool exclusive = false) {

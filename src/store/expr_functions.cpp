@@ -385,9 +385,11 @@ struct FunctionTable {
     std::map<std::string, FunctionEntry, std::less<>> registered;
 
     FunctionTable() {
-        for (const BuiltinSpec& spec : kBuiltins)
+        for (const BuiltinSpec& builtin : kBuiltins)
             builtins.emplace(
-                spec.name, FunctionEntry{spec.name, spec.minArgs, spec.maxArgs, spec.function, {}});
+                builtin.name,
+                FunctionEntry{
+                    builtin.name, builtin.minArgs, builtin.maxArgs, builtin.function, {}});
     }
 };
 

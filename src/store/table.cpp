@@ -714,15 +714,15 @@ class Table::Impl final : public Resolver {
             CdxKeyList keys;
         };
         std::vector<Built> built;
-        for (const TagSpec& spec : tags) {
-            Expression key = Expression::compile(spec.expression, *this);
+        for (const TagSpec& wanted : tags) {
+            Expression key = Expression::compile(wanted.expression, *this);
             const ResultInfo result = key.describe(*this);
             size_t length = result.length;
             if (result.type != base::Type::Character) length = result.length;
             if (length < 1 || length > kCdxMaxKeyLength)
-                throw base::Error("A chave "_cp + spec.expression + " do índice "_cp + cdxPath +
+                throw base::Error("A chave "_cp + wanted.expression + " do índice "_cp + cdxPath +
                                   " tem tamanho inválido ("_cp + std::to_string(length) + ").");
-            Built b{CdxTagDefinition{spec.name, spec.expression, "", false},
+            Built b{CdxTagDefinition{wanted.name, wanted.expression, "", false},
                     CdxKeyList(length, result.type)};
             b.keys.reserve(count);
             const char* saved = evalBuffer;
@@ -734,7 +734,7 @@ class Table::Impl final : public Resolver {
                     base::Value value = key.evaluate(*this);
                     recno = savedRecno;
                     if (value.type() != result.type)
-                        throw base::Error("A chave "_cp + spec.expression + " mudou de tipo."_cp);
+                        throw base::Error("A chave "_cp + wanted.expression + " mudou de tipo."_cp);
                     b.keys.add(cdxKey(value, length), n);
                 });
             } catch (...) {

@@ -65,21 +65,21 @@ std::optional<uint8_t> parseColorPair(std::string_view pair) {
     return static_cast<uint8_t>(attr);
 }
 
-std::vector<std::string> splitColorList(std::string_view spec) {
+std::vector<std::string> splitColorList(std::string_view text) {
     std::vector<std::string> parts;
     size_t start = 0;
-    while (start <= spec.size()) {
-        size_t comma = spec.find(',', start);
-        if (comma == std::string_view::npos) comma = spec.size();
-        parts.push_back(base::alltrim(spec.substr(start, comma - start)));
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        if (comma == std::string_view::npos) comma = text.size();
+        parts.push_back(base::alltrim(text.substr(start, comma - start)));
         start = comma + 1;
     }
     return parts;
 }
 
-ColorList parseColorList(std::string_view spec) {
+ColorList parseColorList(std::string_view text) {
     ColorList list;
-    const auto parts = splitColorList(spec);
+    const auto parts = splitColorList(text);
     uint8_t* slots[] = {&list.standard, &list.enhanced, &list.border, &list.background,
                         &list.unselected};
     bool unselectedGiven = false;

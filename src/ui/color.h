@@ -23,9 +23,9 @@ struct ColorList {
     uint8_t background = 0x00;
     uint8_t unselected = 0x70;
 };
-ColorList parseColorList(std::string_view spec);
+ColorList parseColorList(std::string_view text);
 // The entries of a colour list, each trimmed.
-std::vector<std::string> splitColorList(std::string_view spec);
+std::vector<std::string> splitColorList(std::string_view text);
 
 // The colour pair of an attribute ("GR+/B" for 30, "N/W" for 112).
 std::string attrToColor(uint8_t attr);

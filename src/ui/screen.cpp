@@ -238,10 +238,10 @@ platform::CursorShape cursorShape() {
     return state().cursorShape;
 }
 
-std::string setColor(std::string_view spec) {
+std::string setColor(std::string_view colors) {
     std::string previous = state().color;
-    state().color = std::string(spec);
-    state().colors = parseColorList(spec);
+    state().color = std::string(colors);
+    state().colors = parseColorList(colors);
     return previous;
 }
 

@@ -47,7 +47,7 @@ platform::CursorShape setCursorShape(platform::CursorShape shape);  // returns t
 platform::CursorShape cursorShape();
 
 // Current colour list (SetColor): returns the previous one.
-std::string setColor(std::string_view spec);
+std::string setColor(std::string_view colors);
 const std::string& colorSpec();
 uint8_t standardAttr();
 uint8_t enhancedAttr();

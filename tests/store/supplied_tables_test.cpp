@@ -103,8 +103,8 @@ def key_of(expr, rec, types):
     return rec[e].ljust(types[e][1])
 def sort_key(kr):
     return (kr[0].encode('cp850') if isinstance(kr[0], str) else kr[0], kr[1])
-for spec in sys.argv[2:]:
-    name, expected, *indexes = spec.split('|')
+for entry in sys.argv[2:]:
+    name, expected, *indexes = entry.split('|')
     table = DBF(folder + '/' + name + '.DBF', encoding='cp850', char_decode_errors='strict')
     types = {f.name: (f.type, f.length) for f in table.fields}
     records = list(table)

@@ -29,19 +29,19 @@ bool sameFolder(std::string_view a, std::string_view b) {
 
 bool openYearTable(int slot, const std::string& folder, int number, bool exclusive,
                    const std::string& alias) {
-    const store::TableSpec* spec = store::tableSpec(number);
-    if (spec == nullptr || spec->indexes.empty()) return false;
+    const store::TableSpec* layout = store::tableSpec(number);
+    if (layout == nullptr || layout->indexes.empty()) return false;
     base::NamedValues& s = base::session();
     const base::Value previousAlias = s.get("APELIDO");
     s.set("APELIDO", alias);
     const std::string closed = closedFolder(folder);
-    const std::string path = closed + spec->file;
+    const std::string path = closed + layout->file;
     bool opened = false;
-    if (spec->indexes.size() == 1) {
-        opened = store::ABREARQ(slot, exclusive, path, spec->indexes[0].key);
+    if (layout->indexes.size() == 1) {
+        opened = store::ABREARQ(slot, exclusive, path, layout->indexes[0].key);
     } else {
-        opened = store::ABREARQ(slot, exclusive, path, spec->indexes[0].key, spec->indexes[1].key,
-                                closed + spec->indexes[1].file);
+        opened = store::ABREARQ(slot, exclusive, path, layout->indexes[0].key,
+                                layout->indexes[1].key, closed + layout->indexes[1].file);
     }
     s.set("APELIDO", previousAlias);
     return opened;
