@@ -128,6 +128,7 @@ TEST_F(IndexTest, RebuiltIndexesAreCompleteAndAgreeWithTheirTables) {
     appendWithoutIndex("ORIG/IRM2.DBF", kCaio);
     appendWithoutIndex("ORIG/IRM9.DBF", validCpf("444777000"));
     ASSERT_EQ(dump("ORIG/IRM2.cdx", "IRM2").size(), 3u) << "the stray row is not indexed yet";
+    std::filesystem::resize_file(root / "ORIG" / "IRM17.cdx", 700);  // a damaged index
 
     EXPECT_EQ(mnt::REORG("C:\\ORIG"), mnt::ReorgResult::Rebuilt);
 
@@ -138,6 +139,8 @@ TEST_F(IndexTest, RebuiltIndexesAreCompleteAndAgreeWithTheirTables) {
     EXPECT_EQ(squeezed(dump("ORIG/IRM9B.cdx", "IRM9B")),
               squeezed(expectedKeys("ORIG/IRM9.DBF", "NOMECONTR", true)));
     EXPECT_EQ(dump("ORIG/IRM2.cdx", "IRM2").size(), 4u);
+    EXPECT_EQ(squeezed(dump("ORIG/IRM17.cdx", "IRM17")),
+              squeezed(expectedKeys("ORIG/IRM17.DBF", "CPF")));
     // Every year table has its index again, even one that was missing.
     for (int n = 1; n <= 17; ++n)
         EXPECT_TRUE(std::filesystem::exists(root / "ORIG" / ("IRM" + std::to_string(n) + ".cdx")))
@@ -202,6 +205,8 @@ TEST_F(IndexTest, ReindexKeepsEveryScratchTableAndOtherTerminalsIndexes) {
     appendWithoutIndex("UFIRM.DBF", "209912", "anomes");
     shell::selection::registerFolder("C:\\ORIG");
     store::workAreas().closeAll();
+    // The folder list is still read when its own index is damaged.
+    std::filesystem::resize_file(root / "DIRET03.cdx", 100);
     messages.answers = {1};
 
     mnt::REINDEXA();

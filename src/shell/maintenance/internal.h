@@ -15,7 +15,6 @@ inline constexpr int kFirstYearTable = 1;
 inline constexpr int kLastYearTable = 17;
 inline constexpr int kRegister = 9;
 inline constexpr int kRates = 45;
-inline constexpr int kFolderList = 50;
 inline constexpr int kMessageSlot = 10;
 
 // "C:\DADOS" or "C:\DADOS\" as "C:\DADOS\".

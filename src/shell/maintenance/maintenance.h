@@ -34,7 +34,8 @@ enum class ReorgResult {
 // ones created). Runs only when every year table, and every table owning an
 // index file there, can first be had exclusively: another workstation's
 // open indexes are never pulled from under it. For the install folder the
-// data folder's register is opened again afterwards.
+// data folder's register is opened again afterwards. The caller closes its
+// own tables of the folder first: they would count as in use.
 ReorgResult REORG(const std::string& folder);
 
 // Command 28: after the question, deletes this terminal's scratch index

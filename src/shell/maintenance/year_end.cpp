@@ -16,6 +16,7 @@
 #include "store/access.h"
 #include "store/catalog.h"
 #include "store/feedback.h"
+#include "store/repair.h"
 #include "store/work_areas.h"
 
 namespace kdx2::shell::maintenance {
@@ -83,6 +84,8 @@ void blankReceipts(store::Table& reg) {
 // The year-end proper, once both questions were answered "S".
 void emptyDataFolder(const std::string& folder) {
     common::MENS(13, "Aguarde! Zerando os arquivos...");
+    // Our own opens of the yearly tables would count as another user's.
+    store::FECHA_TODO();
     store::WorkAreas& areas = store::workAreas();
     if (!store::ABERTURA(detail::kRegister) || areas.table(detail::kRegister) == nullptr) {
         common::FECHAJAN(detail::kMessageSlot);
@@ -132,23 +135,26 @@ void emptyDataFolder(const std::string& folder) {
     common::AVISOSN("Arquivos zerados!", common::box::kInformation);
 }
 
-// The registered folders of this terminal that exist, as listed.
+// The registered folders of this terminal that exist, as listed. The list
+// is read without its index, which may be the very thing that is damaged.
 std::vector<std::string> registeredFolders() {
+    const base::NamedValues& s = base::session();
+    const std::string path =
+        detail::closedFolder(s.text("ARQDEF")) + "DIRET" + base::alltrim(s.text("NUSU")) + ".DBF";
     std::vector<std::string> folders;
-    if (!store::ABERTURA(detail::kFolderList)) return folders;
-    store::Table* list = store::workAreas().table(detail::kFolderList);
-    if (list == nullptr) return folders;
+    if (!platform::fileExists(path)) return folders;
     try {
+        auto list = store::Table::open(path, store::OpenMode::Shared);
         list->goTop();
         while (!list->eof()) {
             const std::string folder = base::alltrim(list->get("DIRETOR").text());
             if (!folder.empty() && platform::folderExists(folder)) folders.push_back(folder);
             list->skip();
         }
+        list->close();
     } catch (const base::Error& error) {
         store::feedback().alert(error.what());
     }
-    store::workAreas().close(detail::kFolderList);
     return folders;
 }
 
