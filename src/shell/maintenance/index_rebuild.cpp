@@ -34,10 +34,15 @@ bool sameFolder(std::string_view a, std::string_view b) {
     }
 }
 
+store::Table& ExclusiveTables::hold(const std::string& path) {
+    if (store::Table* held = find(path)) return *held;
+    tables_.push_back(store::Table::open(path, store::OpenMode::Exclusive));
+    return *tables_.back();
+}
+
 bool ExclusiveTables::take(const std::string& path) {
-    if (find(path) != nullptr) return true;
     try {
-        tables_.push_back(store::Table::open(path, store::OpenMode::Exclusive));
+        hold(path);
     } catch (const store::InUseError&) {
         return false;
     } catch (const base::Error&) {
@@ -98,14 +103,13 @@ bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTa
     const std::string path = yearTablePath(folder, number);
     fb.showMessage("Verificando o Arquivo "_cp + base::asciiUpper(folder + spec->file));
     try {
-        store::Table* table = held.find(path);
-        if (table == nullptr) {
-            if (!platform::fileExists(path) && !store::CRIA(std::to_string(number), path))
-                return false;
-            if (!held.take(path) || (table = held.find(path)) == nullptr) {
-                fb.alert(base::asciiUpper(folder + spec->file) + ".DBF não está disponível "_cp);
-                return false;
-            }
+        if (!platform::fileExists(path) && !store::CRIA(std::to_string(number), path)) return false;
+        store::Table* table = nullptr;
+        try {
+            table = &held.hold(path);
+        } catch (const store::InUseError&) {
+            fb.alert(base::asciiUpper(folder + spec->file) + ".DBF não está disponível "_cp);
+            return false;
         }
         table->pack();
         for (const store::IndexSpec& index : spec->indexes) {

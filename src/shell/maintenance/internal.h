@@ -35,6 +35,9 @@ class ExclusiveTables {
     // another open of it exists (here or on another workstation); a file
     // that is missing or cannot be read is not held and counts as free.
     bool take(const std::string& path);
+    // Opens and holds the table at `path`; throws store::InUseError when it
+    // is open elsewhere, base::Error when it cannot be read.
+    store::Table& hold(const std::string& path);
     // The held table of that path (case-blind), or nullptr.
     store::Table* find(std::string_view path) const;
     void release();
