@@ -43,7 +43,7 @@ function(kdx2_tests name)
     string(REGEX REPLACE "_test$" "" stem ${stem})
     set(target test_${name}_${stem})
     add_executable(${target} ${test} ${helpers})
-    target_link_libraries(${target} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${target} PRIVATE ${ARGN} kdx2_test_support GTest::gtest GTest::gmock GTest::gtest_main)
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_definitions(${target} PRIVATE
       KDX2_BINARY="${CMAKE_BINARY_DIR}/kdx2"

@@ -6,10 +6,6 @@
 // workstation as a separate process.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -30,6 +26,7 @@
 #include "store/feedback.h"
 #include "store/table.h"
 #include "store/work_areas.h"
+#include "support/child_process.h"
 #include "ui/screen.h"
 
 extern char** environ;
@@ -187,70 +184,21 @@ class BrowseTest : public ::testing::Test {
     }
 };
 
-// Runs a Python script with Debian's interpreter (python3-dbfread lives
-// there) and returns what it printed.
-inline std::string runPython(const std::string& script) {
-    const std::string file = (std::filesystem::temp_directory_path() /
-                              ("kdx2_editor_py_" + std::to_string(::getpid()) + ".py"))
-                                 .string();
-    {
-        FILE* out = std::fopen(file.c_str(), "w");
-        if (!out) return {};
-        std::fputs(script.c_str(), out);
-        std::fclose(out);
-    }
-    std::string text;
-    if (FILE* pipe = ::popen(("/usr/bin/python3 " + file + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    std::filesystem::remove(file);
-    return text;
-}
+using test_support::runPython;
 
 // Another workstation holding a lock on record `recno` of a table of the
 // temporary drive, until it is destroyed.
 class RecordHolder {
   public:
-    RecordHolder(const std::filesystem::path& root, const std::string& table, uint32_t recno) {
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string program = std::string(KDX2_TEST_PROGRAMS) + "/editor_record_holder";
-        const std::string number = std::to_string(recno);
-        const std::string folder = root.string();
-        std::vector<char*> argv{const_cast<char*>(program.c_str()),
-                                const_cast<char*>(folder.c_str()), const_cast<char*>(table.c_str()),
-                                const_cast<char*>(number.c_str()), nullptr};
-        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        toChild_ = in[1];
-        fromChild_ = ::fdopen(out[0], "r");
-        char line[64] = {};
-        if (fromChild_ && std::fgets(line, sizeof line, fromChild_)) ready_ = std::string(line);
-    }
-    ~RecordHolder() {
-        if (toChild_ >= 0) ::close(toChild_);
-        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-        if (fromChild_) ::fclose(fromChild_);
+    RecordHolder(const std::filesystem::path& root, const std::string& table, uint32_t recno)
+        : child_(std::string(KDX2_TEST_PROGRAMS) + "/editor_record_holder",
+                 {root.string(), table, std::to_string(recno)}) {
+        ready_ = child_.readLine().value_or("");
     }
     bool holding() const { return ready_.rfind("ready", 0) == 0; }
 
   private:
-    pid_t pid_ = -1;
-    int toChild_ = -1;
-    FILE* fromChild_ = nullptr;
+    test_support::ChildProcess child_;
     std::string ready_;
 };
 

@@ -7,9 +7,6 @@
 // table open as another workstation would.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -29,6 +26,7 @@
 #include "store/access.h"
 #include "store/feedback.h"
 #include "store/work_areas.h"
+#include "support/child_process.h"
 
 extern char** environ;
 
@@ -55,64 +53,24 @@ class QuietFeedback : public store::Feedback {
     void wait(int) override {}
 };
 
-inline std::string runCommand(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    ::pclose(pipe);
-    return out;
-}
+using test_support::runCommand;
 
 // Another workstation holding a table of drive C: open (shared) until it
 // is released.
 class TableHolder {
   public:
-    TableHolder(const std::filesystem::path& root, const std::string& table) {
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string program = std::string(KDX2_TEST_PROGRAMS) + "/shell_selection_holder";
-        const std::string rootText = root.string();
-        std::vector<char*> argv{const_cast<char*>(program.c_str()),
-                                const_cast<char*>(rootText.c_str()),
-                                const_cast<char*>(table.c_str()), nullptr};
-        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        toChild_ = in[1];
-        fromChild_ = ::fdopen(out[0], "r");
-    }
-    ~TableHolder() {
-        release();
-        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-        if (fromChild_) ::fclose(fromChild_);
-    }
+    TableHolder(const std::filesystem::path& root, const std::string& table)
+        : child_(std::string(KDX2_TEST_PROGRAMS) + "/shell_selection_holder",
+                 {root.string(), table}) {}
     // True once the peer has the table open.
     bool ready() {
-        char buffer[64];
-        return fromChild_ && std::fgets(buffer, sizeof buffer, fromChild_) &&
-               std::string(buffer).rfind("ready", 0) == 0;
+        const auto line = child_.readLine();
+        return line && line->rfind("ready", 0) == 0;
     }
-    void release() {
-        if (toChild_ >= 0) ::close(toChild_);
-        toChild_ = -1;
-    }
+    void release() { child_.release(); }
 
   private:
-    pid_t pid_ = -1;
-    int toChild_ = -1;
-    FILE* fromChild_ = nullptr;
+    test_support::ChildProcess child_;
 };
 
 class SelectionTest : public ::testing::Test {

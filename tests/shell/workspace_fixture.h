@@ -27,6 +27,7 @@
 #include "store/access.h"
 #include "store/feedback.h"
 #include "store/work_areas.h"
+#include "support/child_process.h"
 
 namespace kdx2::workspace_test {
 
@@ -110,18 +111,7 @@ inline bool openTaxpayer(const std::string& cpf, bool isNew = false) {
     return ws::INIC_VAR(isNew ? 0 : 1, 0);
 }
 
-inline std::string runCommand(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    const int rc = ::pclose(pipe);
-    if (status) *status = rc;
-    return out;
-}
+using test_support::runCommand;
 
 class WorkspaceTest : public ::testing::Test {
   protected:

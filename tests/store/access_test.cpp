@@ -278,8 +278,8 @@ TEST_F(AccessTest, CopiesAppendingAtOnceGetDifferentRecordNumbers) {
     b.send("go");
     std::set<uint32_t> numbers;
     for (Peer* p : {&a, &b})
-        for (std::string line = p->readLine(); !line.empty(); line = p->readLine())
-            EXPECT_TRUE(numbers.insert(static_cast<uint32_t>(std::stoul(line))).second) << line;
+        for (auto line = p->readLine(); line && !line->empty(); line = p->readLine())
+            EXPECT_TRUE(numbers.insert(static_cast<uint32_t>(std::stoul(*line))).second) << *line;
     EXPECT_EQ(a.wait(), 0);
     EXPECT_EQ(b.wait(), 0);
     EXPECT_EQ(numbers.size(), 2u * kEach);

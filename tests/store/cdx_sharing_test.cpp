@@ -2,10 +2,6 @@
 // their changes apart and the change counter makes each see the other's.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +13,7 @@
 
 #include "base/error.h"
 #include "store/cdx.h"
+#include "support/child_process.h"
 
 using namespace kdx2;
 using base::Type;
@@ -40,73 +37,10 @@ struct RemoveRunFolder {
 
 // tests/store/programs/cdx_peer.cpp as a child process, talked to through
 // its stdin and stdout.
-class Peer {
+class Peer : public kdx2::test_support::ChildProcess {
   public:
-    Peer(const std::string& file, const std::string& tag) {
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string program = std::string(KDX2_TEST_PROGRAMS) + "/store_cdx_peer";
-        std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>(file.c_str()),
-                                const_cast<char*>(tag.c_str()), nullptr};
-        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        toChild_ = in[1];
-        fromChild_ = out[0];
-    }
-    ~Peer() {
-        if (toChild_ >= 0) ::close(toChild_);
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (fromChild_ >= 0) ::close(fromChild_);
-    }
-    void send(const std::string& line) {
-        const std::string text = line + "\n";
-        ASSERT_EQ(::write(toChild_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-    // The next line the peer prints, or nullopt when none comes in time.
-    std::optional<std::string> readLine(int timeoutMs = 20000) {
-        std::string line;
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (true) {
-            if (auto nl = pending_.find('\n'); nl != std::string::npos) {
-                line = pending_.substr(0, nl);
-                pending_.erase(0, nl + 1);
-                return line;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
-            if (left <= 0) return std::nullopt;
-            pollfd p{fromChild_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0) return std::nullopt;
-            char buffer[4096];
-            const ssize_t n = ::read(fromChild_, buffer, sizeof buffer);
-            if (n <= 0) return std::nullopt;
-            pending_.append(buffer, static_cast<size_t>(n));
-        }
-    }
-    std::string ask(const std::string& line) {
-        send(line);
-        return readLine().value_or("(no answer)");
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int toChild_ = -1;
-    int fromChild_ = -1;
-    std::string pending_;
+    Peer(const std::string& file, const std::string& tag)
+        : ChildProcess(std::string(KDX2_TEST_PROGRAMS) + "/store_cdx_peer", {file, tag}) {}
 };
 
 std::string key11(const std::string& prefix, unsigned recno) {

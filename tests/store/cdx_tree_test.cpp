@@ -16,6 +16,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "store/cdx.h"
+#include "support/child_process.h"
 
 using namespace kdx2;
 using namespace kdx2::base::literals;
@@ -106,14 +107,7 @@ std::vector<std::string> indexDump(const fs::path& file, const std::string& tag,
     const std::string command =
         "index_dump --type=" + type + " '" + file.string() + "' " + tag + " 2>&1";
     std::vector<std::string> lines;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return lines;
-    std::array<char, 512> buffer;
-    std::string text;
-    while (size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        text.append(buffer.data(), n);
-    ::pclose(pipe);
-    std::istringstream in(text);
+    std::istringstream in(kdx2::test_support::runCommand(command));
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;

@@ -5,10 +5,6 @@
 // readers (python3-dbf, python3-dbfread, index_dump) on the files written.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -23,6 +19,7 @@
 #include "store/feedback.h"
 #include "store/table.h"
 #include "store/work_areas.h"
+#include "support/child_process.h"
 
 namespace kdx2::testing_store {
 
@@ -86,98 +83,16 @@ class StoreTest : public ::testing::Test {
     }
 };
 
-// Runs a shell command and returns what it printed on standard output; the
-// exit status goes to `status`.
-inline std::string runCommand(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    const int rc = ::pclose(pipe);
-    if (status) *status = rc;
-    return out;
-}
-
-// Runs a Python script with Debian's interpreter (where python3-dbf and
-// python3-dbfread live).
-inline std::string runPython(const std::string& script, int* status = nullptr) {
-    const std::string file =
-        (std::filesystem::temp_directory_path() / ("kdx2_py_" + std::to_string(::getpid()) + ".py"))
-            .string();
-    std::ofstream(file) << script;
-    std::string out = runCommand("/usr/bin/python3 " + file + " 2>&1", status);
-    std::filesystem::remove(file);
-    return out;
-}
+using test_support::runCommand;
+using test_support::runPython;
 
 #ifdef KDX2_TEST_PROGRAMS
 // Another workstation: tests/store/programs/lock_peer.cpp run as a child
 // process over the same host folder, talked to through its stdin and stdout.
-class Peer {
+class Peer : public test_support::ChildProcess {
   public:
-    explicit Peer(const std::vector<std::string>& args) {
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string program = std::string(KDX2_TEST_PROGRAMS) + "/store_lock_peer";
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        toChild_ = in[1];
-        fromChild_ = ::fdopen(out[0], "r");
-    }
-    ~Peer() {
-        release();
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (fromChild_) ::fclose(fromChild_);
-    }
-    // The next line the peer printed ("" at its end).
-    std::string readLine() {
-        char buffer[256];
-        if (!fromChild_ || !std::fgets(buffer, sizeof buffer, fromChild_)) return "";
-        std::string line = buffer;
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        return line;
-    }
-    void send(const std::string& line) {
-        const std::string text = line + "\n";
-        if (toChild_ >= 0 && ::write(toChild_, text.data(), text.size()) < 0) release();
-    }
-    // Closes the peer's stdin: a holding peer lets go and ends.
-    void release() {
-        if (toChild_ >= 0) ::close(toChild_);
-        toChild_ = -1;
-    }
-    // Waits for the peer's end; its exit status (-1 when it did not exit).
-    int wait() {
-        release();
-        int status = 0;
-        if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_) return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int toChild_ = -1;
-    FILE* fromChild_ = nullptr;
+    explicit Peer(const std::vector<std::string>& args)
+        : ChildProcess(std::string(KDX2_TEST_PROGRAMS) + "/store_lock_peer", args) {}
 };
 #endif
 

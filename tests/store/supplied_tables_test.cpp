@@ -20,6 +20,7 @@
 #include "store/supplied.h"
 #include "store/table.h"
 #include "store/work_areas.h"
+#include "support/child_process.h"
 
 namespace kdx2 {
 namespace {
@@ -69,15 +70,7 @@ class SuppliedTablesTest : public ::testing::Test {
 };
 
 std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    ::pclose(pipe);
-    return out;
+    return kdx2::test_support::runCommand(command);
 }
 
 // Reads every table with dbfread, dumps every index tag with index_dump and

@@ -11,6 +11,7 @@
 #include "platform/drives.h"
 #include "store/catalog.h"
 #include "store/work_areas.h"
+#include "support/child_process.h"
 
 namespace kdx2::tax_testing {
 
@@ -75,17 +76,7 @@ std::string TableTest::hostPath(const std::string& file) const {
 }
 
 std::string TableTest::python(const std::string& script) const {
-    const std::string file = (root / "check.py").string();
-    std::ofstream(file) << script;
-    std::string out;
-    FILE* pipe = ::popen(("/usr/bin/python3 " + file + " 2>&1").c_str(), "r");
-    if (!pipe) return out;
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    ::pclose(pipe);
-    return out;
+    return test_support::runPython(script);
 }
 
 }  // namespace kdx2::tax_testing

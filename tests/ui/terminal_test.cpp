@@ -19,6 +19,7 @@
 #include "base/error.h"
 #include "platform/console/console.h"
 #include "platform/console/keys.h"
+#include "support/child_process.h"
 
 using namespace kdx2::platform;
 using namespace std::chrono_literals;
@@ -162,15 +163,7 @@ TEST(TerminalConsole, RefusesATerminalSmallerThan80By27) {
 namespace {
 
 std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    ::pclose(pipe);
-    return out;
+    return kdx2::test_support::runCommand(command);
 }
 
 class Tmux {
