@@ -1,8 +1,6 @@
 #pragma once
 
-// The orderly exit of the program. Its index rebuild is the maintenance
-// commands' REORG, declared with them.
-#include "shell/maintenance/maintenance.h"
+// The orderly exit of the program.
 
 namespace kdx2::shell {
 

@@ -12,6 +12,7 @@
 #include "shell/exit.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
+#include "shell/maintenance/maintenance.h"
 #include "shell/selection/selection.h"
 #include "shell/startup.h"
 #include "store/work_areas.h"
