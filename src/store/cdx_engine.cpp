@@ -269,17 +269,21 @@ void CdxEngine::close() {
 
 // ---------------------------------------------------------------- locks
 
+// Takes the index lock and drops what another copy made stale; the lock is
+// let go again when the file turns out damaged.
+void CdxEngine::lockAndRefresh(platform::LockKind kind) {
+    file_.lock(kIndexLockOffset, 1, kind, platform::LockWait::Yes);
+    try {
+        refreshFromDisk();
+    } catch (...) {
+        file_.unlock(kIndexLockOffset, 1);
+        throw;
+    }
+}
+
 void CdxEngine::beginRead() {
     requireOpen();
-    if (readDepth_ == 0 && writeDepth_ == 0 && shared_) {
-        file_.lock(kIndexLockOffset, 1, platform::LockKind::Shared, platform::LockWait::Yes);
-        try {
-            refreshFromDisk();
-        } catch (...) {
-            file_.unlock(kIndexLockOffset, 1);
-            throw;
-        }
-    }
+    if (readDepth_ == 0 && writeDepth_ == 0 && shared_) lockAndRefresh(platform::LockKind::Shared);
     ++readDepth_;
 }
 
@@ -299,15 +303,7 @@ void CdxEngine::beginWrite() {
     if (writeDepth_ == 0 && readDepth_ > 0)
         throw std::logic_error("cdx: write lock requested while holding the read lock");
     if (damaged_) throw base::Error(damageMessage(damage_));
-    if (writeDepth_ == 0 && shared_) {
-        file_.lock(kIndexLockOffset, 1, platform::LockKind::Exclusive, platform::LockWait::Yes);
-        try {
-            refreshFromDisk();
-        } catch (...) {
-            file_.unlock(kIndexLockOffset, 1);
-            throw;
-        }
-    }
+    if (writeDepth_ == 0 && shared_) lockAndRefresh(platform::LockKind::Exclusive);
     ++writeDepth_;
 }
 

@@ -110,6 +110,7 @@ class CdxEngine {
 
     void requireOpen() const;
     void refreshFromDisk();
+    void lockAndRefresh(platform::LockKind kind);
     void dropCache();
     void trimCache();
     void writeDirtyPages();

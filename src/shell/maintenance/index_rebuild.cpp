@@ -99,20 +99,20 @@ bool holdFolder(const std::string& folder, const std::vector<std::string>& index
 // opening without an index would; a missing table is created first.
 bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTables& held) {
     store::Feedback& fb = store::feedback();
-    const store::TableSpec* spec = store::tableSpec(number);
+    const store::TableSpec* layout = store::tableSpec(number);
     const std::string path = yearTablePath(folder, number);
-    fb.showMessage("Verificando o Arquivo "_cp + base::asciiUpper(folder + spec->file));
+    fb.showMessage("Verificando o Arquivo "_cp + base::asciiUpper(folder + layout->file));
     try {
         if (!platform::fileExists(path) && !store::CRIA(std::to_string(number), path)) return false;
         store::Table* table = nullptr;
         try {
             table = &held.hold(path);
         } catch (const store::InUseError&) {
-            fb.alert(base::asciiUpper(folder + spec->file) + ".DBF não está disponível "_cp);
+            fb.alert(base::asciiUpper(folder + layout->file) + ".DBF não está disponível "_cp);
             return false;
         }
         table->pack();
-        for (const store::IndexSpec& index : spec->indexes) {
+        for (const store::IndexSpec& index : layout->indexes) {
             const std::string indexPath = folder + index.file + ".cdx";
             fb.showMessage("Criando o indice "_cp + indexPath);
             table->createIndex(indexPath, index.key);
