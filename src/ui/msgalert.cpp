@@ -57,15 +57,32 @@ std::vector<ButtonPlace> placeButtons(const std::vector<std::string>& buttons, i
     return places;
 }
 
+// The lines as the read-only text box shows them: a line wider than the box
+// goes on in the rows below, broken after its last blank that fits (or at the
+// box's edge when it has none), as a multi-line text box wraps its text.
+std::vector<std::string> wrapToWidth(const std::vector<std::string>& lines, int width) {
+    const size_t w = static_cast<size_t>(std::max(width, 1));
+    std::vector<std::string> rows;
+    for (const std::string& line : lines) {
+        std::string rest = line;
+        while (rest.size() > w) {
+            size_t cut = rest.rfind(' ', w);
+            const bool atBlank = cut != std::string::npos && cut > 0;
+            if (!atBlank) cut = w;
+            rows.push_back(rest.substr(0, cut));
+            rest.erase(0, atBlank ? cut + 1 : cut);
+        }
+        rows.push_back(rest);
+    }
+    return rows;
+}
+
 void showLines(LDialog& window, const std::vector<std::string>& lines, int first, int shown) {
     const uint8_t attr = detail::windowAttr(window);
     const int width = window.grid().cols();
     window.grid().fill(platform::Rect{0, 0, shown - 1, width - 1}, platform::Cell{' ', attr});
     for (int i = 0; i < shown && first + i < static_cast<int>(lines.size()); ++i)
-        window.grid().write(i, 1,
-                            lines[static_cast<size_t>(first + i)].substr(
-                                0, static_cast<size_t>(std::max(width - 2, 0))),
-                            attr);
+        window.grid().write(i, 1, lines[static_cast<size_t>(first + i)], attr);
 }
 
 }  // namespace
@@ -74,8 +91,6 @@ AlertLayout alertLayout(const std::vector<std::string>& lines,
                         const std::vector<std::string>& buttons, const std::string& title) {
     const int screenWidth = std::max(platform::kGridCols, 80);
     AlertLayout layout;
-    layout.shownLines = std::min(static_cast<int>(lines.size()), kMaxShownLines);
-    const int height = layout.shownLines + 3;
     int buttonsWidth = 0;
     for (const auto& caption : buttons)
         buttonsWidth += captionWidth(caption);
@@ -84,6 +99,11 @@ AlertLayout alertLayout(const std::vector<std::string>& lines,
         longest = std::max(longest, static_cast<int>(line.size()));
     int width = std::max({buttonsWidth, longest, static_cast<int>(title.size())}) + 3;
     width = std::min(width, screenWidth - 4);
+    // Rows, not lines: a line cut by the screen's width would otherwise
+    // hide its end behind a scroll the user has no reason to try.
+    const int rows = static_cast<int>(wrapToWidth(lines, width - 2).size());
+    layout.shownLines = std::min(rows, kMaxShownLines);
+    const int height = layout.shownLines + 3;
     layout.top = platform::kGridRows / 2 - height / 2 - 1;
     layout.left = screenWidth / 2 - width / 2 - 1;
     layout.right = layout.left + width - 1;
@@ -107,7 +127,8 @@ int MSGALERT(const std::vector<std::string>& lines, const std::vector<std::strin
     window->cFontName = "Courier New";
     window->cTitle(title);
     if (!window->showWindow()) return 0;
-    showLines(*window, lines, 0, layout.shownLines);
+    const std::vector<std::string> rows = wrapToWidth(lines, layout.right - layout.left + 1 - 2);
+    showLines(*window, rows, 0, layout.shownLines);
 
     GetList form;
     const int width = layout.right - layout.left + 1;
@@ -127,12 +148,12 @@ int MSGALERT(const std::vector<std::string>& lines, const std::vector<std::strin
     SETKEYOFF();
     // The text box scrolls with PgUp/PgDn when the message is longer than it.
     int first = 0;
-    const int lineCount = static_cast<int>(lines.size());
+    const int lineCount = static_cast<int>(rows.size());
     const bool scrolls = lineCount > layout.shownLines;
     if (scrolls) {
         auto scroll = [&, shown = layout.shownLines](int by) {
             first = std::clamp(first + by, 0, std::max(lineCount - shown, 0));
-            showLines(*window, lines, first, shown);
+            showLines(*window, rows, first, shown);
         };
         bindKey(keys::PgDn, [scroll, shown = layout.shownLines](Get*) { scroll(shown); });
         bindKey(keys::PgUp, [scroll, shown = layout.shownLines](Get*) { scroll(-shown); });

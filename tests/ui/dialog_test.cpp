@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/cp850.h"
 #include "platform/console/keys.h"
 #include "ui/button.h"
 #include "ui/dialog.h"
@@ -165,6 +166,20 @@ TEST(MessageBox, TwentyLinesGiveNineteenRowsAndScroll) {
     EXPECT_EQ(MSGALERT(lines), 1);
     EXPECT_TRUE(isBound(keys::function(7)));  // bindings came back after the box
     EXPECT_FALSE(isBound(keys::PgDn));
+}
+
+TEST(MessageBox, ALineWiderThanTheBoxGoesOnInTheRowsBelow) {
+    // 104 characters: the box stops at 76 columns, so the line is broken
+    // after its last blank that fits and the box is one row taller.
+    const std::string line =
+        "Os dados do contribuinte não foram gravados porque a tabela de "
+        "rendimentos está em uso em outro terminal";
+    UiSession session(
+        "expect gravados porque a tabela de rendimentos\nexpect está em uso em outro terminal\nkey "
+        "Enter\n");
+    const std::vector<std::string> lines{base::cp850::fromUtf8(line)};
+    EXPECT_EQ(alertLayout(lines, {"<ENTER>"}, "").shownLines, 2);
+    EXPECT_EQ(MSGALERT(lines), 1);
 }
 
 TEST(MessageBox, ButtonCaptionsAreCentredInTen) {
