@@ -82,6 +82,22 @@ TEST_F(Declaration, LeavingWithoutSavingStoresNothing) {
     EXPECT_TRUE(incomeRows().empty());
 }
 
+TEST_F(Declaration, F4BringsBackTheWorkLeftWithoutSaving) {
+    Script script = newTaxpayerWithOneIncomeRow("menu Terminar > Sai sem salvar as alterações");
+    const Script recover = {"expect Exercício", "key Alt+I", "expect Ordem CPF", "key F4",
+                            // Never saved, so registered nowhere yet.
+                            "expect Inclui na pasta atual?", "key Enter",
+                            "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
+                            "menu Recebidos de P.Jurídica(F1)", "expect ACME LTDA", "key Esc",
+                            "key Alt+T", "expect Ordem CPF", "key Esc", "expect Exercício"};
+    script.insert(script.end(), recover.begin(), recover.end());
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto rows = incomeRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(field(rows[0], "I1_2"), "ACME LTDA");
+}
+
 TEST_F(Declaration, EscAsksHowToLeaveAndItsOwnEscStaysInTheDeclaration) {
     Script script = newTaxpayerWithOneIncomeRow("key Esc");
     const Script rest = {"expect Termina a Declaração?",
