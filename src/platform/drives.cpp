@@ -417,6 +417,14 @@ void renameFile(std::string_view from, std::string_view to) {
     if (::rename(source.c_str(), target.c_str()) != 0)
         failOn("Não foi possível renomear "_cp + absolutePath(from) + " para", absolutePath(to),
                errno);
+    // Best effort: some network file systems cannot sync a folder, and the
+    // rename itself has happened either way.
+    const std::string folder = std::filesystem::path(target).parent_path().string();
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
 }
 
 void copyFile(std::string_view from, std::string_view to) {

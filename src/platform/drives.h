@@ -55,7 +55,7 @@ std::vector<std::string> listFiles(std::string_view pattern);
 // Removes a file; false when it did not exist.
 bool removeFile(std::string_view path);
 // Renames `from` to `to`, replacing `to` atomically when it exists (both in
-// one drive).
+// one drive), and asks the folder to keep the new name across a power cut.
 void renameFile(std::string_view from, std::string_view to);
 // Copies a file byte for byte (replacing `to`), flushed to disk.
 void copyFile(std::string_view from, std::string_view to);

@@ -103,6 +103,11 @@ void CdxFile::flush() {
     engine().flush();
 }
 
+void CdxFile::sync() {
+    flush();
+    engine().syncFile();
+}
+
 void CdxFile::close() {
     if (engine_) engine_->close();
 }

@@ -177,6 +177,8 @@ class CdxFile {
 
     // Writes changed pages and bumps the change counter (no-op when clean).
     void flush();
+    // flush(), then waits until the file is on the disk.
+    void sync();
     void close();
 
     // Index locks (no-ops for an Exclusive file apart from bookkeeping). They

@@ -56,6 +56,7 @@ class CdxEngine {
     uint64_t directoryGeneration() const { return directoryGeneration_; }
 
     void flush();
+    void syncFile() { file_.sync(); }
     void close();
 
     void beginRead();

@@ -292,8 +292,12 @@ class Table::Impl final : public Resolver {
 
     // ---- Positioning ----
     void leaveRecord() {
+        // Only a written change can move the record's index entries. Otherwise
+        // the cursor stays on the entry it came by: seeking the record again
+        // by its key would land elsewhere when the key disagrees with the
+        // index (a damaged table or index), and a walk would never end.
+        if (dirty || pendingAppend) cursorOnRecord = false;
         writeRecord();
-        cursorOnRecord = false;
     }
     void place(uint32_t n) {
         recno = n;
@@ -637,6 +641,13 @@ class Table::Impl final : public Resolver {
         writeHeader();
         for (OpenOrder& o : orders)
             o.file->flush();
+    }
+
+    void sync() {
+        flush();
+        file.sync();
+        for (OpenOrder& o : orders)
+            o.file->sync();
     }
 
     void close() {
@@ -1134,6 +1145,10 @@ void Table::unlock() {
 }
 void Table::flush() {
     impl_->flush();
+}
+
+void Table::sync() {
+    impl_->sync();
 }
 
 void Table::pack() {

@@ -145,6 +145,9 @@ class Table {
 
     // Writes the record buffer and the header; indexes are kept current.
     void flush();
+    // flush(), then waits until the table and its open index files are on
+    // the disk: for writes that must survive a power cut in a known order.
+    void sync();
 
     // Physically removes deleted records / all records. Needs exclusive use.
     // A new file is written beside the table and renamed into place, and the

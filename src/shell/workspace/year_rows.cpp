@@ -90,6 +90,7 @@ void writeJournal(const std::string& path, const Journal& journal) {
     const std::string text = journalText(journal);
     platform::File out = platform::createFile(path);
     out.writeAt(0, text.data(), text.size());
+    out.sync();
     out.close();
 }
 
@@ -310,7 +311,8 @@ void replaceTaxpayerRows(store::Table& year, const std::string& cpf, store::Tabl
             year.put("CPF", base::Value(cpf));
             journal.added.push_back({year.recNo(), rowFingerprint(year)});
         }
-        year.flush();
+        // On the disk before the journal that relies on them can be.
+        year.sync();
         year.closeIndexes();
         platform::renameFile(indexCopy, cdxPath);
     } catch (...) {
@@ -331,6 +333,9 @@ void replaceTaxpayerRows(store::Table& year, const std::string& cpf, store::Tabl
     reach(SaveStep::JournalWritten, year);
     switchRows(year, journal);
     reach(SaveStep::Switched, year);
+    // The journal goes only once the switched marks are on the disk: after a
+    // power cut in between, it switches them again.
+    year.sync();
     platform::removeFile(journalPath);
 }
 
@@ -343,7 +348,10 @@ bool finishInterruptedSave(store::Table& year) {
     DeletedShown shown;
     const Journal journal = readJournal(journalPath);
     const bool usable = journal.complete && journalMatches(year, journal);
-    if (usable) switchRows(year, journal);
+    if (usable) {
+        switchRows(year, journal);
+        year.sync();
+    }
     platform::removeFile(journalPath);
     return usable;
 }
