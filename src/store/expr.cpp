@@ -92,19 +92,7 @@ Value datePlus(const Context& ctx, const Node& node, base::Date date, double day
 // ---------------------------------------------------------------------------
 // Messages
 
-std::string typeName(Type type) {
-    switch (type) {
-        case Type::Numeric:
-            return "número"_cp;
-        case Type::Date:
-            return "data";
-        case Type::Logical:
-            return "lógico"_cp;
-        case Type::Character:
-            break;
-    }
-    return "texto";
-}
+using detail::typeName;
 
 namespace {
 

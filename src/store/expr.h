@@ -130,6 +130,9 @@ namespace detail {
 
 inline constexpr size_t kMaxTextLength = 65535;  // longest text a result may have
 
+// The Portuguese name of a value type, for messages ("número", "data", …).
+std::string typeName(base::Type type);
+
 struct FunctionEntry;
 
 // Where a function is being called, for its messages and for the functions

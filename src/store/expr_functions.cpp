@@ -14,6 +14,21 @@
 
 namespace kdx2::store::detail {
 
+std::string typeName(base::Type type) {
+    using base::literals::operator""_cp;
+    switch (type) {
+        case base::Type::Numeric:
+            return "número"_cp;
+        case base::Type::Date:
+            return "data";
+        case base::Type::Logical:
+            return "lógico"_cp;
+        case base::Type::Character:
+            break;
+    }
+    return "texto";
+}
+
 using base::Date;
 using base::Type;
 using base::Value;
@@ -24,20 +39,6 @@ namespace {
 using Builtin = Value (*)(std::span<Value> args, const CallSite& site);
 
 // ---- Arguments ----
-
-std::string typeName(Type type) {
-    switch (type) {
-        case Type::Numeric:
-            return "número"_cp;
-        case Type::Date:
-            return "data";
-        case Type::Logical:
-            return "lógico"_cp;
-        case Type::Character:
-            break;
-    }
-    return "texto";
-}
 
 void expect(std::span<Value> args, size_t i, Type type, const CallSite& site) {
     if (args[i].type() != type)
