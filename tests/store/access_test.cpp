@@ -232,13 +232,15 @@ TEST_F(AccessTest, RecordLocksOfAnotherCopy) {
     EXPECT_EQ(fb.waits, 1);
     EXPECT_THAT(fb.statuses, Contains("Aguardando arquivo ficar disponível"_cp));
 
-    // Once the other copy lets go, a waiting lock gets the record.
+    // Once the other copy lets go (while we wait), the lock gets the record.
     fb.escAfterWaits = -1;
     fb.realWaits = true;
+    fb.onWait = [&] { other.release(); };
     t.skip(-1);
-    other.release();
     fb.statuses.clear();
     EXPECT_TRUE(store::REC_LOCK(10));
+    fb.onWait = nullptr;
+    ASSERT_FALSE(fb.statuses.empty());
     EXPECT_EQ(fb.statuses.back(), "");  // the status line is cleared
     EXPECT_EQ(other.wait(), 0);
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -26,12 +27,15 @@ namespace kdx2::testing_store {
 // Records messages, status texts and alerts; Esc is "pressed" after
 // `escAfterWaits` waits (never when negative). Waits take no real time unless
 // `realWaits` is set (tests against another process need real time to pass).
+// `onWait` runs at the start of each wait, so that a test can let another
+// process go exactly while a lock is being waited for.
 class RecordingFeedback : public store::Feedback {
   public:
     std::vector<std::string> messages, statuses, alerts;
     int waits = 0;
     int escAfterWaits = -1;
     bool realWaits = false;
+    std::function<void()> onWait;
 
     void showMessage(const std::string& text) override { messages.push_back(text); }
     void status(const std::string& text) override { statuses.push_back(text); }
@@ -39,6 +43,7 @@ class RecordingFeedback : public store::Feedback {
     bool escPressed() override { return escAfterWaits >= 0 && waits >= escAfterWaits; }
     void wait(int milliseconds) override {
         ++waits;
+        if (onWait) onWait();
         if (realWaits) store::Feedback::wait(milliseconds);
     }
 };
