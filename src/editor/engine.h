@@ -161,6 +161,10 @@ class MatrixBrowser {
 int GETMTX(MatrixBrowser& browser);
 // Left-button clicks on either browse.
 void HANDLEMOUSE(GridView& view, int screen, int row, int column);
+// The keys both browses treat alike: Esc, Tab and Shift+Tab end the browse
+// (the key is kept for the page flow), a left click goes to HANDLEMOUSE.
+// False for any other key.
+bool handleSharedKey(GridView& view, int screen, int key, bool& done);
 
 // Alt+A and the mode marks: the carnê-leão grid between totals and
 // individual entries (16), the cash-book mode (12, 19).

@@ -121,7 +121,7 @@ int MatrixBrowser::handle(int key) {
         if (screen != 7) stuffKeys({keys::Enter, key});
         return 0;
     }
-    if (view.moveAlongRow(key)) return 0;
+    if (view.moveAlongRow(key) || handleSharedKey(view, screen, key, done)) return 0;
     switch (key) {
         case keys::Enter:
             return enter();
@@ -150,17 +150,6 @@ int MatrixBrowser::handle(int key) {
             return 0;
         case keys::Left:
             view.left();
-            return 0;
-        case keys::Esc:
-        case keys::Tab:
-        case keys::ShiftTab:
-            view.deHilite();
-            settings().set("ULTTECLA", key);
-            settings().set("TECLAMUDA", true);
-            done = true;
-            return 0;
-        case keys::LeftClick:
-            HANDLEMOUSE(view, screen, ui::mouseRow(), ui::mouseCol());
             return 0;
         default:
             break;

@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "platform/console/keys.h"
 #include "store/work_areas.h"
 #include "ui/color.h"
 #include "ui/dialog.h"
@@ -53,6 +54,25 @@ void stuffKeys(std::initializer_list<int> keys) {
     while (ui::keyPending())
         ui::waitKey(0);
     ui::pushKeys(keys);
+}
+
+bool handleSharedKey(GridView& view, int screen, int key, bool& done) {
+    namespace keys = platform::keys;
+    switch (key) {
+        case keys::Esc:
+        case keys::Tab:
+        case keys::ShiftTab:
+            view.deHilite();
+            settings().set("ULTTECLA", key);
+            settings().set("TECLAMUDA", true);
+            done = true;
+            return true;
+        case keys::LeftClick:
+            HANDLEMOUSE(view, screen, ui::mouseRow(), ui::mouseCol());
+            return true;
+        default:
+            return false;
+    }
 }
 
 CellRule cellRuleFor(int screen, int column) {

@@ -200,7 +200,7 @@ int TableBrowser::handle(int key) {
         stuffKeys({keys::Enter, key});
         return 0;
     }
-    if (view.moveAlongRow(key)) return 0;
+    if (view.moveAlongRow(key) || handleSharedKey(view, screen, key, done)) return 0;
     switch (key) {
         case keys::Enter:
             if (((screen == 1 || screen == 2) && col >= 2 && col <= 5) ||
@@ -249,17 +249,6 @@ int TableBrowser::handle(int key) {
             return 0;
         case keys::Del:
             if (screen < 35) deleteRow();
-            return 0;
-        case keys::Esc:
-        case keys::Tab:
-        case keys::ShiftTab:
-            view.deHilite();
-            settings().set("ULTTECLA", key);
-            settings().set("TECLAMUDA", true);
-            done = true;
-            return 0;
-        case keys::LeftClick:
-            HANDLEMOUSE(view, screen, ui::mouseRow(), ui::mouseCol());
             return 0;
         case keys::AltEquals:
         case keys::KeypadAltPlus:
