@@ -21,6 +21,7 @@
 #include "store/table.h"
 #include "store/work_areas.h"
 #include "support/child_process.h"
+#include "support/temp_drive.h"
 
 namespace kdx2::testing_store {
 
@@ -53,23 +54,7 @@ class StoreTest : public ::testing::Test {
     std::filesystem::path root;
     RecordingFeedback fb;
 
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = std::filesystem::temp_directory_path() /
-               ("kdx2_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-                std::to_string(::getpid()));
-        std::filesystem::remove_all(root);
-        std::filesystem::create_directories(root / "DADOS");
-        platform::configureDrives("C=" + root.string());
-        platform::setCurrentFolder("C:\\DADOS");
-        base::NamedValues& s = base::session();
-        s.clear();
-        s.set("LOCARQ", base::Value("C:\\DADOS\\"));
-        s.set("ARQDEF", base::Value("C:\\"));
-        s.set("NUSU", base::Value("03"));
-        store::setFeedback(&fb);
-        store::setDeletedFilter(true);
-    }
+    void SetUp() override { root = test_support::setUpTempDrive("kdx2", fb); }
     void TearDown() override {
         try {
             store::workAreas().closeAll();

@@ -12,6 +12,7 @@
 #include "store/catalog.h"
 #include "store/work_areas.h"
 #include "support/child_process.h"
+#include "support/temp_drive.h"
 
 namespace kdx2::tax_testing {
 
@@ -35,20 +36,7 @@ base::Value AnsweringMessages::messageWindow(const common::MensRequest& request)
 }
 
 void TableTest::SetUp() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root = std::filesystem::temp_directory_path() /
-           ("kdx2_tax_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root / "DADOS");
-    platform::configureDrives("C=" + root.string());
-    platform::setCurrentFolder("C:\\DADOS");
-    base::NamedValues& session = base::session();
-    session.clear();
-    session.set("LOCARQ", base::Value("C:\\DADOS\\"));
-    session.set("ARQDEF", base::Value("C:\\"));
-    session.set("NUSU", base::Value("03"));
-    store::setFeedback(&feedback);
-    store::setDeletedFilter(true);
+    root = test_support::setUpTempDrive("kdx2_tax", feedback);
 }
 
 void TableTest::TearDown() {
