@@ -53,7 +53,7 @@ bool TROCASIM(int mode) {
         if (!VERDIR(folder)) {
             MensOptions options;
             options.column = MensColumn::centred();
-            MENS(11, "O diretório "_cp + folder + " näo encontrado. Mantido o atual."_cp, options);
+            MENS(11, "O diretório "_cp + folder + " não encontrado. Mantido o atual."_cp, options);
             return false;
         }
         if (!empty) unselectOthers(*list, list->recNo());
@@ -91,7 +91,7 @@ bool TROCA_NAO(const std::string& answer, int column) {
         if (mark.empty() || mark == "N") return true;
         MensOptions options;
         options.column = MensColumn::centred();
-        MENS(11, "Digite (S)im ou (N)äo "_cp, options);
+        MENS(11, "Digite (S)im ou (N)ão "_cp, options);
         return true;
     }
     const std::string folder = base::alltrim(answer);

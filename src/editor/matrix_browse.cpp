@@ -285,7 +285,7 @@ void MatrixBrowser::averageMonths() {
                      s.integer("COR_TEL2"), 18, 10, 23, 53, 1);
     common::ABREJAN(kHelpWindow);
     common::ESCRJAN(kHelpWindow,
-                    "Nessa opçäo projeta-se o valor do  impostono final do ano tomando como "
+                    "Nessa opção projeta-se o valor do  impostono final do ano tomando como "
                     "base os dadosaté aqui digitados. Forneça o nro.de mesesque esses dados "
                     "representam.             "_cp);
     base::Value months(s.has("QMEDIA") ? s.integer("QMEDIA") : 12);

@@ -135,7 +135,7 @@ TableScreen monthEntries() {
             kind = "F";
             credit = "C";
             c = {date,
-                 col("Descriçäo das Receitas ", "I1_2", "@S44", "substr(I1_2,1,31)"),
+                 col("Descrição das Receitas ", "I1_2", "@S44", "substr(I1_2,1,31)"),
                  value,
                  account,
                  col("Tipo", "I1_41", "@!"),
@@ -151,7 +151,7 @@ TableScreen monthEntries() {
         case 4:
             kind = "L";
             credit = "D";
-            c = {date, col("Descriçäo das despesas", "I1_2", "@S44", "substr(I1_2,1,32)"), value,
+            c = {date, col("Descrição das despesas", "I1_2", "@S44", "substr(I1_2,1,32)"), value,
                  account, col("CPF / CNPJ", "I1_3", "@s18")};
             break;
         case 5:
@@ -205,8 +205,8 @@ TableScreen ruralEntries() {
     };
     call(hooks().SOMA_RUR, 2);
     const int mode = st.integer("TIPO_LANCA");
-    const std::string heading = std::string(mode == 2 ? "Descrição " : "Descriçäo ") +
-                                (credit == "C" ? "do Rendimento" : "da Despesa   ");
+    const std::string heading =
+        std::string("Descrição ") + (credit == "C" ? "do Rendimento" : "da Despesa   ");
     const BrowseColumn date = col("Data", "DT_LC", "@D", "substr(dtoc(DT_LC),1,5)");
     auto& c = s.description.columns;
     if (mode == 2) {
@@ -255,7 +255,7 @@ std::optional<TableScreen> tableScreen(int code) {
                  col("Nro", "I6_6", "@99"),
                  col(" CPF ou CNPJ", "I6_2", "@S18"),
                  col("Total ", "I6_4", kAmount),
-                 col("Näo Dedutí.", "I6_5", kAmount)};
+                 col("Não Dedutí.", "I6_5", kAmount)};
             s.description.footingLine = true;
             s.window = {3, 0, 23, 79, 0};
             footer(kOn + "[Shift Tab]" + kOff + " - Volta para Dependentes");
@@ -290,7 +290,7 @@ std::optional<TableScreen> tableScreen(int code) {
         case 25:
             s.area = 34;
             c = {col("Cod.", "CDCONTA", "@R 9.999"),
-                 col("Descriçäo", "DESCONTA", "@S40", "substr(DESCONTA,1,40)"),
+                 col("Descrição", "DESCONTA", "@S40", "substr(DESCONTA,1,40)"),
                  col("Valor ", "VALODESP", kAmount),
                  col("Data", "DATALAN", "@d"),
                  col("Mês", "MESLAN", "@z 99"),
@@ -305,7 +305,7 @@ std::optional<TableScreen> tableScreen(int code) {
         case 28:
             s.area = 58;
             c = {col("Cod.", "CDCONTA", "@R 9.999"),
-                 col("Descriçäo", "NMDESCRICA", "@S62", "substr(NMDESCRICA,1,62)"),
+                 col("Descrição", "NMDESCRICA", "@S62", "substr(NMDESCRICA,1,62)"),
                  col("Posi", "CDSTATUS", "@!"),
                  col("Pág.", "PAGINA", "@Z99"),
                  col("Lin.", "LINHA", "@z99"),
@@ -344,7 +344,7 @@ std::optional<TableScreen> tableScreen(int code) {
             s.window = {10, 4, 22, 77, 6};
             footer("Marque " + kOn + "[S]" + kOff + "  " + kOn + "Alt+" + kOff + " todos " + kOn +
                    "Alt-" + kOff + " nenhum " + kOn + "Esc" + kOff +
-                   " termina |Conv=1 convertido =0 näo"_cp);
+                   " termina |Conv=1 convertido =0 não"_cp);
             return s;
         default:
             return std::nullopt;
@@ -425,7 +425,7 @@ std::optional<MatrixScreen> matrixScreen(int code) {
             footer(kOn + "Alt M" + kOff + " Muda a Renda média"_cp);
             return s;
         case 13:
-            c = {col("Cod", "", "!"), col("Descriçäo", "", "@s13")};
+            c = {col("Cod", "", "!"), col("Descrição", "", "@s13")};
             s.window = {10, 42, 22, 62, 0};
             return s;
         case 16: {
@@ -435,7 +435,7 @@ std::optional<MatrixScreen> matrixScreen(int code) {
                  col("Exterior", "", "@Ez 9999,999.99"),
                  col("Livro Caixa", "", "@Ez 9999,999.99"),
                  col("Dep/Pre/Pen", "", "@Ez 9999,999.99"),
-                 col(paidOnly ? "Leäo Pago*" : "Leäo Pago", "", "@Ez 9999,999.99"),
+                 col(paidOnly ? "Leão Pago*" : "Leão Pago", "", "@Ez 9999,999.99"),
                  col(paidOnly ? "CL.Devido" : "CL.Devido*", "", "@Ez 9999,999.99")};
             s.description.lastEditable = 6;
             s.window = {5, 0, 21, 79, 0};

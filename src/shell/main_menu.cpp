@@ -124,7 +124,7 @@ std::vector<MenuEntry> mainMenuDefinition(const std::string& printerName) {
                         item("Mudar C&PF       ", 29), item("Cálculo Mensalão "_cp, 30),
                         item("Muda o ano Base  ", 31), item("Encerrar o Ano   ", 32)}));
     bar.push_back(menu(
-        "&Selecão"_cp,
+        "&Seleção"_cp,
         {menu("&1- O que imprimir",
               {item("Declaração     "_cp, 41, 1), item("DARF           ", 41, 2),
                item("Cadastro       ", 41, 3)}),

@@ -177,7 +177,7 @@ bool TA_NA_REDE() {
 
 bool CONFER_DIR(const std::string& path) {
     if (common::VERDIR(path)) return true;
-    common::AVISOSN("<Dir> "_cp + path + "näo encontrado. Assumiremos o default"_cp,
+    common::AVISOSN("<Dir> "_cp + path + "não encontrado. Assumiremos o default"_cp,
                     common::box::kStop);
     return false;
 }

@@ -15,7 +15,7 @@ std::string versionText();
 std::string GETDIR();
 // True when the current drive is a network drive.
 bool TA_NA_REDE();
-// True when the folder exists; otherwise tells "<Dir> " + path + "näo
+// True when the folder exists; otherwise tells "<Dir> " + path + "não
 // encontrado. Assumiremos o default" and returns false.
 bool CONFER_DIR(const std::string& path);
 // Makes the folder current.

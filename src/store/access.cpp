@@ -85,7 +85,7 @@ bool retry(double seconds, bool zeroWaitsForEsc, const std::string& waiting, Att
         fb.wait(500);
         seconds -= 0.5;
     }
-    fb.status("ATENÇAO! Registro näo ficou disponível. Dado näo será gravado."_cp);
+    fb.status("ATENÇAO! Registro não ficou disponível. Dado não será gravado."_cp);
     return false;
 }
 

@@ -62,10 +62,10 @@ TEST_F(Startup, TerminalSevenFromTheEnvironment) {
 
 TEST_F(Startup, DarfThenLastPageIsStoredAtOnceAndLimitedAtTheExit) {
     const Script choose = {
-        "menu Selecão > 1- O que imprimir > DARF",
+        "menu Seleção > 1- O que imprimir > DARF",
         "expect Seleção para impressão",
         "key Enter",
-        "menu Selecão > 3 - Qual página > Abertura e Encerra",
+        "menu Seleção > 3 - Qual página > Abertura e Encerra",
         "expect 3  - Folha Única",
         "key Enter",
     };

@@ -184,7 +184,7 @@ TEST_F(Receipts, TheColumnCarriedToTheSummaryIsMarked) {
     keys("key Ctrl+P\nkey Esc\n");
     ASSERT_TRUE(run(16)) << failure;
     // Window 5 ... 21: headings on grid row 6.
-    EXPECT_THAT(snapRow(6), HasSubstr("Leäo Pago*"));
+    EXPECT_THAT(snapRow(6), HasSubstr("Leão Pago*"));
     EXPECT_THAT(snapRow(6), ::testing::Not(HasSubstr("CL.Devido*")));
     EXPECT_THAT(snapRow(8), HasSubstr("01-Jan│      100,00"));
 }

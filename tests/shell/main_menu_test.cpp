@@ -129,7 +129,7 @@ TEST(MainMenuDefinition, TextsHotKeysAndCodes) {
     Lines top;
     for (const auto& entry : bar)
         top.push_back(base::cp850::toUtf8(entry.prompt));
-    EXPECT_EQ(top, (Lines{"&Declaração", "&Opções ", "&Selecão", "&Impressão", "&Cópia Segurança",
+    EXPECT_EQ(top, (Lines{"&Declaração", "&Opções ", "&Seleção", "&Impressão", "&Cópia Segurança",
                           "&Importação", "&Terminar"}));
     EXPECT_EQ(bar[0].children.size(), 5u);
     EXPECT_TRUE(bar[0].children[3].separatorAfter);

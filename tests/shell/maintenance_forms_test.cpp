@@ -138,7 +138,7 @@ TEST_F(FormsTest, AutomaticSaveProposesFiveMinutesAndRefusesZero) {
     EXPECT_EQ(base::session().integer("TEMP_SAL"), 12);
     ASSERT_FALSE(messages.windows.empty());
     EXPECT_EQ(base::cp850::toUtf8(messages.windows.back().text.joined()),
-              "Gravar a declaraçäo a cada    minutos");
+              "Gravar a declaração a cada    minutos");
 }
 
 TEST_F(FormsTest, AutomaticSaveShowsFiveForAnOnlyAtTheEndSetting) {

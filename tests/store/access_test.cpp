@@ -29,7 +29,7 @@ using testing_store::Peer;
 
 namespace {
 
-const std::string kFailed = "ATENÇAO! Registro näo ficou disponível. Dado näo será gravado."_cp;
+const std::string kFailed = "ATENÇAO! Registro não ficou disponível. Dado não será gravado."_cp;
 
 class AccessTest : public testing_store::StoreTest {
   protected:

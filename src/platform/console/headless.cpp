@@ -40,10 +40,11 @@ std::string lineError(int number, const std::string& what) {
 }
 
 bool parseInt(std::string_view text, int& out) {
-    text = std::string_view(base::alltrim(text));
-    if (text.empty()) return false;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size();
+    const std::string trimmed = base::alltrim(text);
+    if (trimmed.empty()) return false;
+    const char* last = trimmed.data() + trimmed.size();
+    auto [end, ec] = std::from_chars(trimmed.data(), last, out);
+    return ec == std::errc() && end == last;
 }
 
 // `key x`: one character (UTF-8) names its own key.

@@ -31,7 +31,7 @@ void askInterval() {
     common::MensOptions options;
     options.row = kPromptRow;
     options.column = common::MensColumn::at(kPromptColumn);
-    common::MENS(3, "Gravar a declaraçäo a cada    minutos"_cp, options);
+    common::MENS(3, "Gravar a declaração a cada    minutos"_cp, options);
     base::Value typed(static_cast<double>(minutes));
     auto field = ui::Get::of(kPromptRow, kMinutesColumn, typed, "@z 99", "TEMP_SAL");
     field->valid = [](ui::Get& get) { return VAL_TEMP(static_cast<int>(get.value().number())); };

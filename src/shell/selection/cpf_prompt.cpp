@@ -194,7 +194,7 @@ bool chooseTaxpayer(int command) {
         ui::bindKey(keys::function(2), [](ui::Get* field) { pickFromList(2, field); });
     const ui::KeyAction f4 = ui::bindKey(keys::function(4), [](ui::Get*) { recoverLast(); });
     detail::keyLine(
-        "\x02[F1]\x01 Ordem CPF  \x02[F2]\x01 Ordem Nome \x02[F4]\x01Ultima declaraçäo "_cp);
+        "\x02[F1]\x01 Ordem CPF  \x02[F2]\x01 Ordem Nome \x02[F4]\x01Ultima declaração "_cp);
     const bool chosen = GET_CODIGO("CPF", "@r 999.999.999-99", 1, 2, command);
     ui::bindKey(keys::F1, f1);
     ui::bindKey(keys::function(2), f2);

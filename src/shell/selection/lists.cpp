@@ -236,7 +236,7 @@ void Lists::folders() {
                               65,
                               "Pastas dos arquivos ",
                               {"Escreva a lista dos diretórios onde poderá ter"_cp,
-                               "informaçöes para o KDX  procurar. Marque com a"_cp,
+                               "informações para o KDX  procurar. Marque com a"_cp,
                                "letra S na coluna SEL o diretório atual.      "_cp},
                               "SEL.  Drive e diretório"_cp,
                               ""};

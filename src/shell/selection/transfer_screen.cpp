@@ -71,7 +71,7 @@ bool pairUsable(int mode, const std::string& from, const std::string& to) {
             if (common::LF_ISFILE(detail::closedFolder(from) + file)) continue;
             common::MensOptions options;
             options.column = common::MensColumn::centred();
-            common::MENS(11, "Näo encontrado o Arquivo "_cp + file, options);
+            common::MENS(11, "Não encontrado o Arquivo "_cp + file, options);
             return false;
         }
     }

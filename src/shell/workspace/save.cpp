@@ -114,7 +114,7 @@ bool SALVA_PARC(int table, int mode) {
 bool SALVATUDO(int mode) {
     base::NamedValues& s = base::session();
     const std::string cpf = currentCpf();
-    display().working("Salvando as informaçöes"_cp);
+    display().working("Salvando as informações"_cp);
     s.set("TAM_USO", static_cast<double>(VETAMHO()));
     // The scratch copies hold all the work before the shared tables are
     // touched, so whatever happens next F4 can bring it back.

@@ -189,21 +189,21 @@ void labelSummary() {
         "Resultado atividade rural  ", "Total .....................",
         "Previ.Oficial (Tit+Depend) ", "Previdência Privada/FAPI   ",
         "Dependentes                ", "Despesas em Livro Caixa    ",
-        "Pensäo judicial            ", "TOTAL das DEDUCOES (MENSAL)",
-        "Despesas médicas /hospital ", "Despesas com instruçäo     ",
+        "Pensão judicial            ", "TOTAL das DEDUCOES (MENSAL)",
+        "Despesas médicas /hospital ", "Despesas com instrução     ",
         "Subtotal...................", "TOTAL das DEDUÇOES (ANUAL) ",
         "Desconto simplificado (20%)", "Base de cálculo            ",
         "Imposto                    ", "Deduçoes de incentivos     ",
         "IMPOSTO DEVIDO.............", "Imposto retido (Titular)   ",
-        "Imposto retido (Dependente)", "Carnê Leäo pago            ",
-        "Mensaläo+Imp.Exterior pago ", "Saldo .....................",
-        "Carnê Leäo devido          ", "Mensaläo/Poupança sugerido ",
+        "Imposto retido (Dependente)", "Carnê Leão pago            ",
+        "Mensalão+Imp.Exterior pago ", "Saldo .....................",
+        "Carnê Leão devido          ", "Mensalão/Poupança sugerido ",
         "Imposto s/ganho de capital ", "Imposto s/renda variável   "};
     auto& grid = sessionLists().MRESUMO;
     for (size_t row = 0; row < std::size(kLabels); ++row)
         grid[row + 1][0] = base::cp850::fromUtf8(kLabels[row]);
     if (base::alltrim(base::session().text("QUALMENS")) == "2")
-        grid[28][0] = base::cp850::fromUtf8("Mensaläo a recolher........");
+        grid[28][0] = base::cp850::fromUtf8("Mensalão a recolher........");
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace kdx2::shell::workspace {
 class Display {
   public:
     virtual ~Display() = default;
-    // "Criando os dados...", "Salvando as informaçöes", "Salvando IRM2" ...
+    // "Criando os dados...", "Salvando as informações", "Salvando IRM2" ...
     virtual void working(const std::string& text);
     // The progress bar (TAM_CALC) at its place: 0 the message window (cut
     // to 23 characters), 1 and 3 the taxpayer window.
