@@ -130,16 +130,6 @@ std::optional<TaxTable> taxTableFor(int year, int month) {
     return tableBefore2009(year, month);
 }
 
-namespace {
-
-// The table of 2016 to 2022 (and the years after the last known table) as the
-// Receita Federal publishes it for the annual adjustment.
-TaxTable annual2016() {
-    return fourRates(22847.76, 33919.80, 45012.60, 55976.16, 1713.58, 4257.57, 7633.51, 10432.32);
-}
-
-}  // namespace
-
 // The annual adjustment uses the table the Receita Federal publishes for each
 // ano-calendário: the sum of the monthly tables in force in its months (Lei
 // 11.482/2007, art. 1º, parágrafo único), with deductions worked out on the
@@ -177,7 +167,9 @@ std::optional<TaxTable> annualTaxTable(int year) {
             // April 2015 (Lei 13.149/2015): 3 x 1787.77 + 9 x 1903.98.
             return fourRates(22499.13, 33477.72, 44476.74, 55373.55, 1687.43, 4198.26, 7534.02,
                              10302.70);
-        case 2014:  // Lei 12.469/2011; the published annual table
+        // 2010 to 2014: the tables the monthly computation divides by twelve
+        // are these years' published annual ones.
+        case 2014:  // Lei 12.469/2011
             return table2014();
         case 2013:  // Lei 12.469/2011
             return table2013();
@@ -210,7 +202,9 @@ std::optional<TaxTable> annualTaxTable(int year) {
     }
     // Lei 13.149/2015: no change from 2016 to 2022; later years keep it as
     // their monthly computation does.
-    if (year >= 2016) return annual2016();
+    if (year >= 2016)
+        return fourRates(22847.76, 33919.80, 45012.60, 55976.16, 1713.58, 4257.57, 7633.51,
+                         10432.32);
     // Lei 10.451/2002.
     if (year >= 2002) return twoRates(12696.00, 1904.40, 25380.00, 5076.90);
     // 1996 to 2001 (Lei 9.250/1995, Lei 9.532/1997): the annual tables are
