@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "base/named_values.h"
+#include "base/text.h"
 #include "tax/carne.h"
 #include "tax/engine.h"
 
@@ -21,6 +22,27 @@ void taxOfOneMonth(benchmark::State& state) {
     }
 }
 BENCHMARK(taxOfOneMonth)->Arg(2008)->Arg(2022)->Arg(2025)->Arg(2026);
+
+// The annual adjustment of the year row and the printouts.
+void taxOfOneYear(benchmark::State& state) {
+    const int year = static_cast<int>(state.range(0));
+    double base = 10000;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tax::progressiveTax(year, 1, base, 13, base + 1000));
+        base = base < 120000 ? base + 87.31 : 10000;
+    }
+}
+BENCHMARK(taxOfOneYear)->Arg(2015)->Arg(2024)->Arg(2026);
+
+// Every amount shown, stored or taxed is rounded through its decimal text.
+void roundOneAmount(benchmark::State& state) {
+    double amount = 0.015;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(base::fixedText(amount, 2));
+        amount = amount < 1e7 ? amount * 1.37 + 0.01 : 0.015;
+    }
+}
+BENCHMARK(roundOneAmount);
 
 void gridRebuild(benchmark::State& state) {
     base::session().set("QUEANO", 2026);

@@ -65,38 +65,73 @@ std::string incrementDigits(std::string digits) {
     return "1" + digits;
 }
 
-// The value as plain decimal text with exactly `decimals` decimals, rounded
-// half away from zero on its shortest round-trip representation.
-std::string toFixedText(double value, int decimals) {
-    if (!std::isfinite(value)) return "0";
-    if (value == 0.0) value = 0.0;  // no "-0"
-    char buffer[400];
-    auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
+// A double holds 15 significant digits reliably; the digits after them are
+// the noise of binary arithmetic.
+constexpr int kSignificantDigits = 15;
+
+// Amounts and the rates applied to them carry at most eight decimals between
+// them (cents times rates of six decimals), so a computed amount is exact at
+// nine. Cancellation can leave noise above the 15th digit (978.62 - 7000 *
+// 0.133145 is 46.604999999999905 as a double, for the 46.605 it stands for),
+// never at the ninth decimal of an amount of everyday size.
+constexpr int kAmountDecimals = 9;
+
+// A finite, non-negative value as plain decimal text (no exponent) of its
+// first kSignificantDigits significant digits, themselves rounded.
+std::string significantText(double magnitude) {
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                         std::chars_format::scientific, kSignificantDigits - 1);
     if (ec != std::errc()) return "0";
-    std::string text(buffer, end);
+    // "d.dddddddddddddde+XX": the digits, then the power of ten of the first.
+    const std::string_view text(buffer, static_cast<size_t>(end - buffer));
+    const size_t mark = text.find('e');
+    std::string digits(1, text[0]);
+    digits += text.substr(2, mark - 2);
+    const int exponent = std::atoi(std::string(text.substr(mark + 1)).c_str());
+    const int integerDigits = exponent + 1;
+    if (integerDigits <= 0)
+        return "0." + std::string(static_cast<size_t>(-integerDigits), '0') + digits;
+    if (integerDigits >= kSignificantDigits)
+        return digits + std::string(static_cast<size_t>(integerDigits - kSignificantDigits), '0');
+    return digits.substr(0, static_cast<size_t>(integerDigits)) + "." +
+           digits.substr(static_cast<size_t>(integerDigits));
+}
+
+// Decimal text of digits (with or without ".") rounded half up at `decimals`
+// decimals; always has the "." unless decimals is 0.
+std::string roundText(std::string text, int decimals) {
     size_t dot = text.find('.');
     if (dot == std::string::npos) {
         dot = text.size();
         text += '.';
     }
-    std::string kept = text.substr(0, dot + 1 + decimals);
-    kept.resize(dot + 1 + decimals, '0');
-    const size_t next = dot + 1 + decimals;
+    const size_t next = dot + 1 + static_cast<size_t>(decimals);
+    std::string kept = text.substr(0, next);
+    kept.resize(next, '0');
     if (next < text.size() && text[next] >= '5') kept = incrementDigits(kept);
     if (decimals == 0) kept.pop_back();  // the "."
-    const bool allZero = kept.find_first_not_of("0.") == std::string::npos;
-    return (value < 0 && !allZero ? "-" : "") + kept;
+    return kept;
 }
 
 }  // namespace
 
+std::string fixedText(double value, int decimals) {
+    if (!std::isfinite(value)) return "0";
+    decimals = std::max(decimals, 0);
+    const std::string decimal =
+        roundText(significantText(std::fabs(value)), std::max(decimals, kAmountDecimals));
+    const std::string kept = roundText(decimal, decimals);
+    const bool allZero = kept.find_first_not_of("0.") == std::string::npos;
+    return (value < 0 && !allZero ? "-" : "") + kept;
+}
+
 double roundDecimal(double value, int decimals) {
-    return std::strtod(toFixedText(value, decimals).c_str(), nullptr);
+    return std::strtod(fixedText(value, decimals).c_str(), nullptr);
 }
 
 std::optional<std::string> formatFixed(double value, int width, int decimals) {
-    std::string text = toFixedText(value, decimals);
+    std::string text = fixedText(value, decimals);
     if (static_cast<int>(text.size()) > width) return std::nullopt;
     return padLeft(text, static_cast<size_t>(width));
 }

@@ -20,8 +20,19 @@ std::string asciiUpper(std::string_view text);
 std::string asciiLower(std::string_view text);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
-// value rounded half away from zero at `decimals`, on the shortest decimal
-// text of the double, so 1.005 rounds to 1.01 as a person expects.
+// Amounts are rounded as the decimal numbers they stand for, never through
+// their binary value: the double is first read as the decimal it stands for
+// (its 15 significant digits, and no more than nine decimals, which drops the
+// noise of binary arithmetic), and that decimal is rounded half away from
+// zero. So 1.005 gives 1.01 and 0.15 * 3587.10 - 354.80 (183.265) gives
+// 183.27, as on paper. Every place that rounds or shows a number goes through
+// fixedText.
+
+// The value as plain text with exactly `decimals` decimals and "." as decimal
+// point, rounded as above; "0" for infinities and NaN.
+std::string fixedText(double value, int decimals);
+
+// The value rounded at `decimals`, as above.
 double roundDecimal(double value, int decimals);
 
 // The number right-aligned in `width` characters with exactly `decimals`

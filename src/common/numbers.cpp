@@ -8,11 +8,14 @@ namespace kdx2::common {
 
 double DESPREZA(double value, int /*width*/, int decimals, int mode) {
     if (decimals < 0) decimals = 0;
-    const double rounded = base::roundDecimal(value, decimals + 2);
-    if (mode != 0) return rounded;
-    std::string text = *base::formatFixed(rounded, 64, decimals + 2);
+    // The value is written as decimal text rounded at two guard decimals and
+    // cut there, so the cut falls on the decimal digits the amount stands for,
+    // not on the binary noise around them.
+    std::string text = base::fixedText(value, decimals + 2);
+    if (mode != 0) return base::parseNumber(text);
     text.resize(text.size() - 2);  // drop the two guard decimals
-    return base::parseNumber(text);
+    const double cut = base::parseNumber(text);
+    return cut == 0 ? 0.0 : cut;  // -0.0012 cut is 0, not -0
 }
 
 double CAR_TO_VAL(std::string_view text) {

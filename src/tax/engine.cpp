@@ -62,13 +62,13 @@ double reducedMonthlyTax(const TaxTable& table, double taxBase, double income) {
     return tax;
 }
 
-// The annual form of the reduction. Its bands are chosen by the income, as the
-// reduction itself is measured on the income (choosing them by the base would
-// let a base one cent higher pay less tax). The annual discount is twelve
-// monthly discounts.
-double reducedAnnualTax(const TaxTable& table, double taxBase, double income) {
+// The annual form of the reduction, over the annual table. Its bands are
+// chosen by the income, as the reduction itself is measured on the income
+// (choosing them by the base would let a base one cent higher pay less tax).
+// The annual discount is twelve monthly discounts.
+double reducedAnnualTax(const TaxTable& table, double taxBase, double income,
+                        double annualDiscount) {
     const double gross = cents(income);
-    const double annualDiscount = 12 * table.monthlyDiscount;
     if (gross <= 60000.00) {
         const double tax = tableTax(table, simplifiedBase(taxBase, income, annualDiscount), 1);
         return atMost(tax, 2694.15) ? 0.0 : tax;
@@ -80,24 +80,35 @@ double reducedAnnualTax(const TaxTable& table, double taxBase, double income) {
     return tableTax(table, taxBase, 1);
 }
 
+// The annual adjustment: the published annual table of the year, without the
+// simplified monthly discount (the annual adjustment has a discount of its
+// own).
+std::optional<double> annualTax(int year, double taxBase, double income) {
+    const std::optional<TaxTable> table = annualTaxTable(year);
+    if (!table) return std::nullopt;
+    if (year == 2026) {
+        const double monthlyDiscount = taxTableFor(year, 13)->monthlyDiscount;
+        return reducedAnnualTax(*table, taxBase, income, 12 * monthlyDiscount);
+    }
+    return tableTax(*table, taxBase, 1);
+}
+
 }  // namespace
 
 std::optional<double> progressiveTax(int year, int divisor, double taxBase, int month,
                                      double income) {
     if (divisor <= 0) return std::nullopt;
-    month = std::clamp(month, 1, 13);
-    const std::optional<TaxTable> table = taxTableFor(year, month);
-    if (!table) return std::nullopt;
     // The base is the income less deductions, so it cannot exceed the income;
     // a caller that gave no income has the base stand for it.
     income = std::max(income, taxBase);
+    if (divisor == 1) return annualTax(year, taxBase, income);
 
-    if (year == 2026) {
-        if (divisor == 12) return reducedMonthlyTax(*table, taxBase, income);
-        if (divisor == 1) return reducedAnnualTax(*table, taxBase, income);
-    }
-    // 2023 to 2025: the simplified discount of the month applies to monthly
-    // bases only; the annual adjustment has a discount of its own.
+    month = std::clamp(month, 1, 13);
+    const std::optional<TaxTable> table = taxTableFor(year, month);
+    if (!table) return std::nullopt;
+    if (year == 2026 && divisor == 12) return reducedMonthlyTax(*table, taxBase, income);
+    // 2023 to 2025: the simplified discount of the month replaces smaller
+    // legal deductions of a monthly base.
     if (divisor == 12 && table->monthlyDiscount > 0)
         taxBase = simplifiedBase(taxBase, income, table->monthlyDiscount);
     return tableTax(*table, taxBase, divisor);

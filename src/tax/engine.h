@@ -5,8 +5,9 @@
 namespace kdx2::tax {
 
 // The progressive income tax of `base` for `year` and `month` (1 ... 12, 13
-// for a year row). `divisor` is 12 for a monthly computation and 1 for an
-// annual one: the tables hold annual amounts and are divided by it. `income`
+// for a year row). `divisor` is 12 for a monthly computation, whose tables
+// hold annual amounts divided by it, and 1 for the annual adjustment, which
+// uses the annual table published for the year (whatever the month). `income`
 // is the gross taxable income of the period; with the base it tells the legal
 // deductions taken, which the simplified monthly discount replaces when
 // larger (2023 on), and it chooses the reduction for lower incomes (2026 on).

@@ -130,6 +130,90 @@ std::optional<TaxTable> taxTableFor(int year, int month) {
     return tableBefore2009(year, month);
 }
 
+// The annual adjustment uses the table the Receita Federal publishes for each
+// ano-calendário: the sum of the monthly tables in force in its months (Lei
+// 11.482/2007, art. 1º, parágrafo único), with deductions worked out on the
+// annual limits so that the tax is continuous at each. Where the monthly table
+// changed during the year the limits are month-weighted, and even where it did
+// not the published deductions differ by cents from twelve monthly ones, so
+// the tables are typed as published, not derived from the monthly ones. The
+// year in each comment is the ano-calendário (the declaration is filed the
+// year after).
+std::optional<TaxTable> annualTaxTable(int year) {
+    switch (year) {
+        case 2026:
+            // The table of May 2025 for the whole year (Lei 15.191/2025); the
+            // reduction for lower incomes (Lei 15.270/2025) is applied around
+            // it by the engine.
+            return fourRates(29145.60, 33919.80, 45012.60, 55976.16, 2185.92, 4729.91, 8105.85,
+                             10904.66, TaxRounding::Truncate);
+        case 2025:
+            // 4 x 2259.20 (Lei 14.848/2024, January to April) + 8 x 2428.80
+            // (Lei 15.191/2025, from May).
+            return fourRates(28467.20, 33919.80, 45012.60, 55976.16, 2135.04, 4679.03, 8054.97,
+                             10853.78, TaxRounding::Truncate);
+        case 2024:
+            // 1 x 2112.00 (Lei 14.663/2023, January) + 11 x 2259.20 (Lei
+            // 14.848/2024, from February).
+            return fourRates(26963.20, 33919.80, 45012.60, 55976.16, 2022.24, 4566.23, 7942.17,
+                             10740.98);
+        case 2023:
+            // 4 x 1903.98 (Lei 13.149/2015, January to April) + 8 x 2112.00
+            // (Lei 14.663/2023, from May).
+            return fourRates(24511.92, 33919.80, 45012.60, 55976.16, 1838.39, 4382.38, 7758.32,
+                             10557.13);
+        case 2015:
+            // 3 months of the 2014 table (Lei 12.469/2011) + 9 of the table of
+            // April 2015 (Lei 13.149/2015): 3 x 1787.77 + 9 x 1903.98.
+            return fourRates(22499.13, 33477.72, 44476.74, 55373.55, 1687.43, 4198.26, 7534.02,
+                             10302.70);
+        // 2010 to 2014: the tables the monthly computation divides by twelve
+        // are these years' published annual ones.
+        case 2014:  // Lei 12.469/2011
+            return table2014();
+        case 2013:  // Lei 12.469/2011
+            return table2013();
+        case 2012:  // Lei 12.469/2011
+            return table2012();
+        case 2011:
+            // Lei 12.469/2011 set this table for the whole ano-calendário,
+            // though withholding used it from April only: the published annual
+            // table is twelve times it (18,799.32), not month-weighted.
+            return tableApril2011();
+        case 2010:  // Lei 11.945/2009
+            return table2010();
+        case 2009:
+            // Lei 11.945/2009. The monthly deductions are rounded to the cent
+            // (107.59 ...); the annual ones are worked out on the annual limits.
+            return fourRates(17215.08, 25800.00, 34400.40, 42984.00, 1291.13, 3226.13, 5806.16,
+                             7955.36);
+        case 2008:  // Lei 11.482/2007
+            return twoRates(16473.72, 2471.06, 32919.00, 6585.93);
+        case 2007:  // Lei 11.482/2007
+            return twoRates(15764.28, 2364.64, 31501.44, 6302.32);
+        case 2006:
+            // 1 x 1164.00 (Lei 11.119/2005, January) + 11 x 1257.12 (Lei
+            // 11.311/2006, from February).
+            return twoRates(14992.32, 2248.85, 29958.88, 5993.71);
+        case 2005:  // Lei 11.119/2005
+            return twoRates(13968.00, 2095.20, 27912.00, 5584.20);
+        default:
+            break;
+    }
+    // Lei 13.149/2015: no change from 2016 to 2022; later years keep it as
+    // their monthly computation does.
+    if (year >= 2016)
+        return fourRates(22847.76, 33919.80, 45012.60, 55976.16, 1713.58, 4257.57, 7633.51,
+                         10432.32);
+    // Lei 10.451/2002.
+    if (year >= 2002) return twoRates(12696.00, 1904.40, 25380.00, 5076.90);
+    // 1996 to 2001 (Lei 9.250/1995, Lei 9.532/1997): the annual tables are
+    // exactly twelve times the monthly ones. 1995 (Lei 8.981/1995, in UFIR)
+    // keeps twelve times its monthly table too, lacking a published copy of
+    // its annual one to check against.
+    return tableBefore2009(year, 13);
+}
+
 double dependantMonthlyAmount(int year, int month) {
     if (year >= 2016) return 189.59;
     switch (year) {

@@ -32,6 +32,11 @@ struct TaxTable {
 // the last table of the year). Years before 1995 have none.
 std::optional<TaxTable> taxTableFor(int year, int month);
 
+// The table of the annual adjustment of `year`, as the tax authority publishes
+// it (not twelve times a monthly table); its simplified monthly discount is 0.
+// Years before 1995 have none.
+std::optional<TaxTable> annualTaxTable(int year);
+
 // The monthly deduction for one dependant (month 13: the monthly amount of the
 // year row, not yet multiplied by 12).
 double dependantMonthlyAmount(int year, int month);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "base/cp850.h"
 #include "base/date.h"
 #include "base/named_values.h"
@@ -36,6 +39,35 @@ TEST(Numbers, FixedFormattingRoundsHalfAwayFromZero) {
     EXPECT_DOUBLE_EQ(roundDecimal(2.675, 2), 2.68);
     EXPECT_DOUBLE_EQ(parseNumber("  -12.50xyz"), -12.5);
     EXPECT_DOUBLE_EQ(parseNumber(""), 0.0);
+}
+
+// Results of arithmetic are rounded as the decimals they stand for, even where
+// cancellation left the double visibly below a half cent.
+TEST(Numbers, ComputedHalfCentsRoundAsDecimals) {
+    volatile double income = 7000.00;                     // computed at run time, not folded
+    const double reduction = 978.62 - income * 0.133145;  // 46.605
+    EXPECT_EQ(fixedText(reduction, 2), "46.61");
+    EXPECT_EQ(fixedText(-reduction, 2), "-46.61");
+    EXPECT_DOUBLE_EQ(roundDecimal(0.15 * 3587.10 - 354.80, 2), 183.27);
+    EXPECT_EQ(fixedText(1041.55 - 584.50005, 4), "457.0500");  // 457.04995
+    EXPECT_EQ(fixedText(0.1 + 0.2, 17), "0.30000000000000000");
+    // A value just short of a tie is not one.
+    EXPECT_EQ(fixedText(46.6049, 2), "46.60");
+    EXPECT_EQ(fixedText(0.00499999, 2), "0.00");
+}
+
+TEST(Numbers, FixedTextOfLargeSmallAndOddValues) {
+    EXPECT_EQ(fixedText(9999999999.995, 2), "10000000000.00");  // carried through every digit
+    EXPECT_EQ(fixedText(1e20, 2), "100000000000000000000.00");
+    EXPECT_EQ(fixedText(123456789012.34, 2), "123456789012.34");
+    EXPECT_EQ(fixedText(1.5e-7, 9), "0.000000150");
+    EXPECT_EQ(fixedText(1.0 / 3, 12), "0.333333333333");  // more decimals asked for: kept
+    EXPECT_EQ(fixedText(1e-20, 2), "0.00");
+    EXPECT_EQ(fixedText(-0.0, 2), "0.00");
+    EXPECT_EQ(fixedText(std::numeric_limits<double>::infinity(), 2), "0");
+    EXPECT_EQ(fixedText(std::nan(""), 2), "0");
+    EXPECT_EQ(fixedText(2.5, -1), "3");  // negative decimals read as none
+    EXPECT_FALSE(formatFixed(1e300, 20, 2).has_value());
 }
 
 TEST(CodePage, RoundTripsPortugueseText) {

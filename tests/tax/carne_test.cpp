@@ -146,6 +146,22 @@ TEST(MonthlyTax, Year2026ThroughTheGrid) {
     EXPECT_DOUBLE_EQ(grid.amount(2, MonthlyGrid::kTaxDue), 394.54);
 }
 
+// The cells show half cents rounded as the decimal amounts they are.
+TEST(MonthlyTax, HalfCentsRoundUpInTheGrid) {
+    setYear(2021);
+    CarneLeao carne;
+    MonthlyGrid& grid = carne.REC_MENSAL;
+    grid.setAmount(1, MonthlyGrid::kIndividuals, 3787.10);
+    grid.setAmount(1, MonthlyGrid::kDeductions, 200.00);
+    VE_LEAO(carne, 1);
+    EXPECT_EQ(grid.cell(1, MonthlyGrid::kTaxDue), "     183,27");  // 3587.10 × 15 % − 354.80
+    setYear(2026);
+    grid.setAmount(2, MonthlyGrid::kIndividuals, 7000.00);
+    VE_LEAO(carne, 2);
+    EXPECT_EQ(grid.cell(2, MonthlyGrid::kTaxDue), "     802,68");  // 849.29 − 46.61
+    EXPECT_EQ(grid.cell(13, MonthlyGrid::kTaxDue), "     985,95");
+}
+
 // 1995 amounts are taxed in the correction unit of their month.
 TEST(MonthlyTax, Year1995FactorsWithoutDividingByZero) {
     setYear(1995);

@@ -281,9 +281,9 @@ TEST(SimplifiedDiscount, ReplacesSmallerLegalDeductionsInMonthlyBases) {
 }
 
 TEST(SimplifiedDiscount, IsNotTakenInTheAnnualComputation) {
-    // 40000 × 15 % − 4729.92
-    EXPECT_DOUBLE_EQ(tax(2025, 1, 40000.00, 12, 40000.00), 1270.08);
-    EXPECT_DOUBLE_EQ(tax(2024, 1, 40000.00, 13, 40000.00), 1422.72);
+    // 40000 × 15 % − 4679.03 and − 4566.23, the published annual deductions.
+    EXPECT_DOUBLE_EQ(tax(2025, 1, 40000.00, 12, 40000.00), 1320.97);
+    EXPECT_DOUBLE_EQ(tax(2024, 1, 40000.00, 13, 40000.00), 1433.77);
 }
 
 TEST(Reduction2026, MonthlyStepsByIncome) {
@@ -316,11 +316,226 @@ TEST(Reduction2026, FirstBandUsesTheDeductionOfItsOwnLimit) {
 }
 
 TEST(Reduction2026, AnnualBandsChosenByTheIncome) {
-    // Income 75000.00: bases a cent apart pay the same reduced tax.
-    EXPECT_DOUBLE_EQ(tax(2026, 1, 60000.00, 12, 75000.00), 4333.63);
-    EXPECT_DOUBLE_EQ(tax(2026, 1, 60000.02, 12, 75000.00), 4333.63);
+    // Income 75000.00: 60000.00 × 27.5 % − 10904.66 = 5595.34, less the
+    // reduction 8429.73 − 75000 × 0.095575 = 1261.605, rounded to 1261.61.
+    // Bases a cent apart pay the same reduced tax.
+    EXPECT_DOUBLE_EQ(tax(2026, 1, 60000.00, 12, 75000.00), 4333.73);
+    EXPECT_DOUBLE_EQ(tax(2026, 1, 60000.02, 12, 75000.00), 4333.73);
     // Income up to 60000.00 pays nothing (annual discount 12 × 607.20).
     EXPECT_DOUBLE_EQ(tax(2026, 1, 50000.00, 12, 50000.00), 0.0);
-    // Above 88200.00: the table tax of the base itself.
-    EXPECT_DOUBLE_EQ(tax(2026, 1, 90000.00, 12, 100000.00), 13845.24);
+    // Above 88200.00: the table tax of the base itself, 90000 × 27.5 % − 10904.66.
+    EXPECT_DOUBLE_EQ(tax(2026, 1, 90000.00, 12, 100000.00), 13845.34);
+}
+
+// Half cents are rounded as the decimal amounts they are, not as the binary
+// doubles just below them.
+TEST(DecimalRounding, ExactHalfCentsRoundUp) {
+    // 2026, income 7000.00 without deductions: 6392.80 × 27.5 % − 908.73 =
+    // 849.29, less the reduction 978.62 − 7000 × 0.133145 = 46.605 → 46.61.
+    EXPECT_DOUBLE_EQ(tax(2026, 12, 7000.00, 3, 7000.00), 802.68);
+    // 2021: 3587.10 × 15 % − 354.80 = 183.265.
+    EXPECT_DOUBLE_EQ(tableOnlyTax(2021, 3587.10, 6), 183.27);
+    // 2024 (rounded) and 2025 (truncated) on 2999.99 × 15 % − 381.44 = 68.5585.
+    EXPECT_DOUBLE_EQ(tableOnlyTax(2024, 2999.99, 3), 68.56);
+    EXPECT_DOUBLE_EQ(tableOnlyTax(2025, 2999.99, 3), 68.55);
+}
+
+namespace {
+
+// ---- The annual tables as the Receita Federal publishes them ----
+
+struct AnnualBand {
+    double upTo;  // kOpen on the last band
+    int ratePerMille;
+    double deduction;
+};
+struct AnnualTable {
+    int firstYear;
+    int lastYear;
+    bool truncates;
+    std::vector<AnnualBand> bands;
+};
+
+std::vector<AnnualBand> fourRateBands(double l1, double l2, double l3, double l4, double a1,
+                                      double a2, double a3, double a4) {
+    return {{l1, 0, 0}, {l2, 75, a1}, {l3, 150, a2}, {l4, 225, a3}, {kOpen, 275, a4}};
+}
+
+std::vector<AnnualBand> twoRateBands(double exempt, double upTo15, double a15, double a27) {
+    return {{exempt, 0, 0}, {upTo15, 150, a15}, {kOpen, 275, a27}};
+}
+
+std::vector<AnnualTable> publishedAnnualTables() {
+    return {
+        {2026, 2026, true,
+         fourRateBands(29145.60, 33919.80, 45012.60, 55976.16, 2185.92, 4729.91, 8105.85,
+                       10904.66)},
+        {2025, 2025, true,
+         fourRateBands(28467.20, 33919.80, 45012.60, 55976.16, 2135.04, 4679.03, 8054.97,
+                       10853.78)},
+        {2024, 2024, false,
+         fourRateBands(26963.20, 33919.80, 45012.60, 55976.16, 2022.24, 4566.23, 7942.17,
+                       10740.98)},
+        {2023, 2023, false,
+         fourRateBands(24511.92, 33919.80, 45012.60, 55976.16, 1838.39, 4382.38, 7758.32,
+                       10557.13)},
+        {2016, 2022, false,
+         fourRateBands(22847.76, 33919.80, 45012.60, 55976.16, 1713.58, 4257.57, 7633.51,
+                       10432.32)},
+        {2027, 2030, false,
+         fourRateBands(22847.76, 33919.80, 45012.60, 55976.16, 1713.58, 4257.57, 7633.51,
+                       10432.32)},
+        {2015, 2015, false,
+         fourRateBands(22499.13, 33477.72, 44476.74, 55373.55, 1687.43, 4198.26, 7534.02,
+                       10302.70)},
+        {2014, 2014, false,
+         fourRateBands(21453.24, 32151.48, 42869.16, 53565.72, 1608.99, 4020.35, 7235.54, 9913.83)},
+        {2013, 2013, false,
+         fourRateBands(20529.36, 30766.92, 41023.08, 51259.08, 1539.70, 3847.22, 6923.95, 9486.91)},
+        {2012, 2012, false,
+         fourRateBands(19645.32, 29442.00, 39256.56, 49051.80, 1473.40, 3681.55, 6625.79, 9078.38)},
+        {2011, 2011, false,
+         fourRateBands(18799.32, 28174.20, 37566.12, 46939.56, 1409.95, 3523.01, 6340.47, 8687.45)},
+        {2010, 2010, false,
+         fourRateBands(17989.80, 26961.00, 35948.40, 44918.28, 1349.24, 3371.31, 6067.44, 8313.35)},
+        {2009, 2009, false,
+         fourRateBands(17215.08, 25800.00, 34400.40, 42984.00, 1291.13, 3226.13, 5806.16, 7955.36)},
+        {2008, 2008, false, twoRateBands(16473.72, 32919.00, 2471.06, 6585.93)},
+        {2007, 2007, false, twoRateBands(15764.28, 31501.44, 2364.64, 6302.32)},
+        {2006, 2006, false, twoRateBands(14992.32, 29958.88, 2248.85, 5993.71)},
+        {2005, 2005, false, twoRateBands(13968.00, 27912.00, 2095.20, 5584.20)},
+        {2002, 2004, false, twoRateBands(12696.00, 25380.00, 1904.40, 5076.90)},
+        {1998, 2001, false, twoRateBands(10800.00, 21600.00, 1620.00, 4320.00)},
+        {1996, 1997, false, {{10800.00, 0, 0}, {21600.00, 150, 1620.00}, {kOpen, 250, 3780.00}}},
+        // No published copy was at hand: twelve times the monthly table.
+        {1995,
+         1995,
+         false,
+         {{12000.00, 0, 0},
+          {23400.00, 150, 1800.00},
+          {216000.00, 266, 4516.68},
+          {kOpen, 350, 22659.00}}},
+    };
+}
+
+long long inCents(double amount) {
+    return std::llround(amount * 100);
+}
+
+// The tax of the published table worked exactly, in whole units of 0.00001:
+// rounded half up to the cent, or (2025 on) rounded at the fourth decimal and
+// cut at the second.
+double publishedAnnualTax(const AnnualTable& table, long long baseCents) {
+    const AnnualBand* band = &table.bands.back();
+    for (const AnnualBand& candidate : table.bands) {
+        if (!std::isinf(candidate.upTo) && baseCents <= inCents(candidate.upTo)) {
+            band = &candidate;
+            break;
+        }
+    }
+    const long long exact = baseCents * band->ratePerMille - inCents(band->deduction) * 1000;
+    if (exact <= 0) return 0.0;
+    const long long taxCents = table.truncates ? (exact + 5) / 10 / 100 : (exact + 500) / 1000;
+    return static_cast<double>(taxCents) / 100;
+}
+
+// A base in each band and on each limit, a cent on either side of it.
+std::vector<long long> basesToTry(const AnnualTable& table) {
+    std::vector<long long> bases;
+    long long lower = 0;
+    for (const AnnualBand& band : table.bands) {
+        const long long upper = std::isinf(band.upTo) ? lower + 2000000 : inCents(band.upTo);
+        bases.push_back((lower + upper) / 2);
+        if (!std::isinf(band.upTo)) {
+            for (long long near : {upper - 1, upper, upper + 1})
+                bases.push_back(near);
+        }
+        lower = upper;
+    }
+    return bases;
+}
+
+const std::vector<PublishedBand>& monthlyBands(int year, int month) {
+    static const std::vector<PublishedTable> tables = publishedTables();
+    for (const PublishedTable& table : tables) {
+        if (year >= table.firstYear && year <= table.lastYear && month >= table.firstMonth &&
+            month <= table.lastMonth)
+            return table.bands;
+    }
+    ADD_FAILURE() << "no monthly table for " << year << "/" << month;
+    static const std::vector<PublishedBand> none;
+    return none;
+}
+
+}  // namespace
+
+// The annual tables typed above are checked against the law's rule before the
+// engine is checked against them: each limit is the sum of the monthly limits
+// in force in the months of the year, and each deduction keeps the tax
+// continuous at the lower limit of its band. 2011 is the exception the
+// Receita published: twelve times the table the law set for that year, though
+// withholding used it from April only. 1995 has no published table here.
+TEST(AnnualTables, PublishedTablesFollowTheLawsRule) {
+    for (const AnnualTable& table : publishedAnnualTables()) {
+        if (table.firstYear == 1995) continue;
+        for (int year : {table.firstYear, table.lastYear}) {
+            for (size_t band = 0; band + 1 < table.bands.size(); ++band) {
+                if (year == 2011) break;
+                long long sum = 0;
+                for (int month = 1; month <= 12; ++month) {
+                    const std::vector<PublishedBand>& monthly = monthlyBands(year, month);
+                    if (monthly.size() == table.bands.size()) sum += inCents(monthly[band].upTo);
+                }
+                EXPECT_EQ(sum, inCents(table.bands[band].upTo)) << year << " limit " << band + 1;
+            }
+        }
+        for (size_t band = 1; band < table.bands.size(); ++band) {
+            const AnnualBand& previous = table.bands[band - 1];
+            const AnnualBand& current = table.bands[band];
+            const double continuous =
+                previous.deduction +
+                (current.ratePerMille - previous.ratePerMille) / 1000.0 * previous.upTo;
+            EXPECT_NEAR(current.deduction, continuous, 0.0101)
+                << table.firstYear << " deduction " << band;
+        }
+    }
+}
+
+// The annual computation of every year against its published table: a base in
+// each band and on each limit, and a cent on either side. The income is high
+// enough to leave the 2026 reduction out; the month does not matter.
+TEST(AnnualTables, EveryYearTaxesByItsPublishedAnnualTable) {
+    for (const AnnualTable& table : publishedAnnualTables()) {
+        for (int year : {table.firstYear, table.lastYear}) {
+            for (long long baseCents : basesToTry(table)) {
+                const double base = static_cast<double>(baseCents) / 100;
+                const double expected = publishedAnnualTax(table, baseCents);
+                EXPECT_DOUBLE_EQ(tax(year, 1, base, 13, base + 100000), expected)
+                    << year << " base " << base;
+                EXPECT_DOUBLE_EQ(tax(year, 1, base, 1, base + 100000), expected)
+                    << year << " base " << base << " in January";
+            }
+        }
+    }
+}
+
+// The figures of the issue and a few more, worked by hand.
+TEST(AnnualTables, HandWorkedFigures) {
+    // 2024: 30000.00 × 7.5 % − 2022.24, not twelve times January's table.
+    EXPECT_DOUBLE_EQ(tax(2024, 1, 30000.00, 13, 30000.00), 227.76);
+    // Month-weighted exemption limits: nothing up to them, tax a cent above.
+    EXPECT_DOUBLE_EQ(tax(2015, 1, 22499.13, 13, 22499.13), 0.0);
+    EXPECT_DOUBLE_EQ(tax(2015, 1, 22499.14, 13, 22499.14), 0.01);  // 1687.4355 − 1687.43
+    EXPECT_DOUBLE_EQ(tax(2023, 1, 24511.92, 13, 24511.92), 0.0);
+    EXPECT_DOUBLE_EQ(tax(2025, 1, 28467.20, 13, 28467.20), 0.0);
+    EXPECT_DOUBLE_EQ(tax(2006, 1, 20000.00, 13, 20000.00), 751.15);  // 3000 − 2248.85
+    // Deductions worked on the annual limits: 40000 × 15 % − 4257.57.
+    EXPECT_DOUBLE_EQ(tax(2019, 1, 40000.00, 13, 40000.00), 1742.43);
+    // 2026 above the reduction: 40000 × 15 % − 4729.91 and 60000 × 27.5 % − 10904.66.
+    EXPECT_DOUBLE_EQ(tax(2026, 1, 40000.00, 13, 100000.00), 1270.09);
+    EXPECT_DOUBLE_EQ(tax(2026, 1, 60000.00, 13, 100000.00), 5595.34);
+    // 2002: 30000 × 27.5 % − 5076.90.
+    EXPECT_DOUBLE_EQ(tax(2002, 1, 30000.00, 13, 30000.00), 3173.10);
+    // The monthly tables stay: 2024 February's 3000.00 × 15 % − 4577.28 / 12.
+    EXPECT_DOUBLE_EQ(tableOnlyTax(2024, 3000.00, 2), 68.56);
 }
