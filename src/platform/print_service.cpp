@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "base/cp850.h"
+#include "base/error.h"
+#include "platform/process.h"
 
 namespace kdx2::platform {
 
@@ -88,6 +90,20 @@ PrintSubmission submitPdf(const std::string& queue, const std::string& pdfHostPa
     }
     result.job = job;
     return result;
+}
+
+PrintSubmission printPages(const std::vector<PdfPage>& pages, const std::string& queue,
+                           const std::string& title) {
+    try {
+        const TemporaryHostFile pdf(".pdf");
+        writeMonospacedPdf(pages, pdf.hostPath(), title);
+        return submitPdf(queue, pdf.hostPath(), title);
+    } catch (const base::Error& error) {
+        PrintSubmission failed;
+        failed.rendered = false;
+        failed.error = error.what();
+        return failed;
+    }
 }
 
 }  // namespace kdx2::platform

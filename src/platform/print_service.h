@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/print_pdf.h"
+
 // The desktop's printers are the queues of the printing service (CUPS): the
 // scheduler named by the environment (CUPS_SERVER, the user's client.conf)
 // or the local one. Queue names are CP850 here, as every text of kdx2.
@@ -20,8 +22,9 @@ PrinterQueues printerQueues();
 bool printerQueueExists(const std::string& name);
 
 struct PrintSubmission {
-    int job = 0;        // the job number; 0 when the job was refused
-    std::string error;  // the scheduler's reason when refused (CP850)
+    int job = 0;           // the job number; 0 when the job was refused
+    bool rendered = true;  // false: the PDF could not be written (error says why)
+    std::string error;     // why there is no job (CP850)
 };
 
 // Sends a PDF file (host path, UTF-8) to the queue as one job titled `title`
@@ -29,5 +32,10 @@ struct PrintSubmission {
 // caller may remove it afterwards.
 PrintSubmission submitPdf(const std::string& queue, const std::string& pdfHostPath,
                           const std::string& title);
+
+// The pages written as a PDF into a temporary file and sent to the queue
+// (submitPdf); the file is removed afterwards.
+PrintSubmission printPages(const std::vector<PdfPage>& pages, const std::string& queue,
+                           const std::string& title);
 
 }  // namespace kdx2::platform

@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
 #include "base/cp850.h"
+#include "base/error.h"
 #include "platform/file.h"
 
 extern char** environ;
@@ -195,6 +197,28 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
         return run;
     }
     return waitFor(pid);
+}
+
+TemporaryHostFile::TemporaryHostFile(const std::string& suffix) {
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(folder != nullptr && *folder ? folder : "/tmp") + "/kdx2-XXXXXX" + suffix;
+    const int fd = ::mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+    if (fd < 0)
+        throw base::Error("Não foi possível criar um arquivo temporário: "_cp +
+                          describeSystemError(errno));
+    ::close(fd);
+    path_ = pattern;
+}
+
+TemporaryHostFile::~TemporaryHostFile() {
+    ::unlink(path_.c_str());
+}
+
+void TemporaryHostFile::write(const std::string& contents) {
+    File file = File::create(path_);
+    file.writeAt(0, contents.data(), contents.size());
+    file.close();
 }
 
 std::vector<std::string> splitCommandWords(const std::string& command) {

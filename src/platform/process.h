@@ -35,6 +35,23 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       bool wait, ProgramTerminal terminal = ProgramTerminal::None);
 
+// A file of the host's temporary folder for handing data to another
+// program (a PDF for the printer, a copy for the viewer), removed when the
+// object goes. Throws base::Error when it cannot be created or written.
+class TemporaryHostFile {
+  public:
+    explicit TemporaryHostFile(const std::string& suffix);
+    ~TemporaryHostFile();
+    TemporaryHostFile(const TemporaryHostFile&) = delete;
+    TemporaryHostFile& operator=(const TemporaryHostFile&) = delete;
+
+    const std::string& hostPath() const { return path_; }
+    void write(const std::string& contents);
+
+  private:
+    std::string path_;
+};
+
 // A command line such as $PAGER ("less -R") split at blanks into the program
 // and its arguments; quotes are not interpreted.
 std::vector<std::string> splitCommandWords(const std::string& command);
