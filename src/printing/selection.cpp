@@ -12,6 +12,7 @@
 #include "printing/questions.h"
 #include "printing/routing.h"
 #include "store/access.h"
+#include "store/repair.h"
 #include "store/work_areas.h"
 
 namespace kdx2::printing {
@@ -56,7 +57,7 @@ std::vector<std::string> taxpayersToPrint(store::Table& reg, int whom) {
 }
 
 void closeScratch() {
-    if (printers().closeScratch) printers().closeScratch();
+    store::FECHA_PROV();
 }
 
 // The report pages of the taxpayer: every page, or the one of QUEPAG,

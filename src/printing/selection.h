@@ -22,8 +22,6 @@ struct ReportPrinters {
     // Loads the working data of the session's CPF for the pages and slips;
     // false when they could not be loaded.
     std::function<bool()> loadTaxpayer;
-    // Closes the scratch copies of the taxpayer loaded last.
-    std::function<void()> closeScratch;
 };
 void setReportPrinters(ReportPrinters printers);
 const ReportPrinters& reportPrinters();
