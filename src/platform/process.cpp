@@ -38,8 +38,11 @@ void reapFinished() {
                pids.end());
 }
 
+// Messages name the program, not the host folder it lives in.
 std::string startError(const std::string& program, int error) {
-    const std::string name = base::cp850::fromUtf8(program);
+    const size_t slash = program.rfind('/');
+    const std::string name =
+        base::cp850::fromUtf8(slash == std::string::npos ? program : program.substr(slash + 1));
     if (error == ENOENT) return "O programa "_cp + name + " não foi encontrado."_cp;
     if (error == EACCES || error == EPERM)
         return "O programa "_cp + name + " não pode ser executado (sem permissão)."_cp;
