@@ -65,7 +65,7 @@ std::optional<std::string> readPrintFile(const std::string& file) {
     // A missing folder ends quietly; any other failure leaves its code on
     // the status line (2: the file is not there, 5: it may not be read).
     if (!platform::folderExists(platform::folderOf(file))) return std::nullopt;
-    const int code = platform::fileExists(file) ? 5 : 2;
+    const int code = platform::fileExists(file) || platform::folderExists(file) ? 5 : 2;
     common::MENS(0, "Erro do Dos " + base::padLeft(std::to_string(code), 2));
     return std::nullopt;
 }

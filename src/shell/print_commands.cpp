@@ -11,6 +11,7 @@
 #include "printing/output.h"
 #include "printing/routing.h"
 #include "printing/selection.h"
+#include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/selection/selection.h"
 #include "store/access.h"
@@ -118,6 +119,9 @@ void SELECIONA() {
     printing::closePrintOutput();
     common::FECHAJAN(kTaxpayerSlot);
     store::ABERTURA(kRegister);
+    // The lists drawn over the screen go; the command ends on the title.
+    common::ENCHETELA(' ', s.text("COR_ENCH_C"));
+    MTELA1(9);
 }
 
 void registerPrintCommands() {

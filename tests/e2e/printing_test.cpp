@@ -237,6 +237,37 @@ TEST_F(Printing, LabelsOfAllGoToTheViewerSixRowsEachAndOneTaxpayerToTheUtility) 
     EXPECT_EQ(label.size(), 5u);  // the label's blank sixth row ends the file
 }
 
+TEST_F(Printing, TheTaxpayersMarkedInTheListArePrintedAndTheirMarksCleared) {
+    registerTwentyTaxpayers();
+    installUtility();
+    const ProgramRun result = run(
+        {"menu Seleção > 1- O que imprimir > Cadastro", "key Enter",
+         "menu Seleção > 4 - Quem imprimir > Vários", "key Enter",
+         "menu Impressão > Imprime a seleção", "expect Nome do Contribuinte", "key Down", "type S",
+         // A mark fills its cell: the list goes on to the next row.
+         "key Down", "type S", "key Esc", "expect Sim para o Cadastro resumido", "key Enter",
+         "expect Ano Base"});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const std::vector<std::string> lines = printLines(slurp(drive / "NAO-DOS00.TXT"));
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_NE(lines[1].find("RELACAO PARCIAL"), std::string::npos);
+    EXPECT_EQ(lines[5].substr(0, 10), " " + personName(2));
+    EXPECT_EQ(lines[6].substr(0, 10), " " + personName(4));
+    for (const auto& row : records("IRM9.DBF"))
+        EXPECT_EQ(trimmed(row.at("IMPRE")), "") << row.at("CPF");
+    EXPECT_EQ(utilityArguments().at(0), (drive / "NAO-DOS00.TXT").string());
+}
+
+TEST_F(Printing, ReportPagesAndPaymentSlipsSayTheyAreNotAvailableYet) {
+    const ProgramRun result =
+        run({"menu Impressão > Imprime a seleção", "expect ainda não está disponível", "key Enter",
+             "menu Seleção > 1- O que imprimir > DARF", "key Enter",
+             "menu Impressão > Imprime a seleção", "expect ainda não está disponível", "key Enter",
+             "expect Ano Base"});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_FALSE(std::filesystem::exists(drive / "NAO-DOS00.TXT"));
+}
+
 TEST_F(Printing, TheLastPrintAgainNeedsAPrintFileAndThenGoesToThePrinterChosen) {
     ProgramRun none =
         run({"menu Impressão > Ultima impressão", "expect Selecione a impressora Não DOS antes",

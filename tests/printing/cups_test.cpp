@@ -197,16 +197,21 @@ TEST_F(DesktopPrinting, PrintsThatCannotBeMadeAreToldAndSendNothing) {
     EXPECT_EQ(boxLines(4), std::vector<std::string>{"Erro de leitura"});
     EXPECT_EQ(messages.status.back(), "Erro do Dos  2");
     EXPECT_FALSE(printing::IMPRIMEX("C:\\NAO\\EXISTE\\X.TXT", "kdx2a", "cadastro"));
-    EXPECT_EQ(messages.status.size(), 1u);  // a missing folder ends quietly
+    EXPECT_EQ(messages.status.size(), 1u);               // a missing folder ends quietly
+    std::filesystem::create_directory(printFileHost());  // there, but not readable as a file
+    EXPECT_FALSE(printing::IMPRIMEX(path, "kdx2a", "cadastro"));
+    EXPECT_EQ(boxLines(6), std::vector<std::string>{"Erro de leitura"});
+    EXPECT_EQ(messages.status.back(), "Erro do Dos  5");
+    std::filesystem::remove(printFileHost());
 
     // Routing a vanished print file says so only when printing for one taxpayer.
     base::session().set("NOMEIMP", "kdx2a");
     base::session().set("QUECON", 3);
     printing::IMP_TXT("cadastro");
-    EXPECT_EQ(messages.boxes.size(), 6u);
+    EXPECT_EQ(messages.boxes.size(), 7u);
     base::session().set("QUECON", 1);
     printing::IMP_TXT("cadastro");
-    EXPECT_EQ(boxLines(6), std::vector<std::string>{"Nada para imprimir!!"});
+    EXPECT_EQ(boxLines(7), std::vector<std::string>{"Nada para imprimir!!"});
     EXPECT_EQ(jobCount(), jobsBefore);
 }
 

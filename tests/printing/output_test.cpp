@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "printing/output.h"
+#include "printing/questions.h"
 #include "printing_fixture.h"
 
 namespace kdx2::printing_test {
@@ -80,6 +81,23 @@ TEST_F(PrintFile, ControlStringsGoOutAsTheyAre) {
     output().say(0, 4, "y");
     printing::closePrintOutput();
     EXPECT_EQ(printFile(), "  x\x1b! y\r\n");
+}
+
+TEST_F(PrintFile, TheAlignmentPausePrintsABlankAndAsksUntilNoMorePauseIsWanted) {
+    ASSERT_TRUE(printing::PREP_IMP());
+    output().say(2, 10, "DARF");
+    base::session().set("FEZ_TES", "S");
+    messages.answers = {1, 2};  // Sim, then Não
+    printing::AJUS_FIN();
+    EXPECT_EQ(base::session().text("FEZ_TES"), "N");
+    EXPECT_EQ(messages.boxes.size(), 2u);
+    EXPECT_EQ(boxLines(0),
+              (std::vector<std::string>{"Pausa p/ um ajuste fino. ", "Tecle Sim para mais pausa"}));
+    EXPECT_EQ(messages.tones.size(), 2u);
+    printing::AJUS_FIN();  // FEZ_TES is "N": nothing
+    EXPECT_EQ(messages.boxes.size(), 2u);
+    printing::closePrintOutput();
+    EXPECT_EQ(printFile(), "\r\n\r\n          DARF\r \r \r\n");
 }
 
 TEST_F(PrintFile, ReadStreamBlanksAPageEjectBeforeTheLastByte) {
