@@ -42,6 +42,14 @@ PrinterQueues printerQueues() {
     return queues;
 }
 
+std::string defaultPrinterQueue() {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    if (dest == nullptr) return "";
+    const std::string name = base::cp850::fromUtf8(dest->name);
+    cupsFreeDests(1, dest);
+    return name;
+}
+
 bool printerQueueExists(const std::string& name) {
     // An empty name would ask for the default queue.
     if (name.empty()) return false;
@@ -95,7 +103,7 @@ PrintSubmission submitPdf(const std::string& queue, const std::string& pdfHostPa
 PrintSubmission printPages(const std::vector<PdfPage>& pages, const std::string& queue,
                            const std::string& title) {
     try {
-        const TemporaryHostFile pdf(".pdf");
+        const TemporaryHostFile pdf("kdx2-", ".pdf");
         writeMonospacedPdf(pages, pdf.hostPath(), title);
         return submitPdf(queue, pdf.hostPath(), title);
     } catch (const base::Error& error) {

@@ -18,6 +18,10 @@ struct PrinterQueues {
 
 PrinterQueues printerQueues();
 
+// The default queue alone (empty without one), asked without looking for
+// printers on the network, so it is quick enough for every start-up.
+std::string defaultPrinterQueue();
+
 // True when the scheduler knows a queue of that exact name.
 bool printerQueueExists(const std::string& name);
 

@@ -202,10 +202,10 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     return waitFor(pid);
 }
 
-TemporaryHostFile::TemporaryHostFile(const std::string& suffix) {
+TemporaryHostFile::TemporaryHostFile(const std::string& prefix, const std::string& suffix) {
     const char* folder = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(folder != nullptr && *folder ? folder : "/tmp") + "/kdx2-XXXXXX" + suffix;
+    std::string pattern = std::string(folder != nullptr && *folder ? folder : "/tmp") + "/" +
+                          prefix + "XXXXXX" + suffix;
     const int fd = ::mkstemps(pattern.data(), static_cast<int>(suffix.size()));
     if (fd < 0)
         throw base::Error("Não foi possível criar um arquivo temporário: "_cp +

@@ -40,7 +40,8 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 // object goes. Throws base::Error when it cannot be created or written.
 class TemporaryHostFile {
   public:
-    explicit TemporaryHostFile(const std::string& suffix);
+    // Named prefix + six random characters + suffix.
+    TemporaryHostFile(const std::string& prefix, const std::string& suffix);
     ~TemporaryHostFile();
     TemporaryHostFile(const TemporaryHostFile&) = delete;
     TemporaryHostFile& operator=(const TemporaryHostFile&) = delete;

@@ -147,7 +147,7 @@ class PrinterList {
 
 void CRIA_SEQ() {
     base::NamedValues& s = base::session();
-    const std::string defaultPrinter = platform::printerQueues().defaultName;
+    const std::string defaultPrinter = platform::defaultPrinterQueue();
     s.set("IPADRAO", defaultPrinter);
     s.set("NOMEREDE", defaultPrinter);
     std::string chosen;

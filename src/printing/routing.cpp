@@ -163,7 +163,10 @@ bool CHAMA_NOTEPAD(const std::string& file) {
     const std::optional<std::string> bytes = readPrintFile(file);
     if (!bytes) return false;
     try {
-        platform::TemporaryHostFile copy(".txt");
+        // Named like the print file, as the viewer shows the name.
+        const std::string name = platform::fileNameOf(file);
+        platform::TemporaryHostFile copy(base::cp850::toUtf8(name.substr(0, name.rfind('.'))) + "-",
+                                         ".txt");
         copy.write(viewerText(*bytes));
         const char* pager = std::getenv("PAGER");
         std::vector<std::string> words = platform::splitCommandWords(pager != nullptr ? pager : "");
