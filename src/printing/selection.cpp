@@ -110,10 +110,6 @@ void setReportPrinters(ReportPrinters plugged) {
     printers() = std::move(plugged);
 }
 
-const ReportPrinters& reportPrinters() {
-    return printers();
-}
-
 bool reportPagesAvailable() {
     return static_cast<bool>(printers().FOLHA);
 }

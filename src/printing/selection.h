@@ -24,7 +24,6 @@ struct ReportPrinters {
     std::function<bool()> loadTaxpayer;
 };
 void setReportPrinters(ReportPrinters printers);
-const ReportPrinters& reportPrinters();
 // Whether the report pages (QUEIMP 1) / payment slips (QUEIMP 2) can be
 // printed in this version.
 bool reportPagesAvailable();
