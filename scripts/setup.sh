@@ -9,6 +9,7 @@ packages=(
   libncurses-dev libcairo2-dev libcups2-dev libcurl4-openssl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-dbf python3-dbfread libdbd-xbase-perl faketime tmux
+  cups poppler-utils less
 )
 missing=()
 for p in "${packages[@]}"; do

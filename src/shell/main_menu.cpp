@@ -8,6 +8,7 @@
 #include "common/messages.h"
 #include "common/utilities.h"
 #include "common/windows.h"
+#include "printing/output.h"
 #include "shell/print_selection.h"
 #include "store/access.h"
 #include "store/work_areas.h"
@@ -87,7 +88,7 @@ void reopenRegister() {
 // Prints the last print file of this work folder again.
 void printLastAgain() {
     base::NamedValues& s = base::session();
-    s.set("ARQ_IMP", s.text("LOCTRAB") + "NAO-DOS.TXT");
+    s.set("ARQ_IMP", printing::printFilePath());
     if (!common::LF_ISFILE(s.text("ARQ_IMP"))) {
         common::AVISOSN("Selecione a impressora Não DOS antes"_cp, common::box::kInformation);
         return;

@@ -8,11 +8,13 @@
 #include "common/screen_messages.h"
 #include "common/windows.h"
 #include "platform/console/keys.h"
+#include "printing/routing.h"
 #include "shell/declaration.h"
 #include "shell/exit.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/maintenance/maintenance.h"
+#include "shell/print_commands.h"
 #include "shell/selection/selection.h"
 #include "shell/startup.h"
 #include "store/work_areas.h"
@@ -79,6 +81,7 @@ void registerOwnCommands() {
     selection::registerSelectionCommands();
     maintenance::registerMaintenanceCommands();
     declaration::registerDeclarationCommands();
+    registerPrintCommands();
     registerCommand(25, [](int) {
         common::MODCOR();
         showTitle();
@@ -120,6 +123,9 @@ int MAIN(const std::string& terminalArgument) {
     registerOwnCommands();
     try {
         prepareSession(terminalArgument);
+        // The printer values come before the menu, whose printer item shows
+        // the terminal's printer.
+        printing::CRIA_SEQ();
         bindClipboardKeys();
         showTitle();
         INTER(0);

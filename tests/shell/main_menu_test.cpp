@@ -105,7 +105,7 @@ TEST_F(MainMenu, LastPrintWithoutAPrintFileOnlyTellsSo) {
     RecordingMessages messages;
     shell::MENUSELECT(52);
     EXPECT_EQ(messages.onlyBoxLines(), Lines{"Selecione a impressora Não DOS antes"});
-    EXPECT_EQ(base::session().text("ARQ_IMP"), "C:\\NAO-DOS.TXT");
+    EXPECT_EQ(base::session().text("ARQ_IMP"), "C:\\NAO-DOS00.TXT");
 }
 
 TEST_F(MainMenu, CommandsOfLaterWorkSayTheyAreNotAvailable) {
