@@ -77,7 +77,7 @@ void WholeProgram::TearDown() {
 
 ProgramRun WholeProgram::run(const std::vector<std::string>& script,
                              const std::map<std::string, std::string>& environment,
-                             const std::string& date) {
+                             const std::string& date, const std::string& argument) {
     const fs::path scriptFile = drive.parent_path() / (drive.filename().string() + ".script");
     {
         std::ofstream out(scriptFile);
@@ -91,8 +91,9 @@ ProgramRun WholeProgram::run(const std::vector<std::string>& script,
     for (const auto& [name, value] : environment)
         command += " " + name + "=" + quoted(value);
     if (!date.empty()) command += " faketime " + quoted(date);
-    command += " " + quoted(KDX2_BINARY) + " --headless " + quoted(scriptFile.string()) + " >" +
-               quoted(out.string()) + " 2>" + quoted(err.string());
+    command += " " + quoted(KDX2_BINARY) + " --headless " + quoted(scriptFile.string());
+    if (!argument.empty()) command += " " + quoted(argument);
+    command += " >" + quoted(out.string()) + " 2>" + quoted(err.string());
     ProgramRun result;
     result.exitCode = runShell(command);
     result.screen = lines(slurp(out));

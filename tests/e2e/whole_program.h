@@ -24,10 +24,12 @@ class WholeProgram : public ::testing::Test {
 
     // Runs kdx2 with the script lines; `environment` adds variables (the
     // workstation's own TERMINAL, KDX2DEF ... are removed first). `date` fixes
-    // the clock through faketime ("2025-06-15 10:00:00").
+    // the clock through faketime ("2025-06-15 10:00:00"); `argument` is the
+    // program's own command-line argument (the terminal number).
     ProgramRun run(const std::vector<std::string>& script,
                    const std::map<std::string, std::string>& environment = {},
-                   const std::string& date = "2025-06-15 10:00:00");
+                   const std::string& date = "2025-06-15 10:00:00",
+                   const std::string& argument = "");
 
     // The records of a table of drive C:, read by an independent DBF reader,
     // each as field name -> value text.
