@@ -3,7 +3,6 @@
 #include "whole_program.h"
 
 using namespace kdx2::e2e;
-using Script = std::vector<std::string>;
 
 namespace {
 
@@ -41,10 +40,6 @@ Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
             leave};
 }
 
-std::string field(const std::map<std::string, std::string>& row, const std::string& name) {
-    const auto found = row.find(name);
-    return found == row.end() ? "<none>" : trimmed(found->second);
-}
 
 }  // namespace
 

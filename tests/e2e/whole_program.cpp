@@ -131,6 +131,30 @@ void WholeProgram::setField(const std::string& table, const std::string& field,
     ASSERT_EQ(code, 0) << "could not change " << table;
 }
 
+std::vector<Row> WholeProgram::rowsOf(const std::string& table, const std::string& cpf) {
+    std::vector<Row> mine;
+    if (!fs::exists(drive / table)) return mine;
+    for (const Row& row : records(table))
+        if (field(row, "CPF") == cpf) mine.push_back(row);
+    return mine;
+}
+
+Script openNewTaxpayer(const std::string& cpf) {
+    return {"key Alt+I",   "expect Ordem CPF",
+            "type " + cpf, "expect Inclui na pasta atual?",
+            "key Enter",   "expect Recebidos de P.Jurídica"};
+}
+
+Script& operator+=(Script& script, const Script& more) {
+    script.insert(script.end(), more.begin(), more.end());
+    return script;
+}
+
+std::string field(const Row& row, const std::string& name) {
+    const auto found = row.find(name);
+    return found == row.end() ? "<none>" : trimmed(found->second);
+}
+
 std::string columns(const std::string& row, size_t from, size_t count) {
     // Counts UTF-8 characters, not bytes.
     size_t character = 0;

@@ -1,0 +1,54 @@
+// The record lists of the declaration as a user works them: rows added,
+// deleted and edited, and what reaches the year tables.
+#include <gtest/gtest.h>
+
+#include "whole_program.h"
+
+using namespace kdx2::e2e;
+
+namespace {
+
+class RecordList : public WholeProgram {};
+
+// One income row on the page of income from legal entities; the list is
+// left standing on that row.
+Script oneIncomeRow() {
+    Script script = openNewTaxpayer();
+    script += {"menu Recebidos de P.Jurídica(F1)",
+               "expect Fonte pagadora",
+               "type ACME LTDA",
+               "key Enter",
+               "type 5000",
+               "key Enter"};
+    return script;
+}
+
+}  // namespace
+
+// Deleting a row is answered "Não" by a plain Enter: the question opens on it.
+TEST_F(RecordList, EnterAtTheDeletionQuestionKeepsTheRow) {
+    Script script = oneIncomeRow();
+    script += {"key Up",    "key Del",          "expect Confirma a Exclusão dessa linha?",
+               "key Enter", "expect ACME LTDA", "key Esc",
+               "key Alt+T", "expect Ordem CPF", "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    ASSERT_EQ(rowsOf("IRM2.DBF").size(), 1u);
+
+    // "Sim" still deletes it.
+    Script yes = {"key Alt+I",
+                  "type " + std::string(kNewCpf),
+                  "menu Recebidos de P.Jurídica(F1)",
+                  "expect ACME LTDA",
+                  "key Del",
+                  "expect Confirma a Exclusão",
+                  "key Left",
+                  "key Enter",
+                  "key Esc",
+                  "key Alt+T",
+                  "expect Ordem CPF",
+                  "key Esc"};
+    const ProgramRun deleted = run(yes);
+    ASSERT_EQ(deleted.exitCode, 0) << deleted.errors;
+    EXPECT_TRUE(rowsOf("IRM2.DBF").empty());
+}
