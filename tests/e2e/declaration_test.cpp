@@ -40,7 +40,6 @@ Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
             leave};
 }
 
-
 }  // namespace
 
 TEST_F(Declaration, AnIncomeRowTypedAndSavedIsThereWhenTheTaxpayerIsOpenedAgain) {

@@ -10,7 +10,6 @@ namespace {
 
 class Startup : public WholeProgram {};
 
-
 }  // namespace
 
 TEST_F(Startup, FirstStartInAnEmptyFolderCreatesTheTerminalsRecords) {
