@@ -29,8 +29,8 @@ Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
             std::string("type ") + "11144477735",
             "expect Inclui na pasta atual?",
             "key Enter",
-            "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
-            "menu Recebidos de P.Jurídica(F1)",
+            "expect Páginas  Rural  Ajuda",
+            "menu Páginas > Recebidos de P.Jurídica(F1)",
             "expect Fonte pagadora",
             "type ACME LTDA",
             "key Enter",
@@ -47,8 +47,8 @@ TEST_F(Declaration, AnIncomeRowTypedAndSavedIsThereWhenTheTaxpayerIsOpenedAgain)
     // Saving leads back to the CPF prompt for the next taxpayer: the same one.
     const Script reopen = {"expect Ordem CPF",
                            std::string("type ") + kCpf,
-                           "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
-                           "menu Recebidos de P.Jurídica(F1)",
+                           "expect Páginas  Rural  Ajuda",
+                           "menu Páginas > Recebidos de P.Jurídica(F1)",
                            "expect ACME LTDA",
                            "expect 5.000,00",
                            "key Esc",
@@ -78,12 +78,12 @@ TEST_F(Declaration, LeavingWithoutSavingStoresNothing) {
 
 TEST_F(Declaration, F4BringsBackTheWorkLeftWithoutSaving) {
     Script script = newTaxpayerWithOneIncomeRow("menu Terminar > Sai sem salvar as alterações");
-    const Script recover = {"expect Exercício", "key Alt+I", "expect Ordem CPF", "key F4",
-                            // Never saved, so registered nowhere yet.
-                            "expect Inclui na pasta atual?", "key Enter",
-                            "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
-                            "menu Recebidos de P.Jurídica(F1)", "expect ACME LTDA", "key Esc",
-                            "key Alt+T", "expect Ordem CPF", "key Esc", "expect Exercício"};
+    const Script recover = {
+        "expect Exercício", "key Alt+I", "expect Ordem CPF", "key F4",
+        // Never saved, so registered nowhere yet.
+        "expect Inclui na pasta atual?", "key Enter", "expect Páginas  Rural  Ajuda",
+        "menu Páginas > Recebidos de P.Jurídica(F1)", "expect ACME LTDA", "key Esc", "key Alt+T",
+        "expect Ordem CPF", "key Esc", "expect Exercício"};
     script.insert(script.end(), recover.begin(), recover.end());
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
@@ -97,7 +97,7 @@ TEST_F(Declaration, EscAsksHowToLeaveAndItsOwnEscStaysInTheDeclaration) {
     const Script rest = {"expect Termina a Declaração?",
                          "expect Cancelar.. Sai sem salvar as alterações.",
                          "key Esc",
-                         "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
+                         "expect Páginas  Rural  Ajuda",
                          "key Esc",
                          "expect Termina a Declaração?",
                          "key Enter",  // Sim: saves and goes back to the CPF prompt
@@ -142,20 +142,20 @@ TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
                            "expect Off",
                            "key Alt+H",
                            "expect  On",
-                           "menu Recebidos de pFísicas (F2)",
+                           "menu Páginas > Recebidos de pFísicas (F2)",
                            "expect Pes.Física",
                            "expect 12-Dez",
                            "key Esc",
                            "key F3",
                            "expect Nome Completo",
                            "key Esc",
-                           "menu Resumo (F6)",
+                           "menu Páginas > Resumo (F6)",
                            "expect Resumo Geral",
                            "key Esc",
                            "menu Rural > Identificação  (F10)",
                            "expect da Atividade Rural. Se for o caso",
                            "key Enter",
-                           "menu Identificação (F5)",
+                           "menu Páginas > Identificação (F5)",
                            "expect ainda não está disponível",
                            "key Enter",
                            "menu Ajuda > Sobre",

@@ -14,7 +14,7 @@ class RecordList : public WholeProgram {};
 // left standing on that row.
 Script oneIncomeRow() {
     Script script = openNewTaxpayer();
-    script += {"menu Recebidos de P.Jurídica(F1)",
+    script += {"menu Páginas > Recebidos de P.Jurídica(F1)",
                "expect Fonte pagadora",
                "type ACME LTDA",
                "key Enter",
@@ -38,7 +38,7 @@ TEST_F(RecordList, EnterAtTheDeletionQuestionKeepsTheRow) {
     // "Sim" still deletes it.
     Script yes = {"key Alt+I",
                   "type " + std::string(kNewCpf),
-                  "menu Recebidos de P.Jurídica(F1)",
+                  "menu Páginas > Recebidos de P.Jurídica(F1)",
                   "expect ACME LTDA",
                   "key Del",
                   "expect Confirma a Exclusão",

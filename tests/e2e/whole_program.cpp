@@ -142,7 +142,7 @@ std::vector<Row> WholeProgram::rowsOf(const std::string& table, const std::strin
 Script openNewTaxpayer(const std::string& cpf) {
     return {"key Alt+I",   "expect Ordem CPF",
             "type " + cpf, "expect Inclui na pasta atual?",
-            "key Enter",   "expect Recebidos de P.Jurídica"};
+            "key Enter",   "expect Páginas  Rural  Ajuda"};
 }
 
 Script& operator+=(Script& script, const Script& more) {

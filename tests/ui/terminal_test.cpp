@@ -300,7 +300,7 @@ TEST(TerminalInTmux, MenuFormAndMessageBoxOnARealTerminal) {
     ASSERT_TRUE(tmux.started());
     ASSERT_TRUE(tmux.waitFor("Programa de demonstração")) << tmux.pane();
     EXPECT_NE(tmux.pane().find("Pronto"), std::string::npos);  // the status bar, bottom row
-    tmux.keys("F10");
+    tmux.keys("F10 Enter");  // the bar, then the first drop-down
     ASSERT_TRUE(tmux.waitFor("Formulário")) << tmux.pane();
     tmux.keys("Escape");
     tmux.keys("M-f");
