@@ -512,29 +512,8 @@ void LGETCLIPBOARD() {
     Get* field = activeGet();
     if (!field) return;
     const std::string text = clipboardText();
-    base::Value value;
-    switch (field->type()) {
-        case base::Type::Character: {
-            base::Value current;
-            field->bufferValue(current);
-            const size_t width = std::max<size_t>(current.text().size(), 1);
-            value = base::padRight(text, width);
-            break;
-        }
-        case base::Type::Numeric:
-            value = base::parseNumber(text);
-            break;
-        case base::Type::Date: {
-            auto date = base::Date::fromDtoc(base::alltrim(text));
-            if (!date) return;
-            value = *date;
-            break;
-        }
-        default:
-            return;
-    }
-    if (value.isEmpty()) return;
-    field->replaceBuffer(value);
+    if (text.empty()) return;
+    field->paste(text);
 }
 
 void LSETCLIPBOARD() {

@@ -52,3 +52,32 @@ TEST_F(RecordList, EnterAtTheDeletionQuestionKeepsTheRow) {
     ASSERT_EQ(deleted.exitCode, 0) << deleted.errors;
     EXPECT_TRUE(rowsOf("IRM2.DBF").empty());
 }
+
+// "3000.00" typed on the keypad is 3.000,00; an amount too large for its
+// column is refused with a message and never spills into the next column.
+TEST_F(RecordList, AmountsTakeThePointAsTheDecimalKeyAndTooLargeOnesAreRefused) {
+    Script script = openNewTaxpayer();
+    script += {"menu Páginas > Recebidos de P.Jurídica(F1)",
+               "expect Fonte pagadora",
+               "type ACME LTDA",
+               "key Enter",
+               "type 3000.00",  // full decimals move on to "Previdência"
+               "type 99999999999",
+               "expect Valor grande demais para este campo: o máximo é 99.999.999,99",
+               "key Enter",
+               "key Esc",  // the refused value is dropped
+               "key Right",
+               "type 1234,5",
+               "key Enter",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto rows = rowsOf("IRM2.DBF");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(field(rows[0], "I1_413"), "3000.0");
+    EXPECT_EQ(field(rows[0], "I1_613"), "0.0");
+    EXPECT_EQ(field(rows[0], "I1_513"), "1234.5");
+}
