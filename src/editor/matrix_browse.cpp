@@ -117,7 +117,7 @@ void MatrixBrowser::run() {
 int MatrixBrowser::handle(int key) {
     const Hooks& h = hooks();
     const int col = view.colPos();
-    if (keys::isCharacter(key)) {
+    if (keys::isCharacter(key) || key == keys::Paste) {
         if (screen != 7) stuffKeys({keys::Enter, key});
         return 0;
     }

@@ -768,6 +768,9 @@ ReadResult readFields(GetList& fields, const ReadOptions& options) {
                 }
                 case keys::MenuEvent:
                     break;
+                case keys::Paste:
+                    if (!field.button) field.paste(pastedText());
+                    break;
                 default:
                     if (field.button) break;  // a button takes no typing
                     if (field.applyKey(key) && field.typedOut()) {

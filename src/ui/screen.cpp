@@ -333,6 +333,7 @@ int waitKey(int timeoutMs) {
                         return s.lastKey = platform::keys::MenuEvent;
                     continue;
                 }
+                if (event.key == platform::keys::Paste) s.pasted = event.text;
                 return s.lastKey = event.key;
             }
             case platform::EventKind::Click: {
@@ -366,6 +367,10 @@ int waitKey(int timeoutMs) {
 
 int lastKey() {
     return state().lastKey;
+}
+
+const std::string& pastedText() {
+    return state().pasted;
 }
 
 int mouseRow() {

@@ -81,3 +81,28 @@ TEST_F(RecordList, AmountsTakeThePointAsTheDecimalKeyAndTooLargeOnesAreRefused) 
     EXPECT_EQ(field(rows[0], "I1_613"), "0.0");
     EXPECT_EQ(field(rows[0], "I1_513"), "1234.5");
 }
+
+// A pasted description longer than its column is cut at the column's width;
+// its rest never reaches the amount beside it.
+TEST_F(RecordList, APasteLongerThanItsColumnIsCutThere) {
+    const std::string longName(60, 'X');
+    Script script = openNewTaxpayer();
+    script += {"menu Páginas > Recebidos de P.Jurídica(F1)",
+               "expect Fonte pagadora",
+               "paste " + longName + " 26350",
+               "key Enter",
+               "type 100",
+               "key Enter",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto rows = rowsOf("IRM2.DBF");
+    ASSERT_EQ(rows.size(), 1u);
+    const std::string name = field(rows[0], "I1_2");
+    EXPECT_EQ(name, longName.substr(0, name.size()));
+    EXPECT_GE(name.size(), 20u);
+    EXPECT_EQ(field(rows[0], "I1_413"), "100.0");
+}

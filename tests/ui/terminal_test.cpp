@@ -208,6 +208,22 @@ TEST(TerminalConsole, UnknownEscapeSequencesAreIgnoredNotReadAsEsc) {
     EXPECT_EQ(console->nextEvent(100).kind, EventKind::Timeout);
 }
 
+// A paste arrives bracketed and becomes one Paste key with its text, so a
+// form can cut it at the field's end instead of typing it on into the next.
+TEST(TerminalConsole, BracketedPasteIsOneKeyWithItsText) {
+    TermEnv env;
+    Pty pty(27, 80);
+    ASSERT_TRUE(pty.ok());
+    auto console = openTerminalConsole(pty.slave(), pty.slave());
+    EXPECT_NE(pty.drain().find("\x1b[?2004h"), std::string::npos)
+        << "bracketed paste not asked for";
+    pty.type("\x1b[200~ALUGUEL DE SALA \xC3\xA7\xC3\xA3o\r\n123\x1b[201~k");
+    const Event paste = console->nextEvent(2000);
+    EXPECT_EQ(paste.key, keys::Paste);
+    EXPECT_EQ(paste.text, "ALUGUEL DE SALA \x87\xC6o  123");  // CP850, line ends as blanks
+    EXPECT_EQ(console->nextEvent(2000).key, 'k');
+}
+
 TEST(TerminalConsole, LeavesTheTerminalAsItFoundIt) {
     TermEnv env;
     Pty pty(27, 80);
@@ -300,7 +316,7 @@ TEST(TerminalInTmux, MenuFormAndMessageBoxOnARealTerminal) {
     ASSERT_TRUE(tmux.started());
     ASSERT_TRUE(tmux.waitFor("Programa de demonstração")) << tmux.pane();
     EXPECT_NE(tmux.pane().find("Pronto"), std::string::npos);  // the status bar, bottom row
-    tmux.keys("F10 Enter");  // the bar, then the first drop-down
+    tmux.keys("F10 Enter");                                    // the bar, then the first drop-down
     ASSERT_TRUE(tmux.waitFor("Formulário")) << tmux.pane();
     tmux.keys("Escape");
     tmux.keys("M-f");

@@ -156,8 +156,12 @@ class TerminalConsole final : public Console {
         curs_set(0);
         learnExtendedKeys();
 
+        // Pastes arrive bracketed, so that they can be told from typing.
+        std::fputs("\033[?2004h", output_);
+        std::fflush(output_);
+
         // Bytes that put the terminal back even from a crash.
-        appendResetBytes("\033[?1000l\033[?1002l\033[?1006l");
+        appendResetBytes("\033[?1000l\033[?1002l\033[?1006l\033[?2004l");
         appendReset("sgr0");
         appendReset("oc");  // the terminal's own colours, when the palette was changed
         appendReset("cnorm");
@@ -294,6 +298,8 @@ class TerminalConsole final : public Console {
             if (original && original != reinterpret_cast<char*>(-1)) putp(original);
         }
         endwin();
+        std::fputs("\033[?2004l", output_);  // pastes back to plain typing
+        std::fflush(output_);
         gRestore.active = 0;
         restoreSignalHandlers();
         delscreen(screen_term_);
@@ -565,19 +571,51 @@ class TerminalConsole final : public Console {
         return keyEvent(keys::None);  // an Alt combination the program has no use for
     }
 
-    // Drops the parameters, intermediates and final byte of a CSI sequence.
+    // Reads the rest of a CSI sequence: a bracketed paste becomes one Paste
+    // key with its text; any other sequence curses did not decode is dropped.
     Event skipControlSequence() {
+        std::string parameters;
         for (int count = 0; count < 32; ++count) {
             wint_t ch = 0;
             const int rc = readSoon(ch, kSequenceGapMs);
-            if (rc != OK) break;                  // cut short, or a key code: the sequence is over
-            if (ch >= 0x40 && ch <= 0x7E) break;  // the final byte
+            if (rc != OK) break;             // cut short, or a key code: the sequence is over
+            if (ch >= 0x40 && ch <= 0x7E) {  // the final byte
+                if (ch == '~' && parameters == "200") return pastedText();
+                break;
+            }
             if (ch < 0x20 || ch > 0x3F) {
                 unget_wch(static_cast<wchar_t>(ch));
                 break;
             }
+            parameters += static_cast<char>(ch);
         }
         return keyEvent(keys::None);
+    }
+
+    // The text between ESC[200~ and ESC[201~, in CP850; line ends become
+    // blanks, other control characters and unknown characters are dropped.
+    Event pastedText() {
+        static constexpr std::wstring_view kEnd = L"\033[201~";
+        std::wstring text;
+        for (;;) {
+            wint_t ch = 0;
+            const int rc = readSoon(ch, kPasteGapMs);
+            if (rc == ERR) break;  // the end marker never came
+            if (rc == KEY_CODE_YES) continue;
+            text.push_back(static_cast<wchar_t>(ch));
+            if (text.size() >= kEnd.size() &&
+                std::wstring_view(text).substr(text.size() - kEnd.size()) == kEnd) {
+                text.resize(text.size() - kEnd.size());
+                break;
+            }
+        }
+        Event event = keyEvent(keys::Paste);
+        for (wchar_t ch : text) {
+            if (ch == L'\r' || ch == L'\n' || ch == L'\t') ch = L' ';
+            const auto byte = base::cp850::fromUnicode(static_cast<char32_t>(ch));
+            if (byte && *byte >= 32) event.text += static_cast<char>(*byte);
+        }
+        return event;
     }
 
     int readSoon(wint_t& ch, int timeoutMs) {
@@ -589,6 +627,7 @@ class TerminalConsole final : public Console {
     // another within a few milliseconds; a person's next key never does.
     static constexpr int kAltWaitMs = 30;
     static constexpr int kSequenceGapMs = 15;
+    static constexpr int kPasteGapMs = 200;
 
     int pairFor(int fg, int bg) {
         const int index = bg * 16 + fg;
