@@ -153,6 +153,7 @@ class MatrixBrowser {
 
   private:
     int enter();
+    void clearForEntryList();
     void toggleMode();
     void calculator();
     void averageMonths();

@@ -194,6 +194,16 @@ int MatrixBrowser::handle(int key) {
     return 0;
 }
 
+// A month's entry list is drawn over the grid but is not as wide as it:
+// the grid is cleared first, so that none of its figures shows at the
+// list's edges (the grid is drawn again when the list closes).
+void MatrixBrowser::clearForEntryList() {
+    const platform::Rect& inside = view.area();
+    ui::clearArea(std::max(inside.top - 1, 0), std::max(inside.left - 1, 0),
+                  std::min(inside.bottom + 1, platform::kGridRows - 1),
+                  std::min(inside.right + 1, platform::kGridCols - 1));
+}
+
 int MatrixBrowser::enter() {
     const Hooks& h = hooks();
     base::NamedValues& s = settings();
@@ -205,6 +215,7 @@ int MatrixBrowser::enter() {
     }
     if (screen == 16 && !s.flag("CAL_AUTO") && col >= 2 && col <= 6) {
         const BrowseDescription saved = description;
+        clearForEntryList();
         EDITA(17);
         common::FECHAJAN(kListWindow);
         s.set("OPC", screen);
@@ -218,6 +229,7 @@ int MatrixBrowser::enter() {
         const BrowseDescription saved = description;
         s.set("MESATI", row);
         s.set("TIPOCR", col == 1 ? "C" : "D");
+        clearForEntryList();
         EDITA(22);
         common::FECHAJAN(kListWindow);
         s.set("OPC", screen);

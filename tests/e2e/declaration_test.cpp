@@ -166,3 +166,26 @@ TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
 }
+
+// The folder the user is shown is the folder the declaration is read from and
+// saved into: a taxpayer found only in another registered folder makes that
+// folder current, and the user is told so.
+TEST_F(Declaration, ATaxpayerOfAnotherFolderIsOpenedThereAndTheUserIsTold) {
+    std::filesystem::create_directories(drive / "A");
+    std::filesystem::create_directories(drive / "B");
+    Script script = {"menu Declaração > Pastas", "key Down", "type C:\\A", "key Enter", "key S",
+                     "key Esc"};
+    script += newTaxpayerWithOneIncomeRow("key Alt+T");
+    script += {"expect Ordem CPF", "key Esc", "menu Declaração > Pastas", "key End", "key Down",
+               "type C:\\B", "key Enter", "key S", "key Esc", "key Alt+I", "expect C:\\B",
+               "type " + std::string(kCpf), "expect cadastrado na pasta C:\\A,",
+               "expect que passa a ser a pasta atual.", "key Enter",
+               "menu Páginas > Recebidos de P.Jurídica(F1)", "expect ACME LTDA", "key Esc",
+               "key Alt+T", "expect Ordem CPF", "expect C:\\A", "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(rowsOf("A/IRM2.DBF", kCpf).size(), 1u);
+    EXPECT_TRUE(rowsOf("B/IRM2.DBF", kCpf).empty());
+    for (const auto& folder : records("DIRET00.DBF"))
+        EXPECT_EQ(field(folder, "SELEC"), field(folder, "DIRETOR") == "C:\\A" ? "S" : "N");
+}
