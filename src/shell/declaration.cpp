@@ -364,6 +364,8 @@ bool DeclarationScreens::chooseTaxpayer(int command) {
 
 void DeclarationScreens::runCashBook() {
     notAvailable();
+    // The taxpayer's box goes with the message: nothing follows it here.
+    common::FECHAJAN(kTaxpayerSlot);
 }
 
 void DeclarationScreens::showTitle() {

@@ -54,3 +54,61 @@ TEST_F(Screens, TheDeclarationMenuFitsAndEveryItemIsReachedByItsHotKey) {
     EXPECT_EQ(trimmed(columns(bar, 0, 55)), "Páginas  Rural  Ajuda  Calculadora (Alt K)  Terminar")
         << bar;
 }
+
+namespace {
+
+std::vector<std::string> snapped(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(in, row);)
+        rows.push_back(row);
+    rows.resize(27);
+    return rows;
+}
+
+}  // namespace
+
+// Windows leave nothing of what lies under them at their edges, and give
+// back what they covered when they close.
+TEST_F(Screens, WindowsCoverWhatIsUnderThemAndGiveItBack) {
+    Script script = openNewTaxpayer();
+    script +=
+        {"menu Páginas > Recebidos de pFísicas (F2)", "expect 01-Jan",
+         "key Enter",  // January's entries, over the month grid
+         "expect Descrição das Receitas", "snap " + (drive / "entries.txt").string(), "key Esc",
+         "expect 01-Jan", "key Esc", "key Alt+T", "expect Ordem CPF", "key Esc", "expect Exercício",
+         "snap " + (drive / "title.txt").string(),
+         // The cash-book command is not there yet: its message takes
+         // the taxpayer's box with it.
+         "menu Declaração > Lancamentos", "type " + std::string(kNewCpf),
+         "expect ainda não está disponível", "key Enter", "snap " + (drive / "after.txt").string(),
+         // The colour list is framed, and the title is whole again after it.
+         "menu Opções > Mudar as Cores", "expect Fundo Geral",
+         "snap " + (drive / "colours.txt").string(), "key Esc",
+         "snap " + (drive / "closed.txt").string()};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+
+    const auto entries = snapped(drive / "entries.txt");
+    for (int row = 7; row <= 18; ++row) {
+        EXPECT_EQ(trimmed(columns(entries[static_cast<size_t>(row)], 0, 2)), "")
+            << "grid row " << row - 1 << ": " << entries[static_cast<size_t>(row)];
+        EXPECT_EQ(trimmed(columns(entries[static_cast<size_t>(row)], 77, 3)), "")
+            << "grid row " << row - 1 << ": " << entries[static_cast<size_t>(row)];
+    }
+
+    const auto after = snapped(drive / "after.txt");
+    const auto title = snapped(drive / "title.txt");
+    EXPECT_EQ(after, title) << "the taxpayer's box stayed on the screen";
+
+    const auto colours = snapped(drive / "colours.txt");
+    size_t textRow = 0;
+    for (size_t row = 0; row < colours.size(); ++row)
+        if (colours[row].find(" Texto ") != std::string::npos) textRow = row;
+    ASSERT_GT(textRow, 0u);
+    const size_t at = colours[textRow].find("│ Texto");
+    EXPECT_NE(at, std::string::npos) << colours[textRow];
+    EXPECT_NE(colours[textRow - 1].find("┌───"), std::string::npos) << colours[textRow - 1];
+    EXPECT_NE(colours[textRow + 8].find("└───"), std::string::npos) << colours[textRow + 8];
+    EXPECT_EQ(snapped(drive / "closed.txt"), title);
+}
