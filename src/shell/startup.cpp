@@ -6,6 +6,7 @@
 #include "base/cp850.h"
 #include "base/named_values.h"
 #include "base/text.h"
+#include "common/choosers.h"
 #include "common/colours.h"
 #include "common/folder_list.h"
 #include "common/messages.h"
@@ -20,6 +21,7 @@
 #include "store/supplied.h"
 #include "store/table.h"
 #include "store/work_areas.h"
+#include "ui/screen.h"
 
 namespace kdx2::shell {
 
@@ -343,6 +345,9 @@ void prepareSession(const std::string& terminalArgument) {
     s.set("MOS_MENS", true);
 
     selectDataFolder();
+
+    // F1 helps wherever a screen or field gives it no meaning of its own.
+    ui::bindKey(platform::keys::F1, [](ui::Get*) { common::showContextHelp(); });
 
     s.set("TELA", 1);
     s.set("OPCAO_1", s.integer("ULT_MOD"));

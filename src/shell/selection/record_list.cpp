@@ -128,6 +128,10 @@ bool RecordList::run(const ListKeys& keys) {
         const int key = ui::waitKey();
         if (key == keys::None || key == keys::MenuEvent) continue;
         ListAction action = keys ? keys(*this, key) : ListAction::Ignored;
+        if (action == ListAction::Ignored && ui::isBound(key)) {
+            ui::SETKEYEVAL(key);  // F1 help and the like
+            continue;
+        }
         if (action == ListAction::Ignored) {
             const long page = visibleLines();
             action = ListAction::Redraw;
