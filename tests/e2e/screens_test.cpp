@@ -112,3 +112,31 @@ TEST_F(Screens, WindowsCoverWhatIsUnderThemAndGiveItBack) {
     EXPECT_NE(colours[textRow + 8].find("└───"), std::string::npos) << colours[textRow + 8];
     EXPECT_EQ(snapped(drive / "closed.txt"), title);
 }
+
+// F1 helps where the screen gives it no meaning of its own: on the main
+// screen the general help, in a field being edited that field's help.
+TEST_F(Screens, F1ShowsTheHelpOfTheScreenOrOfTheFieldBeingEdited) {
+    Script script = {"expect Exercício",
+                     "snap " + (drive / "title.txt").string(),
+                     "key F1",
+                     "expect H E L P",
+                     "expect O kdx2 guarda as declarações de muitos",
+                     "key Esc",
+                     "snap " + (drive / "closed.txt").string()};
+    script += openNewTaxpayer();
+    script += {"menu Páginas > Recebidos de P.Jurídica(F1)",
+               "expect Fonte pagadora",
+               "type ACME",  // the payer's name being edited
+               "key F1",
+               "expect H E L P",
+               "expect Nome da fonte pagadora ou do pagador, como consta",
+               "key Esc",
+               "expect ACME",
+               "key Esc",
+               "key Esc",
+               "menu Terminar > Sai sem salvar as alterações",
+               "expect Exercício"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(snapped(drive / "closed.txt"), snapped(drive / "title.txt"));
+}
