@@ -243,6 +243,8 @@ int GETMTX(MatrixBrowser& browser) {
             browser.matrix.setCell(row, column, ui::transform(value, "@Ez 9999,999.99").text());
             call(h.VE_LEAO, row);
             call(h.FX_RT, row, column, 16);
+            // Typed totals: the column's total follows the month typed.
+            if (settings().flag("CAL_AUTO")) call(h.RESOMA, 1);
             break;
         case 19:
         case 20:

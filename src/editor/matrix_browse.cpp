@@ -242,12 +242,22 @@ int MatrixBrowser::enter() {
     return GETMTX(*this);
 }
 
-void switchCalculationMode() {
+// The grid's mode is shown just above its right end, where no cell is.
+// Back to the months worked out from the entries, what was typed as totals
+// goes and every figure comes from the entries again.
+void switchCalculationMode(GridView& view) {
     base::NamedValues& s = settings();
     const bool automatic = !s.flag("CAL_AUTO");
     s.set("CAL_AUTO", automatic);
-    common::ESCRLCOL(kPageWindow, 3, 68, automatic ? " SO TOTAIS " : " INDIVIDUAL");
+    const int attr = s.integer("COR_TEL1");
+    ui::say(std::max(view.area().top - 2, 0), 66, automatic ? " SO TOTAIS " : " INDIVIDUAL",
+            static_cast<uint8_t>(attr > 0 && attr < 256 ? attr : 0x1E));
     writeFooter(16);
+    if (!automatic) {
+        call(hooks().SOMA_FIS, 1, 1);
+        call(hooks().RESOMA, 1);
+    }
+    view.refreshAll();
 }
 
 void cycleCashBookMode(int screen) {
@@ -267,7 +277,7 @@ void cycleCashBookMode(int screen) {
 }
 
 void MatrixBrowser::toggleMode() {
-    if (screen == 16) switchCalculationMode();
+    if (screen == 16) switchCalculationMode(view);
     if (screen == 19) cycleCashBookMode(19);
 }
 

@@ -279,6 +279,9 @@ void MENUOPC(int code) {
             runPage(1, 1);
             return;
         case 21:
+            // Dependants and payments changed on other pages count in the
+            // months' deductions: the grid is worked out again before it shows.
+            tax::RESOMA(tax::carneLeao());
             runPage(2, 16);  // the month-by-month receipts
             break;
         case 31:
