@@ -132,3 +132,46 @@ TEST_F(RecordList, NewFoldersAreTypedBelowTheLastAndEscKeepsTheLine) {
     for (const auto& folder : folders)
         EXPECT_EQ(field(folder, "SELEC"), field(folder, "DIRETOR") == "C:\\A" ? "S" : "N");
 }
+
+// A two-digit year is read in the tax years' window ("150125" is 15/01/2025,
+// not 1925); a day that does not exist is refused with a message.
+TEST_F(RecordList, DatesWithTwoDigitYearsAndImpossibleDays) {
+    Script script = openNewTaxpayer();
+    script += {"menu Páginas > Recebidos de pFísicas (F2)",
+               "expect 01-Jan",
+               "key Enter",
+               "type 310225",
+               "key Enter",
+               "expect Data inválida: 31/02/25",
+               "key Enter",
+               "key Home",
+               "key Ctrl+Y",
+               "type 150125",
+               "key Enter",
+               "key Right",
+               "type ALUGUEL",
+               "key Enter",
+               "type 100",
+               "key Enter",
+               "key Esc",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto rows = rowsOf("IRM2.DBF");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(field(rows[0], "DT_LC"), "2025-01-15");
+    EXPECT_EQ(field(rows[0], "I1_2"), "ALUGUEL");
+}
+
+// A CPF whose check digits are wrong is refused at the prompt, saying why.
+TEST_F(RecordList, AWrongCpfAtThePromptIsRefusedSayingWhy) {
+    const ProgramRun result =
+        run({"key Alt+I", "expect Ordem CPF", "type 11144477736",
+             "expect ATENÇÃO! CPF 111.444.777-36 está incorreto.",
+             "expect O dígito para esse número é:35", "key Enter", "key Esc", "expect Exercício"});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_FALSE(std::filesystem::exists(drive / "IRM9.DBF") && !records("IRM9.DBF").empty());
+}
