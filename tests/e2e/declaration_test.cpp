@@ -173,15 +173,31 @@ TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
 TEST_F(Declaration, ATaxpayerOfAnotherFolderIsOpenedThereAndTheUserIsTold) {
     std::filesystem::create_directories(drive / "A");
     std::filesystem::create_directories(drive / "B");
-    Script script = {"menu Declaração > Pastas", "key Down", "type C:\\A", "key Enter", "key S",
-                     "key Esc"};
+    Script script = {
+        "menu Declaração > Pastas", "key Down", "type C:\\A", "key Enter", "key S", "key Esc"};
     script += newTaxpayerWithOneIncomeRow("key Alt+T");
-    script += {"expect Ordem CPF", "key Esc", "menu Declaração > Pastas", "key End", "key Down",
-               "type C:\\B", "key Enter", "key S", "key Esc", "key Alt+I", "expect C:\\B",
-               "type " + std::string(kCpf), "expect cadastrado na pasta C:\\A,",
-               "expect que passa a ser a pasta atual.", "key Enter",
-               "menu Páginas > Recebidos de P.Jurídica(F1)", "expect ACME LTDA", "key Esc",
-               "key Alt+T", "expect Ordem CPF", "expect C:\\A", "key Esc"};
+    script += {"expect Ordem CPF",
+               "key Esc",
+               "menu Declaração > Pastas",
+               "key End",
+               "key Down",
+               "type C:\\B",
+               "key Enter",
+               "key S",
+               "key Esc",
+               "key Alt+I",
+               "expect C:\\B",
+               "type " + std::string(kCpf),
+               "expect cadastrado na pasta C:\\A,",
+               "expect que passa a ser a pasta atual.",
+               "key Enter",
+               "menu Páginas > Recebidos de P.Jurídica(F1)",
+               "expect ACME LTDA",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "expect C:\\A",
+               "key Esc"};
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_EQ(rowsOf("A/IRM2.DBF", kCpf).size(), 1u);

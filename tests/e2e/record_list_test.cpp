@@ -10,7 +10,17 @@ using namespace kdx2::e2e;
 
 namespace {
 
-class RecordList : public WholeProgram {};
+class RecordList : public WholeProgram {
+  protected:
+    // Runs the script, then leaves the declaration saving (Alt+T) and the
+    // CPF prompt; the taxpayer's income rows as saved.
+    std::vector<Row> savedIncomeRows(Script script) {
+        script += {"key Alt+T", "expect Ordem CPF", "key Esc"};
+        const ProgramRun result = run(script);
+        EXPECT_EQ(result.exitCode, 0) << result.errors;
+        return rowsOf("IRM2.DBF");
+    }
+};
 
 // One income row on the page of income from legal entities; the list is
 // left standing on that row.
@@ -71,13 +81,8 @@ TEST_F(RecordList, AmountsTakeThePointAsTheDecimalKeyAndTooLargeOnesAreRefused) 
                "key Right",
                "type 1234,5",
                "key Enter",
-               "key Esc",
-               "key Alt+T",
-               "expect Ordem CPF",
                "key Esc"};
-    const ProgramRun result = run(script);
-    ASSERT_EQ(result.exitCode, 0) << result.errors;
-    const auto rows = rowsOf("IRM2.DBF");
+    const auto rows = savedIncomeRows(script);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(field(rows[0], "I1_413"), "3000.0");
     EXPECT_EQ(field(rows[0], "I1_613"), "0.0");
@@ -95,13 +100,8 @@ TEST_F(RecordList, APasteLongerThanItsColumnIsCutThere) {
                "key Enter",
                "type 100",
                "key Enter",
-               "key Esc",
-               "key Alt+T",
-               "expect Ordem CPF",
                "key Esc"};
-    const ProgramRun result = run(script);
-    ASSERT_EQ(result.exitCode, 0) << result.errors;
-    const auto rows = rowsOf("IRM2.DBF");
+    const auto rows = savedIncomeRows(script);
     ASSERT_EQ(rows.size(), 1u);
     const std::string name = field(rows[0], "I1_2");
     EXPECT_EQ(name, longName.substr(0, name.size()));
@@ -154,13 +154,8 @@ TEST_F(RecordList, DatesWithTwoDigitYearsAndImpossibleDays) {
                "type 100",
                "key Enter",
                "key Esc",
-               "key Esc",
-               "key Alt+T",
-               "expect Ordem CPF",
                "key Esc"};
-    const ProgramRun result = run(script);
-    ASSERT_EQ(result.exitCode, 0) << result.errors;
-    const auto rows = rowsOf("IRM2.DBF");
+    const auto rows = savedIncomeRows(script);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(field(rows[0], "DT_LC"), "2025-01-15");
     EXPECT_EQ(field(rows[0], "I1_2"), "ALUGUEL");

@@ -8,23 +8,9 @@
 #include <thread>
 
 #include "support/child_process.h"
+#include "whole_program.h"
 
 namespace kdx2::e2e {
-
-namespace {
-
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char ch : text) {
-        if (ch == '\'')
-            out += "'\\''";
-        else
-            out += ch;
-    }
-    return out + "'";
-}
-
-}  // namespace
 
 TerminalSession::TerminalSession(const std::filesystem::path& drive, const std::string& arguments,
                                  const std::map<std::string, std::string>& environment) {

@@ -27,17 +27,6 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char ch : text) {
-        if (ch == '\'')
-            out += "'\\''";
-        else
-            out += ch;
-    }
-    return out + "'";
-}
-
 int runShell(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -129,6 +118,17 @@ void WholeProgram::setField(const std::string& table, const std::string& field,
         runShell("/usr/bin/python3 -c " + quoted(kWriter) + " " + quoted((drive / table).string()) +
                  " " + quoted(field) + " " + quoted(value));
     ASSERT_EQ(code, 0) << "could not change " << table;
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char ch : text) {
+        if (ch == '\'')
+            out += "'\\''";
+        else
+            out += ch;
+    }
+    return out + "'";
 }
 
 std::vector<Row> WholeProgram::rowsOf(const std::string& table, const std::string& cpf) {

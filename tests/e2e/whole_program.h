@@ -57,6 +57,9 @@ Script& operator+=(Script& script, const Script& more);
 // A field of a row read back, trimmed; "<none>" when the row has no such field.
 std::string field(const Row& row, const std::string& name);
 
+// The text in single quotes for the shell.
+std::string quoted(const std::string& text);
+
 // Characters `from` ... `from + count - 1` of a UTF-8 screen row.
 std::string columns(const std::string& row, size_t from, size_t count);
 std::string trimmed(const std::string& text);
