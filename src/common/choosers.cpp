@@ -235,6 +235,25 @@ void MOS_HELP() {
     MOSTRA_HELP(3, 1);
 }
 
+void showContextHelp() {
+    if (helpShown) return;
+    std::vector<std::string> topics;
+    if (ui::Get* field = ui::activeGet()) {
+        std::string name = base::alltrim(field->name);
+        if (name.rfind("M->", 0) == 0) name = name.substr(3);
+        topics.push_back(name);
+    }
+    topics.push_back(base::alltrim(base::session().text("QUALHLP")));
+    topics.push_back("GERAL");
+    for (const std::string& topic : topics) {
+        if (topic.empty()) continue;
+        const std::vector<std::string> lines = helpText(topic, 1);
+        if (lines.empty()) continue;
+        showHelp(lines);
+        return;
+    }
+}
+
 std::vector<std::string> generalHelpLines() {
     return {
         "Alt   No menu inicial (fora da declaração) marca ou desmarca a letra sublinhada no menu."_cp,

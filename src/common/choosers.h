@@ -28,6 +28,10 @@ void TXT_HELP(const std::string& topic, int which = 1);
 void MOSTRA_HELP(int choice, int which = 1);
 // The help of the field being edited.
 void MOS_HELP();
+// F1 where the screen gives it no meaning of its own: the help of the field
+// being edited when it has one, otherwise the topic of the screen in
+// QUALHLP, otherwise the general help.
+void showContextHelp();
 // Fixed key summaries in an "Ok" box.
 void HELPGER();
 void HELPFUN();

@@ -196,8 +196,10 @@ uint8_t pairAttr(const char* name, uint8_t fallback) {
 
 void drawList(const EditorPlaces& at) {
     const base::NamedValues& s = base::session();
+    // Framed (a box just outside its items), so the list stands out from
+    // the title window behind it.
     REDEFJAN(kListWindow, s.integer("COR_TEL1"), s.integer("COR_TEL2"), s.integer("COR_TEL3"),
-             at.listTop, at.listLeft, at.listTop + 7, at.listLeft + 20, 7);
+             at.listTop, at.listLeft, at.listTop + 9, at.listLeft + 20, 1);
     ABREJAN(kListWindow);
     std::string text;
     for (const char* item : kEditorItems)

@@ -87,9 +87,10 @@ MessageHandler* setMessageHandler(MessageHandler* handler) {
 }
 
 std::string AVISOSN(const MessageLines& text, int kind, const std::vector<std::string>& buttons,
-                    const std::string& title) {
+                    const std::string& title, int defaultButton) {
     MessageBoxRequest request;
     request.title = title;
+    request.defaultButton = defaultButton;
     request.lines = text.lines();
     switch (kind) {
         case box::kInformation:
@@ -148,6 +149,10 @@ std::string AVISOSN(const MessageLines& text, int kind, const std::vector<std::s
         default:
             return "";
     }
+}
+
+std::string askBeforeDestroying(const MessageLines& text, int kind) {
+    return AVISOSN(text, kind, {}, "Aviso", 2);
 }
 
 std::string AVISO_SN(const MessageLines& text, int kind) {

@@ -57,7 +57,8 @@ struct MessageBoxRequest {
     std::string title;
     std::vector<std::string> lines;
     std::vector<std::string> buttons;
-    std::string colour;  // colour pair of a text-mode alert ("W+/R"); empty for desktop boxes
+    std::string colour;     // colour pair of a text-mode alert ("W+/R"); empty for desktop boxes
+    int defaultButton = 1;  // the button selected when the box opens
 };
 
 // Where a message window goes across the screen.
@@ -135,10 +136,14 @@ class ScopedMessageHandler {
 };
 
 // Message box of `kind` (see `box`); `buttons` are used by kind 6 only.
-// Returns the answer text of the kind.
+// Returns the answer text of the kind. The box opens with the button numbered
+// `defaultButton` selected.
 std::string AVISOSN(const MessageLines& text, int kind,
                     const std::vector<std::string>& buttons = {},
-                    const std::string& title = "Aviso");
+                    const std::string& title = "Aviso", int defaultButton = 1);
+// A question whose "Sim" destroys data (kYesNo or kYesNoCancel): it opens
+// with "Não" selected, so that an Enter typed ahead answers no.
+std::string askBeforeDestroying(const MessageLines& text, int kind = box::kYesNo);
 
 // Text-mode alert in the session colour COR_SAY: "Sim"/"Nao" (kind 0 "Ok"
 // alone, 3 adds "Ignore", 4 adds "Fim", 5 is "Windows"/"Java"). Returns "S"

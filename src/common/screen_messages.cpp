@@ -98,7 +98,8 @@ class ScreenMessages : public MessageHandler {
         const std::string colour = request.style == MessageStyle::TextAlert
                                        ? base::alltrim(request.colour)
                                        : std::string();
-        return ui::MSGALERT(request.lines, request.buttons, colour, request.title);
+        return ui::MSGALERT(request.lines, request.buttons, colour, request.title, true,
+                            request.defaultButton);
     }
 
     base::Value messageWindow(const MensRequest& request) override {

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/cp850.h"
 #include "base/text.h"
+#include "common/messages.h"
 #include "common/numbers.h"
 #include "common/windows.h"
 #include "editor/browse.h"
@@ -16,15 +18,16 @@
 namespace kdx2::editor {
 
 namespace keys = platform::keys;
+using namespace base::literals;
 
 namespace {
 
 constexpr int kMessageWindow = 10;
 
-// Dates are typed as text under the date mask, so that a date typed with
-// its day and month only (or a two-digit year) reads in the 1900 epoch, as
-// dates always have here; F_TROCA then moves an entry date of 1900 into the
-// base year.
+// Dates are typed as text under the date mask, so that a date typed with its
+// day and month only can be read: it reads as 1900, and F_TROCA then moves an
+// entry date of 1900 into the base year. A two-digit year is read around the
+// tax years (00-49 are 20xx).
 constexpr const char* kDateMask = "99/99/9999";
 
 bool blankOrDigits(std::string_view text, size_t& digits) {
@@ -52,7 +55,8 @@ std::optional<base::Date> readDate(const std::string& text) {
     if (!blankOrDigits(yearText, digits) || (digits != 0 && digits != 2 && digits != 4))
         return std::nullopt;
     int year = static_cast<int>(base::parseNumber(yearText));
-    if (digits < 4) year += 1900;
+    if (digits == 0) year = 1900;
+    if (digits == 2) year = ui::fullYear(year);
     return base::Date::fromYmd(year, month, day);
 }
 
@@ -149,6 +153,9 @@ int DOGET(TableBrowser& browser, bool append) {
             const std::optional<base::Date> date = readDate(edited.text());
             if (!date) {
                 ui::console().beep();
+                common::AVISOSN("Data inválida: "_cp + base::rtrim(edited.text()) +
+                                    ". Confira o dia, o mês e o ano (dd/mm/aaaa)."_cp,
+                                common::box::kStop);
                 return false;
             }
             typed = base::Value(*date);
@@ -236,6 +243,8 @@ int GETMTX(MatrixBrowser& browser) {
             browser.matrix.setCell(row, column, ui::transform(value, "@Ez 9999,999.99").text());
             call(h.VE_LEAO, row);
             call(h.FX_RT, row, column, 16);
+            // Typed totals: the column's total follows the month typed.
+            if (settings().flag("CAL_AUTO")) call(h.RESOMA, 1);
             break;
         case 19:
         case 20:

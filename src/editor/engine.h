@@ -153,6 +153,7 @@ class MatrixBrowser {
 
   private:
     int enter();
+    void clearForEntryList();
     void toggleMode();
     void calculator();
     void averageMonths();
@@ -168,7 +169,7 @@ bool handleSharedKey(GridView& view, int screen, int key, bool& done);
 
 // Alt+A and the mode marks: the carnê-leão grid between totals and
 // individual entries (16), the cash-book mode (12, 19).
-void switchCalculationMode();
+void switchCalculationMode(GridView& view);
 void cycleCashBookMode(int screen);
 
 // Footers of screens whose text depends on the settings (16, 19).

@@ -117,7 +117,7 @@ void MatrixBrowser::run() {
 int MatrixBrowser::handle(int key) {
     const Hooks& h = hooks();
     const int col = view.colPos();
-    if (keys::isCharacter(key)) {
+    if (keys::isCharacter(key) || key == keys::Paste) {
         if (screen != 7) stuffKeys({keys::Enter, key});
         return 0;
     }
@@ -194,6 +194,16 @@ int MatrixBrowser::handle(int key) {
     return 0;
 }
 
+// A month's entry list is drawn over the grid but is not as wide as it:
+// the grid is cleared first, so that none of its figures shows at the
+// list's edges (the grid is drawn again when the list closes).
+void MatrixBrowser::clearForEntryList() {
+    const platform::Rect& inside = view.area();
+    ui::clearArea(std::max(inside.top - 1, 0), std::max(inside.left - 1, 0),
+                  std::min(inside.bottom + 1, platform::kGridRows - 1),
+                  std::min(inside.right + 1, platform::kGridCols - 1));
+}
+
 int MatrixBrowser::enter() {
     const Hooks& h = hooks();
     base::NamedValues& s = settings();
@@ -205,6 +215,7 @@ int MatrixBrowser::enter() {
     }
     if (screen == 16 && !s.flag("CAL_AUTO") && col >= 2 && col <= 6) {
         const BrowseDescription saved = description;
+        clearForEntryList();
         EDITA(17);
         common::FECHAJAN(kListWindow);
         s.set("OPC", screen);
@@ -218,6 +229,7 @@ int MatrixBrowser::enter() {
         const BrowseDescription saved = description;
         s.set("MESATI", row);
         s.set("TIPOCR", col == 1 ? "C" : "D");
+        clearForEntryList();
         EDITA(22);
         common::FECHAJAN(kListWindow);
         s.set("OPC", screen);
@@ -230,12 +242,22 @@ int MatrixBrowser::enter() {
     return GETMTX(*this);
 }
 
-void switchCalculationMode() {
+// The grid's mode is shown just above its right end, where no cell is.
+// Back to the months worked out from the entries, what was typed as totals
+// goes and every figure comes from the entries again.
+void switchCalculationMode(GridView& view) {
     base::NamedValues& s = settings();
     const bool automatic = !s.flag("CAL_AUTO");
     s.set("CAL_AUTO", automatic);
-    common::ESCRLCOL(kPageWindow, 3, 68, automatic ? " SO TOTAIS " : " INDIVIDUAL");
+    const int attr = s.integer("COR_TEL1");
+    ui::say(std::max(view.area().top - 2, 0), 66, automatic ? " SO TOTAIS " : " INDIVIDUAL",
+            static_cast<uint8_t>(attr > 0 && attr < 256 ? attr : 0x1E));
     writeFooter(16);
+    if (!automatic) {
+        call(hooks().SOMA_FIS, 1, 1);
+        call(hooks().RESOMA, 1);
+    }
+    view.refreshAll();
 }
 
 void cycleCashBookMode(int screen) {
@@ -255,7 +277,7 @@ void cycleCashBookMode(int screen) {
 }
 
 void MatrixBrowser::toggleMode() {
-    if (screen == 16) switchCalculationMode();
+    if (screen == 16) switchCalculationMode(view);
     if (screen == 19) cycleCashBookMode(19);
 }
 

@@ -6,7 +6,7 @@ namespace kdx2::editor {
 namespace {
 
 // The marks on the page frames that switch a mode when clicked.
-bool hotSpot(int screen, int row, int column) {
+bool hotSpot(GridView& view, int screen, int row, int column) {
     if (screen == 19 && row == 4 && (column == 29 || column == 30)) {
         cycleCashBookMode(19);
         return true;
@@ -16,7 +16,7 @@ bool hotSpot(int screen, int row, int column) {
         return true;
     }
     if (screen == 16 && row == 4 && column == 66) {
-        switchCalculationMode();
+        switchCalculationMode(view);
         return true;
     }
     if (screen == 16 && row == 6 && (column == 65 || column == 77)) {
@@ -29,7 +29,7 @@ bool hotSpot(int screen, int row, int column) {
 }  // namespace
 
 void HANDLEMOUSE(GridView& view, int screen, int row, int column) {
-    if (hotSpot(screen, row, column)) {
+    if (hotSpot(view, screen, row, column)) {
         view.refreshAll();
         return;
     }

@@ -156,7 +156,7 @@ void F_TROCA(const base::Value& value) {
 
 void TableBrowser::deleteRow() {
     if (onBlankRow()) return;
-    if (common::AVISOSN("Confirma a Exclusão dessa linha?"_cp, common::box::kYesNo) != "S") return;
+    if (common::askBeforeDestroying("Confirma a Exclusão dessa linha?"_cp) != "S") return;
     select();
     if (!store::FIL_LOCK(5)) return;
     table.deleteRecord();

@@ -196,7 +196,7 @@ void TableBrowser::pageKey(int key) {
 int TableBrowser::handle(int key) {
     const Hooks& h = hooks();
     const int col = view.colPos();
-    if (keys::isCharacter(key)) {
+    if (keys::isCharacter(key) || key == keys::Paste) {
         stuffKeys({keys::Enter, key});
         return 0;
     }

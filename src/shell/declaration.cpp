@@ -221,28 +221,31 @@ std::vector<DeclarationItem> declarationMenu(int cashBookMode) {
                                           {"&Lançamentos (F7)"_cp, 104, true, {}}};
     if (cashBookMode == 2) {
         rural.push_back({"&Cadastro dos Bancos", 107, true, {}});
-        rural.push_back({"&contado&R          ", 108, false, {}});
+        rural.push_back({"Co&ntador           ", 108, false, {}});
         rural.push_back({"&Valida lançamentos "_cp, 109, false, {}});
     }
+    // The six pages share one drop-down: side by side with the other items
+    // their captions would run far past the 80 columns of the bar.
+    std::vector<DeclarationItem> pages = {{"Recebidos de P.&Jurídica(F1)"_cp, 11, false, {}},
+                                          {"Recebidos de p&Físicas (F2)"_cp, 21, false, {}},
+                                          {"&Dependentes (F3)", 31, false, {}},
+                                          {"&Pagamentos (F4)", 41, false, {}},
+                                          {"&Identificação (F5)"_cp, 51, false, {}},
+                                          {"&Resumo (F6)", 61, false, {}}};
     return {
-        {"Recebidos de P.&Jurídica(F1)"_cp, 11, false, {}},
-        {"Recebidos de p&Físicas (F2)"_cp, 21, false, {}},
-        {"&Dependentes (F3)", 31, false, {}},
-        {"&Pagamentos (F4)", 41, false, {}},
-        {"&Identificação (F5)"_cp, 51, false, {}},
-        {"&Resumo (F6)", 61, false, {}},
+        {"&Páginas"_cp, 0, false, pages},
         {"&Rural", 0, false, rural},
         {"&Ajuda",
          0,
          false,
          {{"&Geral", 121, false, {}}, {"&Funções"_cp, 122, false, {}}, {"&Sobre", 123, false, {}}}},
-        {"Calculadora (Alt K)", 0, false, {}},
+        {"&Calculadora (Alt K)", 0, false, {}},
         {"&Terminar",
          0,
          false,
-         {{"Terminar escolhendo uma opção"_cp, 17, false, {}},
-          {"Sai salvando alterações (Alt T)"_cp, 112, false, {}},
-          {"Sai sem salvar as alterações"_cp, 111, false, {}}}}};
+         {{"&Terminar escolhendo uma opção"_cp, 17, false, {}},
+          {"Sai &salvando alterações (Alt T)"_cp, 112, false, {}},
+          {"Sai se&m salvar as alterações"_cp, 111, false, {}}}}};
 }
 
 bool MENU_IRJAN() {
@@ -276,6 +279,9 @@ void MENUOPC(int code) {
             runPage(1, 1);
             return;
         case 21:
+            // Dependants and payments changed on other pages count in the
+            // months' deductions: the grid is worked out again before it shows.
+            tax::RESOMA(tax::carneLeao());
             runPage(2, 16);  // the month-by-month receipts
             break;
         case 31:
@@ -361,6 +367,8 @@ bool DeclarationScreens::chooseTaxpayer(int command) {
 
 void DeclarationScreens::runCashBook() {
     notAvailable();
+    // The taxpayer's box goes with the message: nothing follows it here.
+    common::FECHAJAN(kTaxpayerSlot);
 }
 
 void DeclarationScreens::showTitle() {

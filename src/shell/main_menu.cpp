@@ -122,40 +122,41 @@ std::vector<MenuEntry> mainMenuDefinition(const std::string& printerName) {
                              {item("&Automático    "_cp, 26, 1), item("&Manual (Alt w)", 26, 2),
                               item("&só no final   "_cp, 26, 3)}),
                         item("Cadastro &SELIC  ", 27), item("Reinde&xar Dados ", 28),
-                        item("Mudar C&PF       ", 29), item("Cálculo Mensalão "_cp, 30),
-                        item("Muda o ano Base  ", 31), item("Encerrar o Ano   ", 32)}));
+                        item("Mudar C&PF       ", 29), item("Cálculo &Mensalão "_cp, 30),
+                        item("Muda o a&no Base  ", 31), item("&Encerrar o Ano   ", 32)}));
     bar.push_back(menu(
         "&Seleção"_cp,
         {menu("&1- O que imprimir",
-              {item("Declaração     "_cp, 41, 1), item("DARF           ", 41, 2),
-               item("Cadastro       ", 41, 3)}),
+              {item("&Declaração     "_cp, 41, 1), item("D&ARF           ", 41, 2),
+               item("&Cadastro       ", 41, 3)}),
          menu("&2 - Tipo de Folha",
               {heading("Impressão do Imposto /Outros"_cp),
-               separated(item("   Na Folha em Branco       ", 42, 1)),
-               heading("Impressão do Darf "_cp), item("   No formulário próprio   "_cp, 42, 1),
-               separated(item("   Na Folha em Branco      ", 42, 2)),
-               heading("Impressão do cadastro   "_cp), item("   Na Folha em Branco  ", 42, 1),
-               item("   Em Etiquetas        ", 42, 2)}),
+               separated(item("   Na Folha em &Branco       ", 42, 1)),
+               heading("Impressão do Darf "_cp), item("   No &formulário próprio   "_cp, 42, 1),
+               separated(item("   Na Folha em Bra&nco      ", 42, 2)),
+               heading("Impressão do cadastro   "_cp), item("   Na Folha em Branc&o  ", 42, 1),
+               item("   Em &Etiquetas        ", 42, 2)}),
          menu("&3 - Qual página"_cp,
-              {heading("Na impressão do Imposto"_cp), item("   Tudo da declaração  "_cp, 43, 1),
-               item("   Fontes Pagadoras    ", 43, 2), item("   Atividade Rural     ", 43, 3),
-               item("   Pagamento Efetuado  ", 43, 4), item("   Resumo              ", 43, 5),
-               item("   Livro Caixa P.Física"_cp, 43, 6), item("   Livro Caixa Rural   ", 43, 7),
-               separated(item("   Abertura e Encerra  ", 43, 8)),
+              {heading("Na impressão do Imposto"_cp), item("   &Tudo da declaração  "_cp, 43, 1),
+               item("   &Fontes Pagadoras    ", 43, 2), item("   &Atividade Rural     ", 43, 3),
+               item("   &Pagamento Efetuado  ", 43, 4), item("   &Resumo              ", 43, 5),
+               item("   &Livro Caixa P.Física"_cp, 43, 6), item("   Livro &Caixa Rural   ", 43, 7),
+               separated(item("   Abertura e &Encerra  ", 43, 8)),
                heading("Na Impressão do Darf/Etiqueta "_cp),
-               item("   Folha Única                "_cp, 43, 1)}),
+               item("   F&olha Única                "_cp, 43, 1)}),
          menu("&4 - Quem imprimir",
-              {item("Individual       ", 44, 1), item("Vários           "_cp, 44, 2),
-               item("Todos            ", 44, 3)}),
-         menu("&5 - Qual Impressora", {item(printerName, 45, 1)}),
-         item("Modo de Impressão"_cp, 46, 1), item("Vias             ", 47, 1),
-         item("Mostra a Seleção "_cp, 48, 1)}));
+              {item("&Individual       ", 44, 1), item("&Vários           "_cp, 44, 2),
+               item("&Todos            ", 44, 3)}),
+         menu("&5 - Qual Impressora",
+              {item(printerName.empty() ? printerName : "&" + printerName, 45, 1)}),
+         item("&Modo de Impressão"_cp, 46, 1), item("&Vias             ", 47, 1),
+         item("Mostra a &Seleção "_cp, 48, 1)}));
     bar.push_back(menu("&Impressão"_cp,
                        {item("&Imprime a seleção"_cp, 51), item("&Ultima impressão "_cp, 52)}));
     bar.push_back(menu("&Cópia Segurança"_cp,
                        {item("&Fazer a cópia    "_cp, 61), item("&Recuperar a cópia"_cp, 62)}));
     bar.push_back(
-        menu("&Importação"_cp, {item("do IR da &Tavo     ", 71), item("do IRPF da &Receita", 72),
+        menu("I&mportação"_cp, {item("do IR da &Tavo     ", 71), item("do IRPF da &Receita", 72),
                                 item("do &L.Caixa Receita", 73)}));
     bar.push_back(menu("&Terminar", {item("& Sair do Programa ", 16)}));
     return bar;

@@ -97,6 +97,7 @@ void registerOwnCommands() {
         if (key == keys::alt('T')) MENUSELECT(16);
         if (key == keys::alt('I')) MENUSELECT(11);
         if (key == keys::Esc) ROTSAIDA(16);
+        if (ui::isBound(key)) ui::SETKEYEVAL(key);  // F1: the general help
     }
 }
 

@@ -1,16 +1,19 @@
 #include "shell/startup.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/cp850.h"
 #include "base/named_values.h"
 #include "base/text.h"
+#include "common/choosers.h"
 #include "common/colours.h"
 #include "common/folder_list.h"
 #include "common/messages.h"
 #include "common/utilities.h"
 #include "common/windows.h"
 #include "platform/drives.h"
+#include "platform/file.h"
 #include "shell/print_selection.h"
 #include "shell/settings.h"
 #include "shell/store_feedback.h"
@@ -18,6 +21,7 @@
 #include "store/supplied.h"
 #include "store/table.h"
 #include "store/work_areas.h"
+#include "ui/screen.h"
 
 namespace kdx2::shell {
 
@@ -147,6 +151,42 @@ void selectDataFolder() {
     }
 }
 
+// Every copy of the program holds the byte of this install-folder file at
+// its terminal number for as long as it runs: two copies on one terminal
+// would share its scratch tables and overwrite each other's work.
+constexpr const char* kTerminalLockFile = "KDX2TERM.LCK";
+
+std::optional<platform::File>& heldTerminal() {
+    static std::optional<platform::File> held;
+    return held;
+}
+
+platform::File openTerminalLockFile(const std::string& path) {
+    if (!platform::fileExists(path)) {
+        try {
+            return platform::createNewFile(path);
+        } catch (const base::Error&) {
+            // Another copy created it first.
+        }
+    }
+    return platform::openFile(path, platform::File::Mode::ReadWrite);
+}
+
+void holdTerminal(const std::string& terminal) {
+    heldTerminal().reset();
+    platform::File file;
+    try {
+        file = openTerminalLockFile(base::session().text("ARQDEF") + kTerminalLockFile);
+    } catch (const base::Error& error) {
+        endProgram(error.what());
+    }
+    if (!file.lock(static_cast<uint64_t>(std::stoi(terminal)), 1, platform::LockKind::Exclusive,
+                   platform::LockWait::No))
+        endProgram("O kdx2 já está aberto no terminal "_cp + terminal +
+                   ". Feche aquela cópia ou inicie esta com outro número de terminal."_cp);
+    heldTerminal() = std::move(file);
+}
+
 void buildSuppliedTables() {
     try {
         store::buildMissingSuppliedTables(base::session().text("ARQDEF"));
@@ -191,11 +231,13 @@ void TELA_INIC() {}
 std::optional<std::string> terminalFromArgument(const std::string& argument) {
     const std::string text = base::alltrim(argument);
     if (text.empty()) return std::nullopt;
-    const double value = base::parseNumber(text);
-    // Terminal numbers key file names: anything but 0-99 is terminal "00"
-    // rather than a name no other workstation could share.
-    if (value < 0 || value > 99) return std::string("00");
-    return twoDigits(static_cast<int>(value));
+    if (!isTerminalNumber(text)) return std::string();
+    return twoDigits(std::stoi(text));
+}
+
+bool isTerminalNumber(const std::string& text) {
+    return !text.empty() && text.size() <= 2 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string QUAL_USUR() {
@@ -267,9 +309,13 @@ void prepareSession(const std::string& terminalArgument) {
     s.set("ARQDEF", common::BAR_DIR(s.text("ROTADEF")));
 
     const std::optional<std::string> fromArgument = terminalFromArgument(argument);
+    if (fromArgument && fromArgument->empty())
+        endProgram("Número de terminal inválido: \""_cp + base::cp850::fromUtf8(argument) +
+                   "\". Informe um número de 00 a 99."_cp);
     std::string terminal = fromArgument ? *fromArgument : QUAL_USUR();
     if (base::alltrim(terminal).empty()) terminal = "00";
     s.set("NUSU", terminal);
+    holdTerminal(terminal);
 
     // The shipped reference tables are written before any table is opened,
     // so a first start in an empty folder needs no manual step.
@@ -299,6 +345,9 @@ void prepareSession(const std::string& terminalArgument) {
     s.set("MOS_MENS", true);
 
     selectDataFolder();
+
+    // F1 helps wherever a screen or field gives it no meaning of its own.
+    ui::bindKey(platform::keys::F1, [](ui::Get*) { common::showContextHelp(); });
 
     s.set("TELA", 1);
     s.set("OPCAO_1", s.integer("ULT_MOD"));

@@ -23,9 +23,12 @@ void ALTDIR(const std::string& path);
 // Does nothing.
 void TELA_INIC();
 
-// The terminal number a command-line (or TERMINAL) value gives: its numeric
-// value as two digits ("7" gives "07"); nullopt for an empty value.
+// The terminal number a command-line (or TERMINAL) value gives: one or two
+// digits, as two digits ("7" gives "07"); nullopt for an empty value and an
+// empty text for anything else ("abc", "100"), which start-up refuses.
 std::optional<std::string> terminalFromArgument(const std::string& argument);
+// True for one or two digits.
+bool isTerminalNumber(const std::string& text);
 // Terminal number of a workstation started without one: asked for on a
 // network drive, "00" on a local one.
 std::string QUAL_USUR();

@@ -49,6 +49,7 @@ struct State {
     bool mouse = false;  // the program declares mouse input (event mask)
     std::deque<int> typeahead;
     int lastKey = 0;
+    std::string pasted;  // the text of the last Paste key
     int mouseRow = 0;
     int mouseCol = 0;
     std::map<int, KeyAction> bindings;

@@ -331,7 +331,7 @@ int firstRefused(GetList& fields) {
 
 }  // namespace
 
-bool LDialog::readmodal(GetList& fields) {
+bool LDialog::readmodal(GetList& fields, int start) {
     if (&fields != &aGetList) aGetList = fields;
     const std::string getColors = csColorGet + "," + csColorGetActive;
     const std::string buttonColors = csColorWin + "," + csColorWin;
@@ -344,7 +344,6 @@ bool LDialog::readmodal(GetList& fields) {
     nExit = 0;
     reading_ = true;
     bool updated = false;
-    int start = 0;
     for (;;) {
         ReadOptions options;
         options.start = start;

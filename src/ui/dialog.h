@@ -113,9 +113,9 @@ class LDialog : public std::enable_shared_from_this<LDialog> {
     void setKey(int key, KeyAction action);
     void setColor(const std::string& color);
     void delGetList();
-    // Reads a form (see readmodal in the README of the layer); true when a
-    // value changed.
-    bool readmodal(GetList& fields);
+    // Reads a form (see readmodal in the README of the layer) from the field
+    // numbered `start` (0-based); true when a value changed.
+    bool readmodal(GetList& fields, int start = 0);
     bool readmodal() { return readmodal(aGetList); }
     void getClear();
     void getClearAll();

@@ -10,11 +10,13 @@
 #include "ui/color.h"
 #include "ui/detail.h"
 #include "ui/dialog.h"
+#include "ui/msgalert.h"
 #include "ui/screen.h"
 
 namespace kdx2::ui {
 
 namespace keys = platform::keys;
+using namespace base::literals;
 
 namespace {
 
@@ -26,6 +28,12 @@ bool isLetter(uint8_t ch) {
     // CP850 letters above 127 are the accented ones (and a few symbols,
     // which a name field may take as well).
     return std::isalpha(ch) || (ch >= 128 && ch != 0xFF);
+}
+
+// Refusals of typed or pasted input are told at once, in a box of their own.
+void refuse(const std::vector<std::string>& lines) {
+    console().beep();
+    MSGALERT(lines, {"Ok"}, "", "Aviso");
 }
 
 bool isYes(uint8_t ch) {
@@ -166,7 +174,7 @@ bool Get::bufferValue(base::Value& out) const {
             return true;
         }
         case base::Type::Date: {
-            auto date = base::Date::fromDtoc(buffer_);
+            auto date = readTypedDate(buffer_);
             if (!date) return false;
             out = base::Value(*date);
             return true;
@@ -218,6 +226,52 @@ void Get::replaceBuffer(const base::Value& value) {
     pos_ = firstEditable();
     updateScroll();
     display();
+}
+
+bool Get::fits(const base::Value& value) const {
+    if (type_ != base::Type::Numeric || !value.isNumeric()) return true;
+    const std::string mask = pic_.mask.empty() ? defaultMask(value, pic_) : pic_.mask;
+    return formatValue(value, editPicture(pic_, mask)).find('*') == std::string::npos;
+}
+
+std::string Get::tooLargeMessage() const {
+    std::string largest;
+    for (size_t i = 0; i < mask_.size(); ++i)
+        if (mask_[i] == '9' || mask_[i] == '#')
+            largest += '9';
+        else if (mask_[i] == '.')
+            largest += '.';
+    const std::string shown = base::alltrim(
+        formatValue(base::Value(base::parseNumber(largest)), editPicture(pic_, mask_)));
+    return "Valor grande demais para este campo: o máximo é "_cp + shown + ".";
+}
+
+bool Get::paste(const std::string& text) {
+    if (type_ == base::Type::Numeric) {
+        const base::Value number(base::parseNumber(base::alltrim(text)));
+        if (number.isEmpty()) return false;  // nothing that reads as a number
+        if (!fits(number)) {
+            refuse({tooLargeMessage()});
+            return false;
+        }
+        replaceBuffer(number);
+        return true;
+    }
+    if (type_ == base::Type::Date) {
+        const std::optional<base::Date> date = readTypedDate(base::alltrim(text));
+        if (!date) {
+            refuse({"Data inválida: "_cp + base::alltrim(text)});
+            return false;
+        }
+        replaceBuffer(base::Value(*date));
+        return true;
+    }
+    // Text takes the field's width: what would run past its end is dropped.
+    base::Value current;
+    if (!bufferValue(current)) current = value();
+    const size_t width = std::max<size_t>(current.text().size(), 1);
+    replaceBuffer(base::Value(base::padRight(text.substr(0, std::min(text.size(), width)), width)));
+    return true;
 }
 
 // ---- Positions -----------------------------------------------------------------
@@ -362,6 +416,7 @@ void Get::putChar(int key) {
             typedOut_ = true;
         } else {
             moveToDecimals();
+            autoDecimals_ = true;
         }
         return;
     }
@@ -445,6 +500,15 @@ void Get::deleteWordRight() {
 
 bool Get::applyKey(int key) {
     if (!focus_) return false;
+    // A digit right after the integer part filled up would land in the
+    // decimals and change the amount: it is refused instead.
+    const bool overflow = autoDecimals_ && key >= '0' && key <= '9';
+    autoDecimals_ = false;
+    if (overflow) {
+        refuse({tooLargeMessage()});
+        display();
+        return true;
+    }
     bool handled = true;
     switch (key) {
         case keys::Left:
@@ -508,11 +572,11 @@ bool Get::applyKey(int key) {
                 handled = false;
                 break;
             }
-            if (type_ == base::Type::Numeric &&
-                ((pic_.has('E') && key == ',') || (!pic_.has('E') && key == '.'))) {
+            if (type_ == base::Type::Numeric && (key == '.' || key == ',')) {
+                // Either key is the decimal key: the keypad has "." and the
+                // amounts are shown with ","; thousands separators are the
+                // template's business.
                 moveToDecimals();
-            } else if (type_ == base::Type::Numeric && (key == '.' || key == ',')) {
-                // the thousands separator is the template's business
             } else {
                 putChar(key);
             }
@@ -523,6 +587,26 @@ bool Get::applyKey(int key) {
         display();
     }
     return handled;
+}
+
+// ---- Dates -------------------------------------------------------------------------
+
+int fullYear(int twoDigitYear) {
+    return twoDigitYear < 50 ? 2000 + twoDigitYear : 1900 + twoDigitYear;
+}
+
+std::optional<base::Date> readTypedDate(std::string_view text) {
+    const std::string trimmed = base::rtrim(text);
+    if (trimmed.find_first_not_of("/ ") == std::string::npos) return base::Date();
+    if (trimmed.size() != 8 && trimmed.size() != 10) return std::nullopt;
+    if (trimmed[2] != '/' || trimmed[5] != '/') return std::nullopt;
+    for (size_t i = 0; i < trimmed.size(); ++i)
+        if (i != 2 && i != 5 && !isDigit(static_cast<uint8_t>(trimmed[i]))) return std::nullopt;
+    const int day = std::stoi(trimmed.substr(0, 2));
+    const int month = std::stoi(trimmed.substr(3, 2));
+    int year = std::stoi(trimmed.substr(6));
+    if (trimmed.size() == 8) year = fullYear(year);
+    return base::Date::fromYmd(year, month, day);
 }
 
 // ---- Reading a form ----------------------------------------------------------
@@ -684,6 +768,9 @@ ReadResult readFields(GetList& fields, const ReadOptions& options) {
                 }
                 case keys::MenuEvent:
                     break;
+                case keys::Paste:
+                    if (!field.button) field.paste(pastedText());
+                    break;
                 default:
                     if (field.button) break;  // a button takes no typing
                     if (field.applyKey(key) && field.typedOut()) {
@@ -696,7 +783,9 @@ ReadResult readFields(GetList& fields, const ReadOptions& options) {
             if (move == Move::None || move == Move::Escape) continue;
             // Leaving the field: its value must read and pass its validation.
             if (!field.assign()) {
-                console().beep();
+                refuse({"Data inválida: "_cp + base::rtrim(field.buffer()) +
+                        ". Confira o dia, o mês e o ano (dd/mm/aaaa)."_cp});
+                field.display();
                 move = Move::None;
                 continue;
             }

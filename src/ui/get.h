@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/value.h"
@@ -63,6 +65,15 @@ class Get {
     bool assign();
     void undo();  // back to the value the field had when it got the focus
     void replaceBuffer(const base::Value& value);  // paste, calculator results
+    // Pastes text into the field from the cursor on, cut at the field's end
+    // (never running on into the next field); a number replaces the field's
+    // value. False (nothing changed, the user told why) when it does not fit
+    // or does not read.
+    bool paste(const std::string& text);
+    // True when the value fits the field's template (a number's integer digits).
+    bool fits(const base::Value& value) const;
+    // The message that refuses a number too large for the field.
+    std::string tooLargeMessage() const;
 
     // Key handling of the editor. applyKey returns true when the key was an
     // editing key; typing past the end sets typedOut().
@@ -107,9 +118,17 @@ class Get {
     bool changed_ = false;
     bool clearOnType_ = false;
     bool typedOut_ = false;
+    bool autoDecimals_ = false;  // the cursor reached the decimals by filling the integer part
 };
 
 using GetList = std::vector<std::shared_ptr<Get>>;
+
+// A date as typed under "99/99/9999": "dd/mm/yyyy", or "dd/mm/yy" with the
+// year read in 1950 ... 2049 (00-49 are 20xx), or all blank (the empty
+// date); nullopt for anything else and for days that do not exist.
+std::optional<base::Date> readTypedDate(std::string_view text);
+// The year a two-digit year stands for: 00-49 are 2000-2049, 50-99 1950-1999.
+int fullYear(int twoDigitYear);
 
 // The field being edited now, or nullptr outside a form.
 Get* activeGet();

@@ -406,6 +406,15 @@ int runMenuBar(int startItem, int clickCol) {
                 current = i;
         if (current < 0) return 0;
     }
+    // The bar item whose hot key is `key`, or -1.
+    auto barItemOfHotKey = [&](int key) {
+        if (!keys::isCharacter(key)) return -1;
+        for (int i = 0; i < count; ++i) {
+            const char hot = menu.aItem[static_cast<size_t>(i)]->hotKey();
+            if (hot && upperByte(hot) == upperByte(static_cast<char>(key))) return i;
+        }
+        return -1;
+    };
     std::vector<DropDown> open;
     auto openTop = [&] {
         open.clear();
@@ -431,7 +440,9 @@ int runMenuBar(int startItem, int clickCol) {
         }
         return item.lSubMenu() ? 0 : item.nSequence;
     };
-    openTop();
+    // A click opens its item's drop-down; from the keyboard the bar starts
+    // with none open, so that every item's letter on the bar still works.
+    if (clickCol >= 0) openTop();
     auto overlay = [&](Grid& screen) {
         drawBar(screen, menu, true, current);
         for (const auto& drop : open)
@@ -490,16 +501,15 @@ int runMenuBar(int startItem, int clickCol) {
                 current = (current + (key == keys::Left ? count - 1 : 1)) % count;
                 openTop();
             } else if (key == keys::Enter || key == keys::Down) {
-                if (int command = choose(*menu.aItem[static_cast<size_t>(current)])) return command;
-            } else if (keys::isCharacter(key)) {
-                for (int i = 0; i < count; ++i)
-                    if (menu.aItem[static_cast<size_t>(i)]->hotKey() &&
-                        upperByte(menu.aItem[static_cast<size_t>(i)]->hotKey()) ==
-                            upperByte(static_cast<char>(key))) {
-                        current = i;
-                        openTop();
-                        if (open.empty()) return choose(*menu.aItem[static_cast<size_t>(i)]);
-                    }
+                openTop();
+                if (open.empty()) {
+                    if (int command = choose(*menu.aItem[static_cast<size_t>(current)]))
+                        return command;
+                }
+            } else if (const int i = barItemOfHotKey(key); i >= 0) {
+                current = i;
+                openTop();
+                if (open.empty()) return choose(*menu.aItem[static_cast<size_t>(i)]);
             }
             continue;
         }
@@ -545,22 +555,30 @@ int runMenuBar(int startItem, int clickCol) {
                 }
                 break;
             }
-            default:
+            default: {
                 if (!keys::isCharacter(key)) break;
-                for (int i = 0; i < size; ++i) {
+                bool found = false;
+                for (int i = 0; i < size && !found; ++i) {
                     const LMenuItem& item = *(*drop.items)[static_cast<size_t>(i)];
                     if (!item.hotKey() ||
                         upperByte(item.hotKey()) != upperByte(static_cast<char>(key)))
                         continue;
+                    found = true;
                     drop.selected = i;
                     if (item.lSubMenu()) {
                         openChild();
                     } else if (int command = choose(item)) {
                         return command;
                     }
-                    break;
+                }
+                // A letter of no item here may be one of the bar's own.
+                if (const int i = found ? -1 : barItemOfHotKey(key); i >= 0) {
+                    current = i;
+                    openTop();
+                    if (open.empty()) return choose(*menu.aItem[static_cast<size_t>(i)]);
                 }
                 break;
+            }
         }
     }
 }

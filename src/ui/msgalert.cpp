@@ -116,7 +116,8 @@ AlertLayout alertLayout(const std::vector<std::string>& lines,
 }
 
 int MSGALERT(const std::vector<std::string>& lines, const std::vector<std::string>& buttons,
-             const std::string& color, const std::string& title, bool exitOnEsc) {
+             const std::string& color, const std::string& title, bool exitOnEsc,
+             int defaultButton) {
     const std::vector<std::string> captions =
         buttons.empty() ? std::vector<std::string>{"<ENTER>"} : buttons;
     const AlertLayout layout = alertLayout(lines, captions, title);
@@ -159,8 +160,9 @@ int MSGALERT(const std::vector<std::string>& lines, const std::vector<std::strin
         bindKey(keys::PgUp, [scroll, shown = layout.shownLines](Get*) { scroll(-shown); });
     }
     // Only a button, or Esc where allowed, ends the box.
+    const int start = std::clamp(defaultButton, 1, static_cast<int>(captions.size())) - 1;
     for (;;) {
-        window->readmodal(form);
+        window->readmodal(form, start);
         if (window->nExit == 2) break;
         if (window->nExit == 1) break;
         if (exitOnEsc && lastKey() == keys::Esc) break;
@@ -176,7 +178,8 @@ int MSGALERT(const std::vector<std::string>& lines, const std::vector<std::strin
 }
 
 int MSGALERT(const std::string& text, const std::vector<std::string>& buttons,
-             const std::string& color, const std::string& title, bool exitOnEsc) {
+             const std::string& color, const std::string& title, bool exitOnEsc,
+             int defaultButton) {
     std::vector<std::string> lines;
     size_t start = 0;
     for (;;) {
@@ -185,7 +188,7 @@ int MSGALERT(const std::string& text, const std::vector<std::string>& buttons,
         if (semicolon == std::string::npos) break;
         start = semicolon + 1;
     }
-    return MSGALERT(lines, buttons, color, title, exitOnEsc);
+    return MSGALERT(lines, buttons, color, title, exitOnEsc, defaultButton);
 }
 
 }  // namespace kdx2::ui

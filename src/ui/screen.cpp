@@ -333,6 +333,7 @@ int waitKey(int timeoutMs) {
                         return s.lastKey = platform::keys::MenuEvent;
                     continue;
                 }
+                if (event.key == platform::keys::Paste) s.pasted = event.text;
                 return s.lastKey = event.key;
             }
             case platform::EventKind::Click: {
@@ -366,6 +367,10 @@ int waitKey(int timeoutMs) {
 
 int lastKey() {
     return state().lastKey;
+}
+
+const std::string& pastedText() {
+    return state().pasted;
 }
 
 int mouseRow() {
@@ -512,29 +517,8 @@ void LGETCLIPBOARD() {
     Get* field = activeGet();
     if (!field) return;
     const std::string text = clipboardText();
-    base::Value value;
-    switch (field->type()) {
-        case base::Type::Character: {
-            base::Value current;
-            field->bufferValue(current);
-            const size_t width = std::max<size_t>(current.text().size(), 1);
-            value = base::padRight(text, width);
-            break;
-        }
-        case base::Type::Numeric:
-            value = base::parseNumber(text);
-            break;
-        case base::Type::Date: {
-            auto date = base::Date::fromDtoc(base::alltrim(text));
-            if (!date) return;
-            value = *date;
-            break;
-        }
-        default:
-            return;
-    }
-    if (value.isEmpty()) return;
-    field->replaceBuffer(value);
+    if (text.empty()) return;
+    field->paste(text);
 }
 
 void LSETCLIPBOARD() {

@@ -64,6 +64,8 @@ void setInsertMode(bool on);
 // timeout. Keys pushed with pushKey() come first.
 int waitKey(int timeoutMs = -1);
 int lastKey();
+// The text of the last keys::Paste read (CP850).
+const std::string& pastedText();
 // Position of the last mouse click, in the active window's coordinates
 // (row −1 is the menu bar row above a full-screen window).
 int mouseRow();

@@ -3,7 +3,6 @@
 #include "whole_program.h"
 
 using namespace kdx2::e2e;
-using Script = std::vector<std::string>;
 
 namespace {
 
@@ -30,8 +29,8 @@ Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
             std::string("type ") + "11144477735",
             "expect Inclui na pasta atual?",
             "key Enter",
-            "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
-            "menu Recebidos de P.Jurídica(F1)",
+            "expect Páginas  Rural  Ajuda",
+            "menu Páginas > Recebidos de P.Jurídica(F1)",
             "expect Fonte pagadora",
             "type ACME LTDA",
             "key Enter",
@@ -41,11 +40,6 @@ Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
             leave};
 }
 
-std::string field(const std::map<std::string, std::string>& row, const std::string& name) {
-    const auto found = row.find(name);
-    return found == row.end() ? "<none>" : trimmed(found->second);
-}
-
 }  // namespace
 
 TEST_F(Declaration, AnIncomeRowTypedAndSavedIsThereWhenTheTaxpayerIsOpenedAgain) {
@@ -53,8 +47,8 @@ TEST_F(Declaration, AnIncomeRowTypedAndSavedIsThereWhenTheTaxpayerIsOpenedAgain)
     // Saving leads back to the CPF prompt for the next taxpayer: the same one.
     const Script reopen = {"expect Ordem CPF",
                            std::string("type ") + kCpf,
-                           "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
-                           "menu Recebidos de P.Jurídica(F1)",
+                           "expect Páginas  Rural  Ajuda",
+                           "menu Páginas > Recebidos de P.Jurídica(F1)",
                            "expect ACME LTDA",
                            "expect 5.000,00",
                            "key Esc",
@@ -84,12 +78,12 @@ TEST_F(Declaration, LeavingWithoutSavingStoresNothing) {
 
 TEST_F(Declaration, F4BringsBackTheWorkLeftWithoutSaving) {
     Script script = newTaxpayerWithOneIncomeRow("menu Terminar > Sai sem salvar as alterações");
-    const Script recover = {"expect Exercício", "key Alt+I", "expect Ordem CPF", "key F4",
-                            // Never saved, so registered nowhere yet.
-                            "expect Inclui na pasta atual?", "key Enter",
-                            "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
-                            "menu Recebidos de P.Jurídica(F1)", "expect ACME LTDA", "key Esc",
-                            "key Alt+T", "expect Ordem CPF", "key Esc", "expect Exercício"};
+    const Script recover = {
+        "expect Exercício", "key Alt+I", "expect Ordem CPF", "key F4",
+        // Never saved, so registered nowhere yet.
+        "expect Inclui na pasta atual?", "key Enter", "expect Páginas  Rural  Ajuda",
+        "menu Páginas > Recebidos de P.Jurídica(F1)", "expect ACME LTDA", "key Esc", "key Alt+T",
+        "expect Ordem CPF", "key Esc", "expect Exercício"};
     script.insert(script.end(), recover.begin(), recover.end());
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
@@ -103,7 +97,7 @@ TEST_F(Declaration, EscAsksHowToLeaveAndItsOwnEscStaysInTheDeclaration) {
     const Script rest = {"expect Termina a Declaração?",
                          "expect Cancelar.. Sai sem salvar as alterações.",
                          "key Esc",
-                         "expect Recebidos de P.Jurídica(F1)  Recebidos de pFísicas (F2)",
+                         "expect Páginas  Rural  Ajuda",
                          "key Esc",
                          "expect Termina a Declaração?",
                          "key Enter",  // Sim: saves and goes back to the CPF prompt
@@ -148,20 +142,20 @@ TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
                            "expect Off",
                            "key Alt+H",
                            "expect  On",
-                           "menu Recebidos de pFísicas (F2)",
+                           "menu Páginas > Recebidos de pFísicas (F2)",
                            "expect Pes.Física",
                            "expect 12-Dez",
                            "key Esc",
                            "key F3",
                            "expect Nome Completo",
                            "key Esc",
-                           "menu Resumo (F6)",
+                           "menu Páginas > Resumo (F6)",
                            "expect Resumo Geral",
                            "key Esc",
                            "menu Rural > Identificação  (F10)",
                            "expect da Atividade Rural. Se for o caso",
                            "key Enter",
-                           "menu Identificação (F5)",
+                           "menu Páginas > Identificação (F5)",
                            "expect ainda não está disponível",
                            "key Enter",
                            "menu Ajuda > Sobre",
@@ -171,4 +165,43 @@ TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
                            "expect Exercício"};
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
+}
+
+// The folder the user is shown is the folder the declaration is read from and
+// saved into: a taxpayer found only in another registered folder makes that
+// folder current, and the user is told so.
+TEST_F(Declaration, ATaxpayerOfAnotherFolderIsOpenedThereAndTheUserIsTold) {
+    std::filesystem::create_directories(drive / "A");
+    std::filesystem::create_directories(drive / "B");
+    Script script = {
+        "menu Declaração > Pastas", "key Down", "type C:\\A", "key Enter", "key S", "key Esc"};
+    script += newTaxpayerWithOneIncomeRow("key Alt+T");
+    script += {"expect Ordem CPF",
+               "key Esc",
+               "menu Declaração > Pastas",
+               "key End",
+               "key Down",
+               "type C:\\B",
+               "key Enter",
+               "key S",
+               "key Esc",
+               "key Alt+I",
+               "expect C:\\B",
+               "type " + std::string(kCpf),
+               "expect cadastrado na pasta C:\\A,",
+               "expect que passa a ser a pasta atual.",
+               "key Enter",
+               "menu Páginas > Recebidos de P.Jurídica(F1)",
+               "expect ACME LTDA",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "expect C:\\A",
+               "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(rowsOf("A/IRM2.DBF", kCpf).size(), 1u);
+    EXPECT_TRUE(rowsOf("B/IRM2.DBF", kCpf).empty());
+    for (const auto& folder : records("DIRET00.DBF"))
+        EXPECT_EQ(field(folder, "SELEC"), field(folder, "DIRETOR") == "C:\\A" ? "S" : "N");
 }

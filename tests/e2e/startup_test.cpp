@@ -5,16 +5,10 @@
 #include "whole_program.h"
 
 using namespace kdx2::e2e;
-using Script = std::vector<std::string>;
 
 namespace {
 
 class Startup : public WholeProgram {};
-
-std::string field(const std::map<std::string, std::string>& row, const std::string& name) {
-    const auto found = row.find(name);
-    return found == row.end() ? "<none>" : trimmed(found->second);
-}
 
 }  // namespace
 

@@ -27,17 +27,6 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char ch : text) {
-        if (ch == '\'')
-            out += "'\\''";
-        else
-            out += ch;
-    }
-    return out + "'";
-}
-
 int runShell(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -77,7 +66,7 @@ void WholeProgram::TearDown() {
 
 ProgramRun WholeProgram::run(const std::vector<std::string>& script,
                              const std::map<std::string, std::string>& environment,
-                             const std::string& date) {
+                             const std::string& date, const std::string& argument) {
     const fs::path scriptFile = drive.parent_path() / (drive.filename().string() + ".script");
     {
         std::ofstream out(scriptFile);
@@ -91,8 +80,9 @@ ProgramRun WholeProgram::run(const std::vector<std::string>& script,
     for (const auto& [name, value] : environment)
         command += " " + name + "=" + quoted(value);
     if (!date.empty()) command += " faketime " + quoted(date);
-    command += " " + quoted(KDX2_BINARY) + " --headless " + quoted(scriptFile.string()) + " >" +
-               quoted(out.string()) + " 2>" + quoted(err.string());
+    command += " " + quoted(KDX2_BINARY) + " --headless " + quoted(scriptFile.string());
+    if (!argument.empty()) command += " " + quoted(argument);
+    command += " >" + quoted(out.string()) + " 2>" + quoted(err.string());
     ProgramRun result;
     result.exitCode = runShell(command);
     result.screen = lines(slurp(out));
@@ -128,6 +118,41 @@ void WholeProgram::setField(const std::string& table, const std::string& field,
         runShell("/usr/bin/python3 -c " + quoted(kWriter) + " " + quoted((drive / table).string()) +
                  " " + quoted(field) + " " + quoted(value));
     ASSERT_EQ(code, 0) << "could not change " << table;
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char ch : text) {
+        if (ch == '\'')
+            out += "'\\''";
+        else
+            out += ch;
+    }
+    return out + "'";
+}
+
+std::vector<Row> WholeProgram::rowsOf(const std::string& table, const std::string& cpf) {
+    std::vector<Row> mine;
+    if (!fs::exists(drive / table)) return mine;
+    for (const Row& row : records(table))
+        if (field(row, "CPF") == cpf) mine.push_back(row);
+    return mine;
+}
+
+Script openNewTaxpayer(const std::string& cpf) {
+    return {"key Alt+I",   "expect Ordem CPF",
+            "type " + cpf, "expect Inclui na pasta atual?",
+            "key Enter",   "expect Páginas  Rural  Ajuda"};
+}
+
+Script& operator+=(Script& script, const Script& more) {
+    script.insert(script.end(), more.begin(), more.end());
+    return script;
+}
+
+std::string field(const Row& row, const std::string& name) {
+    const auto found = row.find(name);
+    return found == row.end() ? "<none>" : trimmed(found->second);
 }
 
 std::string columns(const std::string& row, size_t from, size_t count) {

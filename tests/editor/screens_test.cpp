@@ -60,7 +60,7 @@ TEST_F(Accounts, ANewAccountNeverTakesTheCodeOfAnother) {
     t.goTop();
     // Account 1 goes; the next new one must not be numbered 2 again.
     keys(
-        "key Down\nkey Del\nkey Enter\nkey Ctrl+PgDn\nkey Down\nkey Right\nkey Right\n"
+        "key Down\nkey Del\nkey Left\nkey Enter\nkey Ctrl+PgDn\nkey Down\nkey Right\nkey Right\n"
         "type BANCO C\nkey Enter\nkey Esc\n");
     ASSERT_TRUE(run(24)) << failure;
     EXPECT_THAT(column(t, "COD_CONTA"), ElementsAre("0.00", "2.00", "3.00"));
@@ -168,7 +168,8 @@ TEST_F(Receipts, ACellTypedInTotalsModeIsStoredFormattedAndRecomputed) {
     keys("key Down\nkey Down\nkey Right\ntype 250\nkey Enter\nkey Esc\n");
     ASSERT_TRUE(run(16)) << failure;
     EXPECT_EQ(grid[2][2], "     250,00");
-    EXPECT_THAT(calls, ElementsAre("VE_LEAO 3", "FX_RT 3 3 16"));
+    // The typed month counts in its column's total at once.
+    EXPECT_THAT(calls, ElementsAre("VE_LEAO 3", "FX_RT 3 3 16", "RESOMA"));
 }
 
 TEST_F(Receipts, TheYearsTotalsCannotBeEdited) {

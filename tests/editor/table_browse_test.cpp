@@ -77,8 +77,9 @@ TEST_F(Dependants, DeletingTheOnlyRowSwitchesToAppendMode) {
     store::Table& t = dependants();
     addDependant(t, 1, "ANA");
     t.goTop();
-    // Del, "Sim"; the blank row then takes a new name at once.
-    keys("key Del\nkey Enter\ntype BIA\nkey Enter\nkey Esc\n");
+    // Del, "Sim" (the question opens on "Não"); the blank row then takes a
+    // new name at once.
+    keys("key Del\nkey Left\nkey Enter\ntype BIA\nkey Enter\nkey Esc\n");
     ASSERT_TRUE(run(3)) << failure;
     EXPECT_THAT(column(t, "NOMEDEPEN"), ElementsAre("BIA"));
 }
@@ -86,7 +87,7 @@ TEST_F(Dependants, DeletingTheOnlyRowSwitchesToAppendMode) {
 TEST_F(Dependants, DeletingTheLastRowMovesToThePreviousOne) {
     store::Table& t = threeDependants();
     // To the last row, delete it, then copy the name under the cursor.
-    keys("key Ctrl+PgDn\nkey Del\nkey Enter\nkey Alt+M\nkey Esc\n");
+    keys("key Ctrl+PgDn\nkey Del\nkey Left\nkey Enter\nkey Alt+M\nkey Esc\n");
     ASSERT_TRUE(run(3)) << failure;
     EXPECT_THAT(column(t, "NOMEDEPEN"), ElementsAre("ANA", "BIA"));
     EXPECT_EQ(base::rtrim(base::session().text("CLIPTEX")), "BIA");
@@ -260,7 +261,7 @@ TEST_F(Entries, DeletingAnEntryRecomputesTheMonth) {
     t.goTop();
     int recomputed = 0;
     editor::hooks().SOMA_FIS = [&](int, int) { ++recomputed; };
-    keys("key Del\nkey Enter\nkey Esc\n");
+    keys("key Del\nkey Left\nkey Enter\nkey Esc\n");
     ASSERT_TRUE(run(17)) << failure << screenText();
     EXPECT_TRUE(column(t, "I1_2").empty());
     EXPECT_EQ(recomputed, 1);

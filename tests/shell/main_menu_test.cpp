@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <set>
 
 #include "base/cp850.h"
 #include "base/text.h"
 #include "common/recording_messages.h"
+#include "shell/declaration.h"
 #include "shell/main_menu.h"
 #include "shell/print_selection.h"
 #include "shell/startup.h"
@@ -130,7 +133,7 @@ TEST(MainMenuDefinition, TextsHotKeysAndCodes) {
     for (const auto& entry : bar)
         top.push_back(base::cp850::toUtf8(entry.prompt));
     EXPECT_EQ(top, (Lines{"&Declaração", "&Opções ", "&Seleção", "&Impressão", "&Cópia Segurança",
-                          "&Importação", "&Terminar"}));
+                          "I&mportação", "&Terminar"}));
     EXPECT_EQ(bar[0].children.size(), 5u);
     EXPECT_TRUE(bar[0].children[3].separatorAfter);
     EXPECT_EQ(bar[0].children[4].code, 16);
@@ -142,11 +145,11 @@ TEST(MainMenuDefinition, TextsHotKeysAndCodes) {
     ASSERT_NE(manual, nullptr);
     EXPECT_EQ(manual->code, 26);
     EXPECT_EQ(manual->option, 2);
-    const shell::MenuEntry* page = findPrompt(bar, "   Abertura e Encerra  ");
+    const shell::MenuEntry* page = findPrompt(bar, "   Abertura e &Encerra  ");
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->code, 43);
     EXPECT_EQ(page->option, 8);
-    const shell::MenuEntry* printer = findPrompt(bar, "HP LaserJet");
+    const shell::MenuEntry* printer = findPrompt(bar, "&HP LaserJet");
     ASSERT_NE(printer, nullptr);
     EXPECT_EQ(printer->code, 45);
 
@@ -160,4 +163,62 @@ TEST(MainMenuDefinition, TextsHotKeysAndCodes) {
     });
     EXPECT_EQ(codes, (std::set<int>{11, 12, 13, 14, 16, 21, 22, 23, 25, 26, 27, 28, 29, 30, 31, 32,
                                     41, 42, 43, 44, 45, 46, 47, 48, 51, 52, 61, 62, 71, 72, 73}));
+}
+
+namespace {
+
+// The prompt as the bar and drop-downs show it: without the "&".
+size_t shownWidth(const std::string& prompt) {
+    return prompt.size() - static_cast<size_t>(std::count(prompt.begin(), prompt.end(), '&'));
+}
+
+char hotKeyOf(const std::string& prompt) {
+    const size_t amp = prompt.find('&');
+    if (amp == std::string::npos || amp + 1 >= prompt.size()) return 0;
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(prompt[amp + 1])));
+}
+
+// One level of a menu: every item but the headings (which do nothing) has a
+// hot key of its own; then the levels below.
+template <typename Item>
+void checkHotKeys(const std::vector<Item>& level, const std::string& where,
+                  const std::function<bool(const Item&)>& isHeading) {
+    std::set<char> used;
+    for (const Item& item : level) {
+        const std::string shown = base::cp850::toUtf8(item.prompt);
+        if (!isHeading(item)) {
+            const char hot = hotKeyOf(item.prompt);
+            EXPECT_NE(hot, 0) << where << shown << " has no hot key";
+            if (hot != 0) {
+                EXPECT_TRUE(used.insert(hot).second) << where << shown << ": " << hot;
+            }
+        }
+        checkHotKeys(item.children, where + shown + " > ", isHeading);
+    }
+}
+
+// The bar as the UI layer lays it out: each prompt between two blanks.
+template <typename Item>
+size_t barWidth(const std::vector<Item>& bar) {
+    size_t width = 0;
+    for (const Item& item : bar)
+        width += shownWidth(item.prompt) + 2;
+    return width;
+}
+
+}  // namespace
+
+TEST(Menus, FitTheBarAndReachEveryItemByAHotKeyOfItsOwn) {
+    const auto bar = shell::mainMenuDefinition("HP LaserJet");
+    EXPECT_LE(barWidth(bar), 80u);
+    checkHotKeys<shell::MenuEntry>(bar, "", [](const shell::MenuEntry& entry) {
+        return entry.code == 0 && entry.children.empty();
+    });
+    for (int mode : {1, 2}) {
+        const auto declaration = shell::declaration::declarationMenu(mode);
+        // Room is left for the taxpayer's title at the right of the bar.
+        EXPECT_LE(barWidth(declaration), 60u) << "cash-book mode " << mode;
+        checkHotKeys<shell::declaration::DeclarationItem>(
+            declaration, "", [](const shell::declaration::DeclarationItem&) { return false; });
+    }
 }

@@ -85,7 +85,9 @@ TEST_F(PromptTest, PgDnStepsToTheNextTaxpayerOfTheRegister) {
 }
 
 TEST_F(PromptTest, ACpfOnlyInAnotherRegisteredFolderMakesThatFolderCurrent) {
-    EXPECT_TRUE(choose("type " + kCaio + "\n"));
+    EXPECT_TRUE(choose("type " + kCaio +
+                       "\nexpect cadastrado na pasta C:\\DEST,\nexpect que passa a ser a pasta "
+                       "atual.\nkey Enter\n"));
     EXPECT_EQ(cpf(), kCaio);
     EXPECT_EQ(base::alltrim(base::session().text("NOMECONTR")), "CAIO");
     EXPECT_EQ(base::session().text("LOCARQ"), "C:\\DEST\\");

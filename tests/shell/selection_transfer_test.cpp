@@ -210,6 +210,7 @@ TEST_F(TransferTest, PartialCopyMarksInItsOwnCopyOfTheRegister) {
         "type S\n"
         "key Esc\n"
         "expect Sim - Sobrepõe os dados\n"
+        "key Left\n"     // the question opens on "Não"
         "key Enter\n");  // Sim
     common::installScreenMessages();
     std::string failure;

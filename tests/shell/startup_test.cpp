@@ -89,7 +89,8 @@ TEST_F(Startup, TerminalFromTheEnvironmentWinsOverTheArgument) {
 
     EXPECT_EQ(shell::terminalFromArgument("3"), "03");
     EXPECT_EQ(shell::terminalFromArgument(" 42 "), "42");
-    EXPECT_EQ(shell::terminalFromArgument("250"), "00");
+    EXPECT_EQ(shell::terminalFromArgument("250"), "");
+    EXPECT_EQ(shell::terminalFromArgument("abc"), "");
     EXPECT_EQ(shell::terminalFromArgument(""), std::nullopt);
 }
 

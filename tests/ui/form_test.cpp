@@ -131,8 +131,10 @@ TEST(Form, NumbersAreTypedLeftToRightAndReformatted) {
     EXPECT_NE(session.row(2).find("    1.234,50"), std::string::npos) << session.row(2);
 }
 
-TEST(Form, ImpossibleDateKeepsTheCursorUntilCorrected) {
-    UiSession session("type 31022024\nkey Enter\nkey F9\nkey Home\ntype 29\nkey Enter\n");
+TEST(Form, ImpossibleDateIsRefusedWithAMessageAndKeepsTheCursor) {
+    UiSession session(
+        "type 31022024\nexpect Data inválida: 31/02/2024\nkey Enter\nkey F9\nkey Home\n"
+        "type 29\nkey Enter\n");
     Probe probe;
     bindProbe(session, probe);
     Value date{base::Date()};
@@ -140,6 +142,44 @@ TEST(Form, ImpossibleDateKeepsTheCursorUntilCorrected) {
     readFields(form);
     EXPECT_EQ(probe.field, form[0].get());
     EXPECT_EQ(date.date().dtoc(), "29/02/2024");
+}
+
+// Two-digit years are read in 1950 ... 2049: a tax year's dates are this
+// century's, a birth date may be the last one's.
+TEST(Form, TwoDigitYearsAreReadAroundTheTaxYears) {
+    UiSession session("type 150126\nkey Enter\ntype 010549\nkey Enter\ntype 020350\nkey Enter\n");
+    Value first{base::Date()}, second{base::Date()}, third{base::Date()};
+    GetList form{Get::of(1, 1, first, "@D"), Get::of(2, 1, second, "@D"),
+                 Get::of(3, 1, third, "@D")};
+    readFields(form);
+    EXPECT_EQ(first.date().dtoc(), "15/01/2026");
+    EXPECT_EQ(second.date().dtoc(), "01/05/2049");
+    EXPECT_EQ(third.date().dtoc(), "02/03/1950");
+}
+
+TEST(Form, EitherPointOrCommaMovesToTheDecimals) {
+    // Full decimals move on to the next field by themselves.
+    UiSession session("type 3000.00\ntype 3000,5\nkey Enter\ntype 12.5\nkey Enter\n");
+    Value keypad(0.0), comma(0.0), plain(0.0);
+    GetList form{Get::of(1, 1, keypad, "@E 99,999,999.99"),
+                 Get::of(2, 1, comma, "@E 99,999,999.99"), Get::of(3, 1, plain, "9999.99")};
+    readFields(form);
+    EXPECT_DOUBLE_EQ(keypad.number(), 3000.0);
+    EXPECT_DOUBLE_EQ(comma.number(), 3000.5);
+    EXPECT_DOUBLE_EQ(plain.number(), 12.5);
+}
+
+// Once the integer digits are full, a further digit would become a decimal
+// (and the rest run on into the next field): it is refused with a message.
+TEST(Form, AnAmountTooLargeForItsFieldIsRefused) {
+    UiSession session(
+        "type 999999999\nexpect Valor grande demais para este campo: o máximo é 99.999.999,99\n"
+        "key Enter\ntype 99\nkey Enter\n");
+    Value amount(0.0), next(std::string(5, ' '));
+    GetList form{Get::of(1, 1, amount, "@E 99,999,999.99"), Get::of(2, 1, next)};
+    readFields(form);
+    EXPECT_DOUBLE_EQ(amount.number(), 99999999.99);
+    EXPECT_EQ(next.text(), "     ");
 }
 
 TEST(Form, LiteralsOfRAreNotStored) {
@@ -161,6 +201,19 @@ TEST(Form, PasteConvertsToTheFieldsTypeAndCopyTakesTheBuffer) {
     EXPECT_DOUBLE_EQ(number.number(), 12.0);  // numeric conversion stops at the comma
     EXPECT_EQ(text.text(), "12,50     ");
     EXPECT_EQ(clipboardText(), "novo");
+}
+
+// A paste longer than its field is cut at the field's end; the next field
+// and an amount too large for its field are left as they were.
+TEST(Form, APasteNeverRunsOnIntoTheNextField) {
+    UiSession session(
+        "key Ctrl+V\nkey Enter\nkey Ctrl+V\nexpect Valor grande demais\nkey Enter\nkey Enter\n");
+    setClipboardText("1234567 DE TESTES");
+    Value name(std::string(5, ' ')), amount(5.0);
+    GetList form{Get::of(1, 1, name), Get::of(2, 1, amount, "@E 999.99")};
+    readFields(form);
+    EXPECT_EQ(name.text(), "12345");
+    EXPECT_DOUBLE_EQ(amount.number(), 5.0);
 }
 
 TEST(Form, ButtonsReadLikeFieldsAndEnterPressesThem) {

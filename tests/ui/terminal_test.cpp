@@ -133,6 +133,97 @@ TEST(TerminalConsole, DecodesFunctionAltAndCtrlKeys) {
     EXPECT_EQ(console->nextEvent(50).kind, EventKind::Timeout);
 }
 
+// What PuTTY, tmux, rxvt, the Linux console and xterm in either cursor mode
+// send for the navigation and function keys, whatever TERM says.
+TEST(TerminalConsole, ReadsEveryCommonEncodingOfTheNavigationAndFunctionKeys) {
+    const std::pair<const char*, int> encodings[] = {
+        {"\x1b[1~", keys::Home},
+        {"\x1b[7~", keys::Home},
+        {"\x1b[H", keys::Home},
+        {"\x1bOH", keys::Home},
+        {"\x1b[4~", keys::End},
+        {"\x1b[8~", keys::End},
+        {"\x1b[F", keys::End},
+        {"\x1bOF", keys::End},
+        {"\x1b[2~", keys::Ins},
+        {"\x1b[3~", keys::Del},
+        {"\x1b[5~", keys::PgUp},
+        {"\x1b[6~", keys::PgDn},
+        {"\x1b[A", keys::Up},
+        {"\x1bOB", keys::Down},
+        {"\x1b[C", keys::Right},
+        {"\x1bOD", keys::Left},
+        {"\x1b[1;5D", keys::CtrlLeft},
+        {"\x1bOc", keys::CtrlRight},
+        {"\x1bOP", keys::function(1)},
+        {"\x1bOS", keys::function(4)},
+        {"\x1b[11~", keys::function(1)},
+        {"\x1b[14~", keys::function(4)},
+        {"\x1b[15~", keys::function(5)},
+        {"\x1b[17~", keys::function(6)},
+        {"\x1b[20~", keys::function(9)},
+        {"\x1b[21~", keys::function(10)},
+        {"\x1b[23~", keys::function(11)},
+        {"\x1b[24~", keys::function(12)},
+        {"\x1b[[A", keys::function(1)},
+        {"\x1b[[E", keys::function(5)},
+    };
+    for (const char* term : {"xterm", "xterm-256color", "screen", "linux"}) {
+        TermEnv env;
+        ::setenv("TERM", term, 1);
+        Pty pty(27, 80);
+        ASSERT_TRUE(pty.ok());
+        auto console = openTerminalConsole(pty.slave(), pty.slave());
+        pty.drain();
+        for (const auto& [sequence, key] : encodings) {
+            pty.type(sequence);
+            const Event event = console->nextEvent(2000);
+            EXPECT_EQ(event.key, key) << "TERM=" << term << ", sequence ESC" << sequence + 1
+                                      << " read as " << keys::name(event.key);
+        }
+        EXPECT_EQ(console->nextEvent(100).kind, EventKind::Timeout) << "TERM=" << term;
+    }
+}
+
+TEST(TerminalConsole, UnknownEscapeSequencesAreIgnoredNotReadAsEsc) {
+    TermEnv env;
+    Pty pty(27, 80);
+    ASSERT_TRUE(pty.ok());
+    auto console = openTerminalConsole(pty.slave(), pty.slave());
+    pty.drain();
+    // Shift+Up, a focus report, a made-up SS3 key, Alt+Up of rxvt; then a
+    // plain letter shows what comes next is read whole.
+    for (const char* sequence : {"\x1b[1;2A", "\x1b[I", "\x1bOx", "\x1b[99;99~"}) {
+        pty.type(sequence);
+        pty.type("k");
+        const Event event = console->nextEvent(2000);
+        EXPECT_EQ(event.key, 'k') << "ESC" << sequence + 1 << " gave " << keys::name(event.key);
+    }
+    pty.type("\x1b\x1b[A");  // Alt+Up (rxvt): the arrow, never Esc
+    EXPECT_EQ(console->nextEvent(2000).key, keys::Up);
+    pty.type("\x1bO");  // Alt+O: a key of its own
+    EXPECT_EQ(console->nextEvent(2000).key, keys::alt('O'));
+    pty.type("\x1b");
+    EXPECT_EQ(console->nextEvent(2000).key, keys::Esc);
+    EXPECT_EQ(console->nextEvent(100).kind, EventKind::Timeout);
+}
+
+// A paste arrives bracketed and becomes one Paste key with its text, so a
+// form can cut it at the field's end instead of typing it on into the next.
+TEST(TerminalConsole, BracketedPasteIsOneKeyWithItsText) {
+    TermEnv env;
+    Pty pty(27, 80);
+    ASSERT_TRUE(pty.ok());
+    auto console = openTerminalConsole(pty.slave(), pty.slave());
+    EXPECT_NE(pty.drain().find("\x1b[?2004h"), std::string::npos)
+        << "bracketed paste not asked for";
+    pty.type("\x1b[200~ALUGUEL DE SALA \xC3\xA7\xC3\xA3o\r\n123\x1b[201~k");
+    const Event paste = console->nextEvent(2000);
+    EXPECT_EQ(paste.key, keys::Paste);
+    EXPECT_EQ(paste.text, "ALUGUEL DE SALA \x87\xC6o  123");  // CP850, line ends as blanks
+    EXPECT_EQ(console->nextEvent(2000).key, 'k');
+}
+
 TEST(TerminalConsole, LeavesTheTerminalAsItFoundIt) {
     TermEnv env;
     Pty pty(27, 80);
@@ -225,7 +316,7 @@ TEST(TerminalInTmux, MenuFormAndMessageBoxOnARealTerminal) {
     ASSERT_TRUE(tmux.started());
     ASSERT_TRUE(tmux.waitFor("Programa de demonstração")) << tmux.pane();
     EXPECT_NE(tmux.pane().find("Pronto"), std::string::npos);  // the status bar, bottom row
-    tmux.keys("F10");
+    tmux.keys("F10 Enter");                                    // the bar, then the first drop-down
     ASSERT_TRUE(tmux.waitFor("Formulário")) << tmux.pane();
     tmux.keys("Escape");
     tmux.keys("M-f");

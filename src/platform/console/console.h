@@ -41,6 +41,7 @@ struct Event {
     int col = 0;
     int command = 0;
     std::vector<std::string> path;  // CP850, trimmed, without "&"
+    std::string text;               // key Paste: the pasted text, CP850
     int line = 0;                   // script line that produced it; 0 from a person
 };
 

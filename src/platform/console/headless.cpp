@@ -16,7 +16,7 @@ namespace kdx2::platform {
 
 namespace {
 
-enum class Op { Key, Type, Menu, Click, Snap, Expect, Wait };
+enum class Op { Key, Type, Paste, Menu, Click, Snap, Expect, Wait };
 
 struct Line {
     Op op = Op::Key;
@@ -93,6 +93,9 @@ std::vector<Line> parseScript(std::string_view script) {
             line.key = *key;
         } else if (word == "type") {
             line.op = Op::Type;
+            line.text = base::cp850::fromUtf8(arg);
+        } else if (word == "paste") {
+            line.op = Op::Paste;
             line.text = base::cp850::fromUtf8(arg);
         } else if (word == "menu") {
             line.op = Op::Menu;
@@ -209,6 +212,11 @@ class HeadlessConsole final : public Console {
                     event.kind = EventKind::Key;
                     event.key = typed_.front();
                     typed_.pop_front();
+                    return event;
+                case Op::Paste:
+                    event.kind = EventKind::Key;
+                    event.key = keys::Paste;
+                    event.text = line.text;
                     return event;
                 case Op::Menu:
                     event.kind = EventKind::Menu;

@@ -50,6 +50,9 @@ inline constexpr int LeftClick = 1002;
 inline constexpr int RightClick = 1004;
 // Reported to the program after a menu command has run.
 inline constexpr int MenuEvent = 1024;
+// Text pasted at the terminal, as one key (the text travels with it), so
+// that a paste cannot run on from one field into the next like typing.
+inline constexpr int Paste = 1030;
 
 // F1 ... F12; Shift, Ctrl and Alt with F1 ... F12.
 int function(int n);

@@ -111,6 +111,10 @@ std::string base64(std::string_view bytes) {
     return out;
 }
 
+// Key codes handed to curses for the sequences taught to it, far above the
+// codes curses gives to its own and to terminfo's extended keys.
+constexpr int kFirstPrivateKeyCode = 0x6000;
+
 class TerminalConsole final : public Console {
   public:
     TerminalConsole(int inputFd, int outputFd) {
@@ -152,8 +156,12 @@ class TerminalConsole final : public Console {
         curs_set(0);
         learnExtendedKeys();
 
+        // Pastes arrive bracketed, so that they can be told from typing.
+        std::fputs("\033[?2004h", output_);
+        std::fflush(output_);
+
         // Bytes that put the terminal back even from a crash.
-        appendResetBytes("\033[?1000l\033[?1002l\033[?1006l");
+        appendResetBytes("\033[?1000l\033[?1002l\033[?1006l\033[?2004l");
         appendReset("sgr0");
         appendReset("oc");  // the terminal's own colours, when the palette was changed
         appendReset("cnorm");
@@ -290,6 +298,8 @@ class TerminalConsole final : public Console {
             if (original && original != reinterpret_cast<char*>(-1)) putp(original);
         }
         endwin();
+        std::fputs("\033[?2004l", output_);  // pastes back to plain typing
+        std::fflush(output_);
         gRestore.active = 0;
         restoreSignalHandlers();
         delscreen(screen_term_);
@@ -340,6 +350,90 @@ class TerminalConsole final : public Console {
             if (!sequence || sequence == reinterpret_cast<char*>(-1)) continue;
             const int code = key_defined(sequence);
             if (code > 0) extended_[code] = key;
+        }
+        learnCommonEncodings();
+    }
+
+    // Terminals and multiplexers often send other sequences than the ones
+    // terminfo describes for TERM (PuTTY and tmux send ESC[1~ for Home under
+    // TERM=xterm): every usual encoding is taught to curses as well, so that
+    // none of them falls apart into Esc and stray characters.
+    void learnCommonEncodings() {
+        struct Encoding {
+            const char* sequence;
+            int key;
+        };
+        static const Encoding kEncodings[] = {
+            // Home, End: VT220 / PuTTY / tmux, rxvt, xterm in both cursor modes.
+            {"\033[1~", keys::Home},
+            {"\033[7~", keys::Home},
+            {"\033[H", keys::Home},
+            {"\033OH", keys::Home},
+            {"\033[4~", keys::End},
+            {"\033[8~", keys::End},
+            {"\033[F", keys::End},
+            {"\033OF", keys::End},
+            {"\033[2~", keys::Ins},
+            {"\033[3~", keys::Del},
+            {"\033[5~", keys::PgUp},
+            {"\033[6~", keys::PgDn},
+            // Arrows in normal and application cursor mode.
+            {"\033[A", keys::Up},
+            {"\033[B", keys::Down},
+            {"\033[C", keys::Right},
+            {"\033[D", keys::Left},
+            {"\033OA", keys::Up},
+            {"\033OB", keys::Down},
+            {"\033OC", keys::Right},
+            {"\033OD", keys::Left},
+            {"\033OM", keys::Enter},
+            // Ctrl with the arrows and Home/End: xterm and rxvt.
+            {"\033[1;5A", keys::CtrlUp},
+            {"\033[1;5B", keys::CtrlDown},
+            {"\033[1;5C", keys::CtrlRight},
+            {"\033[1;5D", keys::CtrlLeft},
+            {"\033[1;5H", keys::CtrlHome},
+            {"\033[1;5F", keys::CtrlEnd},
+            {"\033[5;5~", keys::CtrlPgUp},
+            {"\033[6;5~", keys::CtrlPgDn},
+            {"\033Oa", keys::CtrlUp},
+            {"\033Ob", keys::CtrlDown},
+            {"\033Oc", keys::CtrlRight},
+            {"\033Od", keys::CtrlLeft},
+            {"\033[7^", keys::CtrlHome},
+            {"\033[8^", keys::CtrlEnd},
+            {"\033[5^", keys::CtrlPgUp},
+            {"\033[6^", keys::CtrlPgDn},
+            {"\033[Z", keys::ShiftTab},
+            // F1-F12: xterm, VT220 / PuTTY / rxvt, Linux console.
+            {"\033OP", keys::function(1)},
+            {"\033OQ", keys::function(2)},
+            {"\033OR", keys::function(3)},
+            {"\033OS", keys::function(4)},
+            {"\033[11~", keys::function(1)},
+            {"\033[12~", keys::function(2)},
+            {"\033[13~", keys::function(3)},
+            {"\033[14~", keys::function(4)},
+            {"\033[15~", keys::function(5)},
+            {"\033[17~", keys::function(6)},
+            {"\033[18~", keys::function(7)},
+            {"\033[19~", keys::function(8)},
+            {"\033[20~", keys::function(9)},
+            {"\033[21~", keys::function(10)},
+            {"\033[23~", keys::function(11)},
+            {"\033[24~", keys::function(12)},
+            {"\033[[A", keys::function(1)},
+            {"\033[[B", keys::function(2)},
+            {"\033[[C", keys::function(3)},
+            {"\033[[D", keys::function(4)},
+            {"\033[[E", keys::function(5)},
+        };
+        int code = kFirstPrivateKeyCode;
+        for (const Encoding& encoding : kEncodings) {
+            // One terminfo already decodes keeps its meaning; one that would
+            // clash with a longer known sequence is left to the CSI skipper.
+            if (key_defined(encoding.sequence) != 0) continue;
+            if (define_key(encoding.sequence, code) == OK) extended_[code++] = encoding.key;
         }
     }
 
@@ -449,25 +543,91 @@ class TerminalConsole final : public Console {
         return keyEvent(*byte);
     }
 
-    // Alt+key arrives as Esc followed at once by the key.
+    // Alt+key arrives as Esc followed at once by the key; a control sequence
+    // that curses did not decode arrives as Esc followed at once by "[" or
+    // "O" and the rest of it. Only an Esc with nothing after it is Esc.
     Event escapeOrAlt() {
-        wtimeout(stdscr, 30);
         wint_t next = 0;
-        const int rc = wget_wch(stdscr, &next);
+        const int rc = readSoon(next, kAltWaitMs);
         if (rc == ERR) return keyEvent(keys::Esc);
-        if (rc == OK && next < 128) {
+        if (rc == KEY_CODE_YES) {
+            if (next >= KEY_F(1) && next <= KEY_F(12))
+                return keyEvent(keys::altFunction(static_cast<int>(next) - KEY_F(0)));
+            // Alt with another key the program does not know: the key alone.
+            ungetch(static_cast<int>(next));
+            return keyEvent(keys::None);
+        }
+        if (next == '[') return skipControlSequence();
+        if (next == 'O') {
+            wint_t final = 0;
+            // SS3 and one final character; Alt+O when nothing follows.
+            if (readSoon(final, kSequenceGapMs) == ERR) return keyEvent(keys::alt('O'));
+            return keyEvent(keys::None);
+        }
+        if (next < 128) {
             const int key = keys::alt(static_cast<char>(next));
             if (key != keys::None) return keyEvent(key);
         }
-        if (rc == KEY_CODE_YES) {
-            if (next >= KEY_F(1) && next <= KEY_F(12))
-                return keyEvent(keys::altFunction(next - KEY_F(0)));
-            ungetch(static_cast<int>(next));
-        } else {
-            unget_wch(static_cast<wchar_t>(next));
-        }
-        return keyEvent(keys::Esc);
+        return keyEvent(keys::None);  // an Alt combination the program has no use for
     }
+
+    // Reads the rest of a CSI sequence: a bracketed paste becomes one Paste
+    // key with its text; any other sequence curses did not decode is dropped.
+    Event skipControlSequence() {
+        std::string parameters;
+        for (int count = 0; count < 32; ++count) {
+            wint_t ch = 0;
+            const int rc = readSoon(ch, kSequenceGapMs);
+            if (rc != OK) break;             // cut short, or a key code: the sequence is over
+            if (ch >= 0x40 && ch <= 0x7E) {  // the final byte
+                if (ch == '~' && parameters == "200") return pastedText();
+                break;
+            }
+            if (ch < 0x20 || ch > 0x3F) {
+                unget_wch(static_cast<wchar_t>(ch));
+                break;
+            }
+            parameters += static_cast<char>(ch);
+        }
+        return keyEvent(keys::None);
+    }
+
+    // The text between ESC[200~ and ESC[201~, in CP850; line ends become
+    // blanks, other control characters and unknown characters are dropped.
+    Event pastedText() {
+        static constexpr std::wstring_view kEnd = L"\033[201~";
+        std::wstring text;
+        for (;;) {
+            wint_t ch = 0;
+            const int rc = readSoon(ch, kPasteGapMs);
+            if (rc == ERR) break;  // the end marker never came
+            if (rc == KEY_CODE_YES) continue;
+            text.push_back(static_cast<wchar_t>(ch));
+            if (text.size() >= kEnd.size() &&
+                std::wstring_view(text).substr(text.size() - kEnd.size()) == kEnd) {
+                text.resize(text.size() - kEnd.size());
+                break;
+            }
+        }
+        Event event = keyEvent(keys::Paste);
+        for (wchar_t ch : text) {
+            if (ch == L'\r' || ch == L'\n' || ch == L'\t') ch = L' ';
+            const auto byte = base::cp850::fromUnicode(static_cast<char32_t>(ch));
+            if (byte && *byte >= 32) event.text += static_cast<char>(*byte);
+        }
+        return event;
+    }
+
+    int readSoon(wint_t& ch, int timeoutMs) {
+        wtimeout(stdscr, timeoutMs);
+        return wget_wch(stdscr, &ch);
+    }
+
+    // A terminal sends a whole sequence in one write, so its bytes follow one
+    // another within a few milliseconds; a person's next key never does.
+    static constexpr int kAltWaitMs = 30;
+    static constexpr int kSequenceGapMs = 15;
+    static constexpr int kPasteGapMs = 200;
 
     int pairFor(int fg, int bg) {
         const int index = bg * 16 + fg;

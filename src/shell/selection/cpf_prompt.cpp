@@ -7,6 +7,7 @@
 #include "common/folder_list.h"
 #include "common/identifiers.h"
 #include "common/messages.h"
+#include "common/utilities.h"
 #include "common/windows.h"
 #include "platform/console/keys.h"
 #include "shell/selection/internal.h"
@@ -169,6 +170,12 @@ bool GET_CODIGO(const std::string& variable, const std::string& picture, int row
             // The folder line changes with the folder.
             common::ESCRLCOL(detail::kTaxpayerSlot, 4, 17, std::string(55, ' '));
             MOSTR_PAG(1);
+            // The taxpayer is read from and saved into that folder from now
+            // on: the user is told, not left with the folder shown before.
+            common::AVISOSN({"O contribuinte está cadastrado na pasta "_cp +
+                                 common::BAR_FORA(s.text("LOCARQ")) + ",",
+                             "que passa a ser a pasta atual."},
+                            common::box::kInformation);
             if (takeTaxpayer(command)) return true;
             continue;
         }

@@ -102,16 +102,22 @@ bool inUse(const store::Table& row) {
     return base::alltrim(row.get("SELEC").text()) == "S";
 }
 
+// Reads a folder into a line of the list; false when left with Esc. The
+// folder is checked (and created on confirmation) as it is typed.
+bool readFolder(int row, int column, base::Value& folder) {
+    auto get = ui::Get::of(row, column, folder, "@!", "DIRETOR");
+    get->valid = [](ui::Get& f) { return common::TROCA_NAO(f.value().text(), 2); };
+    ui::GetList fields{get};
+    return ui::readFields(fields).exit != ui::ReadExit::Escape;
+}
+
 // Edits the folder of the list's current record in place; false when left
 // with Esc or refused.
 bool editFolder(detail::RecordList& list) {
     store::Table& table = list.table();
     base::Value folder(base::padRight(folderOf(table), kFolderWidth));
-    auto get = ui::Get::of(list.currentRow(), list.textColumn() + 6, folder, "@!", "DIRETOR");
-    get->valid = [](ui::Get& f) { return common::TROCA_NAO(f.value().text(), 2); };
-    ui::GetList fields{get};
     const uint32_t recno = table.recNo();
-    if (ui::readFields(fields).exit == ui::ReadExit::Escape) return false;
+    if (!readFolder(list.currentRow(), list.textColumn() + 6, folder)) return false;
     const std::string typed = detail::bareFolder(folder.text());
     table.goTo(recno);
     store::workAreas().select(detail::kFolderList);
@@ -123,21 +129,23 @@ bool editFolder(detail::RecordList& list) {
     return true;
 }
 
+// A new folder is typed on a blank line after the last one and becomes a
+// record only once typed; Esc leaves the list as it was, on the same line.
 detail::ListAction addFolder(detail::RecordList& list) {
     store::Table& table = list.table();
+    const uint32_t before = table.eof() ? 0 : table.recNo();
+    base::Value folder(std::string(kFolderWidth, ' '));
+    const int row = list.openNewLine();
+    const bool typed =
+        readFolder(row, list.textColumn() + 6, folder) && !base::alltrim(folder.text()).empty();
     store::workAreas().select(detail::kFolderList);
-    if (!store::ADD_REC(5)) return detail::ListAction::Redraw;
-    table.put("SELEC", base::Value("N"));
-    table.unlock();
-    const uint32_t added = table.recNo();
-    list.reload(added);
-    ui::refresh();
-    if (!editFolder(list)) {
-        table.goTo(added);
-        table.deleteRecord();
-        table.flush();
+    if (!typed || !store::ADD_REC(5)) {
+        if (before) table.goTo(before);
+        return detail::ListAction::Reload;
     }
-    table.goTo(added);
+    table.put("SELEC", base::Value("N"));
+    table.put("DIRETOR", base::Value(detail::bareFolder(folder.text())));
+    table.unlock();
     return detail::ListAction::Reload;
 }
 

@@ -77,6 +77,16 @@ void RecordList::move(long lines) {
     if (current_ >= first_ + visible) first_ = current_ - visible + 1;
 }
 
+int RecordList::openNewLine() {
+    const size_t visible = static_cast<size_t>(visibleLines());
+    const size_t at = rows_.size();  // the index the new line takes
+    if (at >= first_ + visible) first_ = at - visible + 1;
+    newLine_ = true;
+    draw();
+    newLine_ = false;
+    return firstLineRow() + static_cast<int>(at - first_);
+}
+
 void RecordList::draw() {
     const size_t width = static_cast<size_t>(layout_.right - layout_.left - 1);
     const uint8_t normal = sessionAttr("COR_TEL1", ui::standardAttr());
@@ -96,8 +106,9 @@ void RecordList::draw() {
             text = rowText_(table_);
         }
         ui::say(row, layout_.left, "\xB3", normal);
-        ui::say(row, layout_.left + 1, base::padRight(text, width),
-                index == current_ && index < rows_.size() ? highlight : normal);
+        const bool lit =
+            newLine_ ? index == rows_.size() : index == current_ && index < rows_.size();
+        ui::say(row, layout_.left + 1, base::padRight(text, width), lit ? highlight : normal);
         ui::say(row, layout_.right, "\xB3", normal);
     }
     ui::say(layout_.bottom, layout_.left, "\xC0" + rule(width) + "\xD9", normal);
@@ -117,6 +128,10 @@ bool RecordList::run(const ListKeys& keys) {
         const int key = ui::waitKey();
         if (key == keys::None || key == keys::MenuEvent) continue;
         ListAction action = keys ? keys(*this, key) : ListAction::Ignored;
+        if (action == ListAction::Ignored && ui::isBound(key)) {
+            ui::SETKEYEVAL(key);  // F1 help and the like
+            continue;
+        }
         if (action == ListAction::Ignored) {
             const long page = visibleLines();
             action = ListAction::Redraw;

@@ -54,6 +54,10 @@ class RecordList {
     // Reads the records again, keeping the line on `recno` when listed; the
     // table is left on the current line's record.
     void reload(uint32_t recno);
+    // Shows a blank line after the last one, highlighted, scrolling when
+    // needed; its grid row, for typing a new entry there. draw() goes back
+    // to the records.
+    int openNewLine();
 
   private:
     int visibleLines() const;
@@ -67,6 +71,7 @@ class RecordList {
     std::vector<uint32_t> rows_;
     size_t current_ = 0;
     size_t first_ = 0;
+    bool newLine_ = false;  // a blank line after the last is being typed
 };
 
 }  // namespace kdx2::shell::selection::detail

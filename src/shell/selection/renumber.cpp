@@ -133,7 +133,11 @@ RenumberResult renumberCpf(const std::string& oldCpf, const std::string& newCpf)
 
 void MUDA_CPF() {
     showChangeWindow();
-    detail::keyLine("\x02[F1]\x01Contribuintes por Nome\x02[F2]\x01Contribuintes por CPF ");
+    detail::keyLine(
+        "\x02[F1]\x01"
+        "Contribuintes por Nome"
+        "\x02[F2]\x01"
+        "Contribuintes por CPF ");
     const ui::KeyAction f1 = ui::bindKey(keys::F1, [](ui::Get* field) { pickInto(2, field); });
     const ui::KeyAction f2 =
         ui::bindKey(keys::function(2), [](ui::Get* field) { pickInto(1, field); });

@@ -188,9 +188,9 @@ bool runTransfer(const std::string& from, const std::string& to) {
         }
         if (request.chosen.empty()) return backToCallFolder();
     }
-    request.overwrite = common::AVISOSN({"Encontrando CPF iguais ", "Sim - Sobrepõe os dados"_cp,
-                                         "Não - Salta o CPF      "_cp},
-                                        common::box::kYesNo) == "S";
+    request.overwrite =
+        common::askBeforeDestroying({"Encontrando CPF iguais ", "Sim - Sobrepõe os dados"_cp,
+                                     "Não - Salta o CPF      "_cp}) == "S";
 
     common::FECHAJAN(detail::kFolderSlot);
     showTaxpayerWindow();

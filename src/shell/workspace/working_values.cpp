@@ -183,22 +183,18 @@ void resetGrids() {
 
 // The row labels of the annual summary (rows 1 ... 30 of column 1).
 void labelSummary() {
+    // Each fits the 22 columns of the summary's first column.
     static const char* const kLabels[] = {
-        "Rec. P.Jurídicas (Titular) ", "Rec. P.Jurídicas (Depend.) ",
-        "Recebido de P. Físicas     ", "Recebido no exterior       ",
-        "Resultado atividade rural  ", "Total .....................",
-        "Previ.Oficial (Tit+Depend) ", "Previdência Privada/FAPI   ",
-        "Dependentes                ", "Despesas em Livro Caixa    ",
-        "Pensão judicial            ", "TOTAL das DEDUCOES (MENSAL)",
-        "Despesas médicas /hospital ", "Despesas com instrução     ",
-        "Subtotal...................", "TOTAL das DEDUÇOES (ANUAL) ",
-        "Desconto simplificado (20%)", "Base de cálculo            ",
-        "Imposto                    ", "Deduçoes de incentivos     ",
-        "IMPOSTO DEVIDO.............", "Imposto retido (Titular)   ",
-        "Imposto retido (Dependente)", "Carnê Leão pago            ",
-        "Mensalão+Imp.Exterior pago ", "Saldo .....................",
-        "Carnê Leão devido          ", "Mensalão/Poupança sugerido ",
-        "Imposto s/ganho de capital ", "Imposto s/renda variável   "};
+        "Rec. P.Jurídica (Tit.)", "Rec. P.Jurídica (Dep.)", "Recebido de P. Físicas",
+        "Recebido no exterior  ", "Resultado ativ. rural ", "Total ................",
+        "Prev.Oficial (Tit+Dep)", "Previdência Priv./FAPI", "Dependentes           ",
+        "Despesas Livro Caixa  ", "Pensão judicial       ", "TOTAL DEDUÇÕES MENSAIS",
+        "Despesas médicas/hosp.", "Despesas com instrução", "Subtotal..............",
+        "TOTAL DEDUÇÕES ANUAIS ", "Desc. simplificado 20%", "Base de cálculo       ",
+        "Imposto               ", "Deduções de incentivos", "IMPOSTO DEVIDO........",
+        "Imposto retido (Tit.) ", "Imposto retido (Dep.) ", "Carnê Leão pago       ",
+        "Mensalão+Imp.Ext. pago", "Saldo ................", "Carnê Leão devido     ",
+        "Mensalão/Poupança sug.", "IR ganho de capital   ", "IR renda variável     "};
     auto& grid = sessionLists().MRESUMO;
     for (size_t row = 0; row < std::size(kLabels); ++row)
         grid[row + 1][0] = base::cp850::fromUtf8(kLabels[row]);
