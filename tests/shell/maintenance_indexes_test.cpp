@@ -267,6 +267,18 @@ TEST_F(YearEndTest, SecondQuestionAnsweredNoTouchesNothing) {
     EXPECT_EQ(folderFiles(), before);
 }
 
+TEST_F(YearEndTest, BothQuestionsOpenOnNaoSoOneEnterKeepsTheData) {
+    messages.answers = {1, 2};
+    mnt::FECHA_ANO();
+    ASSERT_GE(messages.boxes.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const common::MessageBoxRequest& box = messages.boxes[i];
+        ASSERT_EQ(box.buttons.size(), 2u);
+        EXPECT_EQ(box.defaultButton, 2) << "question " << i + 1;
+        EXPECT_EQ(base::cp850::toUtf8(box.buttons[1]), "Não");
+    }
+}
+
 TEST_F(YearEndTest, FirstQuestionAnsweredNoEndsAtOnce) {
     const auto before = folderFiles();
     messages.answers = {2};

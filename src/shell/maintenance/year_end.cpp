@@ -32,6 +32,11 @@ bool askedYes(const common::MessageLines& text) {
     return common::AVISOSN(text, common::box::kYesNo) == "S";
 }
 
+// A question whose "Sim" erases data opens on "Não", so one Enter keeps it.
+bool confirmedDestroying(const common::MessageLines& text) {
+    return common::askBeforeDestroying(text) == "S";
+}
+
 void closeAllTables() {
     try {
         store::workAreas().closeAll();
@@ -237,9 +242,9 @@ void FECHA_ANO() {
         "Isso é feito para preparar os arquivos para um novo ano. "_cp,
         "SO USE essa opção após ter salvos os dados em outro local"_cp,
         "fazendo uma cópia segurança. Confirma a operação ?"_cp};
-    if (!askedYes(warning)) return;
+    if (!confirmedDestroying(warning)) return;
     const std::string folder = detail::closedFolder(base::session().text("LOCARQ"));
-    if (!askedYes("Confirme o encerramento dos dados da pasta:" + folder)) {
+    if (!confirmedDestroying("Confirme o encerramento dos dados da pasta:" + folder)) {
         common::AVISOSN(" Operação cancelada!"_cp, common::box::kInformation);
         return;
     }
