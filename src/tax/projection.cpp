@@ -100,6 +100,21 @@ void labelIncentives(Summary& summary, const ProjectionSettings& settings, doubl
                                       : "Deduçoes de incentivos     "_cp;
 }
 
+// Rows 22 to 25 of a period (0 the year, whose element is 13); the tax paid,
+// the dependants' withheld tax counted as their income is.
+double setTaxPaid(Summary& summary, int period, const CarneLeao& carne,
+                  const ProjectionFigures& figures) {
+    const int element = period == Summary::kYear ? Accumulator::kYear : period;
+    summary.set(kHolderWithheld, period, figures.company.TIMPJUR[element]);
+    summary.set(kDependantWithheld, period, figures.company.TIMPDEP[element]);
+    summary.set(kCarnePaid, period, carne.TPAGLEO[element]);
+    summary.set(kComplementaryPaid, period, figures.payments.DESPMEN[element]);
+    double paid = 0;
+    for (int row = kHolderWithheld; row <= kComplementaryPaid; ++row)
+        paid += summary.amount(row, period);
+    return cents(paid);
+}
+
 }  // namespace
 
 // ---- Income from companies ----
@@ -150,7 +165,7 @@ Summary::Grid Summary::grid() const {
     Grid shown;
     for (auto& row : shown)
         row.fill(std::string(kSummaryWidth, ' '));
-    shown[0].fill(std::string());
+    shown[0][0].clear();  // row 0 is not used; it stays as a new grid has it
     for (int row = 1; row <= kRows; ++row) {
         auto& line = shown[static_cast<size_t>(row)];
         line[0] = labels[static_cast<size_t>(row)];
@@ -286,16 +301,8 @@ void CAL_ANUAL(Summary& summary, const CarneLeao& carne, const ProjectionFigures
     const double taxDue = cents(tax - incentives);
     summary.set(kTaxDue, Y, taxDue);
 
-    // What was withheld and paid, not projected; the dependants' withheld tax
-    // counts, as their income does.
-    summary.set(kHolderWithheld, Y, company.TIMPJUR[T]);
-    summary.set(kDependantWithheld, Y, company.TIMPDEP[T]);
-    summary.set(kCarnePaid, Y, carne.TPAGLEO[T]);
-    summary.set(kComplementaryPaid, Y, payments.DESPMEN[T]);
-    double paid = 0;
-    for (int row = kHolderWithheld; row <= kComplementaryPaid; ++row)
-        paid += summary.amount(row, Y);
-    paid = cents(paid);
+    // What was withheld and paid is not projected.
+    const double paid = setTaxPaid(summary, Y, carne, figures);
 
     summary.set(kBalance, Y, taxDue - paid);
     const MonthlyGrid& grid = carne.REC_MENSAL;
@@ -350,14 +357,7 @@ void CAL_PARTE(Summary& summary, int m, const CarneLeao& carne, const Projection
     summary.set(kTax, m, tax);
     summary.set(kIncentives, m, payments.DESPINC[m]);
     summary.set(kTaxDue, m, tax);
-    summary.set(kHolderWithheld, m, company.TIMPJUR[m]);
-    summary.set(kDependantWithheld, m, company.TIMPDEP[m]);
-    summary.set(kCarnePaid, m, carne.TPAGLEO[m]);
-    summary.set(kComplementaryPaid, m, payments.DESPMEN[m]);
-    double paid = 0;
-    for (int row = kHolderWithheld; row <= kComplementaryPaid; ++row)
-        paid += summary.amount(row, m);
-    summary.set(kBalance, m, tax - paid);
+    summary.set(kBalance, m, tax - setTaxPaid(summary, m, carne, figures));
 
     // The carnê-leão of the month on income from individuals and from abroad,
     // as the monthly grid taxes it.
