@@ -1,7 +1,9 @@
 #include "tax/projection_tables.h"
 
+#include <functional>
 #include <optional>
 
+#include "base/error.h"
 #include "base/text.h"
 #include "store/work_areas.h"
 #include "tax/carne_tables.h"
@@ -84,16 +86,28 @@ CapitalGainRecord readCapitalGainRecord(const store::Table& gains) {
 DeclarationRecords readDeclarationRecords(store::Table* entries, store::Table* payments,
                                           store::Table* gains) {
     DeclarationRecords records;
+    // A damaged table gives what could be read before the damage, and the
+    // others are read all the same: the summary shows what is known.
+    auto attempt = [&records](const std::function<void()>& read) {
+        try {
+            read();
+        } catch (const base::Error& error) {
+            records.problems.push_back(error.what());
+        }
+    };
     if (entries) {
-        entries->forEach([&](store::Table& table) {
-            const std::string kind = kindOf(table);
-            if (kind == "J" || kind == "D") records.companyItems.push_back(readCompanyItem(table));
-            if (kind == "O") records.otherItemsTotal += table.get("I1_413").number();
-            return true;
+        attempt([&] {
+            entries->forEach([&](store::Table& table) {
+                const std::string kind = kindOf(table);
+                if (kind == "J" || kind == "D")
+                    records.companyItems.push_back(readCompanyItem(table));
+                if (kind == "O") records.otherItemsTotal += table.get("I1_413").number();
+                return true;
+            });
         });
     }
-    if (payments) records.payments = readPayments(*payments);
-    if (gains) records.capitalGains = readCapitalGains(*gains);
+    if (payments) attempt([&] { records.payments = readPayments(*payments); });
+    if (gains) attempt([&] { records.capitalGains = readCapitalGains(*gains); });
     return records;
 }
 

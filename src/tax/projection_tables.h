@@ -28,6 +28,8 @@ struct DeclarationRecords {
     double otherItemsTotal = 0;                   // I1_413 of the items of kind "O"
     std::vector<PaymentItem> payments;            // IRM6
     std::vector<CapitalGainRecord> capitalGains;  // IRM7
+    // What could not be read: one message (CP850) per damaged table.
+    std::vector<std::string> problems;
 };
 // A table that is not there (null) gives no records.
 DeclarationRecords readDeclarationRecords(store::Table* entries, store::Table* payments,

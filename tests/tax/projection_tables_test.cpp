@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "store/work_areas.h"
@@ -120,6 +121,27 @@ TEST_F(ProjectionTables, MissingCopiesGiveNoRecords) {
     EXPECT_TRUE(records.companyItems.empty());
     EXPECT_TRUE(records.payments.empty());
     EXPECT_TRUE(records.capitalGains.empty());
+}
+
+// A payments table of an older structure, without the dependant's number:
+// the entries are still read, and what failed is told.
+TEST_F(ProjectionTables, UnreadableTableLeavesTheOthersRead) {
+    Table& entries = createInArea(kEntriesArea, 22, "TMP_2", "", OpenMode::Exclusive);
+    addCompanyItem(entries, "J", 1000.00);
+    const std::string path = "C:\\DADOS\\OLD_6.DBF";
+    Table::create(path, {{"CPF", base::Type::Character, 11, 0},
+                         {"I6_3", base::Type::Numeric, 2, 0},
+                         {"I6_4", base::Type::Numeric, 12, 2}});
+    std::unique_ptr<Table> old = Table::open(path, OpenMode::Exclusive);
+    ASSERT_TRUE(old->append());
+    old->put("I6_3", Value(10));
+    store::workAreas().attach(kPaymentsArea, std::move(old));
+
+    const DeclarationRecords records = readDeclarationRecords();
+    EXPECT_EQ(records.companyItems.size(), 1u);
+    EXPECT_TRUE(records.payments.empty());
+    ASSERT_EQ(records.problems.size(), 1u);
+    EXPECT_NE(records.problems[0].find("I6_"), std::string::npos) << records.problems[0];
 }
 
 TEST_F(ProjectionTables, StatementStoredLineByLine) {
