@@ -176,8 +176,10 @@ Summary::Grid Summary::grid() const {
 }
 
 void Summary::set(int row, int period, double value) {
+    value = cents(value);
+    if (value == 0) value = 0;  // no "-0,00" from a difference rounded away
     cells.at(static_cast<size_t>(row)).at(static_cast<size_t>(period)) = {SummaryCell::Kind::Amount,
-                                                                          cents(value)};
+                                                                          value};
 }
 
 void Summary::separate(int row, int period) {

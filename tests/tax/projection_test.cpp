@@ -383,6 +383,10 @@ TEST_F(Projection, SeparatorsAndTheDisplayGrid) {
     EXPECT_EQ(wide.size(), 14u);
     EXPECT_EQ(wide.find('*'), std::string::npos);
     EXPECT_DOUBLE_EQ(common::CAR_TO_VAL(wide), 1234567890.12);
+
+    Summary rounded;
+    rounded.set(kBalanceRow, 5, 0.30 - 0.10 - 0.20 - 0.001);  // a difference of nothing
+    EXPECT_EQ(rounded.text(kBalanceRow, 5), std::string(14, ' '));
 }
 
 // ---- Company income ----
