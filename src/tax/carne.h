@@ -121,11 +121,14 @@ inline bool isDependantCode(int code) {
 // Recomputes the tax due (column 7) of one row and the column's total.
 void VE_LEAO(CarneLeao& carne, int row);
 
-// One payment record as the grid rebuild reads it: code `I6_3` and the
-// monthly amounts `I6_401` ... `I6_412`.
+// One payment record as the computations read it: code `I6_3`, the monthly
+// amounts `I6_401` ... `I6_412`, the annual amount `I6_4` and the number of
+// the dependant it belongs to `I6_6` (0 the holder).
 struct PaymentItem {
     int code = 0;
     std::array<double, 12> monthly{};
+    double annual = 0;
+    int dependant = 0;
 };
 
 inline bool isAlimonyCode(int code) {

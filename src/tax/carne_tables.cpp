@@ -113,6 +113,8 @@ PaymentItem readPaymentItem(const store::Table& payments) {
     item.code = static_cast<int>(payments.get("I6_3").number());
     for (int month = 1; month <= 12; ++month)
         item.monthly[month - 1] = payments.get("I6_4" + twoDigits(month)).number();
+    item.annual = payments.get("I6_4").number();
+    item.dependant = static_cast<int>(payments.get("I6_6").number());
     return item;
 }
 
