@@ -15,6 +15,10 @@ std::string_view fileOpName(FileOp op) {
     switch (op) {
         case FileOp::Open:
             return "open";
+        case FileOp::Read:
+            return "read";
+        case FileOp::Lock:
+            return "lock";
         case FileOp::Create:
             return "create";
         case FileOp::Write:

@@ -12,6 +12,8 @@ namespace kdx2::platform {
 
 enum class FileOp {
     Open,        // an existing file opened
+    Read,        // bytes read at an offset
+    Lock,        // a byte-range lock taken
     Create,      // a file created (or truncated)
     Write,       // bytes written at an offset
     Sync,        // a file's data forced to the disk

@@ -158,6 +158,7 @@ uint64_t File::size() const {
 size_t File::readAt(uint64_t offset, void* buffer, size_t length) const {
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
+    if (refused(FileOp::Read, path_)) fail("Erro de leitura em"_cp, path_);
     while (done < length) {
         const ssize_t n =
             ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
@@ -230,6 +231,7 @@ File::View File::view(uint64_t length) const {
 bool File::lock(uint64_t start, uint64_t length, LockKind kind, LockWait wait) {
     struct flock fl = rangeLock(kind == LockKind::Shared ? F_RDLCK : F_WRLCK, start, length);
     const int command = wait == LockWait::Yes ? F_OFD_SETLKW : F_OFD_SETLK;
+    if (refused(FileOp::Lock, path_)) fail("Erro ao bloquear"_cp, path_);
     while (::fcntl(fd_, command, &fl) != 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EACCES) return false;
@@ -247,9 +249,14 @@ void File::unlock(uint64_t start, uint64_t length) {
 }
 
 bool File::isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const {
+    return otherLockIn(start, length, kind).has_value();
+}
+
+std::optional<uint64_t> File::otherLockIn(uint64_t start, uint64_t length, LockKind kind) const {
     struct flock fl = rangeLock(kind == LockKind::Shared ? F_RDLCK : F_WRLCK, start, length);
     if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) fail("Erro ao consultar bloqueios de"_cp, path_);
-    return fl.l_type != F_UNLCK;
+    if (fl.l_type == F_UNLCK) return std::nullopt;
+    return static_cast<uint64_t>(fl.l_start);
 }
 
 }  // namespace kdx2::platform

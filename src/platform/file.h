@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,9 @@ class File {
     // conflicting with `kind` (used by the integrity check, which must not
     // disturb peers).
     bool isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const;
+    // The first byte of a lock some other open holds over the range that
+    // conflicts with `kind`; nullopt when there is none.
+    std::optional<uint64_t> otherLockIn(uint64_t start, uint64_t length, LockKind kind) const;
 
     // A read-only view of the file's first `length` bytes, kept in step with
     // writes through this or any other descriptor of the file. Reading past
