@@ -70,7 +70,8 @@ FaultPlan::FaultPlan(FileOp op, long nth, Action action, int error, std::string 
       exitCode_(exitCode) {}
 
 int FaultPlan::before(FileOp op, const std::string& name) {
-    if (op_ != kEveryOp && op != op_) return 0;
+    const bool changes = op != FileOp::Open && op != FileOp::Read && op != FileOp::Lock;
+    if (op_ == kEveryChange ? !changes : op_ != kEveryOp && op != op_) return 0;
     if (!containsIgnoringCase(name, filter_)) return 0;
     ++count_;
     if (count_ < nth_) return 0;

@@ -62,6 +62,9 @@ class FaultPlan final : public FileOpHook {
   public:
     enum class Action { FailOnce, FailFromThenOn, Exit };
     static constexpr FileOp kEveryOp = static_cast<FileOp>(-1);
+    // Every operation that changes something on the disk (not opens, reads
+    // and locks): the steps of a crash sweep.
+    static constexpr FileOp kEveryChange = static_cast<FileOp>(-2);
 
     FaultPlan(FileOp op, long nth, Action action, int error = 0, std::string nameFilter = "",
               int exitCode = kExitCode);

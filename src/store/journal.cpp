@@ -346,7 +346,20 @@ void finishInterruptedWork(const std::string& tablePath, Table* table) {
             completeJournal(folder, *journal, table);
         }
     }
-    if (table && table->exclusive()) healIndexes(*table);
+    if (table && table->exclusive()) {
+        healIndexes(*table);
+    } else if (!table) {
+        const std::string base = platform::baseNameOf(tablePath);
+        if (indexCopiesOf(folder, base).empty()) return;
+        // Readers are not misled by it (only hidden records lack their
+        // entries), so a table in use elsewhere waits for a later open.
+        try {
+            auto own = Table::open(tablePath, OpenMode::Exclusive);
+            healIndexes(*own);
+            own->close();
+        } catch (const InUseError&) {
+        }
+    }
 }
 
 uint64_t rowFingerprint(const Table& table, std::string_view except) {
