@@ -21,8 +21,10 @@ namespace {
 constexpr const char* kJournalName = "KDX2.SAV";
 constexpr const char* kJournalHeader = "KDX2 GRAVACAO 2";
 constexpr uint64_t kLargestJournal = 256u << 20;
-// Index copies are named like their index with this letter and the terminal.
-constexpr char kIndexCopyKind = 'W';
+// The marker of an index being changed is named like the index with this
+// letter and the terminal ("IRM2.W03").
+constexpr char kIndexMarkKind = 'W';
+constexpr const char* kIndexMarkText = "KDX2 INDICE EM ALTERACAO\n";
 
 CommitStepHook& stepHook() {
     static CommitStepHook hook;
@@ -180,19 +182,16 @@ void switchRows(Table& table, const Section& section, int& done) {
     table.flush();
 }
 
-// A plain copy: it is renamed into place only after it was synced with the
-// table, so what matters before that is the order of the writes.
-void copyIndex(const std::string& from, const std::string& to) {
-    platform::File source = platform::openFile(from, platform::File::Mode::ReadOnly);
-    platform::File target = platform::createFile(to);
-    std::vector<char> buffer(1 << 20);
-    for (uint64_t at = 0;;) {
-        const size_t got = source.readAt(at, buffer.data(), buffer.size());
-        if (got == 0) break;
-        target.writeAt(at, buffer.data(), got);
-        at += got;
-    }
-    target.close();
+// Says "this index is being changed" until the change is on the disk: an
+// open that finds it rebuilds the index from the table, so a program stopped
+// half way through a page write never leaves an index that is believed.
+void makeIndexMark(const std::string& mark) {
+    platform::File out = platform::createFile(mark);
+    out.writeAt(0, kIndexMarkText, std::char_traits<char>::length(kIndexMarkText));
+    out.sync();
+    out.close();
+    // The mark's name must be on the disk before any page it covers.
+    platform::syncFolderOf(mark);
 }
 
 void blankRecord(Table& table) {
@@ -237,7 +236,7 @@ void completeJournal(const std::string& folder, const Journal& journal, Table* h
         try {
             own.push_back(Table::open(path, OpenMode::Exclusive));
         } catch (const InUseError&) {
-            throw base::Error(
+            throw InUseError(
                 "Uma gravação interrompida em "_cp + folder +
                 " ainda não foi concluída, e a tabela "_cp + base::asciiUpper(section.file) +
                 " está em uso em outra estação. Feche o programa nas outras estações e tente de "
@@ -279,20 +278,20 @@ void setAsideDamagedJournal(const std::string& folder) {
                      ". Confira os contribuintes gravados por último."_cp);
 }
 
-// Index copies "BASE.W??" of a change cut short.
-std::vector<std::string> indexCopiesOf(const std::string& folder, const std::string& base) {
-    return platform::listFiles(folder + base + "." + kIndexCopyKind + "??");
+// Marks "BASE.W??" of index changes cut short.
+std::vector<std::string> indexMarksOf(const std::string& folder, const std::string& base) {
+    return platform::listFiles(folder + base + "." + kIndexMarkKind + "??");
 }
 
-// An index copy left behind: records were written that the index in place
-// may lack. The index is rebuilt from the table, then the copy goes.
+// A mark left behind: the index may lack records or hold a page written
+// half way. It is rebuilt from the table, then the mark goes.
 void healIndexes(Table& table) {
     const std::string folder = platform::folderOf(table.path());
     const std::string base = platform::baseNameOf(table.path());
-    for (const std::string& copy : indexCopiesOf(folder, base)) {
+    for (const std::string& mark : indexMarksOf(folder, base)) {
         const std::string cdxPath = folder + base + ".cdx";
         if (platform::fileExists(cdxPath)) table.rebuildIndexFile(cdxPath);
-        platform::removeFile(folder + copy);
+        platform::removeFile(folder + mark);
     }
 }
 
@@ -327,8 +326,8 @@ std::vector<std::string> pendingJournalTables(const std::string& folder) {
     }
 }
 
-std::vector<std::string> leftIndexCopies(const std::string& folder) {
-    return platform::listFiles(folder + "*." + kIndexCopyKind + "??");
+std::vector<std::string> leftIndexMarks(const std::string& folder) {
+    return platform::listFiles(folder + "*." + kIndexMarkKind + "??");
 }
 
 void finishInterruptedWork(const std::string& tablePath, Table* table) {
@@ -350,7 +349,7 @@ void finishInterruptedWork(const std::string& tablePath, Table* table) {
         healIndexes(*table);
     } else if (!table) {
         const std::string base = platform::baseNameOf(tablePath);
-        if (indexCopiesOf(folder, base).empty()) return;
+        if (indexMarksOf(folder, base).empty()) return;
         // Readers are not misled by it (only hidden records lack their
         // entries), so a table in use elsewhere waits for a later open.
         try {
@@ -428,13 +427,21 @@ struct Transaction::Staged {
     Table* table = nullptr;
     std::string keyField;
     std::string cdxPath;
-    std::string indexCopy;
-    bool copyInUse = false;  // the table works on its index copy
-    bool appended = false;   // records were appended (the index in place lacks them)
+    std::string indexMark;
+    bool marked = false;   // the index mark is on the disk: the index is being changed
+    bool written = false;  // rows were written (to be on the disk before the journal)
     Section section;
     std::vector<std::string> keys;  // staged keys, in order
     std::set<std::string> keySet;
 };
+
+namespace {
+
+bool changes(const Transaction::Staged& staged) {
+    return !staged.section.added.empty() || !staged.section.retired.empty();
+}
+
+}  // namespace
 
 Transaction::Transaction() = default;
 
@@ -457,31 +464,16 @@ Transaction::Staged& Transaction::stagedFor(Table& table) {
         !base::equalsIgnoreCase(table.indexPath(1), table.indexPath(table.indexCount())))
         throw base::Error("A tabela "_cp + table.path() +
                           " não está aberta pelo índice da sua chave."_cp);
+    if (!staged_.empty() &&
+        !base::equalsIgnoreCase(platform::folderOf(table.path()),
+                                platform::folderOf(staged_.front()->table->path())))
+        throw base::Error("Uma gravação só pode mudar tabelas de uma pasta."_cp);
     auto staged = std::make_unique<Staged>();
     staged->table = &table;
     staged->keyField = keyField;
     staged->cdxPath = table.indexPath(1);
-    staged->indexCopy = tempPathBeside(staged->cdxPath, kIndexCopyKind);
+    staged->indexMark = tempPathBeside(staged->cdxPath, kIndexMarkKind);
     staged->section.file = upperName(table.path());
-    // The index is changed in a copy, so the one in place always describes
-    // the table as it stands.
-    table.flush();
-    table.closeIndexes();
-    try {
-        copyIndex(staged->cdxPath, staged->indexCopy);
-        table.openIndex(staged->indexCopy);
-        table.setOrder(1);
-    } catch (...) {
-        try {
-            table.closeIndexes();
-            platform::removeFile(staged->indexCopy);
-        } catch (const base::Error&) {
-        }
-        table.openIndex(staged->cdxPath);
-        table.setOrder(1);
-        throw;
-    }
-    staged->copyInUse = true;
     staged_.push_back(std::move(staged));
     return *staged_.back();
 }
@@ -522,10 +514,17 @@ void Transaction::replaceRows(Table& table, const std::string& key, Table& sourc
         size_t nextFree = 0;
         for (uint32_t recno : rows) {
             source.goTo(recno);
+            staged.written = true;
             if (nextFree < free.size()) {
+                // A reused record keeps its key, so its index entry stays.
                 table.goTo(free[nextFree++]);
             } else {
-                staged.appended = true;
+                // A new record gets an index entry: the index changes in
+                // place, under its mark.
+                if (!staged.marked) {
+                    makeIndexMark(staged.indexMark);
+                    staged.marked = true;
+                }
                 table.append();
             }
             // Hidden before anything is written into it: a failure half way
@@ -588,15 +587,14 @@ void Transaction::rollbackTo(size_t id) {
 }
 
 bool Transaction::empty() const {
-    return std::all_of(staged_.begin(), staged_.end(), [](const auto& staged) {
-        return staged->section.added.empty() && staged->section.retired.empty();
-    });
+    return std::none_of(staged_.begin(), staged_.end(),
+                        [](const auto& staged) { return changes(*staged); });
 }
 
 std::optional<std::vector<uint64_t>> Transaction::stagedRows(const Table& table) const {
     for (const auto& staged : staged_) {
         if (staged->table != &table) continue;
-        if (staged->section.added.empty() && staged->section.retired.empty()) return std::nullopt;
+        if (!changes(*staged)) return std::nullopt;
         std::vector<uint64_t> prints;
         for (const Row& row : staged->section.added)
             prints.push_back(row.fingerprint);
@@ -605,22 +603,20 @@ std::optional<std::vector<uint64_t>> Transaction::stagedRows(const Table& table)
     return std::nullopt;
 }
 
-// Puts each table back on its index in place. An index copy that may hold
-// records the index in place lacks is kept as the sign of it until the
-// index was rebuilt.
+// Forgets what was staged. The rows written stay hidden; an index changed
+// under its mark is rebuilt from the table (it may hold entries of records
+// that never reached the disk), and when that cannot be done now the mark
+// stays, so the next open rebuilds it.
 void Transaction::abandon() {
     std::string firstError;
     for (auto& staged : staged_) {
-        if (!staged->copyInUse) continue;
+        if (!staged->marked) continue;
         Table& table = *staged->table;
         try {
-            table.closeIndexes();
-            if (staged->appended && table.isOpen()) table.rebuildIndexFile(staged->cdxPath);
-            platform::removeFile(staged->indexCopy);
-            staged->copyInUse = false;
             if (table.isOpen()) {
-                table.openIndex(staged->cdxPath);
+                table.rebuildIndexFile(staged->cdxPath);
                 table.setOrder(1);
+                platform::removeFile(staged->indexMark);
             }
         } catch (const base::Error& error) {
             if (firstError.empty()) firstError = error.what();
@@ -636,17 +632,19 @@ bool Transaction::commit() {
         abandon();
         return false;
     }
-    // The rows and their index copies on the disk, then each copy in place.
+    // The rows and their index entries on the disk; then the index marks
+    // can go, as the indexes are whole again.
     try {
+        bool unmarked = false;
         for (auto& staged : staged_) {
-            Table& table = *staged->table;
-            table.sync();
-            table.closeIndexes();
-            platform::renameFile(staged->indexCopy, staged->cdxPath);
-            staged->copyInUse = false;
-            table.openIndex(staged->cdxPath);
-            table.setOrder(1);
+            if (!staged->written) continue;
+            staged->table->sync();
+            if (!staged->marked) continue;
+            platform::removeFile(staged->indexMark);
+            staged->marked = false;
+            unmarked = true;
         }
+        if (unmarked) platform::syncFolderOf(staged_.front()->indexMark);
     } catch (...) {
         abandon();
         throw;
@@ -654,17 +652,9 @@ bool Transaction::commit() {
     reach(CommitStep::RowsWritten);
 
     Journal journal;
-    std::string folder;
-    for (auto& staged : staged_) {
-        const std::string tableFolder = platform::folderOf(staged->table->path());
-        if (folder.empty()) folder = tableFolder;
-        if (!base::equalsIgnoreCase(folder, tableFolder)) {
-            abandon();
-            throw base::Error("Uma gravação só pode mudar tabelas de uma pasta."_cp);
-        }
-        if (!staged->section.added.empty() || !staged->section.retired.empty())
-            journal.sections.push_back(staged->section);
-    }
+    for (auto& staged : staged_)
+        if (changes(*staged)) journal.sections.push_back(staged->section);
+    const std::string folder = platform::folderOf(staged_.front()->table->path());
     const std::string journalPath = journalPathOf(folder);
     try {
         writeJournal(journalPath, journal);
@@ -678,12 +668,12 @@ bool Transaction::commit() {
         DeletedShown shown;
         int done = 0;
         for (auto& staged : staged_)
-            switchRows(*staged->table, staged->section, done);
+            if (changes(*staged)) switchRows(*staged->table, staged->section, done);
         reach(CommitStep::Switched);
         // The journal goes only once the switched marks are on the disk:
         // after a power cut in between, it switches them again.
         for (auto& staged : staged_)
-            staged->table->sync();
+            if (changes(*staged)) staged->table->sync();
         platform::removeFile(journalPath);
         platform::syncFolderOf(journalPath);
     } catch (const base::Error& error) {

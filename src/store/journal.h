@@ -19,17 +19,17 @@
 // Every table is held exclusively, with its key index as order 1. The new
 // rows are first written as deleted records (reusing the key's own deleted
 // records, appending when there are not enough), so every reader still sees
-// the old rows only; each index is changed in a copy beside it ("IRM2.W03")
-// renamed into place once the rows are on the disk. Then one journal in the
-// folder (KDX2.SAV) lists, table by table, the records to bring in and those
-// to retire: from the moment it is on the disk the change counts as done.
-// The switch flips the deleted marks, and the journal goes.
+// the old rows only. An index that gains entries is changed in place under
+// a mark beside it ("IRM2.W03"), removed once the rows and the index are on
+// the disk. Then one journal in the folder (KDX2.SAV) lists, table by table, the records to bring
+// in and those to retire: from the moment it is on the disk the change counts as done. The switch
+// flips the deleted marks, and the journal goes.
 //
 // What a stopped program leaves is finished by the next open of one of the
 // tables (Table::open calls finishInterruptedWork): a journal is completed
 // in every table it names, all of them taken exclusively for it; an index
-// copy left behind means records were written that the index in place may
-// lack, so that index is rebuilt. A table that no longer holds what the
+// mark left behind means the index may lack records or hold a page written
+// half way, so that index is rebuilt from the table. A table that no longer holds what the
 // journal saw is left as it is, and the user is told; a journal is never
 // dropped silently.
 //
@@ -123,8 +123,8 @@ std::string journalPathOf(const std::string& folder);
 // File names of the tables a pending journal of `folder` names (empty when
 // there is none); "?" for a journal that cannot be read.
 std::vector<std::string> pendingJournalTables(const std::string& folder);
-// Index copies of a change cut short, left beside their index in `folder`.
-std::vector<std::string> leftIndexCopies(const std::string& folder);
+// Marks of index changes cut short, left beside their index in `folder`.
+std::vector<std::string> leftIndexMarks(const std::string& folder);
 
 // Called by Table::open with the table just opened (exclusively) or about to
 // be opened (shared: `table` is null): finishes the journal that names it,

@@ -347,10 +347,10 @@ int verifyFolder(const std::string& folderText, std::ostream& out) {
                                      "; ela será concluída na próxima vez que o programa abrir "
                                      "essas tabelas."_cp);
         }
-        for (const std::string& copy : leftIndexCopies(folder))
+        for (const std::string& mark : leftIndexMarks(folder))
             report.problem(
-                copy, "cópia de índice deixada por uma gravação interrompida; o índice "_cp +
-                          base::asciiUpper(platform::baseNameOf(copy)) +
+                mark, "marca de índice deixada por uma gravação interrompida; o índice "_cp +
+                          base::asciiUpper(platform::baseNameOf(mark)) +
                           ".CDX será refeito na próxima vez que o programa abrir a tabela."_cp);
         std::map<std::string, std::unique_ptr<TableReader>> tables;
         for (const std::string& name : platform::listFiles(folder + "*.DBF"))
