@@ -19,6 +19,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "platform/faults.h"
 
 namespace kdx2::platform {
 
@@ -379,6 +380,8 @@ void makeFolder(std::string_view path) {
             continue;
         }
         host += "/" + base::cp850::toUtf8(name);
+        if (const int error = beforeFileOp(FileOp::MakeFolder, join(walked)))
+            failOn("Não foi possível criar a pasta"_cp, join(walked), error);
         if (::mkdir(host.c_str(), 0777) != 0 && errno != EEXIST)
             failOn("Não foi possível criar a pasta"_cp, join(walked), errno);
     }
@@ -406,6 +409,8 @@ std::vector<std::string> listFiles(std::string_view pattern) {
 
 bool removeFile(std::string_view path) {
     const std::string host = hostPath(path);
+    if (const int error = beforeFileOp(FileOp::Unlink, absolutePath(path)))
+        failOn("Não foi possível apagar"_cp, absolutePath(path), error);
     if (::unlink(host.c_str()) == 0) return true;
     if (errno == ENOENT) return false;
     failOn("Não foi possível apagar"_cp, absolutePath(path), errno);
@@ -414,13 +419,19 @@ bool removeFile(std::string_view path) {
 void renameFile(std::string_view from, std::string_view to) {
     const std::string source = hostPath(from);
     const std::string target = hostPath(to);
-    if (::rename(source.c_str(), target.c_str()) != 0)
+    const int injected = beforeFileOp(FileOp::Rename, absolutePath(to));
+    if (injected || ::rename(source.c_str(), target.c_str()) != 0)
         failOn("Não foi possível renomear "_cp + absolutePath(from) + " para", absolutePath(to),
-               errno);
-    // Best effort: some network file systems cannot sync a folder, and the
-    // rename itself has happened either way.
-    const std::string folder = std::filesystem::path(target).parent_path().string();
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+               injected ? injected : errno);
+    syncFolderOf(to);
+}
+
+void syncFolderOf(std::string_view path) {
+    // Best effort: some network file systems cannot sync a folder, and what
+    // was done in it has happened either way.
+    const std::string folder = folderOf(path);
+    if (beforeFileOp(FileOp::SyncFolder, folder)) return;
+    const int fd = ::open(hostPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)::fsync(fd);
         ::close(fd);
@@ -439,6 +450,7 @@ void copyFile(std::string_view from, std::string_view to) {
         offset += got;
     }
     target.sync();
+    target.close();
 }
 
 File openFile(std::string_view path, File::Mode mode) {

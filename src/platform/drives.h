@@ -57,6 +57,9 @@ bool removeFile(std::string_view path);
 // Renames `from` to `to`, replacing `to` atomically when it exists (both in
 // one drive), and asks the folder to keep the new name across a power cut.
 void renameFile(std::string_view from, std::string_view to);
+// Asks the folder holding `path` to keep its entries (new and removed
+// names) across a power cut; best effort.
+void syncFolderOf(std::string_view path);
 // Copies a file byte for byte (replacing `to`), flushed to disk.
 void copyFile(std::string_view from, std::string_view to);
 

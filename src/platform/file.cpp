@@ -11,6 +11,7 @@
 
 #include "base/cp850.h"
 #include "base/error.h"
+#include "platform/faults.h"
 
 namespace kdx2::platform {
 
@@ -54,6 +55,14 @@ namespace {
     throw base::Error(what + " " + path + ": " + describeSystemError(errno));
 }
 
+// The seam first: an injected fault fails the call as the system would.
+bool refused(FileOp op, const std::string& name) {
+    const int error = beforeFileOp(op, name);
+    if (error == 0) return false;
+    errno = error;
+    return true;
+}
+
 struct flock rangeLock(short type, uint64_t start, uint64_t length) {
     struct flock fl {};
     fl.l_type = type;
@@ -67,7 +76,11 @@ struct flock rangeLock(short type, uint64_t start, uint64_t length) {
 }  // namespace
 
 File::~File() {
-    close();
+    try {
+        close();
+    } catch (const base::Error&) {
+        // Whoever needed to know closed the file explicitly.
+    }
 }
 
 File::File(File&& other) noexcept
@@ -84,24 +97,35 @@ File& File::operator=(File&& other) noexcept {
 
 File File::open(const std::string& hostPath, Mode mode, const std::string& name) {
     const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-    const int fd = ::open(hostPath.c_str(), flags);
     const std::string& shown = name.empty() ? hostPath : name;
+    const int fd = refused(FileOp::Open, shown) ? -1 : ::open(hostPath.c_str(), flags);
     if (fd < 0) fail("Não foi possível abrir"_cp, shown);
     return File(fd, shown);
 }
 
 File File::create(const std::string& hostPath, const std::string& name) {
-    const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     const std::string& shown = name.empty() ? hostPath : name;
+    const int fd = refused(FileOp::Create, shown)
+                       ? -1
+                       : ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) fail("Não foi possível criar"_cp, shown);
     return File(fd, shown);
 }
 
 File File::createNew(const std::string& hostPath, const std::string& name) {
-    const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     const std::string& shown = name.empty() ? hostPath : name;
+    const int fd = refused(FileOp::Create, shown)
+                       ? -1
+                       : ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) fail("Não foi possível criar"_cp, shown);
     return File(fd, shown);
+}
+
+bool File::isAt(const std::string& hostPath) const {
+    struct stat mine {};
+    struct stat there {};
+    if (::fstat(fd_, &mine) != 0 || ::stat(hostPath.c_str(), &there) != 0) return false;
+    return mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
 }
 
 bool File::sameFileAs(const File& other) const {
@@ -112,8 +136,17 @@ bool File::sameFileAs(const File& other) const {
 }
 
 void File::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (fd_ < 0) return;
+    const int fd = std::exchange(fd_, -1);
+    // The descriptor is released even when close reports an error; a network
+    // file system reports there a write it could not complete.
+    const bool injected = refused(FileOp::Close, path_);
+    const int injectedError = errno;
+    if (::close(fd) != 0 && errno != EINTR) fail("Erro ao fechar"_cp, path_);
+    if (injected) {
+        errno = injectedError;
+        fail("Erro ao fechar"_cp, path_);
+    }
 }
 
 uint64_t File::size() const {
@@ -125,6 +158,7 @@ uint64_t File::size() const {
 size_t File::readAt(uint64_t offset, void* buffer, size_t length) const {
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
+    if (refused(FileOp::Read, path_)) fail("Erro de leitura em"_cp, path_);
     while (done < length) {
         const ssize_t n =
             ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
@@ -147,6 +181,7 @@ void File::readExact(uint64_t offset, void* buffer, size_t length) const {
 void File::writeAt(uint64_t offset, const void* buffer, size_t length) {
     size_t done = 0;
     const auto* in = static_cast<const char*>(buffer);
+    if (refused(FileOp::Write, path_)) fail("Erro de gravação em"_cp, path_);
     while (done < length) {
         const ssize_t n =
             ::pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
@@ -159,11 +194,12 @@ void File::writeAt(uint64_t offset, const void* buffer, size_t length) {
 }
 
 void File::truncate(uint64_t length) {
-    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) fail("Erro de gravação em"_cp, path_);
+    if (refused(FileOp::Truncate, path_) || ::ftruncate(fd_, static_cast<off_t>(length)) != 0)
+        fail("Erro de gravação em"_cp, path_);
 }
 
 void File::sync() {
-    if (::fsync(fd_) != 0) fail("Erro de gravação em"_cp, path_);
+    if (refused(FileOp::Sync, path_) || ::fsync(fd_) != 0) fail("Erro de gravação em"_cp, path_);
 }
 
 File::View::~View() {
@@ -195,6 +231,7 @@ File::View File::view(uint64_t length) const {
 bool File::lock(uint64_t start, uint64_t length, LockKind kind, LockWait wait) {
     struct flock fl = rangeLock(kind == LockKind::Shared ? F_RDLCK : F_WRLCK, start, length);
     const int command = wait == LockWait::Yes ? F_OFD_SETLKW : F_OFD_SETLK;
+    if (refused(FileOp::Lock, path_)) fail("Erro ao bloquear"_cp, path_);
     while (::fcntl(fd_, command, &fl) != 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EACCES) return false;
@@ -212,9 +249,14 @@ void File::unlock(uint64_t start, uint64_t length) {
 }
 
 bool File::isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const {
+    return otherLockIn(start, length, kind).has_value();
+}
+
+std::optional<uint64_t> File::otherLockIn(uint64_t start, uint64_t length, LockKind kind) const {
     struct flock fl = rangeLock(kind == LockKind::Shared ? F_RDLCK : F_WRLCK, start, length);
     if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) fail("Erro ao consultar bloqueios de"_cp, path_);
-    return fl.l_type != F_UNLCK;
+    if (fl.l_type == F_UNLCK) return std::nullopt;
+    return static_cast<uint64_t>(fl.l_start);
 }
 
 }  // namespace kdx2::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,9 @@ class File {
     bool isOpen() const { return fd_ >= 0; }
     // The name messages use (drive path when given, else the host path).
     const std::string& path() const { return path_; }
+    // Releases the descriptor; throws when the system reports an error (a
+    // write a network file system could not complete). The destructor closes
+    // quietly: call close() where the error matters.
     void close();
 
     uint64_t size() const;
@@ -53,6 +57,9 @@ class File {
     // True when this descriptor and `other` are the same file on disk (a
     // rename may have put another file under the name this one was opened by).
     bool sameFileAs(const File& other) const;
+    // True when the host file at `hostPath` is the one this descriptor holds
+    // (false when the name now leads to another file, or to none).
+    bool isAt(const std::string& hostPath) const;
 
     // Byte-range lock; with LockWait::No returns false when another holder
     // conflicts, with LockWait::Yes blocks until granted.
@@ -63,6 +70,9 @@ class File {
     // conflicting with `kind` (used by the integrity check, which must not
     // disturb peers).
     bool isLockedByOther(uint64_t start, uint64_t length, LockKind kind) const;
+    // The first byte of a lock some other open holds over the range that
+    // conflicts with `kind`; nullopt when there is none.
+    std::optional<uint64_t> otherLockIn(uint64_t start, uint64_t length, LockKind kind) const;
 
     // A read-only view of the file's first `length` bytes, kept in step with
     // writes through this or any other descriptor of the file. Reading past

@@ -221,12 +221,26 @@ void CdxEngine::writeDirtyPages() {
     const uint32_t newCounter = counter_ + 1;
     Node& header = rawPage(kDirectoryHeader);
     putBe32(header.rawBytes() + kHeaderCounter, newCounter);
-    if (!header.dirty) {
-        header.dirty = true;
-        nodes.insert(nodes.begin(), &header);
-    }
+    header.dirty = true;
+    nodes.erase(std::remove(nodes.begin(), nodes.end(), &header), nodes.end());
 
-    // Contiguous pages go out in one write.
+    // A program stopped half way through must not leave a page pointing at
+    // one not yet written: new pages (beyond the old end) go first, then the
+    // pages that point down (interior pages, then the tag headers), then the
+    // leaves, and the file header with its change counter last, so other
+    // copies notice the change only once it is whole.
+    const auto rank = [this](const Node* node) {
+        if (node->offset >= diskSize_) return 0;
+        if (node->kind == Node::Kind::Interior) return 1;
+        if (node->kind == Node::Kind::Raw) return 2;
+        return 3;
+    };
+    std::stable_sort(nodes.begin(), nodes.end(),
+                     [&](const Node* a, const Node* b) { return rank(a) < rank(b); });
+    nodes.push_back(&header);
+    if (file_.size() < fileEnd_) file_.truncate(fileEnd_);
+
+    // Contiguous pages of one rank go out in one write.
     std::vector<uint8_t> run;
     size_t i = 0;
     while (i < nodes.size()) {
@@ -236,11 +250,11 @@ void CdxEngine::writeDirtyPages() {
             run.resize(run.size() + kPageSize);
             encodeNode(*nodes[j], run.data() + run.size() - kPageSize);
             ++j;
-        } while (j < nodes.size() && nodes[j]->offset == nodes[j - 1]->offset + kPageSize);
+        } while (j < nodes.size() && nodes[j]->offset == nodes[j - 1]->offset + kPageSize &&
+                 rank(nodes[j]) == rank(nodes[j - 1]));
         file_.writeAt(nodes[i]->offset, run.data(), run.size());
         i = j;
     }
-    if (file_.size() < fileEnd_) file_.truncate(fileEnd_);
     for (Node* node : nodes)
         node->dirty = false;
     counter_ = newCounter;
@@ -258,13 +272,17 @@ void CdxEngine::close() {
     try {
         if (!readOnly_) writeDirtyPages();
     } catch (...) {
-        file_.close();
+        try {
+            file_.close();
+        } catch (...) {
+            // The first error is the one to report.
+        }
         dropCache();
         throw;
     }
-    file_.close();
     dropCache();
     readDepth_ = writeDepth_ = 0;
+    file_.close();
 }
 
 // ---------------------------------------------------------------- locks

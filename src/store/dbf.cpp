@@ -149,9 +149,11 @@ Header readHeader(const platform::File& file) {
 
 Layout readLayout(const platform::File& file) {
     const std::string& name = file.path();
-    const uint64_t size = file.size();
     Layout layout;
+    // The header before the size: another copy appending writes its record
+    // before the count, so a size taken after the count always holds it.
     layout.header = readHeader(file);
+    const uint64_t size = file.size();
     const Header& header = layout.header;
     if (header.headerLength < kHeaderSize + kDescriptorSize + 1)
         damaged(name, "o tamanho do cabeçalho ("_cp + std::to_string(header.headerLength) +

@@ -11,6 +11,7 @@
 #include "store/cdx.h"
 #include "store/dbf.h"
 #include "store/expr.h"
+#include "store/journal.h"
 #include "store/locks.h"
 #include "store/table_files.h"
 #include "store/work_areas.h"
@@ -211,11 +212,60 @@ class Table::Impl final : public Resolver {
         try {
             file.writeAt(layout.recordOffset(bufferedFirst), appendBuffer.data(),
                          appendBuffer.size());
-        } catch (...) {
+            const uint32_t written =
+                static_cast<uint32_t>(appendBuffer.size() / layout.header.recordLength);
             appendBuffer.clear();
+            // The count follows the records at once, so the header never
+            // lags behind what the file holds when the program is stopped.
+            writeCount(bufferedFirst - 1 + written);
+        } catch (...) {
+            dropBufferedAppends();
             throw;
         }
+    }
+
+    // Records that never reached the file are forgotten: the count goes back
+    // to what the file holds and their index entries go, so nothing ever
+    // counts or points at them.
+    void dropBufferedAppends() {
+        appendBuffer.pop_back();  // the end-of-file byte
+        const size_t length = layout.header.recordLength;
+        const uint32_t dropped = static_cast<uint32_t>(appendBuffer.size() / length);
+        for (uint32_t i = 0; i < dropped; ++i)
+            for (OpenOrder& o : orders) {
+                try {
+                    o.tag.remove(keyOf(o, appendBuffer.data() + size_t(i) * length),
+                                 bufferedFirst + i);
+                } catch (const base::Error&) {
+                    // A damaged index is rebuilt anyway.
+                }
+            }
         appendBuffer.clear();
+        count = bufferedFirst - 1;
+        headerDirty = true;
+        if (recno > count) {
+            pendingAppend = false;
+            dirty = false;
+            placeEof();
+        }
+        try {
+            const uint64_t end = layout.recordOffset(count + 1);
+            file.truncate(end);
+            const char eof = dbf::kEndOfFile;
+            file.writeAt(end, &eof, 1);
+            writeCount(count);
+        } catch (const base::Error&) {
+            // The header written at close counts only the records on disk.
+        }
+    }
+
+    // Exclusive tables: the record count (and date) of the header on disk.
+    void writeCount(uint32_t records) {
+        layout.header.recordCount = records;
+        layout.header.lastUpdate = base::Date::today();
+        char block[dbf::kHeaderSize];
+        dbf::encodeHeaderBlock(layout.header, block);
+        file.writeAt(0, block, 8);  // version, date and count
     }
 
     std::string keyOf(const OpenOrder& o, const char* buffer) {
@@ -757,7 +807,8 @@ class Table::Impl final : public Resolver {
         }
         const std::string temp = tempPathBeside(cdxPath, 'X');
         try {
-            CdxFile out = CdxFile::create(platform::hostPath(temp));
+            CdxFile out = CdxFile::create(platform::hostPath(temp), CdxFile::Sharing::Exclusive,
+                                          platform::absolutePath(temp));
             for (const Built& b : built)
                 out.addTag(b.definition, b.keys);
             out.close();
@@ -808,6 +859,33 @@ class Table::Impl final : public Resolver {
         }
         orders = std::move(kept);
         if (order > static_cast<int>(orders.size())) order = orders.empty() ? 0 : 1;
+    }
+
+    void rebuildIndexFile(const std::string& rawPath) {
+        requireOpen();
+        writeRecord();
+        refreshCount();
+        const std::string cdxPath = indexPathOf(rawPath);
+        std::vector<TagSpec> tags;
+        {
+            CdxFile existing = CdxFile::open(
+                platform::hostPath(cdxPath), CdxFile::Access::ReadOnly,
+                shared() ? CdxFile::Sharing::Shared : CdxFile::Sharing::Exclusive, cdxPath);
+            for (const CdxTagInfo& info : existing.tags())
+                tags.push_back({info.name, info.keyExpression});
+        }
+        const bool wasOpen = std::any_of(orders.begin(), orders.end(), [&](const OpenOrder& o) {
+            return base::equalsIgnoreCase(o.filePath, cdxPath);
+        });
+        const int previousOrder = order;
+        closeIndexFile(cdxPath);
+        buildIndexFile(cdxPath, tags);
+        if (wasOpen) {
+            openIndex(cdxPath);
+            if (previousOrder > 0 && previousOrder <= static_cast<int>(orders.size()))
+                order = previousOrder;
+        }
+        cursorOnRecord = false;
     }
 
     void closeIndexes() {
@@ -967,27 +1045,50 @@ Table::~Table() {
     }
 }
 
+namespace {
+
+// The table's file, opened and marked as open in `mode`. A table being
+// replaced (a pack renames a new file over the name) may be opened just
+// before the rename and locked just after: such an open holds a file nobody
+// will see again, so it opens the name again.
+platform::File openTableFile(const std::string& path, OpenMode mode) {
+    const bool exclusive = mode == OpenMode::Exclusive;
+    constexpr int kTries = 10;
+    for (int attempt = 1;; ++attempt) {
+        platform::File file = platform::openFile(path, platform::File::Mode::ReadWrite);
+        if (!file.lock(kOpenLock, 1,
+                       exclusive ? platform::LockKind::Exclusive : platform::LockKind::Shared,
+                       platform::LockWait::No))
+            break;
+        if (file.isAt(platform::hostPath(path))) return file;
+        if (attempt == kTries) break;
+    }
+    throw InUseError(base::asciiUpper(platform::fileNameOf(path)) +
+                     " não está disponível: em uso "_cp +
+                     (exclusive ? "por outra estação."_cp : "exclusivo por outra estação."_cp));
+}
+
+}  // namespace
+
 std::unique_ptr<Table> Table::open(const std::string& rawPath, OpenMode mode, std::string alias) {
     std::string path = platform::absolutePath(rawPath);
     if (!platform::hasExtension(path)) path += ".DBF";
     if (!platform::fileExists(path)) throw base::Error("Arquivo "_cp + path + " não existe!"_cp);
+    const bool exclusive = mode == OpenMode::Exclusive;
+    // A shared open cannot finish what a stopped program left: it takes the
+    // tables for that first, or refuses to show half of a change.
+    if (!exclusive) finishInterruptedWork(path, nullptr);
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->mode = mode;
-    impl->file = platform::openFile(path, platform::File::Mode::ReadWrite);
-    const bool exclusive = mode == OpenMode::Exclusive;
-    if (!impl->file.lock(kOpenLock, 1,
-                         exclusive ? platform::LockKind::Exclusive : platform::LockKind::Shared,
-                         platform::LockWait::No))
-        throw InUseError(base::asciiUpper(platform::fileNameOf(path)) +
-                         " não está disponível: em uso "_cp +
-                         (exclusive ? "por outra estação."_cp : "exclusivo por outra estação."_cp));
+    impl->file = openTableFile(path, mode);
     impl->layout = dbf::readLayout(impl->file);
     impl->count = impl->layout.header.recordCount;
     if (exclusive) impl->mapRecords();
     impl->indexFields();
     impl->alias = base::asciiUpper(alias.empty() ? platform::baseNameOf(path) : alias);
     std::unique_ptr<Table> table(new Table(std::move(impl)));
+    if (exclusive) finishInterruptedWork(path, table.get());
     table->impl_->goTop();
     return table;
 }
@@ -1170,6 +1271,9 @@ void Table::createIndex(const std::string& path, const std::string& keyExpressio
 }
 void Table::closeIndexes() {
     impl_->closeIndexes();
+}
+void Table::rebuildIndexFile(const std::string& path) {
+    impl_->rebuildIndexFile(path);
 }
 int Table::indexCount() const {
     return static_cast<int>(impl_->orders.size());

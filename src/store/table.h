@@ -68,7 +68,8 @@ class Table {
 
     // Opens an existing table. Alias: empty gives the file's base name
     // (upper-case). Throws InUseError when the open mode conflicts with other
-    // opens, base::Error when the file is missing or damaged.
+    // opens, base::Error when the file is missing or damaged. Work a stopped
+    // program left half done on the table is finished first (journal.h).
     static std::unique_ptr<Table> open(const std::string& path, OpenMode mode,
                                        std::string alias = "");
     // Creates an empty table (replacing any file of that name) and leaves it
@@ -170,6 +171,10 @@ class Table {
     // adds it to the open list (it becomes controlling when it is the first).
     void createIndex(const std::string& path, const std::string& keyExpression);
     void closeIndexes();
+    // Rebuilds the existing index file `path` with the tags it holds (a
+    // stale index after a change cut short). Throws base::Error when the
+    // file cannot be read; it is then left as it was.
+    void rebuildIndexFile(const std::string& path);
     int indexCount() const;
     // 0 = natural (record) order, 1 ... indexCount() = open index files.
     void setOrder(int order);

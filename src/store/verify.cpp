@@ -14,6 +14,7 @@
 #include "store/cdx.h"
 #include "store/dbf.h"
 #include "store/expr.h"
+#include "store/journal.h"
 
 namespace kdx2::store {
 
@@ -331,6 +332,26 @@ int verifyFolder(const std::string& folderText, std::ostream& out) {
             return 1;
         }
         report.line("Verificando a pasta "_cp + base::cp850::fromUtf8(folderText));
+        // Work a stopped program left half done; the next open of the tables
+        // by the program finishes it.
+        const std::vector<std::string> pending = pendingJournalTables(folder);
+        if (!pending.empty()) {
+            std::string names;
+            for (const std::string& name : pending)
+                names += (names.empty() ? "" : ", ") + name;
+            report.problem("KDX2.SAV",
+                           pending.front() == "?"
+                               ? "há uma gravação interrompida cujo registro está danificado."_cp
+                               : "há uma gravação interrompida que ainda não foi concluída em "_cp +
+                                     names +
+                                     "; ela será concluída na próxima vez que o programa abrir "
+                                     "essas tabelas."_cp);
+        }
+        for (const std::string& mark : leftIndexMarks(folder))
+            report.problem(
+                mark, "marca de índice deixada por uma gravação interrompida; o índice "_cp +
+                          base::asciiUpper(platform::baseNameOf(mark)) +
+                          ".CDX será refeito na próxima vez que o programa abrir a tabela."_cp);
         std::map<std::string, std::unique_ptr<TableReader>> tables;
         for (const std::string& name : platform::listFiles(folder + "*.DBF"))
             if (auto table = checkTable(folder, name, report))

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <sstream>
 
 #include "common/screen_messages.h"
 #include "selection_fixture.h"
 #include "shell/selection/internal.h"
 #include "shell/selection/selection.h"
 #include "store/catalog.h"
+#include "store/journal.h"
+#include "store/verify.h"
+#include "support/fault_sweep.h"
 #include "ui/ui_session.h"
 
 namespace kdx2::selection_test {
@@ -150,6 +155,77 @@ TEST_F(TransferTest, FazappReplacesOneTablesRowsOfTheCurrentCpf) {
     EXPECT_FALSE(sel::FAZAPP(9)) << "the register is not a data table";
     store::workAreas().closeAll();
     EXPECT_EQ(fieldOf("DEST", 2, kBeto, "I1_2"), std::vector<std::string>{"Origem"});
+}
+
+// The payers (I1_2) of a CPF in a folder's IRM2, read through an ordinary
+// shared open, which first finishes whatever a stopped run decided.
+std::vector<std::string> payersIn(const std::string& folder, const std::string& cpf) {
+    std::vector<std::string> payers;
+    auto table = store::Table::open("C:\\" + folder + "\\IRM2.DBF", store::OpenMode::Shared);
+    table->forEach([&](store::Table& row) {
+        if (row.get("CPF").text() == cpf) payers.push_back(base::alltrim(row.get("I1_2").text()));
+        return true;
+    });
+    std::sort(payers.begin(), payers.end());
+    return payers;
+}
+
+TEST_F(TransferTest, KilledAtEveryStepAMoveOverwritingLeavesEachTaxpayerWholeAndOnce) {
+    namespace fs = std::filesystem;
+    const fs::path pristine = root / "pristine";
+    for (const char* folder : {"ORIG", "DEST"}) {
+        fs::create_directories(pristine / folder);
+        fs::copy(root / folder, pristine / folder, fs::copy_options::recursive);
+    }
+    auto restore = [&] {
+        store::workAreas().closeAll();
+        for (const char* folder : {"ORIG", "DEST"}) {
+            fs::remove_all(root / folder);
+            fs::copy(pristine / folder, root / folder, fs::copy_options::recursive);
+        }
+    };
+    const std::vector<std::string> anaRows{"Loja A", "Loja B"};
+    const std::vector<std::string> betoOld{"Destino 1", "Destino 2", "Destino 3"};
+    const std::vector<std::string> betoNew{"Origem"};
+    const long steps = test_support::sweepKills(
+        {platform::FaultPlan::kEveryChange, "", 5000, 7}, restore,
+        [&] { sel::transferTaxpayers(request(true, true)); },
+        [&](long step, bool ended) {
+            SCOPED_TRACE("killed before step " + std::to_string(step));
+            const auto betoThere = payersIn("DEST", kBeto);
+            EXPECT_TRUE(betoThere == betoOld || betoThere == betoNew)
+                << ::testing::PrintToString(betoThere);
+            const auto betoHere = payersIn("ORIG", kBeto);
+            if (betoHere.empty()) {
+                EXPECT_EQ(betoThere, betoNew) << "Beto lost";
+            }
+            const auto anaThere = payersIn("DEST", kAna);
+            const auto anaHere = payersIn("ORIG", kAna);
+            EXPECT_TRUE(anaThere.empty() || anaThere == anaRows);
+            EXPECT_TRUE(anaHere.empty() || anaHere == anaRows);
+            EXPECT_FALSE(anaThere.empty() && anaHere.empty()) << "Ana lost";
+            if (!ended) {
+                EXPECT_EQ(betoThere, betoNew);
+                EXPECT_TRUE(anaHere.empty());
+            }
+            // Now and then, and at the end, the folders as other programs
+            // and the integrity check see them.
+            if (step % 5 == 1 || !ended) {
+                // Opened as the program opens them, the tables are whole again.
+                for (const char* folder : {"DEST", "ORIG"})
+                    for (int n = 1; n <= 17; ++n)
+                        store::Table::open(
+                            "C:\\" + std::string(folder) + "\\IRM" + std::to_string(n) + ".DBF",
+                            store::OpenMode::Shared);
+                for (const char* folder : {"DEST", "ORIG"}) {
+                    std::ostringstream report;
+                    EXPECT_EQ(store::verifyFolder(host(folder), report), 0) << report.str();
+                }
+                const auto beto = rowsOfCpf(liveRows("DEST"), kBeto);
+                EXPECT_TRUE(beto == whole(1) || beto == whole(3)) << ::testing::PrintToString(beto);
+            }
+        });
+    EXPECT_GT(steps, 20);
 }
 
 // ---- Through the screens ----------------------------------------------------

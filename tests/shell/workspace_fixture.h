@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,11 +22,12 @@
 #include "common/messages.h"
 #include "platform/drives.h"
 #include "shell/workspace/scratch.h"
+#include "shell/workspace/versions.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
-#include "shell/workspace/year_rows.h"
 #include "store/access.h"
 #include "store/feedback.h"
+#include "store/journal.h"
 #include "store/work_areas.h"
 #include "support/child_process.h"
 
@@ -36,11 +38,16 @@ namespace ws = shell::workspace;
 class RecordingMessages : public common::MessageHandler {
   public:
     std::vector<std::string> shown;  // every line of every box and window, UTF-8
+    std::deque<int> answers;         // buttons chosen in the boxes; Esc (0) when empty
     int messageBox(const common::MessageBoxRequest& request) override {
         for (const std::string& line : request.lines)
             shown.push_back(base::cp850::toUtf8(line));
-        return 0;
+        if (answers.empty()) return 0;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
+    void clear() { shown.clear(); }
     base::Value messageWindow(const common::MensRequest& request) override {
         for (const std::string& line : request.text.lines())
             shown.push_back(base::cp850::toUtf8(line));
@@ -140,7 +147,7 @@ class WorkspaceTest : public ::testing::Test {
         }
         if (ws::workingValuesExist()) ws::discardWorkingValues();
         ws::setClock(nullptr);
-        ws::setSaveStepHook({});
+        store::setCommitStepHook({});
         store::setFeedback(nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);

@@ -112,7 +112,7 @@ TEST_P(KilledSaveTest, LeavesOldOrNewRowsAndF4BringsTheWorkBack) {
 
     // Another workstation opening any taxpayer completes a decided save.
     asTerminal("05", [] { ASSERT_TRUE(openTaxpayer(cpfOf(111))); });
-    EXPECT_FALSE(ws::interruptedSavePending(host("DADOS/IRM2.DBF")));
+    EXPECT_FALSE(std::filesystem::exists(host("DADOS/KDX2.SAV")));
     EXPECT_EQ(ourPayers(), point.decided ? labels("NEW", 5) : labels("OLD", 3));
     expectOthersUntouched();
 
@@ -210,24 +210,67 @@ TEST_F(RecoveryTest, ATableInUseElsewhereStopsTheSaveBeforeAnyTableChanges) {
     EXPECT_EQ(ourPayers(), (std::vector<std::string>{"NEW-1", "OLD-1", "OLD-2", "OLD-3"}));
 }
 
-TEST_F(RecoveryTest, TwoWorkstationsSavingOneTaxpayerLastSaveWinsWhole) {
+TEST_F(RecoveryTest, TwoWorkstationsSavingOneTaxpayerNeverMixTheirRows) {
     int first = 0, second = 0;
-    std::thread a([&] { first = run("loop AAA 4 8", "03"); });
-    std::thread b([&] { second = run("loop BBB 6 8", "04"); });
+    std::thread a([&] { first = run("loop AAA 4 8 >/dev/null", "03"); });
+    std::thread b([&] { second = run("loop BBB 6 8 >/dev/null", "04"); });
     a.join();
     b.join();
     ASSERT_EQ(first, 0);
     ASSERT_EQ(second, 0);
+    // Whichever saved last (the other's later saves were refused with the
+    // question, which nobody answered), the rows are one terminal's whole.
     const std::vector<std::string> payers = ourPayers();
     EXPECT_TRUE(payers == labels("AAA", 4) || payers == labels("BBB", 6))
         << ::testing::PrintToString(payers);
     expectOthersUntouched();
-    EXPECT_FALSE(ws::interruptedSavePending(host("DADOS/IRM2.DBF")));
+    EXPECT_FALSE(std::filesystem::exists(host("DADOS/KDX2.SAV")));
     // The register names the same winner as the rows.
     ASSERT_TRUE(store::ABERTURA(9));
     ASSERT_TRUE(store::workAreas().area(9).seek(base::Value(kOurs)));
     const std::string address = base::alltrim(store::workAreas().area(9).get("ENDERECO").text());
     EXPECT_THAT(payers, Each(StartsWith(address)));
+}
+
+// Two terminals on one taxpayer: the one opening second is told which
+// terminal has it open, and a save over the other's newer save asks first,
+// keeping the other's work unless told to overwrite.
+TEST_F(RecoveryTest, ASecondTerminalIsWarnedAtOpeningAndAskedBeforeOverwriting) {
+    {
+        test_support::ChildProcess other(driver(), {root.string(), "04", kOurs, "hold", "X", "1"});
+        ASSERT_EQ(other.readLine(), "open");
+        ASSERT_TRUE(openTaxpayer(kOurs));
+        EXPECT_TRUE(messages.saw("O terminal 04 está com a declaração deste contribuinte aberta."));
+        ws::announceTaxpayerClosed();
+        other.release();
+        EXPECT_EQ(other.wait(), 0);
+    }
+    // A terminal that went away leaves no sign behind.
+    messages.clear();
+    ASSERT_TRUE(openTaxpayer(kOurs));
+    EXPECT_FALSE(messages.saw("está com a declaração deste contribuinte aberta."));
+    addIncome(ws::scratch(2), kOurs, "MINE-1", 1);
+
+    // Terminal 04 opens, edits and saves while ours is open.
+    test_support::ChildProcess saver(driver(), {root.string(), "04", kOurs, "save", "THEIRS", "2"});
+    ASSERT_EQ(saver.wait(), 0);
+    ASSERT_EQ(ourPayers(), labels("THEIRS", 2));
+
+    // Our save asks; the default answer keeps their work.
+    EXPECT_FALSE(ws::SALVATUDO(0));
+    EXPECT_TRUE(messages.saw("Outro terminal gravou esta declaração depois que você a abriu."));
+    EXPECT_EQ(ourPayers(), labels("THEIRS", 2));
+    // Asked again, the user chooses to overwrite.
+    messages.clear();
+    messages.answers.push_back(2);
+    ASSERT_TRUE(ws::SALVATUDO(0));
+    EXPECT_TRUE(messages.saw("Outro terminal gravou esta declaração depois que você a abriu."));
+    EXPECT_EQ(ourPayers(), (std::vector<std::string>{"MINE-1", "OLD-1", "OLD-2", "OLD-3"}));
+    // Our own saves since then ask nothing.
+    messages.clear();
+    addIncome(ws::scratch(2), kOurs, "MINE-2", 2);
+    ASSERT_TRUE(ws::SALVATUDO(1));
+    EXPECT_FALSE(messages.saw("Outro terminal gravou"));
 }
 
 }  // namespace

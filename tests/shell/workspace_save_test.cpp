@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "common/numbers.h"
-#include "shell/workspace/year_rows.h"
 #include "tax/carne.h"
 
 namespace kdx2::workspace_test {
@@ -71,7 +70,7 @@ TEST_F(SaveTest, RowsTypedInTheWorkspaceReplaceTheTaxpayersRowsOnly) {
                 ElementsAre("PAGADOR A 111 100.00", "PAGADOR B 111 200.00"));
     EXPECT_THAT(storedIncome(cpfOf(333)),
                 ElementsAre("PAGADOR A 333 100.00", "PAGADOR B 333 200.00"));
-    EXPECT_FALSE(ws::interruptedSavePending(host("DADOS/IRM2.DBF")));
+    EXPECT_FALSE(std::filesystem::exists(host("DADOS/KDX2.SAV")));
 
     // Reopened, the workspace holds what was saved, register values included.
     ASSERT_TRUE(openTaxpayer(ours));

@@ -9,8 +9,10 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 extern char** environ;
 
@@ -93,6 +95,29 @@ int ChildProcess::wait() {
     int status = 0;
     if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_) return -1;
     pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int runForked(const std::function<void()>& body) {
+    std::cout.flush();
+    std::cerr.flush();
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        int code = 0;
+        try {
+            body();
+        } catch (const std::exception& error) {
+            std::cerr << "forked body threw: " << error.what() << '\n';
+            code = 1;
+        } catch (...) {
+            code = 1;
+        }
+        std::cerr.flush();
+        ::_exit(code);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

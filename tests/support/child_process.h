@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,13 @@ class ChildProcess {
     int fromChild_ = -1;
     std::string pending_;
 };
+
+// Runs `body` in a forked copy of this test program (its files, drives and
+// settings as they stand) and waits for it. Returns the child's exit code:
+// 0 when the body returned, 1 when it threw (what it threw goes to standard
+// error), the code of an _exit() inside it (a fault plan's kill), or -1 when
+// a signal ended it.
+int runForked(const std::function<void()>& body);
 
 // Runs a shell command; what it printed on standard output. The wait status
 // goes to `status`.

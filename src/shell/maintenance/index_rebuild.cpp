@@ -126,6 +126,16 @@ bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTa
     }
 }
 
+// The table an index file belongs to (the same name, or the name without a
+// final "B" for a second index) is held, so the index can be rebuilt.
+bool ownerHeld(const std::string& folder, const std::string& indexName,
+               const detail::ExclusiveTables& held) {
+    const std::string base = base::asciiUpper(platform::baseNameOf(indexName));
+    if (held.find(folder + base + ".DBF")) return true;
+    return base.size() > 1 && base.back() == 'B' &&
+           held.find(folder + base.substr(0, base.size() - 1) + ".DBF");
+}
+
 }  // namespace
 
 ReorgResult REORG(const std::string& folder) {
@@ -138,6 +148,9 @@ ReorgResult REORG(const std::string& folder) {
     if (!holdFolder(closed, indexFiles, held)) return ReorgResult::InUse;
     int deleted = 0;
     for (const std::string& name : indexFiles) {
+        // An index goes only when its table can be read, so it can be
+        // rebuilt: a damaged table keeps the index it has.
+        if (!ownerHeld(closed, name, held)) continue;
         try {
             if (platform::removeFile(closed + name)) ++deleted;
         } catch (const base::Error& error) {

@@ -1,11 +1,14 @@
 // The transfer of taxpayers between two data folders: every row of each
 // taxpayer in the year tables and its register record, copied or moved.
 //
-// Both folders' tables are held exclusively for the whole run. A taxpayer's
-// rows are appended to the destination first; only when every table took
-// them are the destination's previous rows of that CPF removed, and only then
-// does a move remove the taxpayer from the origin. So a failure at any point
-// leaves the taxpayer whole in at least one folder.
+// Both folders' tables are held exclusively for the whole run. Every
+// taxpayer's rows are staged in the destination as one transaction
+// (store/journal.h): the destination shows each taxpayer's old rows or new
+// ones, never both, whatever stops the run. A taxpayer that could not be
+// staged whole is left out of it. Only once the destination's transaction
+// is decided does a move remove the taxpayers from the origin, as a second
+// transaction; so a failure at any point leaves each taxpayer whole in at
+// least one folder.
 
 #include <set>
 #include <utility>
@@ -17,6 +20,7 @@
 #include "shell/selection/internal.h"
 #include "shell/selection/selection.h"
 #include "store/feedback.h"
+#include "store/journal.h"
 #include "store/work_areas.h"
 
 namespace kdx2::shell::selection {
@@ -57,13 +61,8 @@ bool openBothFolders(const std::string& from, const std::string& to) {
 
 // Record numbers of the CPF's live rows, in index order.
 std::vector<uint32_t> rowsOf(store::Table& table, const std::string& cpf) {
-    std::vector<uint32_t> rows;
     table.setOrder(1);
-    table.forEachKey(base::Value(cpf), [&](store::Table& row) {
-        rows.push_back(row.recNo());
-        return true;
-    });
-    return rows;
+    return store::rowsOfKey(table, cpf);
 }
 
 void dropRows(store::Table& table, const std::vector<uint32_t>& rows) {
@@ -74,36 +73,37 @@ void dropRows(store::Table& table, const std::vector<uint32_t>& rows) {
     table.flush();
 }
 
-// One table's part of a taxpayer's copy: the destination rows it replaces
-// and the rows appended for it.
-struct TableCopy {
-    int table = 0;
-    std::vector<uint32_t> replaced;
-    std::vector<uint32_t> appended;
-};
-
-void appendRows(TableCopy& copy, const std::string& cpf) {
-    store::Table& from = origin(copy.table);
-    store::Table& to = destination(copy.table);
-    copy.replaced = rowsOf(to, cpf);
-    for (uint32_t recno : rowsOf(from, cpf)) {
-        from.goTo(recno);
-        if (!to.append())
-            throw base::Error("Não foi possível incluir registros em "_cp + to.path());
-        copy.appended.push_back(to.recNo());
-        to.copyFieldsFrom(from);
+// Stages the taxpayer's rows of every data table into the destination; a
+// taxpayer that cannot be staged whole is taken out of the transaction.
+bool stageTaxpayer(store::Transaction& copying, const std::string& cpf) {
+    const size_t mark = copying.mark();
+    try {
+        for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n) {
+            if (!isDataTable(n)) continue;
+            store::Table& from = origin(n);
+            copying.replaceRows(destination(n), cpf, from, rowsOf(from, cpf));
+        }
+        return true;
+    } catch (const base::Error& error) {
+        store::feedback().alert(error.what());
+        copying.rollbackTo(mark);
+        return false;
     }
-    to.flush();
 }
 
-// Takes back what a failed copy appended; the destination is as it was.
-void undoAppends(const std::vector<TableCopy>& copies) {
-    for (const TableCopy& copy : copies) {
-        try {
-            dropRows(destination(copy.table), copy.appended);
-        } catch (const base::Error& error) {
-            store::feedback().alert(error.what());
-        }
+// True when the transaction's change holds (even when its end is left to
+// the next open of the tables); false, after telling why, when it failed
+// before it was decided.
+bool commitTold(store::Transaction& transaction) {
+    try {
+        transaction.commit();
+        return true;
+    } catch (const store::UnfinishedCommit& error) {
+        store::feedback().alert(error.what());
+        return true;
+    } catch (const base::Error& error) {
+        store::feedback().alert(error.what());
+        return false;
     }
 }
 
@@ -119,41 +119,36 @@ void copyRegisterRecord(const std::string& cpf) {
     to.flush();
 }
 
-bool copyTaxpayer(const std::string& cpf) {
-    std::vector<TableCopy> copies;
-    try {
-        for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n) {
-            if (!isDataTable(n)) continue;
-            copies.push_back(TableCopy{n, {}, {}});
-            appendRows(copies.back(), cpf);
+// Removes the taxpayers from the origin, all tables at once; the register
+// records go last, so a taxpayer half removed still has one.
+std::vector<std::string> removeFromOrigin(const std::vector<std::string>& cpfs) {
+    store::Transaction removing;
+    std::vector<std::string> staged, notRemoved;
+    for (const std::string& cpf : cpfs) {
+        const size_t mark = removing.mark();
+        try {
+            for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n)
+                if (isDataTable(n)) removing.removeRows(origin(n), cpf);
+            staged.push_back(cpf);
+        } catch (const base::Error& error) {
+            store::feedback().alert(error.what());
+            removing.rollbackTo(mark);
+            notRemoved.push_back(cpf);
         }
-    } catch (const base::Error& error) {
-        store::feedback().alert(error.what());
-        undoAppends(copies);
-        return false;
     }
-    try {
-        for (const TableCopy& copy : copies)
-            dropRows(destination(copy.table), copy.replaced);
-        copyRegisterRecord(cpf);
-    } catch (const base::Error& error) {
-        store::feedback().alert(error.what());
-        return false;
+    if (!commitTold(removing)) {
+        notRemoved.insert(notRemoved.end(), staged.begin(), staged.end());
+        return notRemoved;
     }
-    return true;
-}
-
-bool removeFromOrigin(const std::string& cpf) {
-    try {
-        for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n)
-            if (isDataTable(n)) dropRows(origin(n), rowsOf(origin(n), cpf));
-        // The register record goes last: a taxpayer half removed still has it.
-        dropRows(origin(detail::kRegister), rowsOf(origin(detail::kRegister), cpf));
-    } catch (const base::Error& error) {
-        store::feedback().alert(error.what());
-        return false;
+    for (const std::string& cpf : staged) {
+        try {
+            dropRows(origin(detail::kRegister), rowsOf(origin(detail::kRegister), cpf));
+        } catch (const base::Error& error) {
+            store::feedback().alert(error.what());
+            notRemoved.push_back(cpf);
+        }
     }
-    return true;
+    return notRemoved;
 }
 
 // The origin's taxpayers to take, in CPF order, each once.
@@ -193,21 +188,15 @@ bool FAZAPP(int table) {
     if (!isDataTable(table) || table < detail::kFirstYearTable || table > detail::kLastYearTable)
         return false;
     const std::string cpf = detail::cpfKey(base::session().text("CPF"));
-    std::vector<TableCopy> copies{TableCopy{table, {}, {}}};
+    store::Transaction copying;
     try {
-        appendRows(copies.back(), cpf);
-    } catch (const base::Error& error) {
-        store::feedback().alert(error.what());
-        undoAppends(copies);
-        return false;
-    }
-    try {
-        dropRows(destination(table), copies.back().replaced);
+        store::Table& from = origin(table);
+        copying.replaceRows(destination(table), cpf, from, rowsOf(from, cpf));
     } catch (const base::Error& error) {
         store::feedback().alert(error.what());
         return false;
     }
-    return true;
+    return commitTold(copying);
 }
 
 TransferReport transferTaxpayers(const TransferRequest& request, const TransferProgress& progress) {
@@ -222,6 +211,8 @@ TransferReport transferTaxpayers(const TransferRequest& request, const TransferP
     report.opened = true;
     const auto taxpayers = taxpayersToTake(request);
     store::Table& already = destination(detail::kRegister);
+    store::Transaction copying;
+    std::vector<std::string> staged;
     int at = 0;
     for (const auto& [cpf, name] : taxpayers) {
         ++at;
@@ -231,14 +222,25 @@ TransferReport transferTaxpayers(const TransferRequest& request, const TransferP
             continue;
         }
         if (progress) progress(cpf, name, at, static_cast<int>(taxpayers.size()));
-        if (!copyTaxpayer(cpf)) {
+        if (stageTaxpayer(copying, cpf))
+            staged.push_back(cpf);
+        else
             report.failed.push_back(cpf);
-            continue;
+    }
+    if (!commitTold(copying)) {
+        report.failed.insert(report.failed.end(), staged.begin(), staged.end());
+        staged.clear();
+    }
+    for (const std::string& cpf : staged) {
+        try {
+            copyRegisterRecord(cpf);
+        } catch (const base::Error& error) {
+            store::feedback().alert(error.what());
         }
         report.copied.push_back(cpf);
         report.lastCopied = cpf;
-        if (request.move && !removeFromOrigin(cpf)) report.notRemoved.push_back(cpf);
     }
+    if (request.move && !report.copied.empty()) report.notRemoved = removeFromOrigin(report.copied);
     if (!report.copied.empty()) packTables(request.move, true);
     store::workAreas().closeAll();
     store::setDeletedFilter(deletedFilter);

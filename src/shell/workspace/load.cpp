@@ -7,6 +7,7 @@
 #include "shell/workspace/hooks.h"
 #include "shell/workspace/scratch.h"
 #include "shell/workspace/values_io.h"
+#include "shell/workspace/versions.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
 #include "shell/workspace/year_tables.h"
@@ -129,12 +130,16 @@ bool INIC_VAR(int mode, int subMode) {
             rebuildScratches(cpf);
         loadSummary(cpf, mode == 0, recovering);
         if (mode == 1 || recovering) loadRegister(cpf, recovering);
+        // Brought back from the scratch copies, the workspace keeps the
+        // version it was loaded from.
+        if (!recovering) rememberStoredVersion(cpf);
         closeYearTables();
 
         loadMonthlyValues(scratch(kMonthly));
         loadRuralValues(scratch(kRural));
         recomputeYear();
         display().done();
+        announceTaxpayerOpen(cpf);
         return true;
     } catch (const base::Error& error) {
         display().done();

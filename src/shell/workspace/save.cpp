@@ -8,11 +8,12 @@
 #include "common/messages.h"
 #include "shell/workspace/scratch.h"
 #include "shell/workspace/values_io.h"
+#include "shell/workspace/versions.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
-#include "shell/workspace/year_rows.h"
 #include "shell/workspace/year_tables.h"
 #include "store/access.h"
+#include "store/journal.h"
 #include "store/work_areas.h"
 
 namespace kdx2::shell::workspace {
@@ -75,6 +76,35 @@ void returnTo(store::Table& copy, uint32_t recno) {
     if (copy.eof() || copy.deleted()) copy.goTop();
 }
 
+// Stages the scratch copy of `table` into the transaction (the items
+// renumbered first); true when the copy's order was changed for it.
+bool stageTable(store::Transaction& saving, int table) {
+    store::Table& copy = scratch(table);
+    copy.setFilter({});
+    const bool reordered = prepareOrder(table);
+    copy.goTop();
+    display().working("Salvando IRM" + std::to_string(table));
+    saving.replaceRows(store::workAreas().area(table), currentCpf(), copy, store::liveRows(copy));
+    return reordered;
+}
+
+// After a save the scratch copy is closed (leaving the taxpayer) or back on
+// its usual order and record.
+void afterSave(int table, int mode, bool reordered, uint32_t remembered) {
+    if (mode == 1) {
+        store::workAreas().close(scratchArea(table));
+        return;
+    }
+    if (reordered) reindexScratch(table);
+    returnTo(scratch(table), remembered);
+}
+
+// The journal of the save is on the disk but could not be applied to the
+// end: the save holds, and the next open of the tables finishes it.
+void tellSavedButUnfinished(const std::string& why) {
+    common::AVISOSN({why, "O contribuinte foi salvo."_cp}, common::box::kStop);
+}
+
 }  // namespace
 
 bool SALVA_PARC(int table, int mode) {
@@ -85,24 +115,20 @@ bool SALVA_PARC(int table, int mode) {
     store::WorkAreas& areas = store::workAreas();
     const bool openedHere = !areas.table(table) || !areas.table(table)->exclusive();
     try {
-        store::Table& copy = scratch(table);
-        const uint32_t remembered = copy.recNo();
-        copy.setFilter({});
-        const bool reordered = prepareOrder(table);
-        copy.goTop();
         if (openedHere && openYearTables({table}, true) != 0) {
             tellNotSaved("A tabela IRM"_cp + std::to_string(table) + " não está disponível."_cp);
             return false;
         }
-        display().working("Salvando IRM" + std::to_string(table));
-        replaceTaxpayerRows(areas.area(table), currentCpf(), copy);
-        if (openedHere) areas.close(table);
-        if (mode == 1) {
-            areas.close(scratchArea(table));
-        } else {
-            if (reordered) reindexScratch(table);
-            returnTo(copy, remembered);
+        const uint32_t remembered = scratch(table).recNo();
+        store::Transaction saving;
+        const bool reordered = stageTable(saving, table);
+        try {
+            saving.commit();
+        } catch (const store::UnfinishedCommit& error) {
+            tellSavedButUnfinished(error.what());
         }
+        if (openedHere) areas.close(table);
+        afterSave(table, mode, reordered, remembered);
         return true;
     } catch (const base::Error& error) {
         if (openedHere) areas.close(table);
@@ -137,16 +163,45 @@ bool SALVATUDO(int mode) {
     }
     bool saved = false;
     try {
-        saved = saveRegister(cpf);
-        if (!saved) {
-            tellNotSaved("O cadastro do contribuinte não pôde ser bloqueado."_cp);
-        } else {
-            s.set("TAM_USO", 0);
-            for (int table = kFirstTable; saved && table <= kLastTable; ++table) {
-                saved = SALVA_PARC(table, mode);
-                MOSTRADOR(2, mode == 1 ? 1 : 0);
-            }
+        if (!mayOverwrite(cpf)) {
+            closeYearTables();
+            display().done();
+            return false;
         }
+        // Every table of the taxpayer changes at once: all of them are
+        // staged, then one journal decides the save.
+        store::Transaction saving;
+        struct Staged {
+            int table;
+            bool reordered;
+            uint32_t remembered;
+        };
+        std::vector<Staged> staged;
+        for (int table = kFirstTable; table <= kLastTable; ++table) {
+            if (table == kRegister) continue;
+            const uint32_t remembered = scratch(table).recNo();
+            staged.push_back({table, stageTable(saving, table), remembered});
+            MOSTRADOR(2, mode == 1 ? 1 : 0);
+        }
+        rememberPendingSave(cpf, saving);
+        try {
+            saving.commit();
+        } catch (const store::UnfinishedCommit& error) {
+            tellSavedButUnfinished(error.what());
+        }
+        // The register last: a save that failed before this point changed
+        // nothing of the taxpayer.
+        saved = saveRegister(cpf);
+        if (!saved)
+            common::AVISOSN({"As tabelas do contribuinte foram salvas, mas o cadastro não pôde "
+                             "ser bloqueado para gravação."_cp,
+                             "Salve de novo para gravar o cadastro."_cp},
+                            common::box::kStop);
+        s.set("TAM_USO", 0);
+        rememberStoredVersion(cpf);
+        for (const Staged& table : staged)
+            afterSave(table.table, mode, table.reordered, table.remembered);
+        if (mode == 1) store::workAreas().close(scratchArea(kRegister));
     } catch (const base::Error& error) {
         tellNotSaved(error.what());
         saved = false;

@@ -7,6 +7,7 @@
 #include "shell/workspace/hooks.h"
 #include "shell/workspace/scratch.h"
 #include "shell/workspace/values_io.h"
+#include "shell/workspace/versions.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
 #include "shell/workspace/year_tables.h"
@@ -212,10 +213,12 @@ void DECLARA(Screens& screens) {
         screens.runDeclaration();
         if (base::alltrim(s.text("CIGNORE")) == "I") {
             LEAVE_WITHOUT_SAVING();
+            announceTaxpayerClosed();
             break;
         }
         const bool saved = SALVATUDO(1);
         closeScratches();
+        announceTaxpayerClosed();
         // Not saved: the scratch copies hold the work; the loop ends so that
         // they are not replaced by the next taxpayer before F4 brings them back.
         if (!saved) break;

@@ -5,7 +5,7 @@
 // The declaration workspace: one taxpayer's rows of the seventeen year tables
 // copied into the terminal's scratch copies (scratch.h), the register and
 // summary values loaded into working values (working_values.h), and saving
-// back into the shared year tables (year_rows.h keeps that safe).
+// back into the shared year tables as one transaction (store/journal.h).
 //
 // Entry points for the shell: DISTRIBUI for the commands 11 and 12; the CPF
 // prompt calls INIC_VAR (and DIRETO for F4); the page flow calls

@@ -3,7 +3,6 @@
 #include "base/named_values.h"
 #include "base/text.h"
 #include "shell/workspace/scratch.h"
-#include "shell/workspace/year_rows.h"
 #include "store/access.h"
 #include "store/catalog.h"
 #include "store/work_areas.h"
@@ -11,25 +10,6 @@
 namespace kdx2::shell::workspace {
 
 namespace {
-
-std::string yearTablePath(int table) {
-    return base::session().text("LOCARQ") + store::tableSpec(table)->file + ".DBF";
-}
-
-// A save of this table cut short by a killed program is completed (or
-// dropped, see year_rows.h) before the table is read. When the table is in
-// use elsewhere (perhaps being saved right now) it is left to whoever saves
-// it next: until then readers see the rows as they were before that save.
-void finishPendingSave(int table) {
-    const std::string path = yearTablePath(table);
-    if (!interruptedSavePending(path)) return;
-    store::workAreas().close(table);
-    try {
-        auto year = store::Table::open(path, store::OpenMode::Exclusive);
-        finishInterruptedSave(*year);
-    } catch (const base::Error&) {
-    }
-}
 
 bool opensShared(int table, bool exclusive) {
     return table == kRegister || !exclusive;
@@ -47,8 +27,8 @@ std::vector<int> allYearTables() {
 int openYearTables(const std::vector<int>& tables, bool exclusive) {
     for (int table : tables) {
         const bool shared = opensShared(table, exclusive);
-        // A save finishes pending work itself, under its exclusive use.
-        if (shared && table != kRegister) finishPendingSave(table);
+        // Opening a table finishes a save a stopped program left half done
+        // (or refuses, saying why, when that cannot be done now).
         store::Table* open = store::workAreas().table(table);
         if (open && open->exclusive() == !shared) continue;
         if (!store::ABERTURA(table, !shared)) return table;

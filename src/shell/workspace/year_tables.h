@@ -10,8 +10,8 @@ namespace kdx2::shell::workspace {
 std::vector<int> allYearTables();
 
 // Opens each table in its work area (the register, 9, always shared; the
-// others shared or exclusive), first completing any save of that table
-// that a killed program left half done. Returns 0 when all opened, else the
+// others shared or exclusive); the open completes any save of that table
+// that a stopped program left half done (store/journal.h). Returns 0 when all opened, else the
 // number of the first table that could not be opened (the others stay open).
 int openYearTables(const std::vector<int>& tables, bool exclusive);
 // Closes the year tables, except the register, which the program keeps open.

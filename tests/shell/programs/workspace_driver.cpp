@@ -4,13 +4,18 @@
 //       opens the taxpayer, replaces its income rows by COUNT rows named
 //       LABEL-1 ..., sets ENDERECO to LABEL and saves; with STEP (0 rows
 //       written, 1 journal written, 2 switching, 3 switched) the program
-//       kills itself at that point of the save of IRM2 (after DETAIL
+//       kills itself at that point of the save's commit (after DETAIL
 //       flipped records for step 2).
 //   workspace_driver ROOT TERMINAL CPF edit LABEL COUNT
 //       the same edits, kept in the scratch copies between pages, then the
 //       program is killed without saving.
 //   workspace_driver ROOT TERMINAL CPF loop LABEL COUNT TIMES
-//       opens, edits and saves TIMES times.
+//       opens, edits and saves TIMES times; a save refused because another
+//       terminal saved first (nobody answers the question, which keeps the
+//       other's work) is counted, not an error.
+//   workspace_driver ROOT TERMINAL CPF hold LABEL COUNT
+//       opens the taxpayer, prints "open" and keeps it open until its input
+//       closes.
 //
 // Exit status: 0 done, 3 a load or save failed, 2 bad arguments.
 
@@ -23,10 +28,11 @@
 #include "base/named_values.h"
 #include "platform/drives.h"
 #include "shell/workspace/scratch.h"
+#include "shell/workspace/versions.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
-#include "shell/workspace/year_rows.h"
 #include "store/feedback.h"
+#include "store/journal.h"
 #include "store/work_areas.h"
 
 namespace ws = kdx2::shell::workspace;
@@ -71,10 +77,10 @@ void edit(const std::string& cpf, const std::string& label, int count) {
     kdx2::base::session().set("ENDERECO", Value(label));
 }
 
-void killAt(ws::SaveStep wanted, int detail) {
-    ws::setSaveStepHook([=](ws::SaveStep step, const kdx2::store::Table& year, int done) {
-        if (year.alias() != "IRM2" || step != wanted) return;
-        if (step == ws::SaveStep::Switching && done < detail) return;
+void killAt(kdx2::store::CommitStep wanted, int detail) {
+    kdx2::store::setCommitStepHook([=](kdx2::store::CommitStep step, int done) {
+        if (step != wanted) return;
+        if (step == kdx2::store::CommitStep::Switching && done < detail) return;
         std::raise(SIGKILL);
     });
 }
@@ -90,7 +96,7 @@ int main(int argc, char** argv) {
     try {
         if (command == "save") {
             if (argc > 7)
-                killAt(static_cast<ws::SaveStep>(std::atoi(argv[7])),
+                killAt(static_cast<kdx2::store::CommitStep>(std::atoi(argv[7])),
                        argc > 8 ? std::atoi(argv[8]) : 1);
             if (!open(cpf)) return 3;
             edit(cpf, label, count);
@@ -103,10 +109,21 @@ int main(int argc, char** argv) {
             std::raise(SIGKILL);
         }
         if (command == "loop" && argc > 7) {
+            int refused = 0;
             for (int round = 0; round < std::atoi(argv[7]); ++round) {
                 if (!open(cpf)) return 3;
                 edit(cpf, label, count);
-                if (!ws::SALVATUDO(1)) return 3;
+                if (!ws::SALVATUDO(1)) ++refused;
+                ws::announceTaxpayerClosed();
+            }
+            std::cout << "refused " << refused << std::endl;
+            return 0;
+        }
+        if (command == "hold") {
+            if (!open(cpf)) return 3;
+            std::cout << "open" << std::endl;
+            std::string line;
+            while (std::getline(std::cin, line)) {
             }
             return 0;
         }
