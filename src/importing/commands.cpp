@@ -159,8 +159,9 @@ void ABRE_DISCO(int mode) {
         return;
     }
     s.set("NRO_CPFS", taxpayersListed(found));
+    found.goTop();
     store::workAreas().select(kFoundList);
-    services().selectionScreen();
+    detail::runSelectionScreen();
     found.setOrder("LISNOME");
     const std::vector<MarkedFile> files = markedFiles(found, listing.listed);
     if (files.empty()) {

@@ -120,7 +120,9 @@ bool askFolders(const FolderPrompt& prompt, ChosenFolders& chosen) {
     base::NamedValues& s = base::session();
     services().folderWindow();
     std::string from = base::rtrim(s.text(prompt.originSetting));
-    std::string to = common::BAR_FORA(base::alltrim(s.text("LOCARQ")));
+    std::string to = base::alltrim(s.text("LOCARQ"));
+    // A drive root keeps its backslash ("C:\").
+    if (to.size() > 3) to = common::BAR_FORA(to);
     const ui::KeyAction f1 = ui::bindKey(keys::F1, [&](ui::Get* field) {
         if (field == nullptr) return;
         const std::string folder = services().pickFolder();
@@ -166,6 +168,12 @@ bool askFolders(const FolderPrompt& prompt, ChosenFolders& chosen) {
     platform::setCurrentFolder(chosen.destination);
     storeOrigin(prompt.originSetting, from);
     return true;
+}
+
+void runSelectionScreen() {
+    services().selectionScreen();
+    // The list's footer goes with it.
+    common::ESCRJAN(0, std::string(common::kGridCols, ' '));
 }
 
 void tell(const std::vector<std::string>& lines) {

@@ -45,6 +45,9 @@ struct ChosenFolders {
 // closed; the window stays open.
 bool askFolders(const FolderPrompt& prompt, ChosenFolders& chosen);
 
+// The selection list of the taxpayers found (work area 59 selected).
+void runSelectionScreen();
+
 // A message box listing the lines (stop icon).
 void tell(const std::vector<std::string>& lines);
 
