@@ -75,7 +75,8 @@ class Record {
   public:
     Record(const std::string& type, size_t length) : text_(length, ' ') { put(1, type); }
     Record& put(size_t position, const std::string& value) {
-        if (text_.size() < position - 1 + value.size()) text_.resize(position - 1 + value.size(), ' ');
+        if (text_.size() < position - 1 + value.size())
+            text_.resize(position - 1 + value.size(), ' ');
         text_.replace(position - 1, value.size(), value);
         return *this;
     }
@@ -104,8 +105,9 @@ class Record {
 enum class LineEnd { Lf, CrLf, Nul };
 
 inline std::string joined(const std::vector<std::string>& lines, LineEnd end) {
-    const std::string terminator = end == LineEnd::Lf ? "\n" : end == LineEnd::CrLf ? "\r\n"
-                                                                                   : std::string(1, '\0');
+    const std::string terminator = end == LineEnd::Lf     ? "\n"
+                                   : end == LineEnd::CrLf ? "\r\n"
+                                                          : std::string(1, '\0');
     std::string out;
     for (const std::string& line : lines)
         out += line + terminator;
@@ -184,7 +186,7 @@ struct PropertySpec {
 struct DeclarationSpec {
     int year = 2024;
     std::string identification = "IRPF    ";  // positions 1-8
-    std::string code = "0000";                 // 17-20
+    std::string code = "0000";                // 17-20
     std::string receipt = "1234567890";
     std::string previousReceipt = "0987654321";
     PersonSpec person;
@@ -321,13 +323,16 @@ inline std::string declarationFile(const DeclarationSpec& d) {
 }
 
 // A declaration with a bit of everything: payers, three dependants, payments
-// (one of code 0, skipped), alimony, a rural property and result.
-inline DeclarationSpec fullDeclaration(int n, int year) {
+// (one of code 0, skipped), alimony, a rural property and result. A file of
+// the year before the tax year has the previous layout.
+inline DeclarationSpec fullDeclaration(int n, int year, int taxYear) {
     DeclarationSpec d;
     d.year = year;
+    d.previousLayout = year < taxYear;
     d.person.cpf = personCpf(n);
     d.person.name = "JOÃO DA CONCEIÇÃO " + std::to_string(n);
-    d.payers = {{"11222333000181", "EMPRESA ÁGUA LIMPA LTDA"}, {personCpf(1000 + n), "JOSÉ PAGADOR"}};
+    d.payers = {{"11222333000181", "EMPRESA ÁGUA LIMPA LTDA"},
+                {personCpf(1000 + n), "JOSÉ PAGADOR"}};
     d.dependants = {{21, "MARIA ANTÔNIA", "01012010", personCpf(2000 + n), 9},
                     {22, "PEDRO", "15062012", "", 4},
                     {31, "ANA", "00000000", "", 2}};
