@@ -102,7 +102,7 @@ TEST_F(DeclarationImport, ATaxpayerAlreadyThereIsLeftAlone) {
     ASSERT_EQ(convert(ImportKind::Declarations, spec.person.cpf).result, Result::Converted);
     const auto before = snapshot("DADOS");
     EXPECT_EQ(convert(ImportKind::Declarations, spec.person.cpf).result, Result::Existing);
-    EXPECT_EQ(snapshot("DADOS"), before);
+    EXPECT_EQ(changed(before, snapshot("DADOS")), std::vector<std::string>{});
 }
 
 TEST_F(DeclarationImport, ADamagedFileWritesNothingAndSaysWhere) {
@@ -124,7 +124,7 @@ TEST_F(DeclarationImport, ADamagedFileWritesNothingAndSaysWhere) {
     EXPECT_NE(message.find("linha " + std::to_string(dependant - lines.begin() + 1)),
               std::string::npos)
         << message;
-    EXPECT_EQ(snapshot("DADOS"), before);
+    EXPECT_EQ(changed(before, snapshot("DADOS")), std::vector<std::string>{});
 }
 
 TEST_F(DeclarationImport, WrongCheckDigitsOfTheTaxpayerStopItOthersAreWarnings) {
@@ -193,7 +193,7 @@ TEST_F(DeclarationImport, TablesHeldByAnotherWorkstationStopTheTaxpayer) {
     EXPECT_NE(utf8(outcome.message).find("em uso"), std::string::npos);
     other->unlock();
     other.reset();
-    EXPECT_EQ(snapshot("DADOS"), before);
+    EXPECT_EQ(changed(before, snapshot("DADOS")), std::vector<std::string>{});
 }
 
 TEST_F(DeclarationImport, AFileBeingWrittenOrUnreadableIsNotConverted) {

@@ -148,6 +148,19 @@ class ImportTest : public ::testing::Test {
     }
 
     static inline std::filesystem::path template_;
+    // The names of the files that differ between two snapshots.
+    static std::vector<std::string> changed(const std::map<std::string, std::string>& before,
+                                            const std::map<std::string, std::string>& after) {
+        std::vector<std::string> names;
+        for (const auto& [name, bytes] : after) {
+            const auto was = before.find(name);
+            if (was == before.end() || was->second != bytes) names.push_back(name);
+        }
+        for (const auto& [name, bytes] : before)
+            if (after.count(name) == 0) names.push_back(name + " (gone)");
+        return names;
+    }
+
     std::filesystem::path root;
     testing_store::RecordingFeedback feedback;
     testing::RecordingMessages messages;
