@@ -9,6 +9,7 @@
 #include "importing/fixed_line.h"
 #include "importing/input_file.h"
 #include "importing/services.h"
+#include "importing/tables.h"
 #include "platform/drives.h"
 #include "store/work_areas.h"
 
@@ -112,16 +113,11 @@ bool destinationFollows(const std::string& folderBefore) {
 }
 
 bool findTaxpayer(const std::string& cpf) {
-    store::Table& reg = store::workAreas().area(kRegister);
-    reg.setOrder(1);
-    if (reg.seek(base::Value(cpf))) return true;
+    if (seekTaxpayer(kRegister, cpf)) return true;
     const std::string before = base::session().text("LOCARQ");
     base::session().set("CPF", cpf);
     if (!services().findInOtherFolders()) return false;
-    if (!destinationFollows(before)) return false;
-    store::Table& moved = store::workAreas().area(kRegister);
-    moved.setOrder(1);
-    return moved.seek(base::Value(cpf));
+    return destinationFollows(before) && seekTaxpayer(kRegister, cpf);
 }
 
 FileOutcome convertCarne(const MarkedFile& file) {

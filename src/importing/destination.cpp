@@ -12,6 +12,7 @@
 #include "importing/import_text.h"
 #include "importing/row_changes.h"
 #include "importing/services.h"
+#include "importing/tables.h"
 #include "store/access.h"
 #include "store/work_areas.h"
 
@@ -21,14 +22,6 @@ using namespace base::literals;
 
 namespace {
 
-constexpr int kSummary = 1;
-constexpr int kSources = 2;
-constexpr int kDependants = 3;
-constexpr int kPayments = 6;
-constexpr int kGains = 7;
-constexpr int kGainsDetail = 8;
-constexpr int kRural = 10;
-constexpr int kProperties = 15;
 constexpr double kLockSeconds = 10;
 
 constexpr std::array<int, 9> kDeclarationTables{kRegister,    kSummary,  kSources,
@@ -44,24 +37,6 @@ std::string optionalCpf(const std::string& digits) {
     const std::string trimmed = base::alltrim(digits);
     if (std::all_of(trimmed.begin(), trimmed.end(), [](char ch) { return ch == '0'; })) return "";
     return trimmed;
-}
-
-bool seekTaxpayer(int number, const std::string& cpf) {
-    store::Table& table = area(number);
-    table.setOrder(1);
-    return table.seek(base::Value(cpf));
-}
-
-// The taxpayer's rows of a table (those `wanted` says), deleted.
-void removeRows(RowChanges& changes, int number, const std::string& cpf,
-                const std::function<bool(const store::Table&)>& wanted = {}) {
-    store::Table& table = area(number);
-    table.setOrder(1);
-    table.forEachKey(base::Value(cpf), [&](store::Table& row) {
-        if (base::rtrim(row.get("CPF").text()) == cpf && (!wanted || wanted(row)))
-            changes.remove(number);
-        return true;
-    });
 }
 
 std::string lookUp(int number, const std::string& key, const char* field) {
@@ -117,7 +92,7 @@ class DeclarationWriter {
         // A CPF the register does not know has no rows of its own: any there
         // are what an import stopped half way left, and these replace them.
         for (int table : {kSources, kDependants, kPayments, kProperties})
-            removeRows(changes_, table, p_.cpf);
+            removeTaxpayerRows(changes_, table, p_.cpf);
         clearCapitalGains();
         writePayers();
         writeDependants();
@@ -135,9 +110,9 @@ class DeclarationWriter {
     // CONV_GANHO: the capital-gains records the declaration's section
     // would replace.
     void clearCapitalGains() {
-        removeRows(changes_, kGainsDetail, p_.cpf,
-                   [](const store::Table& t) { return t.get("RVAR_NRO").number() == 0; });
-        removeRows(changes_, kGains, p_.cpf, [](const store::Table& t) {
+        removeTaxpayerRows(changes_, kGainsDetail, p_.cpf,
+                           [](const store::Table& t) { return t.get("RVAR_NRO").number() == 0; });
+        removeTaxpayerRows(changes_, kGains, p_.cpf, [](const store::Table& t) {
             const double kind = t.get("TIPO_BEM").number();
             return kind >= 1 && kind <= 3;
         });

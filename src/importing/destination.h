@@ -22,9 +22,7 @@ struct FileOutcome {
     int damagedLines = 0;               // lines skipped as damaged
 };
 
-// The work areas the imports write: the year tables of the data folder and
-// the two code lists that name occupations.
-inline constexpr int kRegister = 9;
+// The two code lists that name occupations.
 inline constexpr int kOccupations = 44;
 inline constexpr int kOccupationNatures = 53;
 

@@ -10,6 +10,7 @@
 #include "common/utilities.h"
 #include "importing/row_changes.h"
 #include "importing/services.h"
+#include "importing/tables.h"
 #include "platform/drives.h"
 #include "store/access.h"
 #include "store/dbf.h"
@@ -21,10 +22,6 @@ using namespace base::literals;
 
 namespace {
 
-constexpr int kSources = 2;
-constexpr int kDependants = 3;
-constexpr int kPayments = 6;
-constexpr int kProperties = 15;
 constexpr int kLastTable = 15;
 constexpr int kNotADependant = 100;
 constexpr int kSkippedPayment = 16;
@@ -159,16 +156,14 @@ class TaxpayerConversion {
         services().showProgress(working, 0, 4);
         sumCompanyPayers();
         services().showProgress(working, 1, 4);
-        removeRows(kDependants);
+        removeTaxpayerRows(changes_, kDependants, cpf_);
         copyDependants(false);
         services().showProgress(working, 2, 4);
         if (hasRuralActivity(taxpayer_)) BUSCA_IMOVEIS(0);
         services().showProgress(working, 3, 4);
-        store::Table& reg = area(kRegister);
-        reg.setOrder(1);
-        reg.seek(base::Value(cpf_));
+        seekTaxpayer(kRegister, cpf_);
         changes_.changing(kRegister);
-        copyRegister(reg, true);
+        copyRegister(area(kRegister), true);
         finish();
     }
 
@@ -177,15 +172,6 @@ class TaxpayerConversion {
         changes_.commit();
         services().showProgress("", 4, 4);
         outcome_.result = FileOutcome::Result::Converted;
-    }
-
-    void removeRows(int number) {
-        store::Table& table = area(number);
-        table.setOrder(1);
-        table.forEachKey(base::Value(cpf_), [&](store::Table& row) {
-            if (base::rtrim(row.get("CPF").text()) == cpf_) changes_.remove(number);
-            return true;
-        });
     }
 
     void copyRegister(store::Table& reg, bool updating) {
@@ -233,7 +219,7 @@ class TaxpayerConversion {
 
     // Mode 0 replaces the taxpayer's properties, mode 1 adds them.
     void BUSCA_IMOVEIS(int mode) {
-        if (mode == 0) removeRows(kProperties);
+        if (mode == 0) removeTaxpayerRows(changes_, kProperties, cpf_);
         for (const base::NamedValues* property : source_.properties.rowsOf(cpf_)) {
             store::Table& t = changes_.append(kProperties);
             t.put("CPF", base::Value(cpf_));
@@ -311,9 +297,7 @@ FileOutcome convertPreviousTaxpayer(const PreviousProgram& source, const std::st
     }
     const base::NamedValues& taxpayer = *found.front();
     outcome.name = base::rtrim(taxpayer.get("NOMECONTR").text());
-    store::Table& reg = area(kRegister);
-    reg.setOrder(1);
-    const bool present = reg.seek(base::Value(outcome.cpf));
+    const bool present = seekTaxpayer(kRegister, outcome.cpf);
     if (present && convertedBefore) {
         outcome.result = FileOutcome::Result::Existing;
         return outcome;
