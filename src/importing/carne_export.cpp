@@ -25,20 +25,20 @@ class Reader {
     explicit Reader(LineReader& lines) : lines_(lines) {}
 
     CarneExport read() {
-        const std::optional<Line> first = lines_.next();
+        const std::optional<Line> first = lines_.LELINHA();
         if (!first) return std::move(c_);
         const FixedLine header(first->text);
         c_.year = static_cast<int>(header.integer(11, 4).value_or(0));
         c_.typeKey = header.raw(1, 8) + header.raw(11, 4);
         std::optional<Line> taxpayer = first;
-        if (!firstLineIsTaxpayer(first->text)) taxpayer = lines_.next();
+        if (!firstLineIsTaxpayer(first->text)) taxpayer = lines_.LELINHA();
         if (!taxpayer || taxpayer->damaged() || taxpayer->type() != "01") {
             c_.outcome = CarneExport::Outcome::NoTaxpayer;
             return std::move(c_);
         }
         c_.outcome = CarneExport::Outcome::Read;
         readTaxpayer(*taxpayer);
-        while (const std::optional<Line> line = lines_.next())
+        while (const std::optional<Line> line = lines_.LELINHA())
             readLine(*line);
         return std::move(c_);
     }

@@ -25,6 +25,7 @@ using namespace base::literals;
 namespace {
 
 constexpr int kTaxpayerSlot = 3;
+constexpr int kFolderList = 50;
 // "Verificando" is shown at most this often while thousands of files are read.
 constexpr int kProgressEvery = 25;
 
@@ -134,6 +135,10 @@ void convertMarked(ImportKind kind, const std::vector<MarkedFile>& files) {
 void CONVRECE(int mode) {
     base::session().set("MOS_MENS", false);
     ABRE_DISCO(mode);
+    // No table stays open behind the menu: other workstations may need them
+    // to themselves.
+    store::workAreas().closeAll();
+    store::ABERTURA(kFolderList);
 }
 
 void ABRE_DISCO(int mode) {
@@ -141,10 +146,7 @@ void ABRE_DISCO(int mode) {
     base::NamedValues& s = base::session();
     if (!PEGAOSDIR(2)) return;
     // Nothing is written unless every table it needs could be opened.
-    if (!CRIA_BASE() || !store::ABERTURA(kFoundList)) {
-        store::workAreas().closeAll();
-        return;
-    }
+    if (!CRIA_BASE() || !store::ABERTURA(kFoundList)) return;
     const std::string origin = base::rtrim(s.text("ROTARECEI"));
     const Listing listing = listFolder(kind, origin, s.integer("QUEANO"), showChecking);
     common::MENS();
@@ -158,7 +160,6 @@ void ABRE_DISCO(int mode) {
         detail::tell({error.what()});
         return;
     }
-    s.set("NRO_CPFS", taxpayersListed(found));
     found.goTop();
     store::workAreas().select(kFoundList);
     detail::runSelectionScreen();

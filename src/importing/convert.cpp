@@ -107,17 +107,17 @@ FileOutcome convertDeclaration(const MarkedFile& file, int taxYear) {
 
 // The data folder's tables are opened again when the search for the
 // taxpayer moved to another folder.
-bool destinationFollows(const std::string& folderBefore) {
-    if (base::session().text("LOCARQ") == folderBefore) return true;
-    return CRIA_BASE();
-}
+enum class Search { Found, Nowhere, Unavailable };
 
-bool findTaxpayer(const std::string& cpf) {
-    if (seekTaxpayer(kRegister, cpf)) return true;
+// The taxpayer in the data folder, or in another registered folder, which
+// then becomes the data folder with its tables open.
+Search findTaxpayer(const std::string& cpf) {
+    if (seekTaxpayer(kRegister, cpf)) return Search::Found;
     const std::string before = base::session().text("LOCARQ");
     base::session().set("CPF", cpf);
-    if (!services().findInOtherFolders()) return false;
-    return destinationFollows(before) && seekTaxpayer(kRegister, cpf);
+    if (!services().findInOtherFolders()) return Search::Nowhere;
+    if (base::session().text("LOCARQ") != before && !CRIA_BASE()) return Search::Unavailable;
+    return seekTaxpayer(kRegister, cpf) ? Search::Found : Search::Nowhere;
 }
 
 FileOutcome convertCarne(const MarkedFile& file) {
@@ -130,10 +130,15 @@ FileOutcome convertCarne(const MarkedFile& file) {
         return notConverted(file, changedSinceListing(file));
     if (!carne.damaged.empty()) return damagedFile(file, carne.damaged);
     if (!validCpf(carne.cpf)) return notConverted(file, wrongTaxpayerCpf(file, carne.cpf));
-    if (!findTaxpayer(carne.cpf))
+    const Search search = findTaxpayer(carne.cpf);
+    if (search == Search::Nowhere)
         return notConverted(file, {"O contribuinte "_cp + file.name,
                                    "não foi localizado em nenhum das pastas logo "_cp,
                                    "não será possível gravar o livro caixa"_cp});
+    if (search == Search::Unavailable)
+        return notConverted(file, {"O contribuinte "_cp + file.name + " está na pasta "_cp +
+                                       base::session().text("LOCARQ") + ",",
+                                   "cujas tabelas não puderam ser abertas."_cp});
     base::session().set("CPF", file.cpf);
     base::session().set("NOMECONTR", file.name);
     services().showTaxpayer();

@@ -177,7 +177,6 @@ void CONVIR() {
     try {
         fillFromRegister(found, source);
         indexFoundList(found, s.text("ARQDEF"));
-        s.set("NRO_CPFS", taxpayersListed(found));
         found.goTop();
         store::workAreas().select(kFoundList);
         detail::runSelectionScreen();

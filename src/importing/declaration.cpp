@@ -75,10 +75,10 @@ class Reader {
     Reader(LineReader& lines, int taxYear) : lines_(lines), taxYear_(taxYear) {}
 
     Declaration read() {
-        const std::optional<Line> first = lines_.next();
+        const std::optional<Line> first = lines_.LELINHA();
         if (!first) return std::move(d_);
         readHeader(*first);
-        const std::optional<Line> second = lines_.next();
+        const std::optional<Line> second = lines_.LELINHA();
         if (!second || second->damaged() || recordType(*second) != 16) {
             d_.outcome = Declaration::Outcome::LayoutMismatch;
             return std::move(d_);
@@ -147,7 +147,7 @@ class Reader {
 
     void readRecords() {
         size_t next = 0;  // the first stage the next line may take
-        while (const std::optional<Line> line = lines_.next()) {
+        while (const std::optional<Line> line = lines_.LELINHA()) {
             if (line->damaged()) {
                 d_.damaged.push_back({line->number, damageOf(*line)});
                 continue;

@@ -76,7 +76,7 @@ class DeclarationWriter {
     DeclarationWriter(const Declaration& d, FileOutcome& outcome)
         : d_(d), p_(d.person), outcome_(outcome), warnings_(outcome.warnings) {}
 
-    void write() {
+    void CONV_DECL() {
         for (int table : kDeclarationTables) {
             if (!changes_.lock(table, kLockSeconds)) {
                 outcome_.message = {tablesInUse()};
@@ -93,7 +93,7 @@ class DeclarationWriter {
         // are what an import stopped half way left, and these replace them.
         for (int table : {kSources, kDependants, kPayments, kProperties})
             removeTaxpayerRows(changes_, table, p_.cpf);
-        clearCapitalGains();
+        CONV_GANHO();
         writePayers();
         writeDependants();
         writePayments();
@@ -107,9 +107,8 @@ class DeclarationWriter {
     }
 
   private:
-    // CONV_GANHO: the capital-gains records the declaration's section
-    // would replace.
-    void clearCapitalGains() {
+    // The capital-gains records the declaration's section would replace.
+    void CONV_GANHO() {
         removeTaxpayerRows(changes_, kGainsDetail, p_.cpf,
                            [](const store::Table& t) { return t.get("RVAR_NRO").number() == 0; });
         removeTaxpayerRows(changes_, kGains, p_.cpf, [](const store::Table& t) {
@@ -270,7 +269,7 @@ class CarneWriter {
     CarneWriter(const CarneExport& c, const std::string& cpf, FileOutcome& outcome)
         : c_(c), cpf_(cpf), outcome_(outcome), warnings_(outcome.warnings) {}
 
-    void write() {
+    void CONV_LEAO() {
         for (int table : {kRegister, kSummary, kSources}) {
             if (!changes_.lock(table, kLockSeconds)) {
                 outcome_.message = {tablesInUse()};
@@ -431,7 +430,7 @@ FileOutcome writeDeclaration(const Declaration& declaration) {
     base::session().set("NOMECONTR", outcome.name);
     services().showTaxpayer();
     try {
-        DeclarationWriter(declaration, outcome).write();
+        DeclarationWriter(declaration, outcome).CONV_DECL();
     } catch (const base::Error& error) {
         failed(outcome, error);
     }
@@ -444,7 +443,7 @@ FileOutcome writeCarneExport(const CarneExport& carne) {
     outcome.cpf = base::rtrim(reg.get("CPF").text());
     outcome.name = base::rtrim(reg.get("NOMECONTR").text());
     try {
-        CarneWriter(carne, outcome.cpf, outcome).write();
+        CarneWriter(carne, outcome.cpf, outcome).CONV_LEAO();
     } catch (const base::Error& error) {
         failed(outcome, error);
     }

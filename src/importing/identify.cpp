@@ -45,7 +45,7 @@ FileIdentity identifyFile(ImportKind kind, std::string_view fileName, LineReader
     FileIdentity id;
     const bool carne = kind == ImportKind::CarneLeao;
     if (carne && !carneExportName(fileName, taxYear)) return id;
-    const std::optional<Line> first = reader.next();
+    const std::optional<Line> first = reader.LELINHA();
     if (!first || first->damaged()) return id;
     const FixedLine header(first->text);
     const std::string yearText = carne ? header.raw(11, 4) : header.raw(9, 4);
@@ -64,7 +64,7 @@ FileIdentity identifyFile(ImportKind kind, std::string_view fileName, LineReader
     if (carne && firstLineIsTaxpayer(first->text))
         taxpayer = first;
     else
-        taxpayer = reader.next();
+        taxpayer = reader.LELINHA();
     if (!taxpayer || taxpayer->damaged()) return id;
     const FixedLine record(taxpayer->text);
     const std::string wantedType = carne ? "01" : "16";

@@ -46,7 +46,7 @@ bool LineReader::fill() {
     return got > 0;
 }
 
-std::optional<Line> LineReader::next() {
+std::optional<Line> LineReader::LELINHA() {
     Line line;
     bool consumed = false;
     bool endByte = false;

@@ -36,9 +36,9 @@ using ByteSource = std::function<size_t(uint64_t offset, char* buffer, size_t le
 // A source over bytes held in memory (tests, the fuzzer).
 ByteSource memorySource(std::string_view bytes);
 
-// LELINHA: a line ends with a line feed, a NUL byte or the end of the file.
-// A DOS end-of-file byte (0x1A) ends the file. Empty lines are returned
-// like any other.
+// Reads a file line by line: a line ends with a line feed, a NUL byte or
+// the end of the file. A DOS end-of-file byte (0x1A) ends the file. Empty
+// lines are returned like any other.
 class LineReader {
   public:
     // The first read asks for `firstChunk` bytes and each later one for
@@ -46,7 +46,7 @@ class LineReader {
     // thousands of files reads little of each.
     explicit LineReader(ByteSource source, size_t firstChunk = 4096);
     // The next line; nullopt at the end of the file.
-    std::optional<Line> next();
+    std::optional<Line> LELINHA();
     uint64_t linesRead() const { return number_; }
 
   private:

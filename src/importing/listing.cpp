@@ -96,13 +96,4 @@ std::vector<uint32_t> markedRecords(store::Table& found) {
     return marked;
 }
 
-int taxpayersListed(store::Table& found) {
-    int count = 0;
-    found.forEach([&](store::Table& row) {
-        if (!text(row, "CPF").empty()) ++count;
-        return true;
-    });
-    return count;
-}
-
 }  // namespace kdx2::importing

@@ -47,7 +47,4 @@ void indexFoundList(store::Table& found, const std::string& folder);
 // number.
 std::vector<uint32_t> markedRecords(store::Table& found);
 
-// Records with a CPF.
-int taxpayersListed(store::Table& found);
-
 }  // namespace kdx2::importing

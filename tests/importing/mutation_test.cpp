@@ -84,7 +84,7 @@ std::string baseFile(int round, std::mt19937& random) {
 void checkLines(const std::string& bytes) {
     LineReader reader(memorySource(bytes), 1 + bytes.size() % 97);
     uint64_t count = 0;
-    while (std::optional<Line> line = reader.next()) {
+    while (std::optional<Line> line = reader.LELINHA()) {
         ++count;
         ASSERT_EQ(line->number, count);
         ASSERT_LE(line->text.size(), kMaxLineLength);

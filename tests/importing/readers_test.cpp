@@ -25,7 +25,7 @@ constexpr int kTaxYear = 2025;
 std::vector<Line> allLines(const std::string& bytes, size_t chunk = 4096) {
     LineReader reader(memorySource(bytes), chunk);
     std::vector<Line> lines;
-    while (std::optional<Line> line = reader.next())
+    while (std::optional<Line> line = reader.LELINHA())
         lines.push_back(*line);
     return lines;
 }

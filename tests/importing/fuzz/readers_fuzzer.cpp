@@ -32,7 +32,7 @@ constexpr int kTaxYear = 2025;
 void readAll(const std::string& bytes) {
     {
         LineReader reader(memorySource(bytes), 1 + bytes.size() % 61);
-        while (reader.next()) {
+        while (reader.LELINHA()) {
         }
     }
     {
