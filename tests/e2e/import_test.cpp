@@ -86,13 +86,13 @@ TEST_F(Imports, DeclarationsOfTwoYearsConvertOnceAndThenAlreadyExist) {
     int n = 0;
     for (int year : {kTaxYear, kTaxYear, kTaxYear - 1, kTaxYear - 2, kTaxYear - 2}) {
         ++n;
-        DeclarationSpec d = fullDeclaration(n, year, kTaxYear);
+        DeclarationData d = fullDeclaration(n, year, kTaxYear);
         d.lineEnd = n == 1 ? LineEnd::Lf : n == 3 ? LineEnd::Nul : LineEnd::CrLf;
         write("ORIGEM/D" + std::to_string(n) + ".DEC", declarationFile(d));
         if (year >= kTaxYear - 1) cpfs.push_back(d.person.cpf);
     }
     // One of the tax year, cut short inside a dependant: not converted.
-    DeclarationSpec cut = fullDeclaration(9, kTaxYear, kTaxYear);
+    DeclarationData cut = fullDeclaration(9, kTaxYear, kTaxYear);
     std::string bytes = declarationFile(cut);
     bytes.resize(bytes.find("\r\n25") + 60);
     write("ORIGEM/CUT.DEC", bytes);
@@ -136,9 +136,9 @@ TEST_F(Imports, DeclarationsOfTwoYearsConvertOnceAndThenAlreadyExist) {
 }
 
 TEST_F(Imports, ACarneLeaoExportLandsInItsOwnYearWithItsMonths) {
-    DeclarationSpec d = fullDeclaration(1, kTaxYear, kTaxYear);
+    DeclarationData d = fullDeclaration(1, kTaxYear, kTaxYear);
     write("ORIGEM/D1.DEC", declarationFile(d));
-    CarneSpec c;
+    CarneData c;
     c.year = kTaxYear - 1;
     c.taxpayerFirst = true;
     c.cpf = d.person.cpf;

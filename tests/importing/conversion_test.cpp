@@ -27,9 +27,9 @@ std::vector<Row> rowsOf(const std::vector<Row>& all, const std::string& cpf) {
 class DeclarationImport : public ImportTest {};
 
 TEST_F(DeclarationImport, WritesTheTaxpayerAndEveryRecord) {
-    const DeclarationSpec spec = fullDeclaration(1, kTaxYear, kTaxYear);
-    const std::string cpf = spec.person.cpf;
-    writeInput("A.DEC", declarationFile(spec));
+    const DeclarationData data = fullDeclaration(1, kTaxYear, kTaxYear);
+    const std::string cpf = data.person.cpf;
+    writeInput("A.DEC", declarationFile(data));
     const FileOutcome outcome = convert(ImportKind::Declarations, cpf);
     ASSERT_EQ(outcome.result, Result::Converted) << utf8(outcome.message);
     EXPECT_TRUE(outcome.warnings.empty()) << utf8(outcome.warnings);
@@ -97,11 +97,11 @@ TEST_F(DeclarationImport, WritesTheTaxpayerAndEveryRecord) {
 }
 
 TEST_F(DeclarationImport, ATaxpayerAlreadyThereIsLeftAlone) {
-    const DeclarationSpec spec = fullDeclaration(2, kTaxYear, kTaxYear);
-    writeInput("A.DEC", declarationFile(spec));
-    ASSERT_EQ(convert(ImportKind::Declarations, spec.person.cpf).result, Result::Converted);
+    const DeclarationData data = fullDeclaration(2, kTaxYear, kTaxYear);
+    writeInput("A.DEC", declarationFile(data));
+    ASSERT_EQ(convert(ImportKind::Declarations, data.person.cpf).result, Result::Converted);
     const auto before = snapshot("DADOS");
-    EXPECT_EQ(convert(ImportKind::Declarations, spec.person.cpf).result, Result::Existing);
+    EXPECT_EQ(convert(ImportKind::Declarations, data.person.cpf).result, Result::Existing);
     EXPECT_EQ(changed(before, snapshot("DADOS")), std::vector<std::string>{});
 }
 
@@ -128,33 +128,33 @@ TEST_F(DeclarationImport, ADamagedFileWritesNothingAndSaysWhere) {
 }
 
 TEST_F(DeclarationImport, WrongCheckDigitsOfTheTaxpayerStopItOthersAreWarnings) {
-    DeclarationSpec spec = fullDeclaration(4, kTaxYear, kTaxYear);
-    spec.person.cpf = wrongCpf(spec.person.cpf);
-    writeInput("A.DEC", declarationFile(spec));
-    FileOutcome outcome = convert(ImportKind::Declarations, spec.person.cpf);
+    DeclarationData data = fullDeclaration(4, kTaxYear, kTaxYear);
+    data.person.cpf = wrongCpf(data.person.cpf);
+    writeInput("A.DEC", declarationFile(data));
+    FileOutcome outcome = convert(ImportKind::Declarations, data.person.cpf);
     EXPECT_EQ(outcome.result, Result::NotConverted);
     EXPECT_NE(utf8(outcome.message).find("dígitos errados"), std::string::npos);
     EXPECT_TRUE(rows("DADOS/IRM9.DBF").empty());
 
-    spec = fullDeclaration(5, kTaxYear, kTaxYear);
-    spec.dependants[0].cpf = wrongCpf(spec.dependants[0].cpf);
-    spec.receipt = "12AB567890";
-    writeInput("B.DEC", declarationFile(spec));
-    outcome = convert(ImportKind::Declarations, spec.person.cpf);
+    data = fullDeclaration(5, kTaxYear, kTaxYear);
+    data.dependants[0].cpf = wrongCpf(data.dependants[0].cpf);
+    data.receipt = "12AB567890";
+    writeInput("B.DEC", declarationFile(data));
+    outcome = convert(ImportKind::Declarations, data.person.cpf);
     ASSERT_EQ(outcome.result, Result::Converted);
     const std::string warnings = utf8(outcome.warnings);
     EXPECT_NE(warnings.find("recibo"), std::string::npos) << warnings;
-    EXPECT_NE(warnings.find("dependente " + spec.dependants[0].cpf), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("dependente " + data.dependants[0].cpf), std::string::npos) << warnings;
     EXPECT_EQ(rows("DADOS/IRM9.DBF").at(0).at("RECIBOANT"), "");
 }
 
 // A write that fails half way (the hundredth dependant's number does not fit
 // its field) takes back every row already written.
 TEST_F(DeclarationImport, AFailureHalfWayLeavesNoHalfTaxpayer) {
-    DeclarationSpec spec = fullDeclaration(6, kTaxYear, kTaxYear);
-    spec.dependants.assign(100, DependantSpec{21, "FILHO", "01012010", "", 1});
-    writeInput("A.DEC", declarationFile(spec));
-    const FileOutcome outcome = convert(ImportKind::Declarations, spec.person.cpf);
+    DeclarationData data = fullDeclaration(6, kTaxYear, kTaxYear);
+    data.dependants.assign(100, DependantData{21, "FILHO", "01012010", "", 1});
+    writeInput("A.DEC", declarationFile(data));
+    const FileOutcome outcome = convert(ImportKind::Declarations, data.person.cpf);
     EXPECT_EQ(outcome.result, Result::NotConverted);
     EXPECT_FALSE(outcome.message.empty());
     for (const char* table : {"IRM9", "IRM1", "IRM2", "IRM3", "IRM6", "IRM10", "IRM15"})
@@ -164,31 +164,31 @@ TEST_F(DeclarationImport, AFailureHalfWayLeavesNoHalfTaxpayer) {
 // Rows of a CPF the register does not know are what a stopped import left:
 // the next import replaces them instead of doubling them.
 TEST_F(DeclarationImport, LeftoversOfAStoppedImportAreReplaced) {
-    const DeclarationSpec spec = fullDeclaration(7, kTaxYear, kTaxYear);
+    const DeclarationData data = fullDeclaration(7, kTaxYear, kTaxYear);
     ASSERT_TRUE(importing::CRIA_BASE());
     store::Table& payers = store::workAreas().area(2);
     ASSERT_TRUE(payers.append());
-    payers.put("CPF", spec.person.cpf);
+    payers.put("CPF", data.person.cpf);
     payers.put("I1_2", "SOBRA");
     payers.unlock();
     store::workAreas().closeAll();
-    writeInput("A.DEC", declarationFile(spec));
-    ASSERT_EQ(convert(ImportKind::Declarations, spec.person.cpf).result, Result::Converted);
-    const std::vector<Row> mine = rowsOf(rows("DADOS/IRM2.DBF"), spec.person.cpf);
+    writeInput("A.DEC", declarationFile(data));
+    ASSERT_EQ(convert(ImportKind::Declarations, data.person.cpf).result, Result::Converted);
+    const std::vector<Row> mine = rowsOf(rows("DADOS/IRM2.DBF"), data.person.cpf);
     ASSERT_EQ(mine.size(), 2u);
     EXPECT_NE(mine[0].at("I1_2"), "SOBRA");
 }
 
 TEST_F(DeclarationImport, TablesHeldByAnotherWorkstationStopTheTaxpayer) {
-    const DeclarationSpec spec = fullDeclaration(8, kTaxYear, kTaxYear);
-    writeInput("A.DEC", declarationFile(spec));
+    const DeclarationData data = fullDeclaration(8, kTaxYear, kTaxYear);
+    writeInput("A.DEC", declarationFile(data));
     ASSERT_TRUE(importing::CRIA_BASE());
     store::workAreas().closeAll();
     // Another open of the file contends like another workstation.
     auto other = store::Table::open("C:\\DADOS\\IRM3.DBF", store::OpenMode::Shared, "OTHER");
     ASSERT_TRUE(other->lockTable());
     const auto before = snapshot("DADOS");
-    const FileOutcome outcome = convert(ImportKind::Declarations, spec.person.cpf);
+    const FileOutcome outcome = convert(ImportKind::Declarations, data.person.cpf);
     EXPECT_EQ(outcome.result, Result::NotConverted);
     EXPECT_NE(utf8(outcome.message).find("em uso"), std::string::npos);
     other->unlock();
@@ -197,8 +197,8 @@ TEST_F(DeclarationImport, TablesHeldByAnotherWorkstationStopTheTaxpayer) {
 }
 
 TEST_F(DeclarationImport, AFileBeingWrittenOrUnreadableIsNotConverted) {
-    const DeclarationSpec spec = fullDeclaration(9, kTaxYear, kTaxYear);
-    writeInput("A.DEC", declarationFile(spec));
+    const DeclarationData data = fullDeclaration(9, kTaxYear, kTaxYear);
+    writeInput("A.DEC", declarationFile(data));
     const auto files = listed(ImportKind::Declarations);
     ASSERT_EQ(files.size(), 1u);
     ASSERT_TRUE(importing::CRIA_BASE());
@@ -226,14 +226,14 @@ class CarneImport : public ImportTest {
   protected:
     // A taxpayer already in the data folder (through its declaration).
     std::string registered(int n) {
-        const DeclarationSpec spec = fullDeclaration(n, kTaxYear, kTaxYear);
-        writeInput("D" + std::to_string(n) + ".DEC", declarationFile(spec));
-        EXPECT_EQ(convert(ImportKind::Declarations, spec.person.cpf).result, Result::Converted);
-        return spec.person.cpf;
+        const DeclarationData data = fullDeclaration(n, kTaxYear, kTaxYear);
+        writeInput("D" + std::to_string(n) + ".DEC", declarationFile(data));
+        EXPECT_EQ(convert(ImportKind::Declarations, data.person.cpf).result, Result::Converted);
+        return data.person.cpf;
     }
 
-    CarneSpec carneOf(const std::string& cpf, int year) {
-        CarneSpec c;
+    CarneData carneOf(const std::string& cpf, int year) {
+        CarneData c;
         c.year = year;
         c.cpf = cpf;
         c.name = "CONTRIBUINTE";
@@ -320,9 +320,9 @@ TEST_F(CarneImport, RunTwiceAddsTwice) {
 
 TEST_F(CarneImport, ATaxpayerFoundNowhereIsNotConverted) {
     const std::string cpf = personCpf(33);
-    CarneSpec spec = carneOf(cpf, kTaxYear);
-    spec.name = "FULANO";
-    writeInput(carneFileName(cpf, kTaxYear), carneFile(spec));
+    CarneData data = carneOf(cpf, kTaxYear);
+    data.name = "FULANO";
+    writeInput(carneFileName(cpf, kTaxYear), carneFile(data));
     bool searched = false;
     importing::Services services;
     services.findInOtherFolders = [&] {

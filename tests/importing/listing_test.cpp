@@ -58,7 +58,7 @@ TEST_F(Listing, AFolderOfOtherYearsOffersNothingButCountsItsFiles) {
 }
 
 TEST_F(Listing, CarneLeaoExportsAreTakenByNameAndEitherFirstLine) {
-    CarneSpec c;
+    CarneData c;
     c.year = kTaxYear;
     c.months.resize(12);
     for (int n : {1, 2}) {
@@ -78,7 +78,7 @@ TEST_F(Listing, CarneLeaoExportsAreTakenByNameAndEitherFirstLine) {
 
 TEST_F(Listing, TheFoundListIsInNameOrderAndGivesTheMarkedOnes) {
     for (int n : {1, 2, 3}) {
-        DeclarationSpec d = fullDeclaration(n, kTaxYear, kTaxYear);
+        DeclarationData d = fullDeclaration(n, kTaxYear, kTaxYear);
         d.person.name = n == 1 ? "ZÉLIA" : n == 2 ? "ÁLVARO" : "MÁRCIO";
         writeInput("D" + std::to_string(n) + ".DEC", declarationFile(d));
     }

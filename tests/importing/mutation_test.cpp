@@ -63,13 +63,13 @@ std::string mutated(std::string bytes, std::mt19937& random) {
 std::string baseFile(int round, std::mt19937& random) {
     const LineEnd end = static_cast<LineEnd>(random() % 3);
     if (round % 2 == 0) {
-        DeclarationSpec d =
+        DeclarationData d =
             fullDeclaration(round, kTaxYear - static_cast<int>(random() % 2), kTaxYear);
         d.fillerLines = static_cast<int>(random() % 20);
         d.lineEnd = end;
         return declarationFile(d);
     }
-    CarneSpec c;
+    CarneData c;
     c.year = kTaxYear;
     c.taxpayerFirst = random() % 2 == 0;
     c.cpf = personCpf(round);

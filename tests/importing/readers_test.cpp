@@ -119,15 +119,15 @@ TEST(FixedLine, ChecksCpfDigits) {
 // ---- Declarations -------------------------------------------------------------
 
 TEST(Declaration, ReadsEveryRecordTheImportUses) {
-    const DeclarationSpec spec = fullDeclaration(3, kTaxYear, kTaxYear);
-    const Declaration d = declarationOf(declarationFile(spec));
+    const DeclarationData data = fullDeclaration(3, kTaxYear, kTaxYear);
+    const Declaration d = declarationOf(declarationFile(data));
     ASSERT_EQ(d.outcome, Declaration::Outcome::Read);
     EXPECT_TRUE(d.damaged.empty()) << d.damaged.front().text;
     EXPECT_EQ(d.header.year, kTaxYear);
     EXPECT_EQ(d.header.typeKey, "IRPF    2025");
     EXPECT_EQ(d.header.receipt, "1234567890");
     EXPECT_FALSE(d.previousLayout);
-    EXPECT_EQ(d.person.cpf, spec.person.cpf);
+    EXPECT_EQ(d.person.cpf, data.person.cpf);
     EXPECT_EQ(d.person.name.substr(0, 4), windows1252("JOÃO"));
     EXPECT_EQ(d.person.birth.dtos(), "19700315");
     EXPECT_EQ(d.person.areaCode, "0011");
@@ -150,8 +150,8 @@ TEST(Declaration, ReadsEveryRecordTheImportUses) {
 }
 
 TEST(Declaration, TheYearBeforeHasThePreviousAlimonyLayout) {
-    DeclarationSpec spec = fullDeclaration(4, kTaxYear - 1, kTaxYear);
-    const Declaration d = declarationOf(declarationFile(spec));
+    DeclarationData data = fullDeclaration(4, kTaxYear - 1, kTaxYear);
+    const Declaration d = declarationOf(declarationFile(data));
     ASSERT_TRUE(d.damaged.empty());
     EXPECT_TRUE(d.previousLayout);
     ASSERT_EQ(d.alimony.size(), 1u);
@@ -159,15 +159,15 @@ TEST(Declaration, TheYearBeforeHasThePreviousAlimonyLayout) {
     EXPECT_EQ(d.alimony[0].name.substr(0, 5), windows1252("LUÍSA"));
     EXPECT_TRUE(d.alimony[0].cpf.empty());
     // In the current layout position 14 tells the code.
-    spec = fullDeclaration(4, kTaxYear, kTaxYear);
-    spec.alimony[0].courtOrder = false;
-    EXPECT_EQ(declarationOf(declarationFile(spec)).alimony[0].relation, 98);
+    data = fullDeclaration(4, kTaxYear, kTaxYear);
+    data.alimony[0].courtOrder = false;
+    EXPECT_EQ(declarationOf(declarationFile(data)).alimony[0].relation, 98);
 }
 
 TEST(Declaration, CapsTheAreaAndIgnoresWhatFollowsATypeOutOfOrder) {
-    DeclarationSpec spec = fullDeclaration(5, kTaxYear, kTaxYear);
-    spec.properties[0].areaTenths = 9999999999;
-    std::vector<std::string> lines = declarationLines(spec);
+    DeclarationData data = fullDeclaration(5, kTaxYear, kTaxYear);
+    data.properties[0].areaTenths = 9999999999;
+    std::vector<std::string> lines = declarationLines(data);
     // A payer after the dependants is out of order: reading stops there.
     const auto dependants = std::find_if(
         lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("25", 0) == 0; });
@@ -177,7 +177,7 @@ TEST(Declaration, CapsTheAreaAndIgnoresWhatFollowsATypeOutOfOrder) {
     EXPECT_TRUE(cut.properties.empty());
     EXPECT_TRUE(cut.damaged.empty());
 
-    const Declaration whole = declarationOf(declarationFile(spec));
+    const Declaration whole = declarationOf(declarationFile(data));
     EXPECT_DOUBLE_EQ(whole.properties.at(0).area, 999999);
 }
 
@@ -225,10 +225,10 @@ TEST(Declaration, DamagedRecordsAreReportedByLine) {
 }
 
 TEST(Declaration, AReceiptThatIsNotOneIsAWarning) {
-    DeclarationSpec spec = fullDeclaration(8, kTaxYear, kTaxYear);
-    spec.receipt = "12345ABCDE";
-    spec.previousReceipt = "0000000000";
-    const Declaration d = declarationOf(declarationFile(spec));
+    DeclarationData data = fullDeclaration(8, kTaxYear, kTaxYear);
+    data.receipt = "12345ABCDE";
+    data.previousReceipt = "0000000000";
+    const Declaration d = declarationOf(declarationFile(data));
     EXPECT_TRUE(convertible(d));
     EXPECT_EQ(d.header.receipt, "");
     EXPECT_EQ(d.header.previousReceipt, "");
@@ -238,8 +238,8 @@ TEST(Declaration, AReceiptThatIsNotOneIsAWarning) {
 
 // ---- Carnê-leão exports --------------------------------------------------------
 
-CarneSpec carneSpec(bool taxpayerFirst) {
-    CarneSpec c;
+CarneData carneData(bool taxpayerFirst) {
+    CarneData c;
     c.year = kTaxYear;
     c.taxpayerFirst = taxpayerFirst;
     c.cpf = personCpf(20);
@@ -253,7 +253,7 @@ CarneSpec carneSpec(bool taxpayerFirst) {
 
 TEST(CarneExport, ReadsBothFormsOfTheFirstLine) {
     for (bool first : {false, true}) {
-        const CarneExport c = carneOf(carneFile(carneSpec(first)));
+        const CarneExport c = carneOf(carneFile(carneData(first)));
         ASSERT_EQ(c.outcome, CarneExport::Outcome::Read) << first;
         EXPECT_TRUE(c.damaged.empty());
         EXPECT_EQ(c.year, kTaxYear);
@@ -277,20 +277,20 @@ TEST(CarneExport, ReadsBothFormsOfTheFirstLine) {
 }
 
 TEST(CarneExport, IgnoresMonthsAfterTheTwelfthAndRefusesImpossibleDays) {
-    CarneSpec spec = carneSpec(false);
-    spec.months.push_back({999999, 0, 0, 0, 0, 0});
-    spec.months.push_back({888888, 0, 0, 0, 0, 0});
-    const CarneExport c = carneOf(carneFile(spec));
+    CarneData data = carneData(false);
+    data.months.push_back({999999, 0, 0, 0, 0, 0});
+    data.months.push_back({888888, 0, 0, 0, 0, 0});
+    const CarneExport c = carneOf(carneFile(data));
     EXPECT_TRUE(c.damaged.empty());
     EXPECT_EQ(c.monthsRead, 12);
     EXPECT_DOUBLE_EQ(c.months[11][kRent], 1200);
 
     for (const auto& [day, month] : std::vector<std::pair<int, int>>{{29, 2}, {1, 13}, {1, 0}}) {
-        spec = carneSpec(false);
-        spec.year = 2025;  // not a leap year
-        spec.receipts[0].day = day;
-        spec.receipts[0].month = month;
-        const CarneExport bad = carneOf(carneFile(spec));
+        data = carneData(false);
+        data.year = 2025;  // not a leap year
+        data.receipts[0].day = day;
+        data.receipts[0].month = month;
+        const CarneExport bad = carneOf(carneFile(data));
         ASSERT_EQ(bad.damaged.size(), 1u) << day << "/" << month;
         EXPECT_EQ(bad.damaged[0].line, 15u);
         EXPECT_FALSE(convertible(bad));
@@ -298,10 +298,10 @@ TEST(CarneExport, IgnoresMonthsAfterTheTwelfthAndRefusesImpossibleDays) {
 }
 
 TEST(CarneExport, WithoutATaxpayerRecordThereIsNothingToRead) {
-    std::vector<std::string> lines = carneLines(carneSpec(false));
+    std::vector<std::string> lines = carneLines(carneData(false));
     lines[1].replace(0, 2, "02");
     EXPECT_EQ(carneOf(joined(lines, LineEnd::Lf)).outcome, CarneExport::Outcome::NoTaxpayer);
-    lines = carneLines(carneSpec(false));
+    lines = carneLines(carneData(false));
     lines[1].resize(60);  // CPF there, registration missing
     EXPECT_FALSE(convertible(carneOf(joined(lines, LineEnd::Lf))));
 }
@@ -314,24 +314,24 @@ FileIdentity identify(ImportKind kind, const std::string& name, const std::strin
 }
 
 TEST(Identify, OffersDeclarationsOfTheTaxYearAndTheYearBefore) {
-    DeclarationSpec spec = fullDeclaration(9, kTaxYear, kTaxYear);
-    FileIdentity id = identify(ImportKind::Declarations, "A.DEC", declarationFile(spec));
+    DeclarationData data = fullDeclaration(9, kTaxYear, kTaxYear);
+    FileIdentity id = identify(ImportKind::Declarations, "A.DEC", declarationFile(data));
     EXPECT_EQ(id.verdict, FileIdentity::Verdict::Listed);
     EXPECT_EQ(id.origin, "IRPF 25");
     EXPECT_EQ(id.typeKey, "IRPF    2025");
-    EXPECT_EQ(id.cpf, spec.person.cpf);
+    EXPECT_EQ(id.cpf, data.person.cpf);
 
-    spec.year = kTaxYear - 1;
-    spec.code = "2421";
-    id = identify(ImportKind::Declarations, "A.DEC", declarationFile(spec));
+    data.year = kTaxYear - 1;
+    data.code = "2421";
+    id = identify(ImportKind::Declarations, "A.DEC", declarationFile(data));
     EXPECT_EQ(id.verdict, FileIdentity::Verdict::Listed);
     EXPECT_EQ(id.origin, "Final 24");
-    spec.code = "2420";
-    EXPECT_EQ(identify(ImportKind::Declarations, "A.DEC", declarationFile(spec)).origin,
+    data.code = "2420";
+    EXPECT_EQ(identify(ImportKind::Declarations, "A.DEC", declarationFile(data)).origin,
               "Saida 24");
 
-    spec.year = kTaxYear - 2;
-    id = identify(ImportKind::Declarations, "A.DEC", declarationFile(spec));
+    data.year = kTaxYear - 2;
+    id = identify(ImportKind::Declarations, "A.DEC", declarationFile(data));
     EXPECT_EQ(id.verdict, FileIdentity::Verdict::OtherYear);
     EXPECT_FALSE(id.ofTheYear);
 
@@ -346,13 +346,13 @@ TEST(Identify, OffersDeclarationsOfTheTaxYearAndTheYearBefore) {
 TEST(Identify, CarneExportsNeedTheirNameAndFindTheirTaxpayerOnEitherLine) {
     const std::string name = carneFileName(personCpf(20), kTaxYear);
     for (bool first : {false, true}) {
-        const FileIdentity id = identify(ImportKind::CarneLeao, name, carneFile(carneSpec(first)));
+        const FileIdentity id = identify(ImportKind::CarneLeao, name, carneFile(carneData(first)));
         EXPECT_EQ(id.verdict, FileIdentity::Verdict::Listed) << first;
         EXPECT_EQ(id.cpf, personCpf(20));
         EXPECT_EQ(id.origin, "25");
         EXPECT_EQ(id.name.substr(0, 4), windows1252("JOSÉ"));
     }
-    const std::string bytes = carneFile(carneSpec(false));
+    const std::string bytes = carneFile(carneData(false));
     EXPECT_EQ(identify(ImportKind::CarneLeao, "short.DEC", bytes).verdict,
               FileIdentity::Verdict::NotOfTheKind);
     EXPECT_EQ(

@@ -116,7 +116,7 @@ inline std::string joined(const std::vector<std::string>& lines, LineEnd end) {
 
 // ---- Declarations -----------------------------------------------------------
 
-struct PersonSpec {
+struct PersonData {
     std::string cpf;
     std::string name;  // UTF-8
     std::string streetType = "RUA";
@@ -145,12 +145,12 @@ struct PersonSpec {
     std::string mobile = "912345678";
 };
 
-struct PayerSpec {
+struct PayerData {
     std::string number;  // CNPJ (14) or CPF (11)
     std::string name;
 };
 
-struct DependantSpec {
+struct DependantData {
     int relation = 21;
     std::string name;
     std::string birth = "01012010";
@@ -158,21 +158,21 @@ struct DependantSpec {
     int numberInFile = 7;  // whatever the file says; the import renumbers
 };
 
-struct PaymentSpec {
+struct PaymentData {
     int code = 10;
     int number = 0;
     std::string document;
     std::string name;
 };
 
-struct AlimonySpec {
+struct AlimonyData {
     bool courtOrder = true;  // position 14 "0" (code 99) or other (98)
     std::string name;
     std::string birth = "02022012";
     std::string cpf;
 };
 
-struct PropertySpec {
+struct PropertyData {
     bool inBrazil = true;
     std::string registration = "12345678";
     std::string name;
@@ -183,18 +183,18 @@ struct PropertySpec {
     int activity = 1;
 };
 
-struct DeclarationSpec {
+struct DeclarationData {
     int year = 2024;
     std::string identification = "IRPF    ";  // positions 1-8
     std::string code = "0000";                // 17-20
     std::string receipt = "1234567890";
     std::string previousReceipt = "0987654321";
-    PersonSpec person;
-    std::vector<PayerSpec> payers;
-    std::vector<DependantSpec> dependants;
-    std::vector<PaymentSpec> payments;
-    std::vector<AlimonySpec> alimony;
-    std::vector<PropertySpec> properties;
+    PersonData person;
+    std::vector<PayerData> payers;
+    std::vector<DependantData> dependants;
+    std::vector<PaymentData> payments;
+    std::vector<AlimonyData> alimony;
+    std::vector<PropertyData> properties;
     std::optional<std::array<double, 2>> ruralResult;
     int fillerLines = 0;  // lines of types read and skipped (27, 32, ...)
     bool capitalGains = true;
@@ -202,13 +202,13 @@ struct DeclarationSpec {
     bool previousLayout = false;  // record 35 of the year before
 };
 
-inline std::string declarationHeader(const DeclarationSpec& d) {
+inline std::string declarationHeader(const DeclarationData& d) {
     Record r(d.identification.substr(0, 8), 220);
     r.digits(9, d.year, 4).put(17, d.code).put(165, d.receipt).put(204, d.previousReceipt);
     return r.str();
 }
 
-inline std::string identificationRecord(const PersonSpec& p) {
+inline std::string identificationRecord(const PersonData& p) {
     Record r("16", 500);
     r.put(3, p.cpf)
         .text(14, windows1252(p.name), 53)
@@ -239,13 +239,13 @@ inline std::string identificationRecord(const PersonSpec& p) {
     return r.str();
 }
 
-inline std::vector<std::string> declarationLines(const DeclarationSpec& d) {
+inline std::vector<std::string> declarationLines(const DeclarationData& d) {
     std::vector<std::string> lines{declarationHeader(d), identificationRecord(d.person)};
     const std::string& cpf = d.person.cpf;
     auto filler = [&](const char* type) { lines.push_back(Record(type, 80).put(3, cpf).str()); };
     for (const char* type : {"17", "18", "19", "20"})
         filler(type);
-    for (const PayerSpec& p : d.payers)
+    for (const PayerData& p : d.payers)
         lines.push_back(Record("21", 100)
                             .put(3, cpf)
                             .text(14, p.number, 14)
@@ -253,7 +253,7 @@ inline std::vector<std::string> declarationLines(const DeclarationSpec& d) {
                             .str());
     for (const char* type : {"22", "23", "24"})
         filler(type);
-    for (const DependantSpec& dep : d.dependants)
+    for (const DependantData& dep : d.dependants)
         lines.push_back(Record("25", 110)
                             .put(3, cpf)
                             .digits(14, dep.numberInFile, 5)
@@ -262,7 +262,7 @@ inline std::vector<std::string> declarationLines(const DeclarationSpec& d) {
                             .text(81, dep.birth, 8)
                             .text(89, dep.cpf, 11)
                             .str());
-    for (const PaymentSpec& p : d.payments)
+    for (const PaymentData& p : d.payments)
         lines.push_back(Record("26", 90)
                             .put(3, cpf)
                             .digits(14, p.code, 2)
@@ -275,7 +275,7 @@ inline std::vector<std::string> declarationLines(const DeclarationSpec& d) {
         lines.push_back(Record("27", 120).put(3, cpf).digits(14, i, 5).str());
     for (const char* type : {"28", "30", "31", "32", "33", "34"})
         filler(type);
-    for (const AlimonySpec& a : d.alimony) {
+    for (const AlimonyData& a : d.alimony) {
         if (d.previousLayout)
             lines.push_back(Record("35", 60).put(3, cpf).text(19, windows1252(a.name), 40).str());
         else
@@ -289,7 +289,7 @@ inline std::vector<std::string> declarationLines(const DeclarationSpec& d) {
     }
     for (const char* type : {"36", "40", "41"})
         filler(type);
-    for (const PropertySpec& p : d.properties)
+    for (const PropertyData& p : d.properties)
         lines.push_back(Record("50", 160)
                             .put(3, cpf)
                             .put(14, p.inBrazil ? "0" : "1")
@@ -318,15 +318,15 @@ inline std::vector<std::string> declarationLines(const DeclarationSpec& d) {
     return lines;
 }
 
-inline std::string declarationFile(const DeclarationSpec& d) {
+inline std::string declarationFile(const DeclarationData& d) {
     return joined(declarationLines(d), d.lineEnd);
 }
 
 // A declaration with a bit of everything: payers, three dependants, payments
 // (one of code 0, skipped), alimony, a rural property and result. A file of
 // the year before the tax year has the previous layout.
-inline DeclarationSpec fullDeclaration(int n, int year, int taxYear) {
-    DeclarationSpec d;
+inline DeclarationData fullDeclaration(int n, int year, int taxYear) {
+    DeclarationData d;
     d.year = year;
     d.previousLayout = year < taxYear;
     d.person.cpf = personCpf(n);
@@ -348,11 +348,11 @@ inline DeclarationSpec fullDeclaration(int n, int year, int taxYear) {
 
 // ---- Carnê-leão exports -------------------------------------------------------
 
-struct MonthSpec {
+struct MonthData {
     double rent = 0, other = 0, abroad = 0, socialSecurity = 0, cashBook = 0, taxPaid = 0;
 };
 
-struct ReceiptSpec {
+struct ReceiptData {
     bool newer = true;
     int day = 10;
     int month = 1;
@@ -360,19 +360,19 @@ struct ReceiptSpec {
     double amount = 0;
 };
 
-struct CarneSpec {
+struct CarneData {
     int year = 2024;
     bool taxpayerFirst = false;  // line 1 is itself the 01 record ("01CLEAO2")
     std::string cpf;
     std::string name;
     std::string occupation = "225";
     std::string registration = "CRM 12345";
-    std::vector<MonthSpec> months;
-    std::vector<ReceiptSpec> receipts;
+    std::vector<MonthData> months;
+    std::vector<ReceiptData> receipts;
     LineEnd lineEnd = LineEnd::CrLf;
 };
 
-inline std::string carneTaxpayerRecord(const CarneSpec& c, bool first) {
+inline std::string carneTaxpayerRecord(const CarneData& c, bool first) {
     Record r(first ? "01CLEAO2" : "01", 120);
     r.digits(11, c.year, 4)
         .put(21, c.cpf)
@@ -382,7 +382,7 @@ inline std::string carneTaxpayerRecord(const CarneSpec& c, bool first) {
     return r.str();
 }
 
-inline std::vector<std::string> carneLines(const CarneSpec& c) {
+inline std::vector<std::string> carneLines(const CarneData& c) {
     std::vector<std::string> lines;
     if (c.taxpayerFirst) {
         lines.push_back(carneTaxpayerRecord(c, true));
@@ -390,7 +390,7 @@ inline std::vector<std::string> carneLines(const CarneSpec& c) {
         lines.push_back(Record("CARNELEA", 40).digits(11, c.year, 4).str());
         lines.push_back(carneTaxpayerRecord(c, false));
     }
-    for (const MonthSpec& m : c.months)
+    for (const MonthData& m : c.months)
         lines.push_back(Record("02", 170)
                             .amount(31, m.rent)
                             .amount(44, m.other)
@@ -399,7 +399,7 @@ inline std::vector<std::string> carneLines(const CarneSpec& c) {
                             .amount(109, m.cashBook)
                             .amount(148, m.taxPaid)
                             .str());
-    for (const ReceiptSpec& r : c.receipts) {
+    for (const ReceiptData& r : c.receipts) {
         if (r.newer)
             lines.push_back(Record("03", 60)
                                 .put(3, "R")
@@ -420,7 +420,7 @@ inline std::vector<std::string> carneLines(const CarneSpec& c) {
     return lines;
 }
 
-inline std::string carneFile(const CarneSpec& c) {
+inline std::string carneFile(const CarneData& c) {
     return joined(carneLines(c), c.lineEnd);
 }
 

@@ -15,7 +15,7 @@
 
 namespace kdx2::test_import {
 
-struct FieldSpec {
+struct TableField {
     std::string name;
     char type;  // C, N, D or L
     int width;
@@ -26,10 +26,10 @@ struct FieldSpec {
 // decimals ("12.50"), a date "YYYYMMDD" or "T"/"F".
 using TableRow = std::map<std::string, std::string>;
 
-inline std::string dbfBytes(const std::vector<FieldSpec>& fields,
+inline std::string dbfBytes(const std::vector<TableField>& fields,
                             const std::vector<TableRow>& rows) {
     int recordLength = 1;
-    for (const FieldSpec& f : fields)
+    for (const TableField& f : fields)
         recordLength += f.width;
     const int headerLength = 32 + 32 * static_cast<int>(fields.size()) + 2;
     std::string out(32, '\0');
@@ -44,7 +44,7 @@ inline std::string dbfBytes(const std::vector<FieldSpec>& fields,
     out[9] = static_cast<char>(headerLength >> 8);
     out[10] = static_cast<char>(recordLength & 0xFF);
     out[11] = static_cast<char>(recordLength >> 8);
-    for (const FieldSpec& f : fields) {
+    for (const TableField& f : fields) {
         std::string descriptor(32, '\0');
         descriptor.replace(0, f.name.size(), f.name);
         descriptor[11] = f.type;
@@ -56,7 +56,7 @@ inline std::string dbfBytes(const std::vector<FieldSpec>& fields,
     out += '\0';
     for (const TableRow& row : rows) {
         std::string record = " ";
-        for (const FieldSpec& f : fields) {
+        for (const TableField& f : fields) {
             const auto found = row.find(f.name);
             std::string value = found == row.end() ? "" : found->second;
             value = value.substr(0, static_cast<size_t>(f.width));
@@ -69,14 +69,14 @@ inline std::string dbfBytes(const std::vector<FieldSpec>& fields,
     return out;
 }
 
-inline void writeDbf(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
+inline void writeDbf(const std::filesystem::path& file, const std::vector<TableField>& fields,
                      const std::vector<TableRow>& rows) {
     std::ofstream(file, std::ios::binary) << dbfBytes(fields, rows);
 }
 
 // The layouts of the tables the conversion reads.
-inline std::vector<FieldSpec> previousTableFields(int number) {
-    const FieldSpec cpf{"CPF", 'C', 11};
+inline std::vector<TableField> previousTableFields(int number) {
+    const TableField cpf{"CPF", 'C', 11};
     switch (number) {
         case 2:
             return {cpf,

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     using namespace kdx2::test_import;
     std::vector<std::string> seeds;
     for (int year : {kTaxYear, kTaxYear - 1}) {
-        DeclarationSpec d = fullDeclaration(1, year, kTaxYear);
+        DeclarationData d = fullDeclaration(1, year, kTaxYear);
         d.fillerLines = 3;
         for (LineEnd end : {LineEnd::Lf, LineEnd::CrLf, LineEnd::Nul}) {
             d.lineEnd = end;
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         }
     }
     for (bool first : {false, true}) {
-        CarneSpec c;
+        CarneData c;
         c.year = kTaxYear;
         c.taxpayerFirst = first;
         c.cpf = personCpf(2);
