@@ -11,6 +11,7 @@
 #include "printing/routing.h"
 #include "shell/declaration.h"
 #include "shell/exit.h"
+#include "shell/import_commands.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/maintenance/maintenance.h"
@@ -82,6 +83,7 @@ void registerOwnCommands() {
     maintenance::registerMaintenanceCommands();
     declaration::registerDeclarationCommands();
     registerPrintCommands();
+    registerImportCommands();
     registerCommand(25, [](int) {
         common::MODCOR();
         showTitle();
