@@ -10,6 +10,7 @@
 #include "platform/console/keys.h"
 #include "printing/routing.h"
 #include "shell/declaration.h"
+#include "shell/backup/backup.h"
 #include "shell/exit.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
@@ -17,6 +18,7 @@
 #include "shell/print_commands.h"
 #include "shell/selection/selection.h"
 #include "shell/startup.h"
+#include "shell/update/update.h"
 #include "store/work_areas.h"
 #include "ui/dialog.h"
 #include "ui/menu.h"
@@ -82,6 +84,8 @@ void registerOwnCommands() {
     maintenance::registerMaintenanceCommands();
     declaration::registerDeclarationCommands();
     registerPrintCommands();
+    backup::registerBackupCommands();
+    update::registerUpdateCommands();
     registerCommand(25, [](int) {
         common::MODCOR();
         showTitle();
@@ -104,9 +108,7 @@ void registerOwnCommands() {
 }  // namespace
 
 void INTER(int mode) {
-    // The update server is not part of this version: the silent check at
-    // start-up does nothing, the menu command says so.
-    if (mode == 1) common::AVISOSN(notAvailableMessage(), common::box::kInformation);
+    update::INTER(mode);
 }
 
 bool MENUCOMMAND(int mode) {
