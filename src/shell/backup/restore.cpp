@@ -37,6 +37,7 @@ constexpr const char* kJournalName = "KDX2.REC";
 constexpr const char* kJournalHeader = "KDX2 RECUPERACAO 1";
 constexpr uint64_t kLargestJournal = 64u << 10;
 constexpr char kTempKind = 'R';
+constexpr char kJournalTempKind = 'Q';
 // A backup file must share this part of its table's fields to be taken for it.
 constexpr double kLeastSharedFields = 0.8;
 
@@ -108,7 +109,7 @@ std::optional<std::vector<Switch>> parseJournal(const std::string& text) {
 
 void writeJournal(const std::string& folder, const std::vector<Switch>& switches) {
     const std::string path = folder + kJournalName;
-    const std::string temp = store::tempPathBeside(path, 'J');
+    const std::string temp = store::tempPathBeside(path, kJournalTempKind);
     const std::string text = journalText(switches);
     try {
         platform::File out = platform::createFile(temp);
@@ -149,10 +150,13 @@ void removeQuietly(const std::string& path) {
 // This terminal's temporary files of a restore that was never decided.
 bool removeLeftCopies(const std::string& folder) {
     bool removed = false;
-    for (const std::string& name :
-         platform::listFiles(folder + "IRM*." + kTempKind + store::terminalNumber())) {
-        removeQuietly(folder + name);
-        removed = true;
+    const std::string terminal = store::terminalNumber();
+    for (const std::string& pattern : {"IRM*." + std::string(1, kTempKind) + terminal,
+                                       "KDX2." + std::string(1, kJournalTempKind) + terminal}) {
+        for (const std::string& name : platform::listFiles(folder + pattern)) {
+            removeQuietly(folder + name);
+            removed = true;
+        }
     }
     return removed;
 }
@@ -365,11 +369,14 @@ RestoreResult restoreTables(const std::string& origin, const std::string& destin
     }
     held.release();
 
-    // The structure check and the missing tables and indexes, as at start-up.
+    // The structure check as at start-up; then every table opened once, so
+    // that missing tables are created empty and the indexes built again.
     base::NamedValues& s = base::session();
     const std::string dataFolder = s.text("LOCARQ");
     s.set("LOCARQ", to);
     store::ABERTURA(0);
+    for (int n = detail::kFirstTable; n <= detail::kLastTable; ++n)
+        store::ABERTURA(n);
     store::workAreas().closeAll();
     s.set("LOCARQ", dataFolder);
 
