@@ -111,6 +111,7 @@ std::vector<std::string> chooseTaxpayers(MarkingCopy& copy) {
     common::ABREJAN(kListSlot);
     editor::EDITA(kMarkingScreen);
     common::FECHAJAN(kListSlot);
+    common::ESCRJAN(0, std::string(common::kGridCols, ' '));  // the list's footer
     std::vector<std::string> cpfs;
     store::Table& table = areas.area(detail::kRegister);
     table.forEach([&](store::Table& row) {

@@ -77,6 +77,19 @@ bool sameRate(double stored, double offered) {
     return base::formatFixed(stored, 10, 2) == base::formatFixed(offered, 10, 2);
 }
 
+// The conversion factor in force before `key`: the factor of the nearest
+// earlier month, 0 when there is none. A month appended without it would
+// turn every amount of its year into 0 where the factor is applied.
+double factorBefore(store::Table& rates, const std::string& key) {
+    if (rates.seek(base::Value(key), true)) return rates.get("MULTIPL").number();
+    if (rates.eof())
+        rates.goBottom();
+    else
+        rates.skip(-1);
+    if (rates.bof() || rates.eof() || rates.get("ANOMES").text() >= key) return 0;
+    return rates.get("MULTIPL").number();
+}
+
 std::string folderText(const std::string& folder) {
     return folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
 }
@@ -126,8 +139,10 @@ MergeResult mergeSelic(const std::vector<SelicMonth>& months) {
                     rates->put("TJM", base::Value(month.rate));
                     ++result.updated;
                 } else {
+                    const double factor = factorBefore(*rates, month.key);
                     if (!rates->append()) throw base::Error("UFIRM: inclusão recusada."_cp);
                     rates->put("ANOMES", base::Value(month.key));
+                    rates->put("MULTIPL", base::Value(factor));
                     rates->put("TJM", base::Value(month.rate));
                     rates->put("SIMB_MOED", base::Value("R$"));
                     ++result.added;
