@@ -1,6 +1,8 @@
 // The backup (FAZ_COPIA): the live records of each year table copied into
 // the destination folder, each file checked whole before it takes its name.
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -95,21 +97,21 @@ uint32_t copyLiveRecords(const std::string& from, const std::string& to) {
         uint64_t written = header.size();
         uint32_t live = 0;
         const uint32_t perBlock = std::max<uint32_t>(1, kBlockBytes / recordLength);
-        std::vector<char> in(size_t(perBlock) * recordLength);
-        std::vector<char> out;
-        out.reserve(in.size());
+        std::vector<char> block(size_t(perBlock) * recordLength);
         for (uint32_t first = 1; first <= layout.header.recordCount; first += perBlock) {
             const uint32_t count = std::min(perBlock, layout.header.recordCount - first + 1);
             const size_t bytes = size_t(count) * recordLength;
-            source.readExact(layout.recordOffset(first), in.data(), bytes);
-            out.clear();
+            source.readExact(layout.recordOffset(first), block.data(), bytes);
+            // The live records moved together at the front of the block.
+            size_t kept = 0;
             for (size_t at = 0; at < bytes; at += recordLength) {
-                if (in[at] == store::dbf::kDeleted) continue;
-                out.insert(out.end(), in.begin() + long(at), in.begin() + long(at + recordLength));
+                if (block[at] == store::dbf::kDeleted) continue;
+                if (kept != at) std::memmove(block.data() + kept, block.data() + at, recordLength);
+                kept += recordLength;
                 ++live;
             }
-            target.writeAt(written, out.data(), out.size());
-            written += out.size();
+            target.writeAt(written, block.data(), kept);
+            written += kept;
         }
         const char end = store::dbf::kEndOfFile;
         target.writeAt(written, &end, 1);
