@@ -9,8 +9,8 @@
 #include "common/windows.h"
 #include "platform/console/keys.h"
 #include "printing/routing.h"
-#include "shell/declaration.h"
 #include "shell/backup/backup.h"
+#include "shell/declaration.h"
 #include "shell/exit.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
@@ -131,6 +131,7 @@ int MAIN(const std::string& terminalArgument) {
         printing::CRIA_SEQ();
         bindClipboardKeys();
         showTitle();
+        backup::finishInterruptedRestoreAtStartup();
         INTER(0);
         MENUCOMMAND(0);
         mainLoop();

@@ -140,6 +140,44 @@ TEST_F(BackupRun, BackupDeletionOfTwoTaxpayersAndRestoreBringEverythingBack) {
     EXPECT_EQ(reopened.exitCode, 0) << reopened.errors;
 }
 
+// A restore stopped after it was decided (its journal and every copy in
+// the folder, some tables already switched) is finished when the program
+// starts again.
+TEST_F(BackupRun, ARestoreStoppedHalfWayIsFinishedAtTheNextStart) {
+    makeTaxpayers();
+    backUp();
+    const auto backup = yearTables(drive / "BK");
+    const ProgramRun deletion =
+        run({"menu Declaração > Exclusão", "expect Marque com a letra", "type S", "key Enter",
+             "key Esc", "key Esc", "expect Confirma a Exclusão", "key Left", "key Enter"});
+    ASSERT_EQ(deletion.exitCode, 0) << deletion.errors;
+    ASSERT_TRUE(rowsOf("IRM9.DBF", kAna).empty());
+
+    std::string journal = "KDX2 RECUPERACAO 1\n";
+    for (int n = 1; n <= 17; ++n) {
+        const std::string table = "IRM" + std::to_string(n);
+        const fs::path copy = drive / (table + ".R00");
+        fs::copy_file(drive / "BK" / ("Irm" + std::to_string(n) + ".DBF"), copy);
+        journal += "ARQUIVO " + table + ".R00 " + table + ".DBF\nINDICE " + table + ".CDX\n";
+        if (n == 9) journal += "INDICE IRM9B.CDX\n";
+        // The first five were switched before the stop.
+        if (n <= 5) {
+            fs::remove(drive / (table + ".cdx"));
+            fs::rename(copy, drive / (table + ".DBF"));
+        }
+    }
+    std::ofstream(drive / "KDX2.REC") << journal << "FIM\n";
+
+    const ProgramRun restarted =
+        run({"key Alt+I", "expect Ordem CPF", "type " + kAna, "expect Páginas  Rural  Ajuda"});
+    EXPECT_EQ(restarted.exitCode, 0) << restarted.errors;
+    EXPECT_FALSE(fs::exists(drive / "KDX2.REC"));
+    EXPECT_FALSE(fs::exists(drive / "IRM12.R00"));
+    EXPECT_EQ(rowsOf("IRM9.DBF", kAna).size(), 1u);
+    EXPECT_EQ(rowsOf("IRM17.DBF", kAna).size(), 1u);
+    EXPECT_EQ(yearTables(drive), backup);
+}
+
 // A data folder on a small disk (E:, a 2 MB tmpfs) and a backup too large
 // for it: the restore fails part way and the folder stays as it was.
 TEST_F(BackupRun, ARestoreThatRunsOutOfRoomLeavesTheFolderAsItWas) {

@@ -77,6 +77,9 @@ RestoreResult restoreTables(const std::string& origin, const std::string& destin
 // finish, and removes the temporary files of one it had not decided. True
 // when there was something to do.
 bool finishInterruptedRestore(const std::string& folder);
+// The same for the data folder at start-up: its year tables already open
+// are closed for it and opened again afterwards.
+void finishInterruptedRestoreAtStartup();
 
 // ---- Deletion ------------------------------------------------------------------
 

@@ -100,6 +100,25 @@ bool TRAZ_COPIA() {
     return result.outcome == RestoreResult::Outcome::Restored;
 }
 
+void finishInterruptedRestoreAtStartup() {
+    const std::string folder = detail::closed(base::session().text("LOCARQ"));
+    if (folder.empty() || !platform::fileExists(folder + "KDX2.REC")) return;
+    store::WorkAreas& areas = store::workAreas();
+    std::vector<int> open;
+    for (int n = detail::kFirstTable; n <= detail::kLastTable; ++n) {
+        if (areas.table(n) == nullptr) continue;
+        open.push_back(n);
+        areas.close(n);
+    }
+    try {
+        finishInterruptedRestore(folder);
+    } catch (const base::Error& error) {
+        common::AVISOSN(std::string(error.what()), common::box::kStop);
+    }
+    for (int n : open)
+        store::ABERTURA(n);
+}
+
 void BACKUP(int command) {
     if (command == 61) {
         if (FAZ_COPIA())
