@@ -45,8 +45,11 @@ int gRestored = 0;
 int gPosition = 0;
 bool gDeclined = false;
 
+// The year tables the command opened go; the data folder's register is
+// open again, as the main menu has it.
 void reopenRegister() {
-    store::workAreas().closeAll();
+    for (int n = detail::kFirstTable; n <= detail::kLastTable; ++n)
+        store::workAreas().close(n);
     store::ABERTURA(detail::kRegister);
 }
 

@@ -375,9 +375,10 @@ RestoreResult restoreTables(const std::string& origin, const std::string& destin
     const std::string dataFolder = s.text("LOCARQ");
     s.set("LOCARQ", to);
     store::ABERTURA(0);
-    for (int n = detail::kFirstTable; n <= detail::kLastTable; ++n)
+    for (int n = detail::kFirstTable; n <= detail::kLastTable; ++n) {
         store::ABERTURA(n);
-    store::workAreas().closeAll();
+        store::workAreas().close(n);
+    }
     s.set("LOCARQ", dataFolder);
 
     RestoreResult result;
