@@ -9,3 +9,8 @@ target_link_libraries(kdx2_platform PUBLIC PkgConfig::KDX2_NCURSESW)
 find_package(Cups REQUIRED)
 pkg_check_modules(KDX2_CAIRO REQUIRED IMPORTED_TARGET cairo)
 target_link_libraries(kdx2_platform PUBLIC Cups::Cups PkgConfig::KDX2_CAIRO)
+
+# The update check reads the update page and downloads the installer over
+# plain HTTP through libcurl.
+find_package(CURL REQUIRED)
+target_link_libraries(kdx2_platform PUBLIC CURL::libcurl)

@@ -9,6 +9,7 @@
 #include "common/windows.h"
 #include "platform/console/keys.h"
 #include "printing/routing.h"
+#include "shell/backup/backup.h"
 #include "shell/declaration.h"
 #include "shell/exit.h"
 #include "shell/import_commands.h"
@@ -18,6 +19,7 @@
 #include "shell/print_commands.h"
 #include "shell/selection/selection.h"
 #include "shell/startup.h"
+#include "shell/update/update.h"
 #include "store/work_areas.h"
 #include "ui/dialog.h"
 #include "ui/menu.h"
@@ -84,6 +86,8 @@ void registerOwnCommands() {
     declaration::registerDeclarationCommands();
     registerPrintCommands();
     registerImportCommands();
+    backup::registerBackupCommands();
+    update::registerUpdateCommands();
     registerCommand(25, [](int) {
         common::MODCOR();
         showTitle();
@@ -106,9 +110,7 @@ void registerOwnCommands() {
 }  // namespace
 
 void INTER(int mode) {
-    // The update server is not part of this version: the silent check at
-    // start-up does nothing, the menu command says so.
-    if (mode == 1) common::AVISOSN(notAvailableMessage(), common::box::kInformation);
+    update::INTER(mode);
 }
 
 bool MENUCOMMAND(int mode) {
@@ -131,6 +133,7 @@ int MAIN(const std::string& terminalArgument) {
         printing::CRIA_SEQ();
         bindClipboardKeys();
         showTitle();
+        backup::finishInterruptedRestoreAtStartup();
         INTER(0);
         MENUCOMMAND(0);
         mainLoop();
