@@ -54,6 +54,10 @@ void PREP_DARF();
 // DARF: the dialogue; true to print, false when the user gave up.
 bool DARF();
 
+// The taxpayer the slips of kinds 1 and 2 are for, the one loaded: CPF,
+// name and phone.
+void takeTaxpayer(DarfSlip& slip);
+
 // BUS_IMPO: loads the principal, figures and due date of `month` for a slip
 // of `kind` (`several`: the run is for several taxpayers) and works out the
 // charges silently; true when the month has a slip to print.

@@ -217,13 +217,13 @@ void tellNoSlip(const DarfSlip& slip) {
         common::AVISOSN(
             {"Para imprimir Darfes de vários meses o primeiro mês escolhido"_cp,
              "é necessário ter Darf com valor para ser impresso! "_cp,
-             "O mês escolhido " + monthText(slip.MES_PGTO) + " não tem Darf com Valor"_cp,
+             "O mês escolhido "_cp + monthText(slip.MES_PGTO) + " não tem Darf com Valor"_cp,
              "ou o Darf já está lançado como pago"_cp},
             common::box::kInformation);
     } else {
-        common::AVISOSN(
-            {"Esse mês não tem Darf para ser impresso", "Ou o valor já esta lançado como pago"},
-            common::box::kInformation);
+        common::AVISOSN({"Esse mês não tem Darf para ser impresso"_cp,
+                         "Ou o valor já esta lançado como pago"_cp},
+                        common::box::kInformation);
     }
 }
 
@@ -337,6 +337,7 @@ bool DARF() {
     }
     MTELA4(1);
     gFormShown = true;
+    if (kind != kOther) takeTaxpayer(slip);
     if (kind == kOther) startOtherTax(slip);
     const bool confirmed = readForm(slip);
     gFormShown = false;

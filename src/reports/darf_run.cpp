@@ -57,13 +57,16 @@ bool pdfPrinter() {
     return base::asciiUpper(base::session().text("NOMEIMP")).find("PDF") != std::string::npos;
 }
 
-// The taxpayer the slips of kinds 1 and 2 are for: the one loaded.
+}  // namespace
+
 void takeTaxpayer(DarfSlip& slip) {
     const base::NamedValues& s = base::session();
     slip.CPF = base::alltrim(s.text("CPF"));
     slip.NOMECONTR = base::rtrim(s.text("NOMECONTR"));
     slip.TELEFO = base::alltrim(s.text("TELEFO"));
 }
+
+namespace {
 
 // Opens a look-up table of the install folder when it is not open; false
 // after telling the user when it cannot be.

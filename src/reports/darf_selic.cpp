@@ -88,6 +88,13 @@ void SelicWarnings::afterInterest(const InterestRate& interest, const SelicTable
                         common::box::kInformation);
     }
     if (!interest.ranOffEnd) return;
+    if (selic.empty()) {
+        if (selic.problem.empty() && firstTime("empty"))
+            common::AVISOSN(
+                {"Atenção! O cadastro da Selic está vazio."_cp, base::cp850::fromUtf8(kUpdate)},
+                common::box::kInformation);
+        return;
+    }
     switch (selicStaleness(selic, today)) {
         case Staleness::OlderYear:
             if (firstTime("year")) common::MENS(0, base::cp850::fromUtf8(kOutOfDate));
