@@ -217,7 +217,7 @@ void tellNoSlip(const DarfSlip& slip) {
         common::AVISOSN(
             {"Para imprimir Darfes de vários meses o primeiro mês escolhido"_cp,
              "é necessário ter Darf com valor para ser impresso! "_cp,
-             "O mês escolhido "_cp + monthText(slip.MES_PGTO) + " não tem Darf com Valor"_cp,
+             "O mês escolhido "_cp + twoDigits(slip.MES_PGTO) + " não tem Darf com Valor"_cp,
              "ou o Darf já está lançado como pago"_cp},
             common::box::kInformation);
     } else {

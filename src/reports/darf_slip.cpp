@@ -21,12 +21,6 @@ std::string twoDigitYear(int year) {
     return text;
 }
 
-std::string twoDigits(int number) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d", number);
-    return text;
-}
-
 std::string digitsOf(const std::string& text) {
     std::string digits;
     for (char ch : text)
@@ -104,6 +98,12 @@ void PREENCHE(DarfSlip& slip, int taxYear, int month) {
         slip.DF_OUTR[2] = line("Imposto........... R$ ", slip.IMPO_REAL);
         slip.title() = padded("Pagto de Imposto complementar ");
     }
+}
+
+std::string twoDigits(int number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", number);
+    return text;
 }
 
 std::string monthAbbreviation(int month) {

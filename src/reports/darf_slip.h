@@ -86,6 +86,8 @@ void loadComplementaryMonth(DarfSlip& slip, double suggested, int taxYear, int m
 // and 2; kind 3 only clears the description lines, keeping its title.
 void PREENCHE(DarfSlip& slip, int taxYear, int month);
 
+// A month or day as two digits ("05").
+std::string twoDigits(int number);
 // "Jan" ... "Dez": the month abbreviations of the slip's titles.
 std::string monthAbbreviation(int month);
 // An amount as the slip prints it ("@Ez 99,999,999.99").
