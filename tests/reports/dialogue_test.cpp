@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -16,6 +17,7 @@ namespace kdx2::reports_test {
 namespace {
 
 constexpr int kOk = 1;
+constexpr int kNo = 2;
 
 class Dialogue : public DarfTest {
   protected:
@@ -29,6 +31,13 @@ class Dialogue : public DarfTest {
     // the dialogue ended. Returns what DARF returned.
     bool dialogue(const std::string& script) {
         bool result = false;
+        onScreen(script, [&] { result = reports::DARF(); });
+        return result;
+    }
+
+    // Runs `body` on the headless console driven by `script`.
+    template <typename Body>
+    void onScreen(const std::string& script, Body body) {
         ui::testing::UiSession session(script);
         // The windows of the dialogue draw on a window filling the grid, as
         // on the program's main window.
@@ -39,12 +48,33 @@ class Dialogue : public DarfTest {
             return common::TextSurface{&active->grid(), active->nTop, active->nLeft};
         });
         std::string failure;
-        const int stop =
-            ui::testing::runUntilScriptEnds([&] { result = reports::DARF(); }, &failure);
+        const int stop = ui::testing::runUntilScriptEnds(body, &failure);
         EXPECT_EQ(stop, -1) << "the script ran out inside the dialogue: " << failure;
         common::setTextSurface({});
         main->close();
-        return result;
+    }
+
+    // The next taxpayer of a run for several: its name and November's tax.
+    static void nextTaxpayer(const char* cpf, const char* name, double due) {
+        base::session().set("CPF", cpf);
+        base::session().set("NOMECONTR", name);
+        tax::carneLeao().REC_MENSAL = tax::MonthlyGrid();
+        setMonth(11, due);
+    }
+
+    // November's slip asked with the first taxpayer, paid on 15/12/2025
+    // (on time), confirmed, not recorded.
+    void firstOfSeveral() {
+        nextTaxpayer(kCpf, "JOAO DA SILVA SANTOS", 1000.00);
+        messages.answers = {kOk, kNo};
+        onScreen("key Enter\nkey Enter\ntype 11\ntype 15122025\n", [] { reports::PREP_DARF(); });
+    }
+
+    size_t boxesSaying(const std::string& text) const {
+        size_t found = 0;
+        for (size_t i = 0; i < messages.boxes.size(); ++i)
+            if (!boxLines(i).empty() && boxLines(i)[0] == text) ++found;
+        return found;
     }
 
     std::string snapPath() const { return (root / "form.txt").string(); }
@@ -134,6 +164,39 @@ TEST_F(Dialogue, ATypedSlipRefusesAnUnknownRevenueCode) {
     EXPECT_EQ(base::alltrim(slip.QUALCPF), "111.444.777-35");
     EXPECT_EQ(slip.DF_CODIG, "4600");
     EXPECT_EQ(base::cp850::toUtf8(slip.DF_OUTR[1]), "IRPF - Ganhos de capital na alienaç");
+}
+
+TEST_F(Dialogue, ForSeveralTaxpayersTheFirstOnesAnswersServeEveryOne) {
+    base::session().set("QUECON", 3);
+    firstOfSeveral();
+    nextTaxpayer("22233344405", "MARIA DE SOUZA", 250.00);
+    reports::PREP_DARF();  // no dialogue, no question
+    ASSERT_TRUE(printing::closePrintOutput());
+
+    const std::string file = printFile();
+    EXPECT_EQ(boxesSaying("Confirma a alteração ?"), 1u);
+    EXPECT_EQ(boxesSaying("Após imprimir o DARF lança o valor como pago no Carnê Leão?"), 1u);
+    EXPECT_TRUE(has(file, "|JOAO DA SILVA SANTOS")) << file;
+    EXPECT_TRUE(has(file, "|MARIA DE SOUZA")) << file;
+    EXPECT_TRUE(has(file, "222.333.444-05"));
+    EXPECT_TRUE(has(file, "|7-Valor do principal |           250,00 |")) << file;
+    EXPECT_TRUE(has(file, "Valido p/ pagamento ate 30/12/2025"));
+}
+
+TEST_F(Dialogue, ForSeveralTaxpayersAPdfPrinterGetsEachOnesSlipsOnTheirOwn) {
+    // No scheduler answers here: each routing is attempted and told.
+    ::setenv("CUPS_SERVER", (root / "no-scheduler").c_str(), 1);
+    base::session().set("QUECON", 3);
+    base::session().set("NOMEIMP", "Impressora PDF");
+    firstOfSeveral();
+    nextTaxpayer("22233344405", "MARIA DE SOUZA", 250.00);
+    reports::PREP_DARF();
+    ::unsetenv("CUPS_SERVER");
+    ASSERT_TRUE(printing::closePrintOutput());
+    EXPECT_EQ(boxesSaying("ATENÇÃO !!! Não foi possível iniciar a impressão"), 2u) << allBoxText();
+    EXPECT_EQ(boxesSaying("Arquivo de impressão vazio!"), 0u);
+    // A fresh print file waits for the next taxpayer.
+    EXPECT_EQ(printFile(), "");
 }
 
 }  // namespace
