@@ -39,6 +39,9 @@ struct DarfRun {
     std::string PAGDARF;  // "" not asked yet, "S" or "N"
     int slipsOnPage = 0;
     bool pageLengthSent = false;
+    // A typed slip (kind 3) is the payer's, not each taxpayer's: a run for
+    // several taxpayers prints it once.
+    bool typedSlipPrinted = false;
 };
 DarfRun& darfRun();
 // Starts a new run (the rates are read again when next needed).

@@ -8,7 +8,6 @@
 #include "base/error.h"
 #include "base/named_values.h"
 #include "base/text.h"
-#include "common/identifiers.h"
 #include "common/messages.h"
 #include "printing/output.h"
 #include "printing/questions.h"
@@ -339,6 +338,10 @@ void PREP_DARF() {
                 s.set("CAN_IMP", true);
                 return;
             }
+        }
+        if (darfSlip().QUEDARF == kOther) {
+            if (darfRun().typedSlipPrinted) return;
+            darfRun().typedSlipPrinted = true;
         }
         FAZ_DARF();
         if (pdfPrinter()) {

@@ -199,5 +199,29 @@ TEST_F(Dialogue, ForSeveralTaxpayersAPdfPrinterGetsEachOnesSlipsOnTheirOwn) {
     EXPECT_EQ(printFile(), "");
 }
 
+TEST_F(Dialogue, ATypedSlipIsPrintedOnceForARunOfSeveralTaxpayers) {
+    base::session().set("QUECON", 3);
+    messages.answers = {kOk};
+    // Period, payer and code 0190, reference, due date, principal 500,00,
+    // payment date, rate, name, phone and title as proposed.
+    onScreen(
+        "key Down\nkey Down\nkey Enter\nkey Enter\nkey Enter\ntype 0190\nkey Enter\n"
+        "key Enter\ntype 500\nkey Enter\nkey Enter\nkey Enter\nkey Enter\nkey Enter\n"
+        "key Enter\n",
+        [] { reports::PREP_DARF(); });
+    nextTaxpayer("22233344405", "MARIA DE SOUZA", 250.00);
+    reports::PREP_DARF();
+    ASSERT_TRUE(printing::closePrintOutput());
+    const std::string file = printFile();
+    size_t forms = 0;
+    for (size_t at = file.find("MINISTERIO"); at != std::string::npos;
+         at = file.find("MINISTERIO", at + 1))
+        ++forms;
+    EXPECT_EQ(forms, 2u) << file;
+    EXPECT_TRUE(has(file, "|3-Numero do CPF/CGC  |111.444.777-35    |")) << file;
+    EXPECT_TRUE(has(file, "|7-Valor do principal |           500,00 |")) << file;
+    EXPECT_FALSE(has(file, "MARIA"));
+}
+
 }  // namespace
 }  // namespace kdx2::reports_test
