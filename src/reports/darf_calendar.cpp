@@ -105,6 +105,8 @@ base::Date ULTIMO_DIA(int taxYear, int month, int offset) {
     }
     if (dueMonth < 1) return base::Date();
     base::Date due = lastDayOfMonth(year, dueMonth);
+    // A year the calendar cannot hold (a damaged setting) has no due date.
+    if (due.empty()) return due;
     while (!isBankBusinessDay(due))
         due = due.plusDays(-1);
     return due;
@@ -113,6 +115,7 @@ base::Date ULTIMO_DIA(int taxYear, int month, int offset) {
 base::Date MES_ANTER(int taxYear, int month) {
     if (month < 1 || month > 12) return base::Date();
     base::Date period = beforeWeekend(lastDayOfMonth(taxYear, month));
+    if (period.empty()) return period;
     if (period.month() == 12) period = beforeWeekend(period.plusDays(-1));
     return period;
 }

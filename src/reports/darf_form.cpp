@@ -39,9 +39,10 @@ void openWindow(const ScreenLayout& layout) {
     common::ESCRJAN(layout.slot, layout.text());
 }
 
-// The chosen item (1 ...), 0 when left with Esc.
-int choose(const ChooserLayout& chooser, int current) {
-    openWindow(chooser.window);
+// The chosen item (1 ...) of MTELA3 `screen`, 0 when left with Esc.
+int choose(int screen, int current) {
+    const ChooserLayout& chooser = screen == 7 ? kindChooser() : rangeChooser();
+    MTELA3(screen);
     const int item = common::ESC_ITEM(chooser.window.slot, chooser.items, chooser.markColumn,
                                       chooser.firstItemRow - 1, current);
     common::FECHAJAN(chooser.window.slot);
@@ -73,13 +74,13 @@ struct Whom {
     std::string name;
 };
 Whom whomShown(const DarfSlip& slip) {
+    if (slip.QUEDARF == kOther) return {slip.QUALCPF, slip.NOMECONTR};
     switch (base::session().integer("QUECON")) {
         case 2:
             return {"  Todos Marcados  ", "Nomes marcados com S conforme lista"};
         case 3:
             return {"", "Todos nomes Cadastrados "};
         default:
-            if (slip.QUEDARF == kOther) return {slip.QUALCPF, slip.NOMECONTR};
             return {"  " + slipCpf(slip.CPF), slip.NOMECONTR};
     }
 }
@@ -314,8 +315,8 @@ void showSlipOnForm() {
     put(form::kPaymentDate, slip.DF_PGTO.dtoc());
     put(form::kNextBusinessDay, slip.PROX_UTIL.dtoc());
     put(form::kName, padded(whom.name, kTextWidth));
-    const bool one = base::session().integer("QUECON") <= 1;
-    put(form::kPhone, padded(one ? slipPhone(slip.TELEFO) : "", kPhoneWidth));
+    const bool ownPhone = base::session().integer("QUECON") <= 1 || slip.QUEDARF == kOther;
+    put(form::kPhone, padded(ownPhone ? slipPhone(slip.TELEFO) : "", kPhoneWidth));
     put(form::kTitle, padded(slip.title(), kTextWidth));
     for (int i = 0; i < 4; ++i)
         put({form::kFirstLine.row + i, form::kFirstLine.column},
@@ -326,12 +327,12 @@ void showSlipOnForm() {
 bool DARF() {
     DarfSlip& slip = darfSlip();
     slip.DF_PGTO = base::Date::today();
-    const int kind = choose(kindChooser(), slip.QUEDARF);
+    const int kind = choose(7, slip.QUEDARF);
     if (kind == 0) return false;
     slip.QUEDARF = kind;
     slip.QUANTDARF = 1;
     if (kind == kCarneLeao) {
-        const int range = choose(rangeChooser(), 1);
+        const int range = choose(8, 1);
         if (range == 0) return false;
         slip.QUANTDARF = range;
     }

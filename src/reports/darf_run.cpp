@@ -120,6 +120,12 @@ bool printSlip(DarfRun& run, DarfSlip& slip) {
     return printed;
 }
 
+// A new run; on the preprinted form it starts with the alignment pauses.
+void startRun() {
+    startDarfRun();
+    if (preprintedForm()) base::session().set("FEZ_TES", "S");
+}
+
 // Closes the print output and sends it on under `name`, unless the user
 // abandoned the printing.
 void completeOutput(const std::string& name) {
@@ -293,7 +299,6 @@ bool FAZ_DARF() {
                     : "N";
         if (run.PAGDARF == "S" && !tables.open()) return false;
     }
-    if (preprintedForm()) s.set("FEZ_TES", "S");
     sendPageLength(run);
 
     std::vector<PrintedMonth> printed;
@@ -333,7 +338,7 @@ void PREP_DARF() {
         // The dialogue is held with the first taxpayer of the run, which
         // finds no print output open yet; the others print with its answers.
         if (!printing::printOutputOpen()) {
-            startDarfRun();
+            startRun();
             if (!DARF()) {
                 s.set("CAN_IMP", true);
                 return;
@@ -350,7 +355,7 @@ void PREP_DARF() {
         }
         return;
     }
-    startDarfRun();
+    startRun();
     while (DARF()) {
         const bool printed = FAZ_DARF();
         if (printed)

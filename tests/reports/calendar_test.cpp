@@ -61,6 +61,12 @@ TEST(DueDate, CarneLeaoFallsDueOnTheLastBusinessDayOfTheNextMonth) {
     EXPECT_EQ(ULTIMO_DIA(2025, 1, 2), d(28, 2, 2025));
 }
 
+TEST(DueDate, ATaxYearTheCalendarCannotHoldGivesNoDate) {
+    EXPECT_TRUE(ULTIMO_DIA(0, 11, 2).empty());
+    EXPECT_TRUE(ULTIMO_DIA(9999, 12, 2).empty());
+    EXPECT_TRUE(MES_ANTER(0, 5).empty());
+}
+
 TEST(DueDate, TheComplementaryPaymentFallsDueWithinItsOwnMonth) {
     EXPECT_EQ(ULTIMO_DIA(2024, 3, 1), d(28, 3, 2024));
     EXPECT_EQ(ULTIMO_DIA(2025, 12, 1), d(30, 12, 2025));
