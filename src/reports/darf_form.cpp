@@ -276,6 +276,22 @@ void startOtherTax(DarfSlip& slip) {
     CALCJU(2, 1);
 }
 
+// The form (MTELA4) on the screen for as long as the object lives, however
+// the dialogue ends.
+class FormOnScreen {
+  public:
+    FormOnScreen() {
+        MTELA4(1);
+        gFormShown = true;
+    }
+    ~FormOnScreen() {
+        gFormShown = false;
+        common::FECHAJAN(slipForm().slot);
+    }
+    FormOnScreen(const FormOnScreen&) = delete;
+    FormOnScreen& operator=(const FormOnScreen&) = delete;
+};
+
 }  // namespace
 
 void MTELA3(int screen) {
@@ -336,14 +352,12 @@ bool DARF() {
         if (range == 0) return false;
         slip.QUANTDARF = range;
     }
-    MTELA4(1);
-    gFormShown = true;
-    if (kind != kOther) takeTaxpayer(slip);
-    if (kind == kOther) startOtherTax(slip);
-    const bool confirmed = readForm(slip);
-    gFormShown = false;
-    common::FECHAJAN(slipForm().slot);
-    return confirmed;
+    const FormOnScreen form;
+    if (kind == kOther)
+        startOtherTax(slip);
+    else
+        takeTaxpayer(slip);
+    return readForm(slip);
 }
 
 }  // namespace kdx2::reports

@@ -56,17 +56,6 @@ bool pdfPrinter() {
     return base::asciiUpper(base::session().text("NOMEIMP")).find("PDF") != std::string::npos;
 }
 
-}  // namespace
-
-void takeTaxpayer(DarfSlip& slip) {
-    const base::NamedValues& s = base::session();
-    slip.CPF = base::alltrim(s.text("CPF"));
-    slip.NOMECONTR = base::rtrim(s.text("NOMECONTR"));
-    slip.TELEFO = base::alltrim(s.text("TELEFO"));
-}
-
-namespace {
-
 // Opens a look-up table of the install folder when it is not open; false
 // after telling the user when it cannot be.
 store::Table* lookupTable(int area, const char* name) {
@@ -78,24 +67,28 @@ store::Table* lookupTable(int area, const char* name) {
     return areas.table(area);
 }
 
-// A laser page holds three slips; a page eject follows a full one.
-void countLaserSlip(DarfRun& run) {
-    if (!laserPrinter() || !preprintedForm()) return;
-    if (++run.slipsOnPage < kLaserSlipsPerPage) return;
+bool laserForms() {
+    return laserPrinter() && preprintedForm();
+}
+
+void ejectLaserPage(DarfRun& run) {
     printing::output().eject();
     base::session().set("QLIN", 0);
     run.slipsOnPage = 0;
 }
 
+// A laser page holds three slips; a page eject follows a full one.
+void countLaserSlip(DarfRun& run) {
+    if (laserForms() && ++run.slipsOnPage == kLaserSlipsPerPage) ejectLaserPage(run);
+}
+
+// The printing ends on a whole page.
 void endLaserRun(DarfRun& run) {
-    if (!laserPrinter() || !preprintedForm() || run.slipsOnPage == 0) return;
-    printing::output().eject();
-    base::session().set("QLIN", 0);
-    run.slipsOnPage = 0;
+    if (laserForms() && run.slipsOnPage > 0) ejectLaserPage(run);
 }
 
 void sendPageLength(DarfRun& run) {
-    if (!laserPrinter() || !preprintedForm() || run.pageLengthSent) return;
+    if (!laserForms() || run.pageLengthSent) return;
     printing::output().control(std::string(1, kEscape) + base::session().text("LIN72"));
     run.pageLengthSent = true;
 }
@@ -134,6 +127,13 @@ void completeOutput(const std::string& name) {
 }
 
 }  // namespace
+
+void takeTaxpayer(DarfSlip& slip) {
+    const base::NamedValues& s = base::session();
+    slip.CPF = base::alltrim(s.text("CPF"));
+    slip.NOMECONTR = base::rtrim(s.text("NOMECONTR"));
+    slip.TELEFO = base::alltrim(s.text("TELEFO"));
+}
 
 void setComplementarySource(ComplementarySource source) {
     complementary() = std::move(source);
@@ -311,10 +311,12 @@ bool FAZ_DARF() {
         // The payment date of the dialogue holds for every month printed.
         const base::Date payment = slip.DF_PGTO;
         for (int month = slip.MES_PGTO; month <= last; ++month) {
-            const bool found = BUS_IMPO(month, slip.QUEDARF, several);
-            slip.DF_PGTO = payment;
-            if (!found) continue;
-            CALCJU(2, 1);
+            if (!BUS_IMPO(month, slip.QUEDARF, several)) continue;
+            // The complementary payment comes back on its due date.
+            if (slip.DF_PGTO != payment) {
+                slip.DF_PGTO = payment;
+                CALCJU(2, 1);
+            }
             PREENCHE(slip, taxYear(), month);
             if (printSlip(run, slip)) printed.push_back({month, slip.IMPO_REAL, slip.IMPDEV_REAL});
             if (printing::PAREIMP()) break;
