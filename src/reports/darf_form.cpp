@@ -115,7 +115,8 @@ GetPtr numberField(GridPlace place, double& number, const char* picture, const c
 void addPaymentFields(ui::GetList& fields, DarfSlip& slip) {
     GetPtr payment = dateField(form::kPaymentDate, slip.DF_PGTO, "DF_PGTO");
     payment->valid = [&slip](ui::Get&) {
-        const std::string refusal = VALI_DATA(slip.DF_PGTO);
+        const std::string refusal =
+            slip.DF_PGTO.empty() ? "Informe a data do pagamento."_cp : VALI_DATA(slip.DF_PGTO);
         if (!refusal.empty()) {
             common::AVISOSN(refusal, common::box::kStop);
             return false;
@@ -165,7 +166,11 @@ ui::GetList otherTaxFields(DarfSlip& slip) {
 
     GetPtr principal =
         numberField(form::kPrincipal, slip.IMPO_REAL, kFormAmountPicture, "IMPO_REAL");
-    principal->valid = [](ui::Get&) {
+    principal->valid = [&slip](ui::Get&) {
+        if (slip.IMPO_REAL < 0) {
+            common::AVISOSN("O valor do principal não pode ser negativo."_cp, common::box::kStop);
+            return false;
+        }
         CALCJU(1, 1);
         return true;
     };
