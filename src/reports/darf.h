@@ -86,7 +86,7 @@ bool VEATRASO();
 // punctuation) in CPFDARF fills the slip's name and phone; false when not
 // found.
 bool BUSCPF(const std::string& document);
-// The revenue code of a kind-3 slip is known (CODARF); its specification
+// The revenue code of a kind-3 slip is known (CODARF); its description
 // goes to the slip's second description line. False after telling the user.
 bool checkRevenueCode(const std::string& code);
 

@@ -171,18 +171,12 @@ TEST_F(DarfSlip, NovemberPaidOnTheSecondOfJanuaryReachesACupsQueueUnderItsName) 
 TEST_F(DarfSlip, ASlipOfThreeHundredRecordedAsPaidIsStoredAndNotOfferedAgain) {
     taxpayerWithIncome("2025-12-01", "4942.72");
     Script script = toTheMonth();
-    script += {"type 11",
-               "expect 300,00",
-               "key Enter",
-               "expect Confirma a alteração ?",
-               "key Enter",
-               "expect lança o valor como pago no Carnê Leão?",
-               "key Enter",
-               "expect Outro tipo de DARF?",
-               "key Right",
-               "key Enter",
-               "key Esc",
-               "expect Ano Base"};
+    script += {"type 11",   "expect 300,00",
+               "key Enter", "expect Confirma a alteração ?",
+               "key Enter", "expect lança o valor como pago no Carnê Leão?",
+               "key Enter", "expect Outro tipo de DARF?",
+               "key Right", "key Enter",
+               "key Esc",   "expect Ano Base"};
     const ProgramRun recorded = run(script, {}, "2025-12-15 10:00:00");
     ASSERT_EQ(recorded.exitCode, 0) << recorded.errors;
 

@@ -160,7 +160,7 @@ TEST_F(Dialogue, ATypedSlipRefusesAnUnknownRevenueCode) {
     EXPECT_TRUE(has(allBoxText(), "Código de receita 9999 não cadastrado.")) << allBoxText();
     const reports::DarfSlip& slip = reports::darfSlip();
     // The payer starts as the loaded taxpayer; the known code brings its
-    // specification into the second line.
+    // description (ESPECIFICA) into the second line.
     EXPECT_EQ(base::alltrim(slip.QUALCPF), "111.444.777-35");
     EXPECT_EQ(slip.DF_CODIG, "4600");
     EXPECT_EQ(base::cp850::toUtf8(slip.DF_OUTR[1]), "IRPF - Ganhos de capital na alienaç");
