@@ -5,15 +5,20 @@
 #include "base/text.h"
 #include "common/folder_list.h"
 #include "common/messages.h"
+#include "common/numbers.h"
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "platform/console/keys.h"
 #include "printing/output.h"
 #include "printing/routing.h"
 #include "printing/selection.h"
+#include "reports/darf.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/selection/selection.h"
+#include "shell/settings.h"
+#include "shell/workspace/versions.h"
+#include "shell/workspace/workspace.h"
 #include "store/access.h"
 #include "store/repair.h"
 #include "store/work_areas.h"
@@ -87,6 +92,22 @@ void markAndPrint() {
     printing::clearMarks(marked);
 }
 
+// The taxpayer being printed, loaded as the declaration command loads it;
+// printing does not keep the declaration open.
+bool loadTaxpayerForPrinting() {
+    base::session().set("LRECUPERA", false);
+    const bool loaded = workspace::INIC_VAR(1, 1);
+    workspace::announceTaxpayerClosed();
+    return loaded;
+}
+
+// Row 28 of the yearly summary: the complementary payment suggested for the
+// month (columns 3 ... 14 of the grid are the months).
+double suggestedComplementaryPayment(int month) {
+    if (month < 1 || month > 12) return 0;
+    return common::CAR_TO_VAL(sessionLists().MRESUMO[28][static_cast<size_t>(month) + 1]);
+}
+
 // Prints the last print file of this terminal again.
 void printLastAgain() {
     printing::IMP_TXT(base::session().text("CPF"));
@@ -129,6 +150,10 @@ void registerPrintCommands() {
     registerCommand(51, [](int) { SELECIONA(); });
     registerCommand(52, [](int) { printLastAgain(); });
     selection::setTaxpayerPrint([] { printing::FAZIMP(); });
+    printing::setReportPrinters({.FOLHA = {},
+                                 .PREP_DARF = [] { reports::PREP_DARF(); },
+                                 .loadTaxpayer = loadTaxpayerForPrinting});
+    reports::setComplementarySource(suggestedComplementaryPayment);
 }
 
 }  // namespace kdx2::shell

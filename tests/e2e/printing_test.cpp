@@ -258,11 +258,9 @@ TEST_F(Printing, TheTaxpayersMarkedInTheListArePrintedAndTheirMarksCleared) {
     EXPECT_EQ(utilityArguments().at(0), (drive / "NAO-DOS00.TXT").string());
 }
 
-TEST_F(Printing, ReportPagesAndPaymentSlipsSayTheyAreNotAvailableYet) {
+TEST_F(Printing, ReportPagesSayTheyAreNotAvailableYet) {
     const ProgramRun result =
         run({"menu Impressão > Imprime a seleção", "expect ainda não está disponível", "key Enter",
-             "menu Seleção > 1- O que imprimir > DARF", "key Enter",
-             "menu Impressão > Imprime a seleção", "expect ainda não está disponível", "key Enter",
              "expect Ano Base"});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_FALSE(std::filesystem::exists(drive / "NAO-DOS00.TXT"));
