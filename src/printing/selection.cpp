@@ -194,7 +194,9 @@ void FAZIMP() {
             if (what == 3) break;
         }
         closeScratch();
-        if (what != 2) finish(what == 3 ? "cadastro" : "Varios CPFs");
+        // Slips for a PDF printer went out taxpayer by taxpayer; the others
+        // are still in the print file, which goes now.
+        finish(what == 3 ? "cadastro" : "Varios CPFs");
     } catch (const base::Error& error) {
         closePrintOutput();
         common::AVISOSN(std::string(error.what()), common::box::kStop);

@@ -216,6 +216,30 @@ TEST_F(RegistryPrint, ReportPagesPrintThroughThePluggedPagePrinter) {
     EXPECT_EQ(printFile().find('\x0c'), std::string::npos);
 }
 
+TEST_F(RegistryPrint, SlipsOfSeveralTaxpayersReachThePrinterOnceAllArePrinted) {
+    addPeople(numberedPeople(2));
+    installUtility();
+    base::NamedValues& s = base::session();
+    s.set("NOMEIMP", "NAO DOS");
+    s.set("QUEIMP", 2);
+    s.set("QUECON", 3);
+    printing::ReportPrinters printers;
+    printers.loadTaxpayer = [] { return true; };
+    printers.PREP_DARF = [&] {  // as the slips do: the print file opened once for the run
+        if (!printing::printOutputOpen()) {
+            ASSERT_TRUE(printing::PREP_IMP());
+        }
+        printing::output().say(printing::output().row() + 1, 0,
+                               "DARF " + base::alltrim(s.text("CPF")));
+    };
+    printing::setReportPrinters(printers);
+    printing::FAZIMP();
+    EXPECT_EQ(
+        printedPages(),
+        (std::vector<std::vector<std::string>>{{"", "DARF 10000000001", "DARF 10000000002"}}));
+    ASSERT_FALSE(utilityArguments().empty()) << "the slips were never sent";
+}
+
 TEST_F(RegistryPrint, TheMonthRangeIsChosenInItsWindowAndEscLeavesIt) {
     base::NamedValues& s = base::session();
     s.set("QUEMES", 1);
