@@ -89,7 +89,8 @@ struct CellRule {
 // gives 0, a lookup list chooses nothing).
 struct Hooks {
     std::function<void(int mode)> SOMA_JUR;
-    std::function<void(int mode, int what)> SOMA_FIS;
+    // Rebuilds the monthly figures from the workspace's entries.
+    std::function<void()> SOMA_FIS;
     std::function<void(int mode)> SOMA_RUR;
     std::function<void(int mode)> RESOMA;
     std::function<void(int row, int column, int screen)> FX_RT;
@@ -113,7 +114,7 @@ struct Hooks {
     std::function<base::Value(const std::string& qualhlp, const base::Value& start)> lookup;
     // The rule of a cell; screens without rules get an empty CellRule.
     std::function<CellRule(int screen, int column)> cellRule;
-    // The matrix of a matrix screen (7, 13, 16, 19, 20), or nullptr.
+    // The matrix of a matrix screen, or nullptr.
     std::function<Matrix*(int screen)> matrix;
 };
 
