@@ -67,7 +67,7 @@ std::optional<editor::Hooks>& hooksBefore() {
 void installEditorHooks() {
     editor::Hooks& h = editor::hooks();
     if (!hooksBefore()) hooksBefore() = h;
-    h.SOMA_FIS = [] { tax::SOMA_FIS(tax::carneLeao(), 1, 1); };
+    h.SOMA_FIS = [] { tax::SOMA_FIS(tax::carneLeao(), tax::EntrySource::Workspace, 1); };
     h.RESOMA = [](int) { tax::RESOMA(tax::carneLeao()); };
     h.VE_LEAO = [](int row) { tax::VE_LEAO(tax::carneLeao(), row); };
     h.SAL_DEC = [] { workspace::SAL_DEC(); };
