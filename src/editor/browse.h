@@ -17,9 +17,8 @@ namespace kdx2::editor {
 
 // ---- Browse description ------------------------------------------------
 
-// One column: its display expression (TABCAMPO), the field it edits
-// (TABCPOIN), its picture (TABMASC) and heading (TABDESC). Matrix columns
-// use only the picture and heading (TAB_MASC, TAB_DESC).
+// One column: its display expression, the field it edits, its picture and
+// heading. Matrix columns use only the picture and heading.
 struct BrowseColumn {
     std::string display;
     std::string field;
@@ -28,10 +27,10 @@ struct BrowseColumn {
 };
 
 struct BrowseDescription {
-    std::vector<BrowseColumn> columns;  // N_CAM is their count
-    int lastEditable = 0;               // ULT_POS (1-based)
-    int frozen = 0;                     // columns kept on the left while panning
-    bool footingLine = false;           // the separator line under the rows
+    std::vector<BrowseColumn> columns;
+    int lastEditable = 0;      // the last column Enter moves to (1-based; ULT_POS)
+    int frozen = 0;            // columns kept on the left while panning
+    bool footingLine = false;  // the separator line under the rows
 };
 
 // The description the next browse runs with (set by EDITA).
@@ -109,7 +108,7 @@ struct Hooks {
     std::function<void()> MUDA_LEAO;
     // The declaration's global Alt+U handler, put back after a screen.
     std::function<void()> CALC_UFIR;
-    // The lookup list of a field (QUALHLP, Part of the field checks); the
+    // The lookup list named `qualhlp` (QUALHLP), opened at `start`; the
     // chosen code, or an empty value.
     std::function<base::Value(const std::string& qualhlp, const base::Value& start)> lookup;
     // The rule of a cell; screens without rules get an empty CellRule.
@@ -125,8 +124,7 @@ Hooks& hooks();
 // Runs the list screen of `code` (see the catalogue in screens.cpp): selects
 // its table or matrix, sets its filter and columns, draws its frame and
 // footer, runs the browse and clears the filter. Unknown codes do nothing.
-// Returns an empty text.
-std::string EDITA(int code);
+void EDITA(int code);
 
 // The browse of the current table inside a frame: style 0 none (the caller
 // drew it), 1 window slot 2, 6 window slot 6, around (top, left, bottom,

@@ -1,8 +1,7 @@
 // The declaration window of an open taxpayer and the commands 11 and 12.
 //
-// The pages' own forms are not built yet: until they exist each page opens
-// its list screen (the browse of its table or grid), which already edits the
-// rows that the workspace saves.
+// Each page opens its list screen (the browse of its table or grid), which
+// edits the rows that the workspace saves.
 
 #include "shell/declaration.h"
 
