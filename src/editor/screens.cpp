@@ -814,10 +814,10 @@ void writeRuralReceiptsFooter() {
            next[mode] + kOn + "<TAB/SHIFT+TAB>" + kOff + "Avanca / Volta Pag ");
 }
 
-std::string EDITA(int code) {
+void EDITA(int code) {
     base::NamedValues& st = settings();
     const ScreenEntry* entry = entryOf(code);
-    if (entry && entry->available && !entry->available()) return "";
+    if (entry && entry->available && !entry->available()) return;
     store::setDeletedFilter(true);
     st.set("OPC", code);
     st.set("LASTECLA", 0);
@@ -829,7 +829,6 @@ std::string EDITA(int code) {
     else if (entry && entry->matrix)
         runMatrixScreen(code, *entry, entry->matrix());
     if (entry && entry->restoresAltU && previousAltU) ui::bindKey(altU, previousAltU);
-    return "";
 }
 
 // ---- Frames ---------------------------------------------------------------------------
