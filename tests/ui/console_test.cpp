@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/error.h"
@@ -102,6 +105,23 @@ TEST(HeadlessScript, WaitMovesTheClockAndTimesOutReads) {
     EXPECT_EQ(console->nowMs(), 1000);
     EXPECT_EQ(console->nextEvent(-1).key, keys::Esc);
     EXPECT_EQ(console->nowMs(), 2500);
+}
+
+// Seconds from the start of the julian calendar, so that two moments on
+// either side of midnight still subtract.
+long long absoluteSeconds(const LocalTime& time) {
+    return static_cast<long long>(time.date.julian()) * 86400 + time.secondsSinceMidnight;
+}
+
+TEST(HeadlessScript, DateAndTimeStartAtTheSystemClockAndMoveOnlyWithWaitLines) {
+    const LocalTime system = localTimeAt(std::time(nullptr));
+    auto console = headlessConsoleFromText("wait 5400\nkey Esc\n");
+    const LocalTime start = console->localTime();
+    EXPECT_LE(std::abs(absoluteSeconds(start) - absoluteSeconds(system)), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(absoluteSeconds(console->localTime()), absoluteSeconds(start));
+    EXPECT_EQ(console->nextEvent(-1).key, keys::Esc);
+    EXPECT_EQ(absoluteSeconds(console->localTime()) - absoluteSeconds(start), 5400);
 }
 
 TEST(HeadlessScript, ExpectAndSnapReadTheComposedScreen) {
