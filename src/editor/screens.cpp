@@ -817,18 +817,18 @@ void writeRuralReceiptsFooter() {
 void EDITA(int code) {
     base::NamedValues& st = settings();
     const ScreenEntry* entry = entryOf(code);
-    if (entry && entry->available && !entry->available()) return;
+    if (!entry || (entry->available && !entry->available())) return;
     store::setDeletedFilter(true);
     st.set("OPC", code);
     st.set("LASTECLA", 0);
     st.erase("CPF_DEPEND");
     const int altU = keys::alt('U');
     const ui::KeyAction previousAltU = ui::bindKey(altU, {});
-    if (entry && entry->table)
+    if (entry->table)
         runTableScreen(code, *entry, entry->table());
-    else if (entry && entry->matrix)
+    else
         runMatrixScreen(code, *entry, entry->matrix());
-    if (entry && entry->restoresAltU && previousAltU) ui::bindKey(altU, previousAltU);
+    if (entry->restoresAltU && previousAltU) ui::bindKey(altU, previousAltU);
 }
 
 // ---- Frames ---------------------------------------------------------------------------
