@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -122,6 +123,28 @@ TEST(HeadlessScript, DateAndTimeStartAtTheSystemClockAndMoveOnlyWithWaitLines) {
     EXPECT_EQ(absoluteSeconds(console->localTime()), absoluteSeconds(start));
     EXPECT_EQ(console->nextEvent(-1).key, keys::Esc);
     EXPECT_EQ(absoluteSeconds(console->localTime()) - absoluteSeconds(start), 5400);
+}
+
+// The end of the script unwinds the program: a wait after it ends the run
+// again, but one from a destructor on the way out gets Esc instead of a
+// second exception.
+TEST(HeadlessScript, WaitsAfterTheEndStopAgainExceptWhileUnwinding) {
+    auto console = headlessConsoleFromText("key Enter\n");
+    EXPECT_EQ(console->nextEvent(-1).key, keys::Enter);
+    EXPECT_THROW(console->nextEvent(-1), HeadlessStop);
+    EXPECT_THROW(console->nextEvent(-1), HeadlessStop);
+    struct PromptOnTheWayOut {
+        Console& console;
+        int& key;
+        ~PromptOnTheWayOut() { key = console.nextEvent(-1).key; }
+    };
+    int key = 0;
+    try {
+        const PromptOnTheWayOut prompt{*console, key};
+        throw std::runtime_error("leaving");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(key, keys::Esc);
 }
 
 TEST(HeadlessScript, ExpectAndSnapReadTheComposedScreen) {
