@@ -13,7 +13,19 @@ using namespace kdx2::e2e;
 
 namespace {
 
-class Screens : public WholeProgram {};
+class Screens : public WholeProgram {
+  protected:
+    // The files of drive C: whose names start with one of the prefixes.
+    std::string filesStartingWith(const std::vector<std::string>& prefixes) {
+        std::string found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(drive)) {
+            const std::string name = entry.path().filename().string();
+            for (const std::string& prefix : prefixes)
+                if (name.rfind(prefix, 0) == 0) found += name + " ";
+        }
+        return found;
+    }
+};
 
 }  // namespace
 
@@ -185,10 +197,28 @@ TEST_F(Screens, AScriptEndingInsideABrowseLeavesNoTemporaryOrderBehind) {
     // The order was built: the later entry now comes first.
     ASSERT_GE(rowOf("AAA"), 0);
     EXPECT_LT(rowOf("AAA"), rowOf("ZZZ"));
-    std::string left;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(drive)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("PRA_", 0) == 0 || name.rfind("TMPX_", 0) == 0) left += name + " ";
-    }
-    EXPECT_EQ(left, "");
+    EXPECT_EQ(filesStartingWith({"PRA_", "TMPX_"}), "");
+}
+
+// The same for the copy of the register a partial transfer marks in.
+TEST_F(Screens, AScriptEndingInTheTransferMarkingLeavesNoCopyOfTheRegisterBehind) {
+    Script script = openNewTaxpayer();
+    script += {"key Alt+T",  // saved, so the data folder has its tables
+               "expect Ordem CPF",
+               "key Esc",
+               "menu Opções > Trans.Declaração",
+               "expect Drive e pasta",
+               "key Enter",
+               "type C:\\DEST",
+               "key Enter",
+               "expect Pasta nova para KDX? Cria-o ?",
+               "key Enter",
+               "expect PARCIAL",
+               "key Enter",
+               "expect COPIAR",
+               "key Enter",
+               "expect Marque com a letra"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(filesStartingWith({"TMPT9"}), "");
 }
