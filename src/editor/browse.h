@@ -121,6 +121,28 @@ Hooks& hooks();
 
 // ---- Entry points -----------------------------------------------------------
 
+// The list screens by code: the table screens, then the matrix screens.
+namespace screens {
+inline constexpr int kIncome = 1;            // income from legal entities, the taxpayer's
+inline constexpr int kDependantsIncome = 2;  // the same, received by the dependants
+inline constexpr int kDependants = 3;
+inline constexpr int kPayments = 4;
+inline constexpr int kRuralProperties = 12;
+inline constexpr int kMonthEntries = 17;  // the entries behind one cell of the receipts
+inline constexpr int kRuralEntries = 22;  // the rural cash book of one month
+inline constexpr int kBankAccounts = 24;
+inline constexpr int kCashBook = 25;
+inline constexpr int kAccountsChart = 28;
+inline constexpr int kFolders = 33;
+inline constexpr int kMarking = 35;  // taxpayers marked for a command
+inline constexpr int kImportSelection = 56;
+inline constexpr int kYearlySummary = 7;
+inline constexpr int kStatusCodes = 13;
+inline constexpr int kMonthlyReceipts = 16;  // the carnê-leão, month by month
+inline constexpr int kRuralReceipts = 19;    // rural receipts and expenses by month
+inline constexpr int kForeignIncome = 20;    // foreign income conversion
+}  // namespace screens
+
 // Runs the list screen of `code` (see the catalogue in screens.cpp): selects
 // its table or matrix, sets its filter and columns, draws its frame and
 // footer, runs the browse and clears the filter. Unknown codes do nothing.

@@ -29,7 +29,6 @@ platform::Rect innerArea(int top, int left, int bottom, int right);
 // a key queued for the browse never piles up behind an older one.
 void stuffKeys(std::initializer_list<int> keys);
 
-class TableBrowser;
 class MatrixBrowser;
 
 // What F1 and F2 do on a table screen.

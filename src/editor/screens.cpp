@@ -119,7 +119,7 @@ TableScreen income(bool dependants) {
     return s;
 }
 
-// The entries behind one cell of the month-by-month receipts (16).
+// The entries behind one cell of the month-by-month receipts.
 TableScreen monthEntries() {
     base::NamedValues& st = settings();
     TableScreen s;
@@ -645,7 +645,7 @@ ScreenEntry monthlyReceiptsEntry() {
     // opens them.
     e.rules.enter = [](MatrixBrowser& browser) {
         if (settings().flag("CAL_AUTO") || !between(browser.view.colPos(), 2, 6)) return false;
-        browser.openEntryList(17, [] {
+        browser.openEntryList(screens::kMonthEntries, [] {
             monthlySums();
             call(hooks().RESOMA, 1);
         });
@@ -658,7 +658,7 @@ ScreenEntry monthlyReceiptsEntry() {
     e.rules.cellStored = [](int row, int column) {
         const Hooks& h = hooks();
         call(h.VE_LEAO, row);
-        call(h.FX_RT, row, column, 16);
+        call(h.FX_RT, row, column, screens::kMonthlyReceipts);
         // Typed totals: the column's total follows the month typed.
         if (settings().flag("CAL_AUTO")) call(h.RESOMA, 1);
     };
@@ -691,16 +691,18 @@ ScreenEntry ruralReceiptsEntry() {
         const int column = browser.view.colPos();
         s.set("MESATI", row);
         s.set("TIPOCR", column == 1 ? "C" : "D");
-        browser.openEntryList(22, [row, column] {
+        browser.openEntryList(screens::kRuralEntries, [row, column] {
             call(hooks().SOMA_RUR, 2);
-            call(hooks().FX_RT, row, column, 19);
+            call(hooks().FX_RT, row, column, screens::kRuralReceipts);
         });
         return true;
     };
     e.rules.switchMode = [](GridView&) { cycleCashBookModeOnReceipts(); };
     e.rules.calculatorWrites = [] { return true; };
     e.rules.cellPicture = kWideAmount;
-    e.rules.cellStored = [](int row, int column) { call(hooks().FX_RT, row, column, 19); };
+    e.rules.cellStored = [](int row, int column) {
+        call(hooks().FX_RT, row, column, screens::kRuralReceipts);
+    };
     e.rules.hotSpot = [](GridView&, int row, int column) {
         if (row != 4 || (column != 29 && column != 30)) return false;
         cycleCashBookModeOnReceipts();
@@ -714,37 +716,39 @@ ScreenEntry foreignIncomeEntry() {
     e.matrix = foreignIncomeScreen;
     e.rules.totalsRowLocked = true;
     e.rules.cellPicture = kWideAmount;
-    e.rules.cellStored = [](int row, int column) { call(hooks().FX_RT, row, column, 20); };
+    e.rules.cellStored = [](int row, int column) {
+        call(hooks().FX_RT, row, column, screens::kForeignIncome);
+    };
     return e;
 }
 
 // Every list screen by its code.
 const std::map<int, ScreenEntry>& catalogue() {
-    static const std::map<int, ScreenEntry> all = [] {
-        std::map<int, ScreenEntry> screens;
-        screens[1] = incomeEntry(false);
-        screens[2] = incomeEntry(true);
-        screens[3] = dependantsEntry();
-        screens[4] = paymentsEntry();
-        screens[7] = yearlySummaryEntry();
-        screens[12] = ruralPropertiesEntry();
-        screens[13] = statusCodesEntry();
-        screens[16] = monthlyReceiptsEntry();
-        screens[17] = monthEntriesEntry();
-        screens[19] = ruralReceiptsEntry();
-        screens[20] = foreignIncomeEntry();
-        screens[22] = ruralEntriesEntry();
-        screens[24] = bankAccountsEntry();
-        screens[25] = cashBookEntry();
-        screens[28] = accountsChartEntry();
-        screens[33] = foldersEntry();
-        screens[35] = markingEntry(markingScreen);
-        screens[35].rules.functionKeys = FunctionKeys::Order;
-        screens[35].rules.leftReturnsTo = 3;
-        screens[56] = markingEntry(importSelectionScreen);
-        return screens;
+    static const std::map<int, ScreenEntry> entries = [] {
+        std::map<int, ScreenEntry> all;
+        all[screens::kIncome] = incomeEntry(false);
+        all[screens::kDependantsIncome] = incomeEntry(true);
+        all[screens::kDependants] = dependantsEntry();
+        all[screens::kPayments] = paymentsEntry();
+        all[screens::kYearlySummary] = yearlySummaryEntry();
+        all[screens::kRuralProperties] = ruralPropertiesEntry();
+        all[screens::kStatusCodes] = statusCodesEntry();
+        all[screens::kMonthlyReceipts] = monthlyReceiptsEntry();
+        all[screens::kMonthEntries] = monthEntriesEntry();
+        all[screens::kRuralReceipts] = ruralReceiptsEntry();
+        all[screens::kForeignIncome] = foreignIncomeEntry();
+        all[screens::kRuralEntries] = ruralEntriesEntry();
+        all[screens::kBankAccounts] = bankAccountsEntry();
+        all[screens::kCashBook] = cashBookEntry();
+        all[screens::kAccountsChart] = accountsChartEntry();
+        all[screens::kFolders] = foldersEntry();
+        all[screens::kMarking] = markingEntry(markingScreen);
+        all[screens::kMarking].rules.functionKeys = FunctionKeys::Order;
+        all[screens::kMarking].rules.leftReturnsTo = 3;
+        all[screens::kImportSelection] = markingEntry(importSelectionScreen);
+        return all;
     }();
-    return all;
+    return entries;
 }
 
 const ScreenEntry* entryOf(int code) {

@@ -42,15 +42,15 @@ editor::Matrix* matrixOfScreen(int screen) {
     static editor::RowsMatrix<RuralRows> rural(workspace::workspaceGrids().REND_RURAL);
     static editor::RowsMatrix<ConversionRows> conversion(workspace::workspaceGrids().CALC_MENS);
     switch (screen) {
-        case 7:
+        case editor::screens::kYearlySummary:
             return &summary;
-        case 13:
+        case editor::screens::kStatusCodes:
             return &status;
-        case 16:
+        case editor::screens::kMonthlyReceipts:
             return &receipts;
-        case 19:
+        case editor::screens::kRuralReceipts:
             return &rural;
-        case 20:
+        case editor::screens::kForeignIncome:
             return &conversion;
         default:
             return nullptr;

@@ -29,7 +29,6 @@ namespace keys = platform::keys;
 namespace {
 
 constexpr int kTaxpayerSlot = 3;
-constexpr int kMarkingScreen = 35;
 
 bool printable(int what) {
     if (what == 1) return printing::reportPagesAvailable();
@@ -83,7 +82,7 @@ void markAndPrint() {
         !store::ABERTURA(store::tables::kRegister))
         return;
     store::workAreas().select(store::tables::kRegister);
-    editor::EDITA(kMarkingScreen);
+    editor::EDITA(editor::screens::kMarking);
     const std::set<std::string> marked = printing::registerMarks();
     printing::setMarkedTaxpayers(marked);
     printing::FAZIMP();
