@@ -148,13 +148,17 @@ inline constexpr int kForeignIncome = 20;    // foreign income conversion
 // footer, runs the browse and clears the filter. Unknown codes do nothing.
 void EDITA(int code);
 
-// The browse of the current table inside a frame: style 0 none (the caller
-// drew it), 1 window slot 2, 6 window slot 6, around (top, left, bottom,
-// right); the rows are drawn one cell inside.
-void MOSTRA(int top, int left, int bottom, int right, int frameStyle);
+// The window around a browse: none (the caller drew the frame), or window
+// slot 2 or 6 redefined to the browse's rectangle, opened before it and
+// closed after it.
+enum class BrowseFrame { None, Slot2, Slot6 };
+
+// The browse of the current table inside its frame around (top, left,
+// bottom, right); the rows are drawn one cell inside.
+void MOSTRA(int top, int left, int bottom, int right, BrowseFrame frame);
 void CL5BROWSE(int top, int left, int bottom, int right);
 // The same for a matrix.
-void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, int frameStyle);
+void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, BrowseFrame frame);
 void MBROWSE(Matrix& matrix, int top, int left, int bottom, int right);
 
 // Maps the key that ended a cell edit to the next browse action (see the

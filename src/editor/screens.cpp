@@ -49,7 +49,8 @@ void footer(const std::string& text) {
 }
 
 struct Window {
-    int top, left, bottom, right, frame;
+    int top, left, bottom, right;
+    BrowseFrame frame;
 };
 
 // A table screen ready to run.
@@ -98,7 +99,7 @@ TableScreen income(bool dependants) {
              col("Lucros Dist", "I1_1113", kAmount),
              col("CNPJ/CPF ", "I1_3", "@S18"),
              col("Conta", "CDCONTA", "@r 9.999")};
-        s.window = {1, 1, 12, 79, 0};
+        s.window = {1, 1, 12, 79, BrowseFrame::None};
     } else {
         c = {col("Nome Fonte Pagadora", "I1_2", "@S40", "substr(I1_2,1,21)"),
              col("Rendimentos", "I1_4", kAmount),
@@ -111,7 +112,7 @@ TableScreen income(bool dependants) {
              col("CNPJ Fonte", "I1_3", "@S18"),
              col("CPF Dependente", "I1_8", kCpfPicture),
              col("Conta", "CDCONTA", "@R 9.999")};
-        s.window = {13, 1, 21, 79, 0};
+        s.window = {13, 1, 21, 79, BrowseFrame::None};
     }
     s.description.footingLine = true;
     footer(kOn + "INS" + kOff + " - Inclui linha " + kOn + "DEL" + kOff + " - Elimina linha " +
@@ -187,10 +188,10 @@ TableScreen monthEntries() {
         s.filter = [kind](store::Table& t) { return textIs(t, "I1_1", kind); };
     }
     if (column >= 5) {
-        s.window = {8, 2, 14, 77, 0};
+        s.window = {8, 2, 14, 77, BrowseFrame::None};
         footer(kOn + "TAB" + kOff + " Volta");
     } else {
-        s.window = {5, 1, 18, 77, 0};
+        s.window = {5, 1, 18, 77, BrowseFrame::None};
         s.startMonth = month;
     }
     return s;
@@ -225,7 +226,7 @@ TableScreen ruralEntries() {
         c = {date, col(heading, "I1_2", "@S44"), col("Valor", "I1_413", kWideAmount),
              col("Conta", "CDCONTA", "@R 9.999"), col("Imo", "NROIMO", "99")};
     }
-    s.window = {5, 1, 18, 77, 0};
+    s.window = {5, 1, 18, 77, BrowseFrame::None};
     return s;
 }
 
@@ -239,7 +240,7 @@ TableScreen dependantsScreen() {
                              col("Cód", "CODIDEPEN", "@EZ 99"), col("Nascim.", "DATADEPEN", "@d"),
                              col("CPF", "CPFDEPEN", kCpfPicture)};
     s.description.frozen = 1;
-    s.window = {5, 0, 20, 79, 1};
+    s.window = {5, 0, 20, 79, BrowseFrame::Slot2};
     footer(kOn + "INS" + kOff + " - Inclui linha " + kOn + "DEL" + kOff + " - Elimina linha " +
            kOn + "Espólio AltZ-Zoom"_cp + kOff);
     return s;
@@ -255,7 +256,7 @@ TableScreen paymentsScreen() {
                              col("Total ", "I6_4", kAmount),
                              col("Não Dedutí.", "I6_5", kAmount)};
     s.description.footingLine = true;
-    s.window = {3, 0, 23, 79, 0};
+    s.window = {3, 0, 23, 79, BrowseFrame::None};
     footer(kOn + "[Shift Tab]" + kOff + " - Volta para Dependentes");
     return s;
 }
@@ -271,7 +272,7 @@ TableScreen ruralPropertiesScreen() {
                              col("Area (ha)", "I2_02", "@ez 999,999.9"),
                              col("Nr. R.Fed", "i2_03", "@r 9999999.9")};
     s.description.footingLine = true;
-    s.window = {4, 0, 20, 78, 0};
+    s.window = {4, 0, 20, 78, BrowseFrame::None};
     return s;
 }
 
@@ -284,7 +285,7 @@ TableScreen bankAccountsScreen() {
                              col("Agen.", "NRO_AGENC", "@L 9999"),
                              col("Conta", "NRO_CONTA", "@R 999999999999999-9"),
                              col("País", "PAIS_CTA", "!!!")};
-    s.window = {5, 1, 18, 79, 1};
+    s.window = {5, 1, 18, 79, BrowseFrame::Slot2};
     footer(kOn + "Alt B" + kOff + " = mostra lista dos Bancos");
     return s;
 }
@@ -303,7 +304,7 @@ TableScreen cashBookScreen() {
                              col("Documento", "NUM_DOC", "@s10", "substr(NUM_DOC,1,10)"),
                              col("N.Imov", "NROIMO", "@Z 99"),
                              col("Lan.", "LANCADO", "@!")};
-    s.window = {2, 3, 20, 75, 6};
+    s.window = {2, 3, 20, 75, BrowseFrame::Slot6};
     return s;
 }
 
@@ -319,7 +320,7 @@ TableScreen accountsChartScreen() {
                              col("Cnpj?", "TEMCGC", "@!"),
                              col("L.CX.", "LIVROCX", "@!"),
                              col("Desc.", "TEMDESCR", "@!")};
-    s.window = {7, 3, 20, 75, 6};
+    s.window = {7, 3, 20, 75, BrowseFrame::Slot6};
     return s;
 }
 
@@ -327,7 +328,7 @@ TableScreen foldersScreen() {
     TableScreen s;
     s.area = store::tables::kFolderList;
     s.description.columns = {col("SEL.", "SELEC", "@!"), col("Drive e diretório", "DIRETOR", "@!")};
-    s.window = {11, 18, 21, 65, 0};
+    s.window = {11, 18, 21, 65, BrowseFrame::None};
     return s;
 }
 
@@ -345,7 +346,7 @@ TableScreen markingScreen() {
         col(last, "IMPRE", "@!")};
     s.description.frozen = 2;
     s.description.footingLine = true;
-    s.window = {5, 2, 19, 66, 0};
+    s.window = {5, 2, 19, 66, BrowseFrame::None};
     footer("Marque com a letra " + kOn + "[S]" + kOff + " nos nomes escolhidos - " + kOn + "Esc" +
            kOff + " termina");
     return s;
@@ -359,7 +360,7 @@ TableScreen importSelectionScreen() {
         col(" Nome do Contribuinte ", "NOMECONTR", "@S30", "substr(NOMECONTR,1,30)"),
         col("Origem", "ORIGEM", "@s12"), col("Sele.", "IMPRE", "@!"), col("Conv.", "ORDEM", "@ 9")};
     s.description.frozen = 3;
-    s.window = {10, 4, 22, 77, 6};
+    s.window = {10, 4, 22, 77, BrowseFrame::Slot6};
     footer("Marque " + kOn + "[S]" + kOff + "  " + kOn + "Alt+" + kOff + " todos " + kOn + "Alt-" +
            kOff + " nenhum " + kOn + "Esc" + kOff + " termina |Conv=1 convertido =0 não"_cp);
     return s;
@@ -407,7 +408,7 @@ MatrixScreen yearlySummaryScreen() {
         c.push_back(col(monthName(m), "", "@S14"));
     s.description.frozen = 1;
     s.description.footingLine = true;
-    s.window = {1, 0, 24, 79, 0};
+    s.window = {1, 0, 24, 79, BrowseFrame::None};
     ui::say(3, 10, "C a l c u l a n d o ... !!!");
     call(hooks().CALCULA_TUDO, 1);
     footer(kOn + "Alt M" + kOff + " Muda a Renda média"_cp);
@@ -417,7 +418,7 @@ MatrixScreen yearlySummaryScreen() {
 MatrixScreen statusCodesScreen() {
     MatrixScreen s;
     s.description.columns = {col("Cod", "", "!"), col("Descrição", "", "@s13")};
-    s.window = {10, 42, 22, 62, 0};
+    s.window = {10, 42, 22, 62, BrowseFrame::None};
     return s;
 }
 
@@ -433,7 +434,7 @@ MatrixScreen monthlyReceiptsScreen() {
                              col(paidOnly ? "CL.Devido" : "CL.Devido*", "", "@Ez 9999,999.99")};
     s.description.lastEditable = 6;
     s.description.frozen = 1;
-    s.window = {5, 0, 21, 79, 0};
+    s.window = {5, 0, 21, 79, BrowseFrame::None};
     writeReceiptsFooter();
     return s;
 }
@@ -443,7 +444,7 @@ MatrixScreen ruralReceiptsScreen() {
     s.description.columns = {col(" Receita bruta", "", kWideAmount),
                              col("  Despesas    ", "", kWideAmount)};
     s.description.footingLine = true;
-    s.window = {3, 31, 20, 61, 0};
+    s.window = {3, 31, 20, 61, BrowseFrame::None};
     writeRuralReceiptsFooter();
     return s;
 }
@@ -454,7 +455,7 @@ MatrixScreen foreignIncomeScreen() {
                              col(" Valor em Real", "", kWideAmount),
                              col("Valor em US$", "", kWideAmount)};
     s.description.frozen = 1;
-    s.window = {5, 10, 21, 54, 0};
+    s.window = {5, 10, 21, 54, BrowseFrame::None};
     return s;
 }
 
@@ -839,9 +840,16 @@ void EDITA(int code) {
 
 namespace {
 
-// Frame styles 1 and 6: window slot 2 or 6 around the browse.
-int frameSlot(int frameStyle) {
-    return frameStyle == 1 ? 2 : frameStyle == 6 ? 6 : 0;
+int frameSlot(BrowseFrame frame) {
+    switch (frame) {
+        case BrowseFrame::Slot2:
+            return 2;
+        case BrowseFrame::Slot6:
+            return 6;
+        case BrowseFrame::None:
+            break;
+    }
+    return 0;
 }
 
 void openFrame(int slot, int top, int left, int bottom, int right) {
@@ -867,8 +875,8 @@ void flushAllTables() {
 
 }  // namespace
 
-void MOSTRA(int top, int left, int bottom, int right, int frameStyle) {
-    const int slot = frameSlot(frameStyle);
+void MOSTRA(int top, int left, int bottom, int right, BrowseFrame frame) {
+    const int slot = frameSlot(frame);
     openFrame(slot, top, left, bottom, right);
     const std::string previous = ui::setColor(settings().text("COR_1_CLI"));
     std::string failure;
@@ -892,8 +900,8 @@ void CL5BROWSE(int top, int left, int bottom, int right) {
     browser.run();
 }
 
-void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, int frameStyle) {
-    const int slot = frameSlot(frameStyle);
+void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, BrowseFrame frame) {
+    const int slot = frameSlot(frame);
     openFrame(slot, top, left, bottom, right);
     const std::string previous = ui::setColor(settings().text("COR_1_CLI"));
     try {
