@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,19 +15,52 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The folders of src/ in the order the layout section of README.md lists them.
+bool isNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || c == '_';
+}
+
+// The folder name at `at` in `line` when a '/' follows it ("ui" in
+// "ui/get.h"); empty otherwise.
+std::string folderAt(const std::string& line, size_t at) {
+    size_t end = at;
+    while (end < line.size() && isNameChar(line[end]))
+        ++end;
+    return end > at && end < line.size() && line[end] == '/' ? line.substr(at, end - at)
+                                                             : std::string();
+}
+
+// The folders of src/ in the order the layout section of README.md lists them
+// (indented lines "    src/NAME   what it holds").
 std::vector<std::string> layoutOrder(const fs::path& root) {
     std::ifstream readme(root / "README.md");
-    static const std::regex entry(R"(^\s+src/([a-z_]+)\s)");
     std::vector<std::string> order;
     bool inLayout = false;
     std::string line;
     while (std::getline(readme, line)) {
         if (line.rfind("## ", 0) == 0) inLayout = line == "## Layout";
-        std::smatch match;
-        if (inLayout && std::regex_search(line, match, entry)) order.push_back(match[1]);
+        const size_t start = line.find_first_not_of(' ');
+        if (!inLayout || start == 0 || start == std::string::npos) continue;
+        if (line.compare(start, 4, "src/") != 0) continue;
+        const size_t name = start + 4;
+        size_t end = name;
+        while (end < line.size() && isNameChar(line[end]))
+            ++end;
+        if (end > name && end < line.size() && line[end] == ' ')
+            order.push_back(line.substr(name, end - name));
     }
     return order;
+}
+
+// The folder a line includes a project header from (#include "ui/get.h"
+// gives "ui"); empty for other lines and for <system> headers.
+std::string includedFolder(const std::string& line) {
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#') return {};
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0) return {};
+    at = line.find_first_not_of(" \t", at + 7);
+    if (at == std::string::npos || line[at] != '"') return {};
+    return folderAt(line, at + 1);
 }
 
 // The folders directly under src/ (the program's own main.cpp is no layer).
@@ -47,7 +79,6 @@ std::vector<std::string> layeringViolations(const fs::path& root) {
     auto rank = [&order](const std::string& folder) {
         return std::find(order.begin(), order.end(), folder) - order.begin();
     };
-    static const std::regex include(R"(^\s*#\s*include\s*"([a-z_]+)/)");
     std::vector<std::string> violations;
     for (const std::string& folder : sourceFolders(root)) {
         for (const fs::directory_entry& entry :
@@ -57,12 +88,10 @@ std::vector<std::string> layeringViolations(const fs::path& root) {
             std::ifstream source(entry.path());
             std::string line;
             for (int number = 1; std::getline(source, line); ++number) {
-                std::smatch match;
-                if (!std::regex_search(line, match, include)) continue;
-                if (rank(match[1]) > rank(folder))
+                const std::string included = includedFolder(line);
+                if (!included.empty() && rank(included) > rank(folder))
                     violations.push_back(fs::relative(entry.path(), root).string() + ":" +
-                                         std::to_string(number) + " includes " +
-                                         std::string(match[1]) + "/");
+                                         std::to_string(number) + " includes " + included + "/");
             }
         }
     }
@@ -103,7 +132,8 @@ TEST(Layering, TheCheckFindsAnIncludeOfAHigherFolder) {
                                          "    src/ui     windows\n\n## Other\n\n    src/zzz  x\n";
     std::ofstream(root / "src" / "ui" / "inner" / "ok.cpp") << "#include \"base/value.h\"\n";
     std::ofstream(root / "src" / "base" / "bad.h")
-        << "#pragma once\n#include <vector>\n#include \"base/text.h\"\n#include \"ui/get.h\"\n";
+        << "#pragma once\n#include <vector>\n#include \"base/text.h\"\n#  include  \"ui/get.h\"\n"
+           "// #include \"ui/get.h\" in a comment\n";
     const std::vector<std::string> violations = layeringViolations(root);
     fs::remove_all(root);
     ASSERT_EQ(violations.size(), 1u) << joined(violations);
