@@ -35,7 +35,7 @@ constexpr int kOriginRow = 8;
 constexpr int kDestinationRow = 11;
 constexpr int kFieldColumn = 16;
 // The origin must hold at least the tables IRM1 ... IRM11.
-constexpr int kRequiredTables = 11;
+constexpr int kLastRequiredTable = store::tables::kExpenses;
 
 std::string padded(const std::string& folder) {
     return base::padRight(folder, kFolderWidth);
@@ -67,7 +67,7 @@ bool pairUsable(int mode, const std::string& from, const std::string& to) {
         return false;
     }
     if (mode == 1 || mode == 2) {
-        for (int n = 1; n <= kRequiredTables; ++n) {
+        for (int n = store::tables::kFirstYearTable; n <= kLastRequiredTable; ++n) {
             const std::string file = "IRM" + std::to_string(n) + ".DBF";
             if (common::LF_ISFILE(detail::closedFolder(from) + file)) continue;
             common::MensOptions options;
