@@ -21,11 +21,19 @@ int usage() {
     return 2;
 }
 
+// The UI layer is stopped however the program leaves, the end of a headless
+// script included.
+class UiRunning {
+  public:
+    explicit UiRunning(kdx2::platform::Console& console) { kdx2::ui::start(console); }
+    ~UiRunning() { kdx2::ui::stop(); }
+    UiRunning(const UiRunning&) = delete;
+    UiRunning& operator=(const UiRunning&) = delete;
+};
+
 int run(std::unique_ptr<kdx2::platform::Console> console, const std::string& terminal) {
-    kdx2::ui::start(*console);
-    const int code = kdx2::shell::MAIN(terminal);
-    kdx2::ui::stop();
-    return code;
+    const UiRunning running(*console);
+    return kdx2::shell::MAIN(terminal);
 }
 
 }  // namespace
@@ -43,6 +51,10 @@ int main(int argc, char** argv) {
         }
         if (!first.empty() && first[0] == '-') return usage();
         return run(kdx2::platform::openTerminalConsole(), first);
+    } catch (const kdx2::platform::HeadlessStop& stop) {
+        // The script's end unwound the program; the console has written
+        // what the run shows.
+        return stop.exitCode;
     } catch (const kdx2::base::Error& error) {
         // The terminal has been restored by now.
         std::cerr << "kdx2: " << kdx2::base::cp850::toUtf8(error.what()) << '\n';

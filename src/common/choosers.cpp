@@ -60,8 +60,7 @@ std::vector<std::string> helpText(const std::string& topic, int which) {
     const int slot = areas.freeSlot();
     std::vector<std::string> lines;
     if (slot == 0) return lines;
-    const base::Value showing = base::session().get("MOS_MENS");
-    base::session().set("MOS_MENS", false);
+    const OpeningMessagesOff quiet;
     if (store::ABREARQ(slot, false, file, "TOPICO+STR(LINHA,3)")) {
         try {
             store::Table& help = areas.area(slot);
@@ -75,7 +74,6 @@ std::vector<std::string> helpText(const std::string& topic, int which) {
         }
     }
     areas.close(slot);
-    base::session().set("MOS_MENS", showing);
     if (previous >= 1) areas.select(previous);
     return lines;
 }

@@ -8,6 +8,7 @@
 #include "common/windows.h"
 #include "platform/console/keys.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/color.h"
 #include "ui/screen.h"
@@ -15,8 +16,6 @@
 namespace kdx2::common {
 
 namespace {
-
-constexpr int kColoursTable = 56;
 
 base::Value validColour(const ColourSetting& setting, const base::Value& stored) {
     if (setting.attribute) {
@@ -51,9 +50,9 @@ std::string terminal() {
 // when there is none and `append` is set. Returns the table, or nullptr.
 store::Table* openTerminalRecord(bool& appended) {
     appended = false;
-    if (!store::ABERTURA(kColoursTable)) return nullptr;
-    store::workAreas().select(kColoursTable);
-    store::Table& cores = store::workAreas().area(kColoursTable);
+    if (!store::ABERTURA(store::tables::kColours)) return nullptr;
+    store::workAreas().select(store::tables::kColours);
+    store::Table& cores = store::workAreas().area(store::tables::kColours);
     if (cores.seek(base::Value(terminal()))) return &cores;
     if (!store::ADD_REC(5)) return nullptr;
     appended = true;
@@ -62,7 +61,7 @@ store::Table* openTerminalRecord(bool& appended) {
 }
 
 void closeColours() {
-    store::workAreas().close(kColoursTable);
+    store::workAreas().close(store::tables::kColours);
 }
 
 }  // namespace
@@ -108,7 +107,7 @@ bool CRIACOR() {
         if (cores == nullptr) {
             // No table, or a new terminal whose record could not be made:
             // the defaults serve this session.
-            const bool opened = store::workAreas().table(kColoursTable) != nullptr;
+            const bool opened = store::workAreas().table(store::tables::kColours) != nullptr;
             closeColours();
             return opened;
         }

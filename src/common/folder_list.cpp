@@ -8,6 +8,7 @@
 #include "platform/drives.h"
 #include "store/access.h"
 #include "store/repair.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 
 namespace kdx2::common {
@@ -15,8 +16,6 @@ namespace kdx2::common {
 using namespace base::literals;
 
 namespace {
-
-constexpr int kFolderList = 50;
 
 std::string installFolderBare() {
     return base::asciiUpper(BAR_FORA(base::alltrim(base::session().text("ARQDEF"))));
@@ -42,9 +41,9 @@ void unselectOthers(store::Table& list, uint32_t keep) {
 
 bool TROCASIM(int mode) {
     store::WorkAreas& areas = store::workAreas();
-    store::Table* list = areas.table(kFolderList);
+    store::Table* list = areas.table(store::tables::kFolderList);
     if (list == nullptr) return false;
-    areas.select(kFolderList);
+    areas.select(store::tables::kFolderList);
     base::NamedValues& s = base::session();
     try {
         const bool empty = list->recCount() == 0 || list->eof();
@@ -76,7 +75,7 @@ bool TROCASIM(int mode) {
         AVISOSN(std::string(error.what()), box::kStop);
         return false;
     }
-    areas.select(kFolderList);
+    areas.select(store::tables::kFolderList);
     return true;
 }
 
@@ -85,7 +84,7 @@ bool TROCA_NAO(const std::string& answer, int column) {
         const std::string mark = base::asciiUpper(base::alltrim(answer));
         if (mark == "S") {
             const bool selected = TROCASIM(1);
-            store::workAreas().select(kFolderList);
+            store::workAreas().select(store::tables::kFolderList);
             return selected;
         }
         if (mark.empty() || mark == "N") return true;
@@ -104,7 +103,7 @@ bool TROCA_NAO(const std::string& answer, int column) {
 
 void MUDADIR(const std::string& folder) {
     base::session().set("LOCARQ", BAR_DIR(folder));
-    if (store::CORRECAO()) store::ABERTURA(9);
+    if (store::CORRECAO()) store::ABERTURA(store::tables::kRegister);
 }
 
 }  // namespace kdx2::common

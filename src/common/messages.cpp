@@ -219,4 +219,12 @@ void BEEP_ERRO(int times) {
     }
 }
 
+OpeningMessagesOff::OpeningMessagesOff() : previous_(base::session().get("MOS_MENS")) {
+    base::session().set("MOS_MENS", false);
+}
+
+OpeningMessagesOff::~OpeningMessagesOff() {
+    base::session().set("MOS_MENS", previous_);
+}
+
 }  // namespace kdx2::common

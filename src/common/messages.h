@@ -164,4 +164,17 @@ void AVISO(const std::string& text, int row = 24, int column = 0, const std::str
 // The error beep: each time the tones 300 Hz and 499 Hz, one tick each, twice.
 void BEEP_ERRO(int times = 1);
 
+// Keeps the store's messages while a table opens (MOS_MENS) off for as long
+// as it lives, and puts the previous setting back however the scope is left.
+class OpeningMessagesOff {
+  public:
+    OpeningMessagesOff();
+    ~OpeningMessagesOff();
+    OpeningMessagesOff(const OpeningMessagesOff&) = delete;
+    OpeningMessagesOff& operator=(const OpeningMessagesOff&) = delete;
+
+  private:
+    base::Value previous_;
+};
+
 }  // namespace kdx2::common

@@ -88,7 +88,7 @@ int waitAnyKey() {
 }
 
 base::Value emptyOf(const base::Value& value) {
-    if (value.isDate()) return base::Value(base::Date::today());
+    if (value.isDate()) return base::Value(ui::today());
     return base::Value::emptyOf(value.type());
 }
 

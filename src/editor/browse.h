@@ -17,9 +17,8 @@ namespace kdx2::editor {
 
 // ---- Browse description ------------------------------------------------
 
-// One column: its display expression (TABCAMPO), the field it edits
-// (TABCPOIN), its picture (TABMASC) and heading (TABDESC). Matrix columns
-// use only the picture and heading (TAB_MASC, TAB_DESC).
+// One column: its display expression, the field it edits, its picture and
+// heading. Matrix columns use only the picture and heading.
 struct BrowseColumn {
     std::string display;
     std::string field;
@@ -28,10 +27,10 @@ struct BrowseColumn {
 };
 
 struct BrowseDescription {
-    std::vector<BrowseColumn> columns;  // N_CAM is their count
-    int lastEditable = 0;               // ULT_POS (1-based)
-    int frozen = 0;                     // columns kept on the left while panning
-    bool footingLine = false;           // the separator line under the rows
+    std::vector<BrowseColumn> columns;
+    int lastEditable = 0;      // the last column Enter moves to (1-based; ULT_POS)
+    int frozen = 0;            // columns kept on the left while panning
+    bool footingLine = false;  // the separator line under the rows
 };
 
 // The description the next browse runs with (set by EDITA).
@@ -89,7 +88,8 @@ struct CellRule {
 // gives 0, a lookup list chooses nothing).
 struct Hooks {
     std::function<void(int mode)> SOMA_JUR;
-    std::function<void(int mode, int what)> SOMA_FIS;
+    // Rebuilds the monthly figures from the workspace's entries.
+    std::function<void()> SOMA_FIS;
     std::function<void(int mode)> SOMA_RUR;
     std::function<void(int mode)> RESOMA;
     std::function<void(int row, int column, int screen)> FX_RT;
@@ -108,12 +108,12 @@ struct Hooks {
     std::function<void()> MUDA_LEAO;
     // The declaration's global Alt+U handler, put back after a screen.
     std::function<void()> CALC_UFIR;
-    // The lookup list of a field (QUALHLP, Part of the field checks); the
+    // The lookup list named `qualhlp` (QUALHLP), opened at `start`; the
     // chosen code, or an empty value.
     std::function<base::Value(const std::string& qualhlp, const base::Value& start)> lookup;
     // The rule of a cell; screens without rules get an empty CellRule.
     std::function<CellRule(int screen, int column)> cellRule;
-    // The matrix of a matrix screen (7, 13, 16, 19, 20), or nullptr.
+    // The matrix of a matrix screen, or nullptr.
     std::function<Matrix*(int screen)> matrix;
 };
 
@@ -121,19 +121,44 @@ Hooks& hooks();
 
 // ---- Entry points -----------------------------------------------------------
 
+// The list screens by code: the table screens, then the matrix screens.
+namespace screens {
+inline constexpr int kIncome = 1;            // income from legal entities, the taxpayer's
+inline constexpr int kDependantsIncome = 2;  // the same, received by the dependants
+inline constexpr int kDependants = 3;
+inline constexpr int kPayments = 4;
+inline constexpr int kRuralProperties = 12;
+inline constexpr int kMonthEntries = 17;  // the entries behind one cell of the receipts
+inline constexpr int kRuralEntries = 22;  // the rural cash book of one month
+inline constexpr int kBankAccounts = 24;
+inline constexpr int kCashBook = 25;
+inline constexpr int kAccountsChart = 28;
+inline constexpr int kFolders = 33;
+inline constexpr int kMarking = 35;  // taxpayers marked for a command
+inline constexpr int kImportSelection = 56;
+inline constexpr int kYearlySummary = 7;
+inline constexpr int kStatusCodes = 13;
+inline constexpr int kMonthlyReceipts = 16;  // the carnê-leão, month by month
+inline constexpr int kRuralReceipts = 19;    // rural receipts and expenses by month
+inline constexpr int kForeignIncome = 20;    // foreign income conversion
+}  // namespace screens
+
 // Runs the list screen of `code` (see the catalogue in screens.cpp): selects
 // its table or matrix, sets its filter and columns, draws its frame and
 // footer, runs the browse and clears the filter. Unknown codes do nothing.
-// Returns an empty text.
-std::string EDITA(int code);
+void EDITA(int code);
 
-// The browse of the current table inside a frame: style 0 none (the caller
-// drew it), 1 window slot 2, 6 window slot 6, around (top, left, bottom,
-// right); the rows are drawn one cell inside.
-void MOSTRA(int top, int left, int bottom, int right, int frameStyle);
+// The window around a browse: none (the caller drew the frame), or window
+// slot 2 or 6 redefined to the browse's rectangle, opened before it and
+// closed after it.
+enum class BrowseFrame { None, Slot2, Slot6 };
+
+// The browse of the current table inside its frame around (top, left,
+// bottom, right); the rows are drawn one cell inside.
+void MOSTRA(int top, int left, int bottom, int right, BrowseFrame frame);
 void CL5BROWSE(int top, int left, int bottom, int right);
 // The same for a matrix.
-void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, int frameStyle);
+void MOSBROW(Matrix& matrix, int top, int left, int bottom, int right, BrowseFrame frame);
 void MBROWSE(Matrix& matrix, int top, int left, int bottom, int right);
 
 // Maps the key that ended a cell edit to the next browse action (see the

@@ -136,7 +136,7 @@ int DOGET(TableBrowser& browser, bool append) {
     s.set("MGETVAR", old);
     s.set("MGETOLD", old);
 
-    const CellRule rule = cellRuleFor(browser.screen, column);
+    const CellRule rule = cellRuleFor(browser.screen, browser.rules, column);
     if (rule.before && !rule.before()) {
         browser.select();
         return EXITKEY(keys::Enter, append);
@@ -196,7 +196,7 @@ int DOGET(TableBrowser& browser, bool append) {
         }
     }
     browser.view.refreshCurrent();
-    if (browser.screen == 33) browser.view.refreshAll();
+    if (browser.rules.redrawAfterEdit) browser.view.refreshAll();
     return EXITKEY(result.lastKey, append);
 }
 
@@ -204,8 +204,8 @@ int DOGET(TableBrowser& browser, bool append) {
 
 bool MatrixBrowser::editable(int row, int column) const {
     if (column == 13) return false;
-    if ((screen == 16 || screen == 19 || screen == 20) && row == 13) return false;
-    if (screen == 19 && (column == 3 || column == 4)) return false;
+    if (rules.totalsRowLocked && row == 13) return false;
+    if (std::ranges::find(rules.lockedColumns, column) != rules.lockedColumns.end()) return false;
     return row >= 1 && row <= matrix.rows() && column <= matrix.columns() &&
            column <= static_cast<int>(description.columns.size());
 }
@@ -217,7 +217,8 @@ int GETMTX(MatrixBrowser& browser) {
     if (!browser.editable(row, column)) return EXITKEY(keys::Enter, false);
     const BrowseColumn& described = browser.description.columns[static_cast<size_t>(column - 1)];
     const std::string text = browser.matrix.cell(row, column);
-    const bool raw = browser.screen == 13;
+    const ScreenRules& rules = browser.rules;
+    const bool raw = rules.rawCells;
     base::Value value = raw ? base::Value(text) : base::Value(common::CAR_TO_VAL(text));
     const base::Value old = value;
     browser.view.stabilize();
@@ -234,27 +235,14 @@ int GETMTX(MatrixBrowser& browser) {
         browser.view.refreshCurrent();
         return EXITKEY(result.lastKey, false);
     }
-    const Hooks& h = hooks();
-    switch (browser.screen) {
-        case 13:
-            browser.matrix.setCell(row, column, value.text());
-            break;
-        case 16:
-            browser.matrix.setCell(row, column, ui::transform(value, "@Ez 9999,999.99").text());
-            call(h.VE_LEAO, row);
-            call(h.FX_RT, row, column, 16);
-            // Typed totals: the column's total follows the month typed.
-            if (settings().flag("CAL_AUTO")) call(h.RESOMA, 1);
-            break;
-        case 19:
-        case 20:
-            browser.matrix.setCell(row, column, ui::transform(value, "@Ez 999,999,999.99").text());
-            call(h.FX_RT, row, column, browser.screen);
-            break;
-        default:
-            browser.matrix.setCell(row, column, ui::transform(value, described.picture).text());
-            break;
+    if (raw) {
+        browser.matrix.setCell(row, column, value.text());
+    } else {
+        const std::string& picture =
+            rules.cellPicture.empty() ? described.picture : rules.cellPicture;
+        browser.matrix.setCell(row, column, ui::transform(value, picture).text());
     }
+    if (rules.cellStored) rules.cellStored(row, column);
     browser.view.refreshAll();
     return 0;
 }

@@ -51,10 +51,6 @@ GridColours matrixColours() {
     return colours;
 }
 
-int frozenColumns(int screen) {
-    return screen == 7 || screen == 16 || screen == 20 ? 1 : 0;
-}
-
 }  // namespace
 
 void MatrixSource::setRow(int row) {
@@ -79,8 +75,9 @@ MatrixBrowser::MatrixBrowser(Matrix& matrix, platform::Rect rect,
       source(matrix),
       view(source, rect, gridColumns(matrix, description.columns), description.footingLine,
            matrixColours()),
-      screen(screenCode()) {
-    view.setFreeze(description.frozen > 0 ? description.frozen : frozenColumns(screen));
+      screen(screenCode()),
+      rules(screenRules(screen)) {
+    view.setFreeze(description.frozen);
     if (this->description.lastEditable <= 0)
         this->description.lastEditable = static_cast<int>(description.columns.size());
 }
@@ -118,10 +115,10 @@ int MatrixBrowser::handle(int key) {
     const Hooks& h = hooks();
     const int col = view.colPos();
     if (keys::isCharacter(key) || key == keys::Paste) {
-        if (screen != 7) stuffKeys({keys::Enter, key});
+        if (rules.takesTyping) stuffKeys({keys::Enter, key});
         return 0;
     }
-    if (view.moveAlongRow(key) || handleSharedKey(view, screen, key, done)) return 0;
+    if (view.moveAlongRow(key) || handleSharedKey(view, rules, key, done)) return 0;
     switch (key) {
         case keys::Enter:
             return enter();
@@ -144,8 +141,7 @@ int MatrixBrowser::handle(int key) {
             view.goBottom();
             return 0;
         case keys::Right:
-            if (screen == 16 && col >= 6) return 0;
-            if (screen == 19 && col >= 2) return 0;
+            if (rules.rightStopsAt > 0 && col >= rules.rightStopsAt) return 0;
             view.right();
             return 0;
         case keys::Left:
@@ -169,14 +165,14 @@ int MatrixBrowser::handle(int key) {
         call(h.MUDATEL2);
         done = true;
     } else if (key == keys::alt('A')) {
-        toggleMode();
+        if (rules.switchMode) rules.switchMode(view);
     } else if (key == keys::alt('N')) {
         if (settings().integer("TELA") == 2) call(h.MUDA_LEAO);
         view.refreshAll();
     } else if (key == keys::alt('S')) {
         calculator();
     } else if (key == keys::alt('M')) {
-        if (screen == 7)
+        if (rules.altMAverages)
             averageMonths();
         else if (col <= matrix.columns())
             settings().set("CLIPTEX", matrix.cell(source.row(), col));
@@ -205,41 +201,19 @@ void MatrixBrowser::clearForEntryList() {
 }
 
 int MatrixBrowser::enter() {
-    const Hooks& h = hooks();
-    base::NamedValues& s = settings();
-    const int row = source.row();
-    const int col = view.colPos();
-    if (screen == 7) {
-        view.right();
-        return 0;
-    }
-    if (screen == 16 && !s.flag("CAL_AUTO") && col >= 2 && col <= 6) {
-        const BrowseDescription saved = description;
-        clearForEntryList();
-        EDITA(17);
-        common::FECHAJAN(kListWindow);
-        s.set("OPC", screen);
-        browseDescription() = saved;
-        call(h.SOMA_FIS, 1, 1);
-        call(h.RESOMA, 1);
-        view.refreshAll();
-        return 0;
-    }
-    if (screen == 19 && s.integer("TIPO_LANCA") != 1) {
-        const BrowseDescription saved = description;
-        s.set("MESATI", row);
-        s.set("TIPOCR", col == 1 ? "C" : "D");
-        clearForEntryList();
-        EDITA(22);
-        common::FECHAJAN(kListWindow);
-        s.set("OPC", screen);
-        browseDescription() = saved;
-        call(h.SOMA_RUR, 2);
-        call(h.FX_RT, row, col, 19);
-        view.refreshAll();
-        return 0;
-    }
+    if (rules.enter && rules.enter(*this)) return 0;
     return GETMTX(*this);
+}
+
+void MatrixBrowser::openEntryList(int code, const std::function<void()>& recompute) {
+    const BrowseDescription saved = description;
+    clearForEntryList();
+    EDITA(code);
+    common::FECHAJAN(kListWindow);
+    settings().set("OPC", screen);
+    browseDescription() = saved;
+    recompute();
+    view.refreshAll();
 }
 
 // The grid's mode is shown just above its right end, where no cell is.
@@ -252,33 +226,38 @@ void switchCalculationMode(GridView& view) {
     const int attr = s.integer("COR_TEL1");
     ui::say(std::max(view.area().top - 2, 0), 66, automatic ? " SO TOTAIS " : " INDIVIDUAL",
             static_cast<uint8_t>(attr > 0 && attr < 256 ? attr : 0x1E));
-    writeFooter(16);
+    writeReceiptsFooter();
     if (!automatic) {
-        call(hooks().SOMA_FIS, 1, 1);
+        call(hooks().SOMA_FIS);
         call(hooks().RESOMA, 1);
     }
     view.refreshAll();
 }
 
-void cycleCashBookMode(int screen) {
+namespace {
+
+// TIPO_LANCA 0 -> 1 -> 2 -> 0: the common cash book, totals only, the
+// digital rural cash book.
+int nextCashBookMode() {
     base::NamedValues& s = settings();
     const int mode = (s.integer("TIPO_LANCA") + 1) % 3;
     s.set("TIPO_LANCA", mode);
-    if (screen == 12) {
-        static const char* const captions[] = {" modo Livro Caixa Comum         ",
-                                               " modo Sem uso do Livro Caixa    ",
-                                               " modo Livro Caixa Digital(LCDPR)"};
-        common::ESCRLCOL(kPageWindow, 1, 40, base::cp850::fromUtf8(captions[mode]));
-        return;
-    }
-    static const char* const captions[] = {" L.Caixa  ", "Só Totais ", "  LCDPR   "};
-    common::ESCRLCOL(kPageWindow, 2, 2, base::cp850::fromUtf8(captions[mode]));
-    writeFooter(screen);
+    return mode;
 }
 
-void MatrixBrowser::toggleMode() {
-    if (screen == 16) switchCalculationMode(view);
-    if (screen == 19) cycleCashBookMode(19);
+}  // namespace
+
+void cycleCashBookModeOnProperties() {
+    static const char* const captions[] = {" modo Livro Caixa Comum         ",
+                                           " modo Sem uso do Livro Caixa    ",
+                                           " modo Livro Caixa Digital(LCDPR)"};
+    common::ESCRLCOL(kPageWindow, 1, 40, base::cp850::fromUtf8(captions[nextCashBookMode()]));
+}
+
+void cycleCashBookModeOnReceipts() {
+    static const char* const captions[] = {" L.Caixa  ", "Só Totais ", "  LCDPR   "};
+    common::ESCRLCOL(kPageWindow, 2, 2, base::cp850::fromUtf8(captions[nextCashBookMode()]));
+    writeRuralReceiptsFooter();
 }
 
 void MatrixBrowser::calculator() {
@@ -287,13 +266,11 @@ void MatrixBrowser::calculator() {
     if (!common::CALCULADORA(result, 9, s.has("LCAL") ? s.integer("LCAL") : 5,
                              s.has("CCAL") ? s.integer("CCAL") : 10))
         return;
-    const bool totalsOnly = screen == 16 && s.flag("CAL_AUTO");
-    if (screen != 19 && !totalsOnly) return;
+    if (!rules.calculatorWrites || !rules.calculatorWrites()) return;
     const int row = source.row();
     const int col = view.colPos();
     if (!editable(row, col)) return;
-    const char* picture = screen == 16 ? "@Ez 99,999,999.99" : "@Ez 999,999,999.99";
-    matrix.setCell(row, col, ui::transform(base::Value(result), picture).text());
+    matrix.setCell(row, col, ui::transform(base::Value(result), rules.calculatorPicture).text());
     call(hooks().FX_RT, row, col, screen);
     view.refreshAll();
 }

@@ -3,33 +3,8 @@
 
 namespace kdx2::editor {
 
-namespace {
-
-// The marks on the page frames that switch a mode when clicked.
-bool hotSpot(GridView& view, int screen, int row, int column) {
-    if (screen == 19 && row == 4 && (column == 29 || column == 30)) {
-        cycleCashBookMode(19);
-        return true;
-    }
-    if (screen == 12 && row == 2 && column == 71) {
-        cycleCashBookMode(12);
-        return true;
-    }
-    if (screen == 16 && row == 4 && column == 66) {
-        switchCalculationMode(view);
-        return true;
-    }
-    if (screen == 16 && row == 6 && (column == 65 || column == 77)) {
-        call(hooks().MUDA_LEAO);
-        return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-void HANDLEMOUSE(GridView& view, int screen, int row, int column) {
-    if (hotSpot(view, screen, row, column)) {
+void HANDLEMOUSE(GridView& view, const ScreenRules& rules, int row, int column) {
+    if (rules.hotSpot && rules.hotSpot(view, row, column)) {
         view.refreshAll();
         return;
     }

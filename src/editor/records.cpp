@@ -11,6 +11,7 @@
 #include "platform/console/keys.h"
 #include "platform/drives.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
 #include "ui/picture.h"
@@ -22,8 +23,6 @@ namespace keys = platform::keys;
 using namespace base::literals;
 
 namespace {
-
-constexpr int kBanksArea = 69;
 
 void putIfPresent(store::Table& table, std::string_view field, const base::Value& value) {
     if (table.hasField(field)) table.put(field, value);
@@ -70,7 +69,8 @@ std::string terminal() {
     return base::alltrim(settings().text("NUSU"));
 }
 
-// The order key of a column of the entry screens (17, 22).
+}  // namespace
+
 std::string entryColumnKey(const std::string& field) {
     const std::string name = base::asciiUpper(field);
     if (name == "DT_LC") return "DTOS(DT_LC)";
@@ -85,8 +85,7 @@ std::string entryColumnKey(const std::string& field) {
     return {};
 }
 
-// The cash-book entries (screen 25) by column. The transferred flag is a
-// logical field; an index keeps it as a letter.
+// The transferred flag is a logical field; an index keeps it as a letter.
 std::string cashBookColumnKey(int column) {
     static const char* const keys[] = {"CDCONTA",
                                        "Upper(DESCONTA)",
@@ -102,40 +101,45 @@ std::string cashBookColumnKey(int column) {
     return column >= 1 && column <= 11 ? keys[column - 1] : std::string();
 }
 
-}  // namespace
-
 // ---- New records and stored values ------------------------------------------
+
+void incomeDefaults(store::Table& table, const base::Value& typed, const std::string& editing) {
+    const base::NamedValues& s = settings();
+    std::string kind = s.text("I1_1");
+    std::string credit = s.text("TIPOCR");
+    const int account = static_cast<int>(base::parseNumber(base::alltrim(typed.text())));
+    if (editing == "CDCONTA" && account >= 4101 && account <= 4199) {
+        kind = "O";
+        credit = "N";
+    }
+    putIfPresent(table, "TIPOCR", credit);
+    putIfPresent(table, "I1_1", kind);
+}
+
+void ruralEntryDefaults(store::Table& table, const base::Value& typed, const std::string&) {
+    putIfPresent(table, "I1_1", "R");
+    putIfPresent(table, "TIPOCR", settings().text("TIPOCR"));
+    if (typed.isDate() && typed.date().year() == 1900)
+        putIfPresent(table, "DT_LC", inBaseYear(typed.date()));
+}
+
+void bankAccountDefaults(store::Table& table, const base::Value&, const std::string&) {
+    const int code = highestAccountCode(table, table.recNo()) + 1;
+    putIfPresent(table, "COD_CONTA", code);
+}
 
 void ADIC_REG(int mode) {
     store::Table* table = store::workAreas().currentTable();
     if (!table) return;
     base::NamedValues& s = settings();
-    const int screen = screenCode();
+    const ScreenRules& rules = screenRules(screenCode());
     if (mode != 1) return;  // the blank row has no record to fill yet
-    if (screen == 24) packIfExclusive(*table);
+    if (rules.compactsBeforeAppend) packIfExclusive(*table);
     if (!store::ADD_REC(5)) return;
     const std::string editing = base::asciiUpper(base::alltrim(s.text("EDI_CAMPO")));
     const base::Value& typed = s.get("MGETVAR");
-    if (screen < 30) putIfPresent(*table, "CPF", s.get("CPF"));
-    if (screen == 1 || screen == 2 || screen == 17) {
-        std::string kind = s.text("I1_1");
-        std::string credit = s.text("TIPOCR");
-        const int account = static_cast<int>(base::parseNumber(base::alltrim(typed.text())));
-        if (editing == "CDCONTA" && account >= 4101 && account <= 4199) {
-            kind = "O";
-            credit = "N";
-        }
-        putIfPresent(*table, "TIPOCR", credit);
-        putIfPresent(*table, "I1_1", kind);
-    } else if (screen == 22) {
-        putIfPresent(*table, "I1_1", "R");
-        putIfPresent(*table, "TIPOCR", s.text("TIPOCR"));
-        if (typed.isDate() && typed.date().year() == 1900)
-            putIfPresent(*table, "DT_LC", inBaseYear(typed.date()));
-    } else if (screen == 24) {
-        const int code = highestAccountCode(*table, table->recNo()) + 1;
-        putIfPresent(*table, "COD_CONTA", code);
-    }
+    if (rules.keepsTaxpayer) putIfPresent(*table, "CPF", s.get("CPF"));
+    if (rules.newRecord) rules.newRecord(*table, typed, editing);
 }
 
 void F_TROCA(const base::Value& value) {
@@ -164,8 +168,7 @@ void TableBrowser::deleteRow() {
     if (table.eof()) table.skip(-1);
     if (tableIsEmpty(table)) setAppend(true);
     table.unlock();
-    if (screen == 17) call(hooks().SOMA_FIS, 1, 1);
-    if (screen == 22) call(hooks().SOMA_RUR, 1);
+    if (rules.recomputesAfterDelete) call(rules.recompute);
     select();
     view.refreshAll();
 }
@@ -255,11 +258,7 @@ void TemporaryOrders::drop() {
 }
 
 void TableBrowser::temporaryOrder() {
-    std::string key;
-    if (screen == 17 || screen == 22)
-        key = entryColumnKey(currentField());
-    else if (screen == 25)
-        key = cashBookColumnKey(view.colPos());
+    const std::string key = rules.orderKey ? rules.orderKey(view.colPos(), currentField()) : "";
     if (key.empty()) return;
     orders.build("PRA_", key);
     view.refreshAll();
@@ -322,12 +321,12 @@ namespace {
 
 store::Table* banksTable() {
     store::WorkAreas& areas = store::workAreas();
-    if (!areas.table(kBanksArea)) {
+    if (!areas.table(store::tables::kBanks)) {
         const int previous = areas.current();
-        store::ABERTURA(kBanksArea);
+        store::ABERTURA(store::tables::kBanks);
         areas.select(previous);
     }
-    return areas.table(kBanksArea);
+    return areas.table(store::tables::kBanks);
 }
 
 }  // namespace

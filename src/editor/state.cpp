@@ -56,7 +56,7 @@ void stuffKeys(std::initializer_list<int> keys) {
     ui::pushKeys(keys);
 }
 
-bool handleSharedKey(GridView& view, int screen, int key, bool& done) {
+bool handleSharedKey(GridView& view, const ScreenRules& rules, int key, bool& done) {
     namespace keys = platform::keys;
     switch (key) {
         case keys::Esc:
@@ -68,23 +68,24 @@ bool handleSharedKey(GridView& view, int screen, int key, bool& done) {
             done = true;
             return true;
         case keys::LeftClick:
-            HANDLEMOUSE(view, screen, ui::mouseRow(), ui::mouseCol());
+            HANDLEMOUSE(view, rules, ui::mouseRow(), ui::mouseCol());
             return true;
         default:
             return false;
     }
 }
 
-CellRule cellRuleFor(int screen, int column) {
+CellRule cellRuleFor(int screen, const ScreenRules& rules, int column) {
     if (hooks().cellRule) return hooks().cellRule(screen, column);
+    return rules.builtInRule ? rules.builtInRule(column) : CellRule{};
+}
+
+CellRule bankNumberRule() {
     CellRule rule;
-    // The bank number of an account fills in the bank's name.
-    if (screen == 24 && column == 2) {
-        rule.stored = [] {
-            if (store::Table* accounts = store::workAreas().currentTable())
-                BUS_BANCO(accounts->get("NRO_BANCO").text());
-        };
-    }
+    rule.stored = [] {
+        if (store::Table* accounts = store::workAreas().currentTable())
+            BUS_BANCO(accounts->get("NRO_BANCO").text());
+    };
     return rule;
 }
 

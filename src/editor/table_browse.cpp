@@ -26,19 +26,6 @@ std::vector<GridColumn> gridColumns(const TableSource& source,
     return grid;
 }
 
-int frozenColumns(int screen) {
-    switch (screen) {
-        case 3:
-            return 1;
-        case 35:
-            return 2;
-        case 56:
-            return 3;
-        default:
-            return 0;
-    }
-}
-
 }  // namespace
 
 TableBrowser::TableBrowser(store::Table& table, int area, platform::Rect rect,
@@ -50,9 +37,9 @@ TableBrowser::TableBrowser(store::Table& table, int area, platform::Rect rect,
       view(source, rect, gridColumns(source, description.columns), description.footingLine,
            browseColours()),
       orders(table),
-      screen(screenCode()) {
-    const int frozen = description.frozen > 0 ? description.frozen : frozenColumns(screen);
-    view.setFreeze(frozen);
+      screen(screenCode()),
+      rules(screenRules(screen)) {
+    view.setFreeze(description.frozen);
     if (this->description.lastEditable <= 0)
         this->description.lastEditable = static_cast<int>(description.columns.size());
 }
@@ -101,27 +88,13 @@ bool TableBrowser::storeInCell(const base::Value& value, double lockSeconds) {
 }
 
 void TableBrowser::recompute() const {
-    const Hooks& h = hooks();
-    switch (screen) {
-        case 1:
-        case 2:
-            call(h.SOMA_JUR, 1);
-            break;
-        case 17:
-            call(h.SOMA_FIS, 1, 1);
-            break;
-        case 22:
-            call(h.SOMA_RUR, 1);
-            break;
-        default:
-            break;
-    }
+    call(rules.recompute);
     select();
 }
 
 // Pushed past the last row: a blank row follows, in append mode.
 void TableBrowser::hitBottomRule() {
-    if (!view.hitBottom() || screen >= 35) return;
+    if (!view.hitBottom() || !rules.editsRows) return;
     view.clearHits();
     if (append) {
         if (onBlankRow()) return;
@@ -200,11 +173,10 @@ int TableBrowser::handle(int key) {
         stuffKeys({keys::Enter, key});
         return 0;
     }
-    if (view.moveAlongRow(key) || handleSharedKey(view, screen, key, done)) return 0;
+    if (view.moveAlongRow(key) || handleSharedKey(view, rules, key, done)) return 0;
     switch (key) {
         case keys::Enter:
-            if (((screen == 1 || screen == 2) && col >= 2 && col <= 5) ||
-                (screen == 4 && (col == 5 || col == 6))) {
+            if (rules.enterOpensBreakdown && rules.enterOpensBreakdown(col)) {
                 if (!h.MUDATEL13) return DOGET(*this, append);
                 breakdown(2);
                 return 0;
@@ -234,48 +206,52 @@ int TableBrowser::handle(int key) {
                 view.pageDown();
             return 0;
         case keys::Right:
-            if ((screen == 17 || screen == 24) && col >= 14) return 0;
+            if (rules.rightStopsAt > 0 && col >= rules.rightStopsAt) return 0;
             view.right();
             return 0;
         case keys::Left:
-            if (((screen == 17 || screen == 24) && col == 2) || (screen == 22 && col == 2)) {
+            if (rules.leftUnfreezesAt > 0 && col == rules.leftUnfreezesAt) {
                 view.setFreeze(0);
                 view.setColPos(1);
-            } else if (screen == 35) {
-                view.setColPos(3);
+            } else if (rules.leftReturnsTo > 0) {
+                view.setColPos(rules.leftReturnsTo);
             } else {
                 view.left();
             }
             return 0;
         case keys::Del:
-            if (screen < 35) deleteRow();
+            if (rules.editsRows) deleteRow();
             return 0;
         case keys::AltEquals:
         case keys::KeypadAltPlus:
-            if (screen == 35 || screen == 56) markAll(true);
-            if (screen == 17 || screen == 22) sortByColumn();
+            if (rules.marksRows) markAll(true);
+            if (rules.entryTools) sortByColumn();
             return 0;
         case keys::AltMinus:
         case keys::KeypadAltMinus:
-            if (screen == 35 || screen == 56) markAll(false);
+            if (rules.marksRows) markAll(false);
             return 0;
         default:
             break;
     }
     if (key == keys::function(1) || key == keys::function(2)) {
         const int n = key == keys::function(1) ? 1 : 2;
-        if (screen == 35) {
-            table.setOrder(n);
-            view.refreshAll();
-        } else if (screen == 25 || screen == 28) {
-            view.refreshAll();
-            done = true;
-        } else {
-            if (n == 1)
-                call(h.MUDATEL1);
-            else
-                call(h.QUETEL, 2);
-            done = true;
+        switch (rules.functionKeys) {
+            case FunctionKeys::Order:
+                table.setOrder(n);
+                view.refreshAll();
+                break;
+            case FunctionKeys::RedrawAndLeave:
+                view.refreshAll();
+                done = true;
+                break;
+            case FunctionKeys::ChangePage:
+                if (n == 1)
+                    call(h.MUDATEL1);
+                else
+                    call(h.QUETEL, 2);
+                done = true;
+                break;
         }
         return 0;
     }
@@ -285,7 +261,7 @@ int TableBrowser::handle(int key) {
         return 0;
     }
     if (key == keys::alt('E')) {
-        if (screen < 35) deleteFollowing();
+        if (rules.editsRows) deleteFollowing();
     } else if (key == keys::alt('S')) {
         calculator();
     } else if (key == keys::alt('M')) {
@@ -299,11 +275,11 @@ int TableBrowser::handle(int key) {
     } else if (key == keys::alt('O')) {
         temporaryOrder();
     } else if (key == keys::alt('2')) {
-        if (screen == 17 || screen == 22) markSubtotal();
+        if (rules.entryTools) markSubtotal();
     } else if (key == keys::alt('3')) {
-        if (screen == 17 || screen == 22) subtotal();
+        if (rules.entryTools) subtotal();
     } else if (key == keys::alt('B')) {
-        if (screen == 24) banks();
+        if (rules.banksLookup) banks();
     } else if (key == keys::alt('N')) {
         if (settings().integer("TELA") == 2) call(h.MUDA_LEAO);
     } else if (ui::isBound(key)) {
@@ -357,22 +333,7 @@ void TableBrowser::calculator() {
 }
 
 int TableBrowser::breakdownSlot() const {
-    const int col = view.colPos();
-    switch (screen) {
-        case 1:
-            return col >= 2 && col <= 6 ? TRAZ_IND(col, 1) : 0;
-        case 2:
-            return col >= 2 && col <= 8 ? TRAZ_IND(col, 2) : 0;
-        case 4:
-            return col >= 4 ? col - 3 : 0;
-        case 17:
-        case 24:
-            return col >= 2 ? col - 1 : 0;
-        case 22:
-            return settings().integer("MESATI");
-        default:
-            return 0;
-    }
+    return rules.breakdownSlot ? rules.breakdownSlot(view.colPos()) : 0;
 }
 
 void TableBrowser::breakdown(int slot) {

@@ -9,31 +9,6 @@
 
 namespace kdx2::editor {
 
-long SKIPPED(store::Table& table, long n, bool append) {
-    long moved = 0;
-    if (n > 0) {
-        while (moved < n && !table.eof()) {
-            table.skip(1);
-            if (table.eof()) {
-                // Past the last record: the blank row in append mode only.
-                if (append)
-                    ++moved;
-                else
-                    table.skip(-1);
-                break;
-            }
-            ++moved;
-        }
-    } else if (n < 0) {
-        while (moved > n) {
-            table.skip(-1);
-            if (table.bof() || table.eof()) break;
-            --moved;
-        }
-    }
-    return moved;
-}
-
 bool tableIsEmpty(store::Table& table) {
     if (table.recCount() == 0) return true;
     const uint32_t at = table.recNo();

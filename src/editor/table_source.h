@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/records.h"
 #include "editor/browse.h"
 #include "editor/grid_view.h"
 #include "store/expr.h"
@@ -13,12 +14,6 @@
 // The rows of a table browse: the records of one table in its current order
 // and filter, with the blank row after the last one while appending.
 namespace kdx2::editor {
-
-// Moves the record pointer up to n records (backwards when negative) and
-// returns how many it moved. Forwards past the last record counts as a move
-// onto the blank row (record count + 1) only in append mode; otherwise the
-// pointer steps back and stops there. An empty table moves nothing.
-long SKIPPED(store::Table& table, long n, bool append);
 
 // True when the table shows no record (empty, or every record filtered out).
 bool tableIsEmpty(store::Table& table);
@@ -48,7 +43,7 @@ class TableSource final : public RowSource {
 
     void goTop() override { table_.goTop(); }
     void goBottom() override { table_.goBottom(); }
-    long skip(long n) override { return SKIPPED(table_, n, append_); }
+    long skip(long n) override { return common::SKIPPED(table_, n, append_); }
     std::string cellText(int column) override;
     long bookmark() override { return table_.recNo(); }
     void restore(long bookmark) override;

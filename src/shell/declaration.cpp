@@ -1,8 +1,7 @@
 // The declaration window of an open taxpayer and the commands 11 and 12.
 //
-// The pages' own forms are not built yet: until they exist each page opens
-// its list screen (the browse of its table or grid), which already edits the
-// rows that the workspace saves.
+// Each page opens its list screen (the browse of its table or grid), which
+// edits the rows that the workspace saves.
 
 #include "shell/declaration.h"
 
@@ -276,28 +275,28 @@ void MENUOPC(int code) {
         case 11:
             s.set("I1_1", "J");
             s.set("I1_11", "S");
-            runPage(1, 1);
+            runPage(1, editor::screens::kIncome);
             return;
         case 21:
             // Dependants and payments changed on other pages count in the
             // months' deductions: the grid is worked out again before it shows.
             tax::RESOMA(tax::carneLeao());
-            runPage(2, 16);  // the month-by-month receipts
+            runPage(2, editor::screens::kMonthlyReceipts);
             break;
         case 31:
-            runPage(3, 3);
+            runPage(3, editor::screens::kDependants);
             break;
         case 41:
-            runPage(4, 4);
+            runPage(4, editor::screens::kPayments);
             break;
         case 61:
-            runPage(6, 7);  // the yearly summary
+            runPage(6, editor::screens::kYearlySummary);
             break;
         case 101:
-            runPage(10, 12);  // the rural properties
+            runPage(10, editor::screens::kRuralProperties);
             break;
         case 102:
-            runPage(11, 19);  // rural receipts and expenses by month
+            runPage(11, editor::screens::kRuralReceipts);
             break;
         case 17:
         case 111:
@@ -306,7 +305,7 @@ void MENUOPC(int code) {
             return;
         case 107:
             if (digitalRuralBook())
-                editor::EDITA(24);
+                editor::EDITA(editor::screens::kBankAccounts);
             else
                 common::AVISOSN({"Esse cadastro só é necessário para o"_cp,
                                  "Livro Caixa Digital do Produtor Rural (LCDPR)"},

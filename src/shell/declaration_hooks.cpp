@@ -42,15 +42,15 @@ editor::Matrix* matrixOfScreen(int screen) {
     static editor::RowsMatrix<RuralRows> rural(workspace::workspaceGrids().REND_RURAL);
     static editor::RowsMatrix<ConversionRows> conversion(workspace::workspaceGrids().CALC_MENS);
     switch (screen) {
-        case 7:
+        case editor::screens::kYearlySummary:
             return &summary;
-        case 13:
+        case editor::screens::kStatusCodes:
             return &status;
-        case 16:
+        case editor::screens::kMonthlyReceipts:
             return &receipts;
-        case 19:
+        case editor::screens::kRuralReceipts:
             return &rural;
-        case 20:
+        case editor::screens::kForeignIncome:
             return &conversion;
         default:
             return nullptr;
@@ -67,7 +67,7 @@ std::optional<editor::Hooks>& hooksBefore() {
 void installEditorHooks() {
     editor::Hooks& h = editor::hooks();
     if (!hooksBefore()) hooksBefore() = h;
-    h.SOMA_FIS = [](int mode, int what) { tax::SOMA_FIS(tax::carneLeao(), mode, what); };
+    h.SOMA_FIS = [] { tax::SOMA_FIS(tax::carneLeao(), tax::EntrySource::Workspace, 1); };
     h.RESOMA = [](int) { tax::RESOMA(tax::carneLeao()); };
     h.VE_LEAO = [](int row) { tax::VE_LEAO(tax::carneLeao(), row); };
     h.SAL_DEC = [] { workspace::SAL_DEC(); };

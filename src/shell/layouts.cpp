@@ -125,7 +125,7 @@ std::vector<std::string> folderWindowCaptions(int command, int baseYear) {
     }
 }
 
-std::string MTELA1(int screen, int row, int column) {
+void MTELA1(int screen, int row, int column) {
     base::NamedValues& s = base::session();
     switch (screen) {
         case 9:
@@ -139,7 +139,6 @@ std::string MTELA1(int screen, int row, int column) {
             s.set("NTA", screen);
             break;
     }
-    return "";
 }
 
 }  // namespace kdx2::shell

@@ -10,7 +10,7 @@ namespace kdx2::shell {
 
 // MTELA1 (n, row, column): screen 9 is the title window (slot 7), screen 4
 // the folder pair window (slot 3). Other screens only set their anchor.
-std::string MTELA1(int screen, int row = 0, int column = 0);
+void MTELA1(int screen, int row = 0, int column = 0);
 
 // The fixed text of the title window, row by row (50 characters each).
 std::vector<std::string> titleWindowRows(int baseYear, const std::string& terminal,

@@ -11,6 +11,7 @@
 #include "printing/output.h"
 #include "shell/print_selection.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/color.h"
 
@@ -82,7 +83,7 @@ void fillScreen() {
 }
 
 void reopenRegister() {
-    store::ABERTURA(9);
+    store::ABERTURA(store::tables::kRegister);
 }
 
 // Prints the last print file of this work folder again.
@@ -179,7 +180,7 @@ void setTitleRedraw(std::function<void()> redraw) {
     titleRedraw() = std::move(redraw);
 }
 
-std::string MENUSELECT(int code, int option) {
+void MENUSELECT(int code, int option) {
     base::session().set("OPCAO_1", code);
     if (code >= 41 && code <= 48) {
         if (code == 45) run(45, option);
@@ -200,7 +201,6 @@ std::string MENUSELECT(int code, int option) {
         }
     }
     common::FECHAJAN(2);
-    return "";
 }
 
 }  // namespace kdx2::shell

@@ -35,8 +35,8 @@ bool commandAvailable(int code);
 std::string notAvailableMessage();
 
 // Records the code in OPCAO_1 and runs the command; always closes window
-// slot 2 at the end. Returns empty text.
-std::string MENUSELECT(int code, int option = 0);
+// slot 2 at the end.
+void MENUSELECT(int code, int option = 0);
 
 // Runs the title window again (commands that clear the screen end with it).
 void setTitleRedraw(std::function<void()> redraw);

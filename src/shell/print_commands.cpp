@@ -21,6 +21,7 @@
 #include "shell/workspace/workspace.h"
 #include "store/access.h"
 #include "store/repair.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
 #include "ui/screen.h"
@@ -32,9 +33,7 @@ namespace keys = platform::keys;
 
 namespace {
 
-constexpr int kRegister = 9;
 constexpr int kTaxpayerSlot = 3;
-constexpr int kMarkingScreen = 35;
 
 bool printable(int what) {
     if (what == 1) return printing::reportPagesAvailable();
@@ -47,8 +46,9 @@ bool printable(int what) {
 void takeLastTaxpayer() {
     base::NamedValues& s = base::session();
     s.set("CPF", s.text("ULT_CPF"));
-    store::Table* reg = store::workAreas().table(kRegister);
-    if (reg == nullptr && store::ABERTURA(kRegister)) reg = store::workAreas().table(kRegister);
+    store::Table* reg = store::workAreas().table(store::tables::kRegister);
+    if (reg == nullptr && store::ABERTURA(store::tables::kRegister))
+        reg = store::workAreas().table(store::tables::kRegister);
     if (reg == nullptr) return;
     reg->setOrder(1);
     const std::string cpf = base::alltrim(s.text("CPF"));
@@ -83,9 +83,11 @@ void chooseAndPrint() {
 // The marking list of the register; the taxpayers marked when it closes are
 // the ones printed, and only their marks are cleared afterwards.
 void markAndPrint() {
-    if (store::workAreas().table(kRegister) == nullptr && !store::ABERTURA(kRegister)) return;
-    store::workAreas().select(kRegister);
-    editor::EDITA(kMarkingScreen);
+    if (store::workAreas().table(store::tables::kRegister) == nullptr &&
+        !store::ABERTURA(store::tables::kRegister))
+        return;
+    store::workAreas().select(store::tables::kRegister);
+    editor::EDITA(editor::screens::kMarking);
     const std::set<std::string> marked = printing::registerMarks();
     printing::setMarkedTaxpayers(marked);
     printing::FAZIMP();
@@ -139,7 +141,7 @@ void SELECIONA() {
     store::FECHA_PROV();
     printing::closePrintOutput();
     common::FECHAJAN(kTaxpayerSlot);
-    store::ABERTURA(kRegister);
+    store::ABERTURA(store::tables::kRegister);
     // The lists drawn over the screen go; the command ends on the title.
     common::ENCHETELA(' ', s.text("COR_ENCH_C"));
     MTELA1(9);

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "common/messages.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 
 namespace kdx2::shell {
@@ -13,8 +14,6 @@ namespace kdx2::shell {
 using namespace base::literals;
 
 namespace {
-
-constexpr int kConfigTable = 52;
 
 const std::string& entry(const std::vector<std::string>& list, int index) {
     static const std::string none;
@@ -32,11 +31,11 @@ std::string copiesText(const base::NamedValues& s) {
 void storeSelection() {
     base::NamedValues& s = base::session();
     store::WorkAreas& areas = store::workAreas();
-    const bool wasOpen = areas.table(kConfigTable) != nullptr;
-    if (!wasOpen && !store::ABERTURA(kConfigTable)) return;
+    const bool wasOpen = areas.table(store::tables::kConfig) != nullptr;
+    if (!wasOpen && !store::ABERTURA(store::tables::kConfig)) return;
     try {
-        areas.select(kConfigTable);
-        store::Table& config = areas.area(kConfigTable);
+        areas.select(store::tables::kConfig);
+        store::Table& config = areas.area(store::tables::kConfig);
         if (config.seek(base::Value(s.text("NUSU"))) && store::REC_LOCK(5)) {
             for (const char* name : {"QUEIMP", "QUEMOD", "QUEPAG", "QUECON"})
                 config.put(name, base::Value(s.integer(name)));
@@ -45,7 +44,7 @@ void storeSelection() {
     } catch (const base::Error& error) {
         common::AVISOSN(std::string(error.what()), common::box::kStop);
     }
-    if (!wasOpen) areas.close(kConfigTable);
+    if (!wasOpen) areas.close(store::tables::kConfig);
 }
 
 void askHowToPrint() {

@@ -5,13 +5,12 @@
 
 #include "base/text.h"
 #include "store/catalog.h"
+#include "store/table_numbers.h"
 #include "tax/carne.h"
 
 namespace kdx2::shell {
 
 namespace {
-
-constexpr int kConfigTable = 52;
 
 const std::array<const char*, 9> kStatusNames{"Convertido   ", "Cadastro novo", "Aguardando   ",
                                               "Atualizado   ", "Revisado     ", "Impresso     ",
@@ -26,7 +25,7 @@ int clampTo(int value, int low, int high) {
 const std::vector<std::string>& configFieldNames() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> all;
-        const std::optional<store::Structure> layout = store::tableLayout(kConfigTable);
+        const std::optional<store::Structure> layout = store::tableLayout(store::tables::kConfig);
         if (!layout) return all;
         for (const store::FieldDef& field : *layout)
             all.push_back(field.name);

@@ -20,6 +20,7 @@
 #include "store/access.h"
 #include "store/supplied.h"
 #include "store/table.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/screen.h"
 
@@ -28,9 +29,6 @@ namespace kdx2::shell {
 using namespace base::literals;
 
 namespace {
-
-constexpr int kConfigTable = 52;
-constexpr int kFolderList = 50;
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -72,7 +70,7 @@ void setFrameColours() {
 void loadSettings(const NewTerminal& terminal) {
     base::NamedValues& s = base::session();
     setNewTerminalDefaults(s, terminal);
-    store::Table* config = store::workAreas().table(kConfigTable);
+    store::Table* config = store::workAreas().table(store::tables::kConfig);
     if (config != nullptr && onTerminalRecord(*config, terminal.terminal))
         loadConfigRecord(*config, s);
     clampSettings(s, terminal.today);
@@ -83,9 +81,9 @@ void loadSettings(const NewTerminal& terminal) {
 // Stores one field in the terminal's CONFIG record at once, when it can be
 // locked (the session keeps it for the exit either way).
 void storeSetting(const std::string& name) {
-    store::Table* config = store::workAreas().table(kConfigTable);
+    store::Table* config = store::workAreas().table(store::tables::kConfig);
     if (config == nullptr || !onTerminalRecord(*config, base::session().text("NUSU"))) return;
-    store::workAreas().select(kConfigTable);
+    store::workAreas().select(store::tables::kConfig);
     if (!store::REC_LOCK(5)) return;
     config->put(name, base::session().get(name));
     config->unlock();
@@ -131,9 +129,9 @@ std::string bareFolder(const std::string& folder) {
 // folder; an unknown one is registered, selected.
 void selectDataFolder() {
     base::NamedValues& s = base::session();
-    store::Table* list = store::workAreas().table(kFolderList);
+    store::Table* list = store::workAreas().table(store::tables::kFolderList);
     if (list == nullptr) return;
-    store::workAreas().select(kFolderList);
+    store::workAreas().select(store::tables::kFolderList);
     const std::string work = base::asciiUpper(bareFolder(s.text("LOCTRAB")));
     try {
         // The whole width of the key, so that "C:\" does not find "C:\IR2025".
@@ -269,17 +267,17 @@ std::string installFolder(const std::string& kdx2def) {
 }
 
 bool CONFIGURA(const std::string& terminal) {
-    if (!store::ABERTURA(kConfigTable)) return false;
+    if (!store::ABERTURA(store::tables::kConfig)) return false;
     store::WorkAreas& areas = store::workAreas();
-    areas.select(kConfigTable);
-    store::Table& config = areas.area(kConfigTable);
+    areas.select(store::tables::kConfig);
+    store::Table& config = areas.area(store::tables::kConfig);
     try {
         if (config.seek(base::Value(terminal))) return true;
         if (!store::ADD_REC(5)) return true;
         base::NamedValues defaults;
-        setNewTerminalDefaults(defaults, NewTerminal{terminal, base::session().text("ROTADEF"),
-                                                     base::cp850::fromUtf8(environment("KDX2DEF")),
-                                                     base::Date::today()});
+        setNewTerminalDefaults(
+            defaults, NewTerminal{terminal, base::session().text("ROTADEF"),
+                                  base::cp850::fromUtf8(environment("KDX2DEF")), ui::today()});
         storeConfigRecord(config, defaults);
         config.unlock();
     } catch (const base::Error& error) {
@@ -291,7 +289,7 @@ bool CONFIGURA(const std::string& terminal) {
 void prepareSession(const std::string& terminalArgument) {
     installStoreFeedback();
     base::NamedValues& s = base::session();
-    const base::Date today = base::Date::today();
+    const base::Date today = ui::today();
     std::string argument = environment("TERMINAL");
     if (argument.empty()) argument = terminalArgument;
 
@@ -333,14 +331,14 @@ void prepareSession(const std::string& terminalArgument) {
 
     checkDataFolder();
 
-    if (!store::ABERTURA(kFolderList))
+    if (!store::ABERTURA(store::tables::kFolderList))
         endProgram("O programa MBR2 no terminal " + terminal + " está em uso"_cp);
 
     setFolders();
     setFrameColours();
     resetTaxGrids(sessionLists());
 
-    if (!store::ABERTURA(0))
+    if (!store::ABERTURA(store::tables::kStartUp))
         endProgram("O programa KDX2 no terminal " + terminal + " está em uso"_cp);
     s.set("MOS_MENS", true);
 

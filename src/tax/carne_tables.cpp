@@ -196,9 +196,9 @@ MonthlySummaryWrite rewriteMonthlySummary(const CarneLeao& carne, const std::str
     return result;
 }
 
-std::string SOMA_FIS(CarneLeao& carne, int mode, int column, const std::string& cpf) {
+std::string SOMA_FIS(CarneLeao& carne, EntrySource source, int column, const std::string& cpf) {
     Accumulator* last = nullptr;
-    if (mode == 3) {
+    if (source == EntrySource::SharedTable) {
         const std::string taxpayer = base::alltrim(cpf).empty() ? base::session().text("CPF") : cpf;
         store::Table* entries = openArea(kSharedEntriesArea);
         if (!entries || !openArea(kMonthlySummaryArea)) return {};

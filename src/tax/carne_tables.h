@@ -56,13 +56,19 @@ struct MonthlySummaryWrite {
 MonthlySummaryWrite rewriteMonthlySummary(const CarneLeao& carne, const std::string& cpf,
                                           double lockSeconds = 5);
 
-// SOMA_FIS: mode 0 or 1 accumulates the workspace copy (area 22); mode 3 the
-// taxpayer's records of the shared table (area 2, opened when closed) and then
-// rewrites the taxpayer's monthly summaries (area 16), telling the user when
-// some month could not be written. The taxpayer is `cpf`, or the session's
-// CPF when it is blank. Returns element `column` (1 ... 13) of the
-// accumulator touched last as grid text ("" when none).
-std::string SOMA_FIS(CarneLeao& carne, int mode, int column, const std::string& cpf = "");
+// Where SOMA_FIS takes the entries from.
+enum class EntrySource {
+    Workspace,    // the open taxpayer's scratch copy (area 22)
+    SharedTable,  // the taxpayer's records of the shared table (area 2, opened
+                  // when closed), then rewriting the monthly summaries (area 16)
+};
+
+// SOMA_FIS: accumulates the entries of `source`; after the shared table it
+// rewrites the taxpayer's monthly summaries, telling the user when some month
+// could not be written. The taxpayer is `cpf`, or the session's CPF when it
+// is blank. Returns element `column` (1 ... 13) of the accumulator touched
+// last as grid text ("" when none).
+std::string SOMA_FIS(CarneLeao& carne, EntrySource source, int column, const std::string& cpf = "");
 
 // NRODP: counts dependants (code below 98) into N_DEPEN and alimony
 // beneficiaries into DESPALIM, and numbers in place every record whose

@@ -29,9 +29,13 @@ struct Timer {
     std::function<void()> action;
 };
 
+// How a form being read was ended from outside (a button, a menu command, a
+// timer): not at all, keeping the field being edited, or discarding it.
+enum class ReadEnd { Running, KeepValues, Cancel };
+
 // One form being read (forms nest: a validation may open a prompt).
 struct ReadContext {
-    int kill = 0;          // 1 end keeping the values, 2 cancel
+    ReadEnd end = ReadEnd::Running;
     Get* field = nullptr;  // the field being edited
 };
 

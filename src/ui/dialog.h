@@ -113,8 +113,11 @@ class LDialog : public std::enable_shared_from_this<LDialog> {
     void setKey(int key, KeyAction action);
     void setColor(const std::string& color);
     void delGetList();
-    // Reads a form (see readmodal in the README of the layer) from the field
-    // numbered `start` (0-based); true when a value changed.
+    // Reads the form from the field numbered `start` (0-based) until it is
+    // left: Esc leaves only when lExitEsc is set (otherwise the read goes on
+    // where it stopped); when the form ends, a window with buttons or a mouse
+    // (or nsValidRead 1) checks every field again and goes back to the first
+    // one refused. True when a value changed.
     bool readmodal(GetList& fields, int start = 0);
     bool readmodal() { return readmodal(aGetList); }
     void getClear();

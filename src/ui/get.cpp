@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 #include "base/cp850.h"
 #include "base/text.h"
@@ -623,7 +624,7 @@ bool readActive() {
 void endRead(bool keepValues) {
     auto& reads = detail::state().reads;
     if (reads.empty()) return;
-    reads.back()->kill = keepValues ? 1 : 2;
+    reads.back()->end = keepValues ? detail::ReadEnd::KeepValues : detail::ReadEnd::Cancel;
     // Wakes a read waiting for a key when the end came from a timer.
     pushKey(keys::None);
 }
@@ -661,210 +662,270 @@ struct ReadGuard {
     platform::CursorShape previousShape;
 };
 
-}  // namespace
+// Where the cursor goes when it leaves a field.
+struct Step {
+    Move move = Move::None;
+    int target = 0;               // Goto: the field clicked
+    bool pressAfterMove = false;  // Goto: the field clicked is a button to press
+};
 
-ReadResult readFields(GetList& fields, const ReadOptions& options) {
-    ReadResult result;
-    if (fields.empty()) return result;
-    detail::ReadContext context;
-    ReadGuard guard(context);
-    const std::string defaultColors = options.colorSpec.empty()
-                                          ? LDialog::csColorGet + "," + LDialog::csColorGetActive
-                                          : options.colorSpec;
-    for (auto& field : fields) {
-        if (field->colorSpec.empty()) field->colorSpec = defaultColors;
-        field->display();
+// One form being read: the fields in order, entry conditions skipping
+// fields, validations keeping the cursor, until the cursor leaves the form
+// or something outside ends it.
+class FormRead {
+  public:
+    FormRead(GetList& fields, const ReadOptions& options, detail::ReadContext& context)
+        : fields_(fields),
+          options_(options),
+          context_(context),
+          count_(static_cast<int>(fields.size())) {}
+
+    ReadResult run() {
+        showFields();
+        pos_ = std::clamp(options_.start, 0, count_ - 1);
+        for (;;) {
+            if (pos_ < 0) {
+                if (options_.exitAtEdges) break;
+                pos_ = 0;
+                direction_ = 1;
+            }
+            if (pos_ >= count_) break;
+            Get& field = at(pos_);
+            if (field.when && !field.when(field)) {
+                if (ended() || ++skipped_ > 2 * count_) break;  // nothing can take the cursor
+                pos_ += direction_;
+                continue;
+            }
+            skipped_ = 0;
+            const Step step = edit(field);
+            context_.field = nullptr;
+            if (ended()) return endedFromOutside(field);
+            field.killFocus();
+            if (const std::optional<ReadResult> done = follow(step)) return *done;
+        }
+        return finish(ReadExit::Finished, std::clamp(pos_, 0, count_ - 1));
     }
-    const int count = static_cast<int>(fields.size());
-    int pos = std::clamp(options.start, 0, count - 1);
-    int direction = 1;
-    int skipped = 0;  // fields refused by their entry condition in a row
-    for (;;) {
-        if (pos < 0) {
-            if (options.exitAtEdges) break;
-            pos = 0;
-            direction = 1;
+
+  private:
+    Get& at(int index) { return *fields_[static_cast<size_t>(index)]; }
+    bool ended() const { return context_.end != detail::ReadEnd::Running; }
+
+    ReadResult finish(ReadExit exit, int position) {
+        result_.exit = exit;
+        result_.position = position;
+        return result_;
+    }
+
+    void showFields() {
+        const std::string defaultColors =
+            options_.colorSpec.empty() ? LDialog::csColorGet + "," + LDialog::csColorGetActive
+                                       : options_.colorSpec;
+        for (auto& field : fields_) {
+            if (field->colorSpec.empty()) field->colorSpec = defaultColors;
+            field->display();
         }
-        if (pos >= count) break;
-        Get& field = *fields[static_cast<size_t>(pos)];
-        if (field.when && !field.when(field)) {
-            if (context.kill) break;
-            if (++skipped > 2 * count) break;  // nothing can take the cursor
-            pos += direction;
-            continue;
-        }
-        skipped = 0;
-        context.field = &field;
+    }
+
+    void focus(Get& field) {
+        context_.field = &field;
         field.setFocus();
         setCursorShape(field.button   ? platform::CursorShape::Hidden
                        : insertMode() ? platform::CursorShape::Block
                                       : platform::CursorShape::Vertical);
-        Move move = Move::None;
-        int target = pos;
-        bool pressAfterMove = false;
-        while (move == Move::None) {
+    }
+
+    // Edits one field until a key moves the cursor off it, or the form is
+    // ended from outside.
+    Step edit(Get& field) {
+        focus(field);
+        Step step;
+        while (step.move == Move::None && !ended()) {
             const int key = waitKey();
-            if (context.kill) break;
-            if (key == keys::None) continue;
-            result.lastKey = key;
+            if (ended() || key == keys::None) continue;
+            result_.lastKey = key;
             if (isBound(key)) {
                 SETKEYEVAL(key, false, &field);
-                if (context.kill) break;
-                if (field.hasFocus()) field.display();
+                if (!ended() && field.hasFocus()) field.display();
                 continue;
             }
-            int mapped = key;
-            if (field.button) {
-                if (key == keys::Left) mapped = keys::Up;
-                if (key == keys::Right) mapped = keys::Down;
-                const bool shortcut = keys::isCharacter(key) && field.button->cShortcut &&
-                                      upperByte(static_cast<uint8_t>(key)) ==
-                                          upperByte(static_cast<uint8_t>(field.button->cShortcut));
-                if (key == keys::Enter || shortcut) {
-                    field.button->action();
-                    if (context.kill) break;
-                    continue;
-                }
-            }
-            switch (mapped) {
-                case keys::Esc:
-                    move = Move::Escape;
-                    break;
-                case keys::Enter:
-                case keys::Tab:
-                    move = Move::Next;
-                    break;
-                case keys::Down:
-                    move = pos == count - 1 && !options.exitAtEdges ? Move::None : Move::Next;
-                    break;
-                case keys::Up:
-                case keys::ShiftTab:
-                    move = pos == 0 && !options.exitAtEdges ? Move::None : Move::Previous;
-                    break;
-                case keys::PgDn:
-                case keys::PgUp:
-                case keys::CtrlW:
-                case keys::CtrlEnd:
-                    move = Move::Finish;
-                    break;
-                case keys::CtrlHome:
-                    move = Move::First;
-                    break;
-                case keys::LeftClick: {
-                    const int at = fieldAt(fields, mouseRow(), mouseCol());
-                    if (at < 0) break;
-                    if (at == pos) {
-                        if (field.button) {
-                            field.button->action();
-                        } else {
-                            field.clickAt(mouseCol() - field.col);
-                        }
-                        break;
-                    }
-                    move = Move::Goto;
-                    target = at;
-                    pressAfterMove = fields[static_cast<size_t>(at)]->button != nullptr;
-                    break;
-                }
-                case keys::MenuEvent:
-                    break;
-                case keys::Paste:
-                    if (!field.button) field.paste(pastedText());
-                    break;
-                default:
-                    if (field.button) break;  // a button takes no typing
-                    if (field.applyKey(key) && field.typedOut()) {
-                        field.clearTypedOut();
-                        if (!options.confirm) move = Move::Next;
-                    }
-                    break;
-            }
-            if (context.kill) break;
-            if (move == Move::None || move == Move::Escape) continue;
-            // Leaving the field: its value must read and pass its validation.
-            if (!field.assign()) {
-                refuse({"Data inválida: "_cp + base::rtrim(field.buffer()) +
-                        ". Confira o dia, o mês e o ano (dd/mm/aaaa)."_cp});
-                field.display();
-                move = Move::None;
+            if (pressesButton(field, key)) {
+                field.button->action();
                 continue;
             }
-            if (field.changed()) result.updated = true;
-            field.clearChanged();
-            if (field.valid && !field.valid(field)) {
-                if (context.kill) break;
-                move = Move::None;
-                if (field.hasFocus()) field.display();
-                continue;
-            }
+            step = keyStep(field, key);
+            if (ended() || step.move == Move::None || step.move == Move::Escape) continue;
+            if (!leave(field)) step.move = Move::None;
         }
-        context.field = nullptr;
-        if (context.kill) {
-            if (context.kill == 1) {
-                if (field.changed()) result.updated = true;
-                field.assign();
-                result.exit = ReadExit::Ended;
-            } else {
-                result.exit = ReadExit::Cancelled;
-            }
-            field.killFocus();
-            result.position = pos;
-            return result;
+        return step;
+    }
+
+    // Enter or its letter presses the button a field stands for.
+    static bool pressesButton(const Get& field, int key) {
+        if (!field.button) return false;
+        const bool shortcut = keys::isCharacter(key) && field.button->cShortcut &&
+                              upperByte(static_cast<uint8_t>(key)) ==
+                                  upperByte(static_cast<uint8_t>(field.button->cShortcut));
+        return key == keys::Enter || shortcut;
+    }
+
+    // What a key does in a field: a move off it, or an edit inside it.
+    Step keyStep(Get& field, int key) {
+        Step step;
+        int mapped = key;
+        if (field.button) {
+            if (key == keys::Left) mapped = keys::Up;
+            if (key == keys::Right) mapped = keys::Down;
+        }
+        switch (mapped) {
+            case keys::Esc:
+                step.move = Move::Escape;
+                break;
+            case keys::Enter:
+            case keys::Tab:
+                step.move = Move::Next;
+                break;
+            case keys::Down:
+                step.move = pos_ == count_ - 1 && !options_.exitAtEdges ? Move::None : Move::Next;
+                break;
+            case keys::Up:
+            case keys::ShiftTab:
+                step.move = pos_ == 0 && !options_.exitAtEdges ? Move::None : Move::Previous;
+                break;
+            case keys::PgDn:
+            case keys::PgUp:
+            case keys::CtrlW:
+            case keys::CtrlEnd:
+                step.move = Move::Finish;
+                break;
+            case keys::CtrlHome:
+                step.move = Move::First;
+                break;
+            case keys::LeftClick:
+                return clickStep(field);
+            case keys::MenuEvent:
+                break;
+            case keys::Paste:
+                if (!field.button) field.paste(pastedText());
+                break;
+            default:
+                if (field.button) break;  // a button takes no typing
+                if (field.applyKey(key) && field.typedOut()) {
+                    field.clearTypedOut();
+                    if (!options_.confirm) step.move = Move::Next;
+                }
+                break;
+        }
+        return step;
+    }
+
+    // A click on the field being edited places the cursor (or presses its
+    // button); a click on another field moves there.
+    Step clickStep(Get& field) {
+        Step step;
+        const int clicked = fieldAt(fields_, mouseRow(), mouseCol());
+        if (clicked < 0) return step;
+        if (clicked == pos_) {
+            if (field.button)
+                field.button->action();
+            else
+                field.clickAt(mouseCol() - field.col);
+            return step;
+        }
+        step.move = Move::Goto;
+        step.target = clicked;
+        step.pressAfterMove = at(clicked).button != nullptr;
+        return step;
+    }
+
+    // Leaving a field: its text must read as a value and pass its validation.
+    bool leave(Get& field) {
+        if (!field.assign()) {
+            refuse({"Data inválida: "_cp + base::rtrim(field.buffer()) +
+                    ". Confira o dia, o mês e o ano (dd/mm/aaaa)."_cp});
+            field.display();
+            return false;
+        }
+        if (field.changed()) result_.updated = true;
+        field.clearChanged();
+        if (!field.valid || field.valid(field)) return true;
+        if (!ended() && field.hasFocus()) field.display();
+        return false;
+    }
+
+    ReadResult endedFromOutside(Get& field) {
+        ReadExit exit = ReadExit::Cancelled;
+        if (context_.end == detail::ReadEnd::KeepValues) {
+            if (field.changed()) result_.updated = true;
+            field.assign();
+            exit = ReadExit::Ended;
         }
         field.killFocus();
-        switch (move) {
+        return finish(exit, pos_);
+    }
+
+    // Moves the cursor as the step says; the result when the read is over.
+    std::optional<ReadResult> follow(const Step& step) {
+        switch (step.move) {
             case Move::Escape:
-                result.exit = ReadExit::Escape;
-                result.position = pos;
-                return result;
+                return finish(ReadExit::Escape, pos_);
             case Move::Finish:
-                result.exit = ReadExit::Finished;
-                result.position = pos;
-                return result;
+                return finish(ReadExit::Finished, pos_);
             case Move::Next:
-                direction = 1;
-                if (pos == count - 1) {
-                    result.exit = ReadExit::Finished;
-                    result.position = pos;
-                    return result;
-                }
-                ++pos;
+                direction_ = 1;
+                if (pos_ == count_ - 1) return finish(ReadExit::Finished, pos_);
+                ++pos_;
                 break;
             case Move::Previous:
-                direction = -1;
-                --pos;
+                direction_ = -1;
+                --pos_;
                 break;
             case Move::First:
-                direction = 1;
-                pos = 0;
+                direction_ = 1;
+                pos_ = 0;
                 break;
             case Move::Goto:
-                direction = target < pos ? -1 : 1;
-                pos = target;
-                if (pressAfterMove) {
-                    Get& clicked = *fields[static_cast<size_t>(pos)];
-                    if (!clicked.when || clicked.when(clicked)) {
-                        context.field = &clicked;
-                        clicked.setFocus();
-                        clicked.button->action();
-                        context.field = nullptr;
-                        if (context.kill) {
-                            clicked.killFocus();
-                            result.exit = context.kill == 1 ? ReadExit::Ended : ReadExit::Cancelled;
-                            result.position = pos;
-                            return result;
-                        }
-                        clicked.killFocus();
-                    }
-                }
+                direction_ = step.target < pos_ ? -1 : 1;
+                pos_ = step.target;
+                if (step.pressAfterMove) return pressClickedButton();
                 break;
             case Move::None:
                 break;
         }
+        return std::nullopt;
     }
-    result.exit = ReadExit::Finished;
-    result.position = std::clamp(pos, 0, count - 1);
-    return result;
+
+    // A click on a button of the form moves to it and presses it at once.
+    std::optional<ReadResult> pressClickedButton() {
+        Get& clicked = at(pos_);
+        if (clicked.when && !clicked.when(clicked)) return std::nullopt;
+        context_.field = &clicked;
+        clicked.setFocus();
+        clicked.button->action();
+        context_.field = nullptr;
+        clicked.killFocus();
+        if (!ended()) return std::nullopt;
+        return finish(
+            context_.end == detail::ReadEnd::KeepValues ? ReadExit::Ended : ReadExit::Cancelled,
+            pos_);
+    }
+
+    GetList& fields_;
+    const ReadOptions& options_;
+    detail::ReadContext& context_;
+    const int count_;
+    ReadResult result_;
+    int pos_ = 0;
+    int direction_ = 1;
+    int skipped_ = 0;  // fields refused by their entry condition in a row
+};
+
+}  // namespace
+
+ReadResult readFields(GetList& fields, const ReadOptions& options) {
+    if (fields.empty()) return {};
+    detail::ReadContext context;
+    ReadGuard guard(context);
+    return FormRead(fields, options, context).run();
 }
 
 void Get::clickAt(int offset) {

@@ -1,6 +1,8 @@
 #include "ui/menu.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "base/cp850.h"
 #include "base/text.h"
@@ -390,197 +392,233 @@ void drawMenuRow(Grid& screen) {
 
 // ---- The interactive menu bar -----------------------------------------------------
 
-int runMenuBar(int startItem, int clickCol) {
-    LDialog* window = detail::active();
-    if (!window || !window->oMenu || !window->oMenu->created()) return 0;
-    LMenu& menu = *window->oMenu;
-    if (menu.aItem.empty()) return 0;
-    const auto slots = barLayout(menu);
-    const int count = static_cast<int>(menu.aItem.size());
-    int current = std::clamp(startItem, 0, count - 1);
-    if (clickCol >= 0) {
-        current = -1;
-        for (int i = 0; i < count; ++i)
-            if (clickCol >= slots[static_cast<size_t>(i)].col &&
-                clickCol < slots[static_cast<size_t>(i)].col + slots[static_cast<size_t>(i)].width)
-                current = i;
-        if (current < 0) return 0;
-    }
-    // The bar item whose hot key is `key`, or -1.
-    auto barItemOfHotKey = [&](int key) {
-        if (!keys::isCharacter(key)) return -1;
-        for (int i = 0; i < count; ++i) {
-            const char hot = menu.aItem[static_cast<size_t>(i)]->hotKey();
-            if (hot && upperByte(hot) == upperByte(static_cast<char>(key))) return i;
+namespace {
+
+// The bar item whose slot holds a column, or -1.
+int barItemAt(const std::vector<BarSlot>& slots, int col) {
+    for (size_t i = 0; i < slots.size(); ++i)
+        if (col >= slots[i].col && col < slots[i].col + slots[i].width) return static_cast<int>(i);
+    return -1;
+}
+
+bool isHotKey(const LMenuItem& item, int key) {
+    return keys::isCharacter(key) && item.hotKey() &&
+           upperByte(item.hotKey()) == upperByte(static_cast<char>(key));
+}
+
+// The menu bar while the user is in it: the item highlighted on the bar and
+// the drop-downs open under it. Each event either ends the run with the
+// command chosen (0 for none) or leaves it going.
+class MenuBarRun {
+  public:
+    MenuBarRun(LMenu& menu, int current)
+        : menu_(menu),
+          slots_(barLayout(menu)),
+          count_(static_cast<int>(menu.aItem.size())),
+          current_(current) {}
+
+    int run(bool openFirst) {
+        if (openFirst) openTop();
+        const auto overlay = [this](Grid& screen) {
+            drawBar(screen, menu_, true, current_);
+            for (const auto& drop : open_)
+                drawDropDown(screen, drop);
+        };
+        for (;;) {
+            const platform::Event event = detail::nextEvent(-1, overlay);
+            std::optional<int> chosen;
+            if (event.kind == platform::EventKind::Menu)
+                chosen = menuEvent(event);
+            else if (event.kind == platform::EventKind::Click)
+                chosen = click(event);
+            else if (event.kind == platform::EventKind::Key)
+                chosen = open_.empty() ? barKey(event.key) : dropDownKey(event.key);
+            if (chosen) return *chosen;
         }
+    }
+
+  private:
+    using Ending = std::optional<int>;
+
+    LMenuItem& barItem(int index) { return *menu_.aItem[static_cast<size_t>(index)]; }
+
+    // The bar item whose hot key is `key`, or -1.
+    int barItemOfHotKey(int key) {
+        for (int i = 0; i < count_; ++i)
+            if (isHotKey(barItem(i), key)) return i;
         return -1;
-    };
-    std::vector<DropDown> open;
-    auto openTop = [&] {
-        open.clear();
-        const LMenuItem& item = *menu.aItem[static_cast<size_t>(current)];
+    }
+
+    void openTop() {
+        open_.clear();
+        const LMenuItem& item = barItem(current_);
         if (item.lSubMenu() && !item.aChildren.empty())
-            open.push_back(
-                layoutDropDown(item.aChildren, 1, slots[static_cast<size_t>(current)].col));
-    };
-    auto openChild = [&]() -> bool {
-        if (open.empty()) return false;
-        const DropDown& last = open.back();
+            open_.push_back(
+                layoutDropDown(item.aChildren, 1, slots_[static_cast<size_t>(current_)].col));
+    }
+
+    // Opens the submenu of the item selected in the last drop-down; false
+    // when it has none.
+    bool openChild() {
+        if (open_.empty()) return false;
+        const DropDown& last = open_.back();
         const LMenuItem& item = *(*last.items)[static_cast<size_t>(last.selected)];
         if (!item.lSubMenu() || item.aChildren.empty() || !item.lEnable()) return false;
-        open.push_back(layoutDropDown(
+        open_.push_back(layoutDropDown(
             item.aChildren, last.rowOf[static_cast<size_t>(last.selected)] - 1, last.box.right));
         return true;
-    };
+    }
+
     // The chosen item's number, or 0 when it cannot be chosen.
-    auto choose = [&](const LMenuItem& item) -> int {
+    static int choose(const LMenuItem& item) {
         if (!item.lEnable()) {
             console().beep();
             return 0;
         }
         return item.lSubMenu() ? 0 : item.nSequence;
-    };
-    // A click opens its item's drop-down; from the keyboard the bar starts
-    // with none open, so that every item's letter on the bar still works.
-    if (clickCol >= 0) openTop();
-    auto overlay = [&](Grid& screen) {
-        drawBar(screen, menu, true, current);
-        for (const auto& drop : open)
-            drawDropDown(screen, drop);
-    };
-    for (;;) {
-        const platform::Event event = detail::nextEvent(-1, overlay);
-        if (event.kind == platform::EventKind::Menu) {
-            std::string reason;
-            LMenuItem* item = detail::resolveMenuEvent(event, reason);
-            if (item) return item->nSequence;
-            console().rejectEvent(event, reason);
-            continue;
+    }
+
+    // Moves the bar to item `index` and opens its drop-down; an item without
+    // one is chosen at once, ending the run.
+    Ending selectBarItem(int index) {
+        current_ = index;
+        openTop();
+        if (open_.empty()) return choose(barItem(index));
+        return std::nullopt;
+    }
+
+    void stepBar(int by) {
+        current_ = (current_ + by + count_) % count_;
+        openTop();
+    }
+
+    // An item of a drop-down picked by key or click: its submenu opens, or
+    // it is chosen when it can be.
+    Ending pick(const LMenuItem& item) {
+        if (item.lSubMenu()) {
+            openChild();
+        } else if (const int command = choose(item)) {
+            return command;
         }
-        if (event.kind == platform::EventKind::Click) {
-            if (event.row == platform::kMenuBarRow) {
-                for (int i = 0; i < count; ++i) {
-                    const BarSlot& slot = slots[static_cast<size_t>(i)];
-                    if (event.col >= slot.col && event.col < slot.col + slot.width) {
-                        if (i == current && !open.empty()) return 0;  // a second click closes
-                        current = i;
-                        openTop();
-                        if (open.empty()) return choose(*menu.aItem[static_cast<size_t>(i)]);
-                        break;
-                    }
-                }
-                continue;
-            }
-            bool inside = false;
-            for (size_t level = open.size(); level-- > 0 && !inside;) {
-                DropDown& drop = open[level];
-                if (!drop.box.contains(event.row, event.col)) continue;
-                inside = true;
-                for (size_t i = 0; i < drop.rowOf.size(); ++i) {
-                    if (drop.rowOf[i] != event.row) continue;
-                    open.resize(level + 1);
-                    drop.selected = static_cast<int>(i);
-                    const LMenuItem& item = *(*drop.items)[i];
-                    if (item.lSubMenu()) {
-                        openChild();
-                    } else if (int command = choose(item)) {
-                        return command;
-                    }
-                    break;  // `drop` may have moved when a child opened
-                }
-            }
-            if (!inside) return 0;
-            continue;
+        return std::nullopt;
+    }
+
+    Ending menuEvent(const platform::Event& event) {
+        std::string reason;
+        if (LMenuItem* item = detail::resolveMenuEvent(event, reason)) return item->nSequence;
+        console().rejectEvent(event, reason);
+        return std::nullopt;
+    }
+
+    Ending click(const platform::Event& event) {
+        if (event.row == platform::kMenuBarRow) {
+            const int i = barItemAt(slots_, event.col);
+            if (i < 0) return std::nullopt;
+            if (i == current_ && !open_.empty()) return 0;  // a second click closes
+            return selectBarItem(i);
         }
-        if (event.kind != platform::EventKind::Key) continue;
-        const int key = event.key;
-        if (open.empty()) {
-            // A top-level item without a drop-down: only the bar is active.
-            if (key == keys::Esc) return 0;
-            if (key == keys::Left || key == keys::Right) {
-                current = (current + (key == keys::Left ? count - 1 : 1)) % count;
-                openTop();
-            } else if (key == keys::Enter || key == keys::Down) {
-                openTop();
-                if (open.empty()) {
-                    if (int command = choose(*menu.aItem[static_cast<size_t>(current)]))
-                        return command;
-                }
-            } else if (const int i = barItemOfHotKey(key); i >= 0) {
-                current = i;
-                openTop();
-                if (open.empty()) return choose(*menu.aItem[static_cast<size_t>(i)]);
+        for (size_t level = open_.size(); level-- > 0;) {
+            DropDown& drop = open_[level];
+            if (!drop.box.contains(event.row, event.col)) continue;
+            for (size_t i = 0; i < drop.rowOf.size(); ++i) {
+                if (drop.rowOf[i] != event.row) continue;
+                open_.resize(level + 1);
+                drop.selected = static_cast<int>(i);
+                return pick(*(*drop.items)[i]);  // `drop` may move when a child opens
             }
-            continue;
+            return std::nullopt;
         }
-        DropDown& drop = open.back();
+        return 0;  // a click outside the menus leaves them
+    }
+
+    // Keys while only the bar is active (no drop-down open).
+    Ending barKey(int key) {
+        if (key == keys::Esc) return 0;
+        if (key == keys::Left || key == keys::Right) {
+            stepBar(key == keys::Left ? -1 : 1);
+        } else if (key == keys::Enter || key == keys::Down) {
+            openTop();
+            if (open_.empty()) {
+                if (const int command = choose(barItem(current_))) return command;
+            }
+        } else if (const int i = barItemOfHotKey(key); i >= 0) {
+            return selectBarItem(i);
+        }
+        return std::nullopt;
+    }
+
+    // Keys in the last drop-down opened.
+    Ending dropDownKey(int key) {
+        DropDown& drop = open_.back();
         const int size = static_cast<int>(drop.items->size());
         switch (key) {
             case keys::Esc:
-                open.pop_back();
-                if (open.empty()) return 0;
-                break;
+                open_.pop_back();
+                if (open_.empty()) return 0;
+                return std::nullopt;
             case keys::Up:
                 drop.selected = (drop.selected + size - 1) % size;
-                break;
+                return std::nullopt;
             case keys::Down:
                 drop.selected = (drop.selected + 1) % size;
-                break;
+                return std::nullopt;
             case keys::Home:
                 drop.selected = 0;
-                break;
+                return std::nullopt;
             case keys::End:
                 drop.selected = size - 1;
-                break;
+                return std::nullopt;
             case keys::Left:
-                if (open.size() > 1) {
-                    open.pop_back();
-                } else {
-                    current = (current + count - 1) % count;
-                    openTop();
-                }
-                break;
+                if (open_.size() > 1)
+                    open_.pop_back();
+                else
+                    stepBar(-1);
+                return std::nullopt;
             case keys::Right:
-                if (!openChild()) {
-                    current = (current + 1) % count;
-                    openTop();
-                }
-                break;
-            case keys::Enter: {
-                const LMenuItem& item = *(*drop.items)[static_cast<size_t>(drop.selected)];
-                if (item.lSubMenu()) {
-                    openChild();
-                } else if (int command = choose(item)) {
-                    return command;
-                }
-                break;
-            }
-            default: {
-                if (!keys::isCharacter(key)) break;
-                bool found = false;
-                for (int i = 0; i < size && !found; ++i) {
-                    const LMenuItem& item = *(*drop.items)[static_cast<size_t>(i)];
-                    if (!item.hotKey() ||
-                        upperByte(item.hotKey()) != upperByte(static_cast<char>(key)))
-                        continue;
-                    found = true;
-                    drop.selected = i;
-                    if (item.lSubMenu()) {
-                        openChild();
-                    } else if (int command = choose(item)) {
-                        return command;
-                    }
-                }
-                // A letter of no item here may be one of the bar's own.
-                if (const int i = found ? -1 : barItemOfHotKey(key); i >= 0) {
-                    current = i;
-                    openTop();
-                    if (open.empty()) return choose(*menu.aItem[static_cast<size_t>(i)]);
-                }
-                break;
-            }
+                if (!openChild()) stepBar(1);
+                return std::nullopt;
+            case keys::Enter:
+                return pick(*(*drop.items)[static_cast<size_t>(drop.selected)]);
+            default:
+                return dropDownHotKey(drop, key);
         }
     }
+
+    // A letter picks the drop-down's item with that hot key; a letter of no
+    // item there may be one of the bar's own.
+    Ending dropDownHotKey(DropDown& drop, int key) {
+        for (size_t i = 0; i < drop.items->size(); ++i) {
+            const LMenuItem& item = *(*drop.items)[i];
+            if (!isHotKey(item, key)) continue;
+            drop.selected = static_cast<int>(i);
+            return pick(item);
+        }
+        if (const int i = barItemOfHotKey(key); i >= 0) return selectBarItem(i);
+        return std::nullopt;
+    }
+
+    LMenu& menu_;
+    const std::vector<BarSlot> slots_;
+    const int count_;
+    int current_;
+    std::vector<DropDown> open_;
+};
+
+}  // namespace
+
+int runMenuBar(int startItem, int clickCol) {
+    LDialog* window = detail::active();
+    if (!window || !window->oMenu || !window->oMenu->created()) return 0;
+    LMenu& menu = *window->oMenu;
+    if (menu.aItem.empty()) return 0;
+    int current = std::clamp(startItem, 0, static_cast<int>(menu.aItem.size()) - 1);
+    if (clickCol >= 0) {
+        current = barItemAt(barLayout(menu), clickCol);
+        if (current < 0) return 0;
+    }
+    // A click opens its item's drop-down; from the keyboard the bar starts
+    // with none open, so that every item's letter on the bar still works.
+    return MenuBarRun(menu, current).run(clickCol >= 0);
 }
 
 }  // namespace kdx2::ui

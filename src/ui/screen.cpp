@@ -1,6 +1,7 @@
 #include "ui/screen.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "base/cp850.h"
 #include "base/text.h"
@@ -273,6 +274,19 @@ platform::Console& console() {
 
 bool started() {
     return state().console != nullptr;
+}
+
+platform::LocalTime localTime() {
+    const platform::Console* running = state().console;
+    return running ? running->localTime() : platform::localTimeAt(std::time(nullptr));
+}
+
+base::Date today() {
+    return localTime().date;
+}
+
+long secondsSinceMidnight() {
+    return localTime().secondsSinceMidnight;
 }
 
 void refresh() {

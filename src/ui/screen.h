@@ -56,6 +56,14 @@ uint8_t enhancedAttr();
 bool insertMode();
 void setInsertMode(bool on);
 
+// ---- Time ----------------------------------------------------------------
+// The local date and time by the running console's clock (the system clock
+// when none runs): a headless run sees time pass only with its script's
+// `wait` lines, as its timers do.
+platform::LocalTime localTime();
+base::Date today();
+long secondsSinceMidnight();
+
 // ---- Input --------------------------------------------------------------
 // Composes and shows the screen, then waits up to timeoutMs (-1: without
 // limit) for the next key. Timer ticks run their actions meanwhile; a menu

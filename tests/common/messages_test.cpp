@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "base/cp850.h"
 #include "base/named_values.h"
 #include "common/messages.h"
@@ -133,4 +135,20 @@ TEST(MessageHandlers, ScopedHandlerIsRestored) {
     AVISOSN("fora", box::kStop);
     EXPECT_EQ(outer.boxes.size(), 1u);
     EXPECT_EQ(&messageHandler(), &outer);
+}
+
+TEST(OpeningMessages, AreOffInsideTheScopeAndComeBackHoweverItIsLeft) {
+    kdx2::base::NamedValues& s = kdx2::base::session();
+    s.set("MOS_MENS", true);
+    try {
+        const OpeningMessagesOff quiet;
+        EXPECT_FALSE(s.flag("MOS_MENS"));
+        throw std::runtime_error("a table that cannot be opened");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_TRUE(s.flag("MOS_MENS"));
+    s.set("MOS_MENS", false);
+    { const OpeningMessagesOff quiet; }
+    EXPECT_FALSE(s.flag("MOS_MENS"));
+    s.erase("MOS_MENS");
 }

@@ -2,7 +2,10 @@
 // gives back what it covered.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "whole_program.h"
 
@@ -10,7 +13,19 @@ using namespace kdx2::e2e;
 
 namespace {
 
-class Screens : public WholeProgram {};
+class Screens : public WholeProgram {
+  protected:
+    // The files of drive C: whose names start with one of the prefixes.
+    std::string filesStartingWith(const std::vector<std::string>& prefixes) {
+        std::string found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(drive)) {
+            const std::string name = entry.path().filename().string();
+            for (const std::string& prefix : prefixes)
+                if (name.rfind(prefix, 0) == 0) found += name + " ";
+        }
+        return found;
+    }
+};
 
 }  // namespace
 
@@ -78,8 +93,8 @@ TEST_F(Screens, WindowsCoverWhatIsUnderThemAndGiveItBack) {
          "expect Descrição das Receitas", "snap " + (drive / "entries.txt").string(), "key Esc",
          "expect 01-Jan", "key Esc", "key Alt+T", "expect Ordem CPF", "key Esc", "expect Exercício",
          "snap " + (drive / "title.txt").string(),
-         // The cash-book command is not there yet: its message takes
-         // the taxpayer's box with it.
+         // A command that is not available says so, and its message
+         // takes the taxpayer's box with it.
          "menu Declaração > Lancamentos", "type " + std::string(kNewCpf),
          "expect ainda não está disponível", "key Enter", "snap " + (drive / "after.txt").string(),
          // The colour list is framed, and the title is whole again after it.
@@ -139,4 +154,71 @@ TEST_F(Screens, F1ShowsTheHelpOfTheScreenOrOfTheFieldBeingEdited) {
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_EQ(snapped(drive / "closed.txt"), snapped(drive / "title.txt"));
+}
+
+// A script that ends inside a browse unwinds the program as any other end
+// does: the temporary order the browse built goes with it.
+TEST_F(Screens, AScriptEndingInsideABrowseLeavesNoTemporaryOrderBehind) {
+    Script script = openNewTaxpayer();
+    script += {"menu Páginas > Recebidos de pFísicas (F2)",
+               "expect 01-Jan",
+               "key Enter",  // January's entries, in date order
+               "type 0501",
+               "key Enter",
+               "key Right",
+               "type ZZZ",
+               "key Enter",
+               "type 100",
+               "key Enter",
+               "expect ZZZ",
+               "key Down",  // a second row
+               "key Home",
+               "type 1501",
+               "key Enter",
+               "key Right",
+               "type AAA",
+               "key Enter",
+               "type 200",
+               "key Enter",
+               "expect AAA",
+               "key Up",
+               "key Home",
+               "key Right",
+               "key Alt+O",  // a temporary order on the description
+               "expect AAA"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    ASSERT_EQ(result.screen.size(), 27u);
+    auto rowOf = [&result](const std::string& text) {
+        for (size_t row = 0; row < result.screen.size(); ++row)
+            if (result.screen[row].find(text) != std::string::npos) return static_cast<int>(row);
+        return -1;
+    };
+    // The order was built: the later entry now comes first.
+    ASSERT_GE(rowOf("AAA"), 0);
+    EXPECT_LT(rowOf("AAA"), rowOf("ZZZ"));
+    EXPECT_EQ(filesStartingWith({"PRA_", "TMPX_"}), "");
+}
+
+// The same for the copy of the register a partial transfer marks in.
+TEST_F(Screens, AScriptEndingInTheTransferMarkingLeavesNoCopyOfTheRegisterBehind) {
+    Script script = openNewTaxpayer();
+    script += {"key Alt+T",  // saved, so the data folder has its tables
+               "expect Ordem CPF",
+               "key Esc",
+               "menu Opções > Trans.Declaração",
+               "expect Drive e pasta",
+               "key Enter",
+               "type C:\\DEST",
+               "key Enter",
+               "expect Pasta nova para KDX? Cria-o ?",
+               "key Enter",
+               "expect PARCIAL",
+               "key Enter",
+               "expect COPIAR",
+               "key Enter",
+               "expect Marque com a letra"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(filesStartingWith({"TMPT9"}), "");
 }

@@ -155,7 +155,7 @@ class Receipts : public BrowseTest {
             calls.push_back("FX_RT " + std::to_string(row) + " " + std::to_string(col) + " " +
                             std::to_string(screen));
         };
-        h.SOMA_FIS = [this](int, int) { calls.push_back("SOMA_FIS"); };
+        h.SOMA_FIS = [this] { calls.push_back("SOMA_FIS"); };
         h.RESOMA = [this](int) { calls.push_back("RESOMA"); };
     }
 };

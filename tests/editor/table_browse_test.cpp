@@ -260,7 +260,7 @@ TEST_F(Entries, DeletingAnEntryRecomputesTheMonth) {
     addEntry(t, 1, "A", 10);
     t.goTop();
     int recomputed = 0;
-    editor::hooks().SOMA_FIS = [&](int, int) { ++recomputed; };
+    editor::hooks().SOMA_FIS = [&] { ++recomputed; };
     keys("key Del\nkey Left\nkey Enter\nkey Esc\n");
     ASSERT_TRUE(run(17)) << failure << screenText();
     EXPECT_TRUE(column(t, "I1_2").empty());

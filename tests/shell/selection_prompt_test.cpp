@@ -140,7 +140,7 @@ TEST_F(PromptTest, TheFolderListSelectsAddsAndRemovesFolders) {
         "expect Cria-o\n"
         "key Enter\n"
         "key Esc\n",
-        [] { sel::PASTAS(); });
+        [] { sel::editFolderList(); });
     EXPECT_EQ(base::session().text("LOCARQ"), "C:\\DEST\\");
     auto folders = registeredFolders(root);
     std::sort(folders.begin(), folders.end());

@@ -101,7 +101,7 @@ TEST_F(MonthlyTables, WorkspaceEntriesAccumulatedByKindAndMonth) {
     CarneLeao carne;
     carne.TLEODEV[4] = 99;
     // The last entry in date order is the one of December, from abroad.
-    EXPECT_EQ(kdx2::tax::SOMA_FIS(carne, 1, 12, ""), "      80,00");
+    EXPECT_EQ(kdx2::tax::SOMA_FIS(carne, kdx2::tax::EntrySource::Workspace, 12, ""), "      80,00");
     EXPECT_DOUBLE_EQ(carne.TRECFIS[1], 250);
     EXPECT_DOUBLE_EQ(carne.TRECFIS[3], 1500);
     EXPECT_DOUBLE_EQ(carne.TRECFIS[4], 0);
@@ -112,7 +112,7 @@ TEST_F(MonthlyTables, WorkspaceEntriesAccumulatedByKindAndMonth) {
     EXPECT_DOUBLE_EQ(carne.TLEODEV[4], 0);
     // Mode 0 reads the same table; a column outside 1 ... 13 gives no text.
     CarneLeao again;
-    EXPECT_EQ(kdx2::tax::SOMA_FIS(again, 0, 14, ""), "");
+    EXPECT_EQ(kdx2::tax::SOMA_FIS(again, kdx2::tax::EntrySource::Workspace, 14, ""), "");
     EXPECT_DOUBLE_EQ(again.TRECFIS[13], 1750);
 }
 
@@ -201,7 +201,7 @@ TEST_F(MonthlyTables, SummariesAppendedForATaxpayerWithoutAny) {
     kdx2::tax_testing::AnsweringMessages messages;
 
     CarneLeao carne;
-    kdx2::tax::SOMA_FIS(carne, 3, 1, kTaxpayer);
+    kdx2::tax::SOMA_FIS(carne, kdx2::tax::EntrySource::SharedTable, 1, kTaxpayer);
     EXPECT_DOUBLE_EQ(carne.TRECFIS[13], 1000);  // the other taxpayer's 9999 left out
     summary.flush();
     EXPECT_EQ(summaryLines(kTaxpayer),
@@ -222,7 +222,7 @@ TEST_F(MonthlyTables, SummariesAppendedForATaxpayerWithoutAny) {
     // Running it again (for the session's taxpayer) rewrites the same twelve
     // records.
     kdx2::base::session().set("CPF", Value(kTaxpayer));
-    kdx2::tax::SOMA_FIS(carne, 3, 1, "");
+    kdx2::tax::SOMA_FIS(carne, kdx2::tax::EntrySource::SharedTable, 1, "");
     EXPECT_EQ(summary.recCount(), 13u);
 }
 
@@ -292,7 +292,7 @@ TEST_F(MonthlyTables, AMonthLockedElsewhereIsLeftAndReported) {
 
     kdx2::tax_testing::AnsweringMessages messages;
     CarneLeao carne;
-    kdx2::tax::SOMA_FIS(carne, 3, 1, kTaxpayer);
+    kdx2::tax::SOMA_FIS(carne, kdx2::tax::EntrySource::SharedTable, 1, kTaxpayer);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(
         messages.shown[0].lines,
@@ -306,7 +306,7 @@ TEST_F(MonthlyTables, AMonthLockedElsewhereIsLeftAndReported) {
 
     // Once free, the next run writes it.
     messages.shown.clear();
-    kdx2::tax::SOMA_FIS(carne, 3, 1, kTaxpayer);
+    kdx2::tax::SOMA_FIS(carne, kdx2::tax::EntrySource::SharedTable, 1, kTaxpayer);
     EXPECT_TRUE(messages.shown.empty());
     summary.flush();
     EXPECT_NE(summaryLines(kTaxpayer).find("3 1000.0 0.0 120.0 30.0 3.0 0.0\n"), std::string::npos);
@@ -318,7 +318,7 @@ TEST_F(MonthlyTables, ABlankTaxpayerTouchesNothing) {
     addSummary(summary, kOther, 3, 1.5);
     CarneLeao carne;
     carne.TRECFIS[3] = 5;
-    EXPECT_EQ(kdx2::tax::SOMA_FIS(carne, 3, 3, "   "), "");
+    EXPECT_EQ(kdx2::tax::SOMA_FIS(carne, kdx2::tax::EntrySource::SharedTable, 3, "   "), "");
     EXPECT_DOUBLE_EQ(carne.TRECFIS[3], 0);
     EXPECT_EQ(summary.recCount(), 1u);
 }

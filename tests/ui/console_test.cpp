@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/error.h"
@@ -102,6 +106,45 @@ TEST(HeadlessScript, WaitMovesTheClockAndTimesOutReads) {
     EXPECT_EQ(console->nowMs(), 1000);
     EXPECT_EQ(console->nextEvent(-1).key, keys::Esc);
     EXPECT_EQ(console->nowMs(), 2500);
+}
+
+// Seconds from the start of the julian calendar, so that two moments on
+// either side of midnight still subtract.
+long long absoluteSeconds(const LocalTime& time) {
+    return static_cast<long long>(time.date.julian()) * 86400 + time.secondsSinceMidnight;
+}
+
+TEST(HeadlessScript, DateAndTimeStartAtTheSystemClockAndMoveOnlyWithWaitLines) {
+    const LocalTime system = localTimeAt(std::time(nullptr));
+    auto console = headlessConsoleFromText("wait 5400\nkey Esc\n");
+    const LocalTime start = console->localTime();
+    EXPECT_LE(std::abs(absoluteSeconds(start) - absoluteSeconds(system)), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(absoluteSeconds(console->localTime()), absoluteSeconds(start));
+    EXPECT_EQ(console->nextEvent(-1).key, keys::Esc);
+    EXPECT_EQ(absoluteSeconds(console->localTime()) - absoluteSeconds(start), 5400);
+}
+
+// The end of the script unwinds the program: a wait after it ends the run
+// again, but one from a destructor on the way out gets Esc instead of a
+// second exception.
+TEST(HeadlessScript, WaitsAfterTheEndStopAgainExceptWhileUnwinding) {
+    auto console = headlessConsoleFromText("key Enter\n");
+    EXPECT_EQ(console->nextEvent(-1).key, keys::Enter);
+    EXPECT_THROW(console->nextEvent(-1), HeadlessStop);
+    EXPECT_THROW(console->nextEvent(-1), HeadlessStop);
+    struct PromptOnTheWayOut {
+        Console& console;
+        int& key;
+        ~PromptOnTheWayOut() { key = console.nextEvent(-1).key; }
+    };
+    int key = 0;
+    try {
+        const PromptOnTheWayOut prompt{*console, key};
+        throw std::runtime_error("leaving");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(key, keys::Esc);
 }
 
 TEST(HeadlessScript, ExpectAndSnapReadTheComposedScreen) {

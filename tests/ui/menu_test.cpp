@@ -15,7 +15,8 @@ namespace keys = kdx2::platform::keys;
 
 namespace {
 
-// A, sub-menu B with B1 and B2, C: the numbering example.
+// A, sub-menu B with B1 and B2, C: numbered 1001 ... 1005 in that order,
+// a sub-menu's items right after it.
 std::shared_ptr<LMenu> buildExample(std::vector<int>& ran) {
     auto record = [&ran](LMenuItem& item, LDialog*) { ran.push_back(item.nSequence); };
     auto menu = LMenu::make();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #include "base/cp850.h"
 #include "base/error.h"
@@ -15,6 +16,19 @@ void Console::setCursor(int row, int col, CursorShape shape) {
     cursorRow_ = std::clamp(row, 0, kScreenRows - 1);
     cursorCol_ = std::clamp(col, 0, kScreenCols - 1);
     cursorShape_ = shape;
+}
+
+LocalTime localTimeAt(std::time_t moment) {
+    std::tm local{};
+    localtime_r(&moment, &local);
+    const std::optional<base::Date> date =
+        base::Date::fromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return LocalTime{date.value_or(base::Date()),
+                     local.tm_hour * 3600L + local.tm_min * 60L + local.tm_sec};
+}
+
+LocalTime Console::localTime() const {
+    return localTimeAt(std::time(nullptr));
 }
 
 int64_t Console::nowMs() const {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/date.h"
 #include "platform/console/grid.h"
 #include "platform/console/keys.h"
 
@@ -22,6 +24,14 @@ inline constexpr int kFirstGridRow = 1;
 inline constexpr int kStatusBarRow = 26;
 
 enum class CursorShape { Hidden, Underline, Block, Vertical };
+
+// A moment as the program shows and stores it: the local date and time.
+struct LocalTime {
+    base::Date date;
+    long secondsSinceMidnight = 0;
+};
+// The local date and time of a moment of the system clock.
+LocalTime localTimeAt(std::time_t moment);
 
 enum class EventKind {
     Timeout,  // nothing arrived in time
@@ -76,6 +86,10 @@ class Console {
     // Milliseconds of a monotonic clock (the headless clock moves only with
     // the script's `wait` lines, so timers there are reproducible).
     virtual int64_t nowMs() const;
+    // The local date and time: the system clock's at the terminal; a
+    // headless run starts from the system clock (which faketime sets) and
+    // then moves only with the script's `wait` lines, as nowMs() does.
+    virtual LocalTime localTime() const;
 
     // Clipboard text in CP850. Copying also reaches the terminal's own
     // clipboard where the terminal allows it.
@@ -107,13 +121,16 @@ std::unique_ptr<Console> openTerminalConsole();
 // The same on other descriptors (a pseudo-terminal in tests).
 std::unique_ptr<Console> openTerminalConsole(int inputFd, int outputFd);
 
-// How a headless run ends when its script is used up or fails.
+// How a headless run ends when its script is used up or fails. Either way
+// the console throws HeadlessStop, so that the program unwinds (closing its
+// windows, tables and temporary files) and its main returns exitCode.
 enum class HeadlessEnd {
-    ExitProcess,  // the program's contract: screen to stdout, exit 0; failure: exit 2
-    Throw,        // for tests inside one process: throws HeadlessStop
+    Report,  // the program's contract: the screen to stdout (status 0), or the
+             // failure and the screen to stderr (status 2), written as it ends
+    Throw,   // for tests inside one process: nothing is written
 };
 
-// Thrown by a headless console opened with HeadlessEnd::Throw.
+// Thrown by a headless console when the run ends.
 struct HeadlessStop {
     int exitCode = 0;     // 0 script used up, 2 failed expect or bad line
     std::string message;  // UTF-8, names the script line
@@ -124,7 +141,7 @@ struct HeadlessStop {
 // `click ROW COL`, `snap FILE`, `expect TEXT`, `wait SECONDS`, `# comment`.
 // Lines are UTF-8. A bad line stops the run before anything else happens.
 std::unique_ptr<Console> openHeadlessConsole(const std::string& scriptPath,
-                                             HeadlessEnd end = HeadlessEnd::ExitProcess);
+                                             HeadlessEnd end = HeadlessEnd::Report);
 std::unique_ptr<Console> headlessConsoleFromText(std::string_view script,
                                                  HeadlessEnd end = HeadlessEnd::Throw);
 

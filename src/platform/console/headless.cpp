@@ -2,7 +2,9 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <deque>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -161,7 +163,7 @@ class HeadlessConsole final : public Console {
 
     ~HeadlessConsole() override {
         // Inside one process (tests, benchmarks) the caller reads the screen itself.
-        if (!finished_ && end_ == HeadlessEnd::ExitProcess) {
+        if (!finished_ && end_ == HeadlessEnd::Report) {
             // The program ended before the script did: the screen still goes out.
             std::fputs(screen_.toUtf8().c_str(), stdout);
             std::fflush(stdout);
@@ -174,12 +176,22 @@ class HeadlessConsole final : public Console {
     void present() override {}
     bool isHeadless() const override { return true; }
     int64_t nowMs() const override { return clock_; }
+    LocalTime localTime() const override {
+        return localTimeAt(started_ + static_cast<std::time_t>(clock_ / 1000));
+    }
 
     void rejectEvent(const Event& event, std::string_view reason) override {
         stop(2, lineError(event.line, base::cp850::toUtf8(reason)), true);
     }
 
     Event nextEvent(int timeoutMs) override {
+        if (finished_) {
+            // Something waits for input while the program unwinds from the
+            // end of the run: Esc lets a prompt close, a second throw would
+            // end the process at once.
+            if (std::uncaught_exceptions() > 0) return escape();
+            throw stop_;
+        }
         if (!typed_.empty()) {
             Event event{EventKind::Key};
             event.key = typed_.front();
@@ -260,18 +272,26 @@ class HeadlessConsole final : public Console {
              true);
     }
 
+    static Event escape() {
+        Event event{EventKind::Key};
+        event.key = keys::Esc;
+        return event;
+    }
+
     [[noreturn]] void stop(int code, const std::string& message, bool showScreen) {
         finished_ = true;
-        if (end_ == HeadlessEnd::Throw) throw HeadlessStop{code, message};
-        if (code == 0) {
-            std::fputs(screen_.toUtf8().c_str(), stdout);
-        } else {
-            std::fprintf(stderr, "%s\n", message.c_str());
-            if (showScreen) std::fputs(screen_.toUtf8().c_str(), stderr);
+        stop_ = HeadlessStop{code, message};
+        if (end_ == HeadlessEnd::Report) {
+            if (code == 0) {
+                std::fputs(screen_.toUtf8().c_str(), stdout);
+            } else {
+                std::fprintf(stderr, "%s\n", message.c_str());
+                if (showScreen) std::fputs(screen_.toUtf8().c_str(), stderr);
+            }
+            std::fflush(stdout);
+            std::fflush(stderr);
         }
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::exit(code);
+        throw stop_;
     }
 
     HeadlessEnd end_;
@@ -281,7 +301,9 @@ class HeadlessConsole final : public Console {
     int typedLine_ = 0;
     int64_t clock_ = 0;
     int64_t waitUntil_ = 0;
+    const std::time_t started_ = std::time(nullptr);
     bool finished_ = false;
+    HeadlessStop stop_;
 };
 
 }  // namespace
@@ -296,9 +318,8 @@ std::unique_ptr<Console> openHeadlessConsole(const std::string& scriptPath, Head
         std::ifstream in(scriptPath, std::ios::binary);
         if (!in) {
             const std::string message = "roteiro: não foi possível ler " + scriptPath;
-            if (end == HeadlessEnd::Throw) throw HeadlessStop{2, message};
-            std::fprintf(stderr, "%s\n", message.c_str());
-            std::exit(2);
+            if (end == HeadlessEnd::Report) std::fprintf(stderr, "%s\n", message.c_str());
+            throw HeadlessStop{2, message};
         }
         std::ostringstream all;
         all << in.rdbuf();

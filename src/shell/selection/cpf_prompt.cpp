@@ -14,6 +14,7 @@
 #include "shell/selection/selection.h"
 #include "shell/workspace/workspace.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
 #include "ui/screen.h"
@@ -41,9 +42,10 @@ std::function<void()>& taxpayerPrint() {
 
 store::Table* openRegister() {
     store::WorkAreas& areas = store::workAreas();
-    if (areas.table(detail::kRegister) == nullptr && !store::ABERTURA(detail::kRegister))
+    if (areas.table(store::tables::kRegister) == nullptr &&
+        !store::ABERTURA(store::tables::kRegister))
         return nullptr;
-    return areas.table(detail::kRegister);
+    return areas.table(store::tables::kRegister);
 }
 
 bool validCpf(ui::Get& field) {

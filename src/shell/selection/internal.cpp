@@ -7,6 +7,7 @@
 #include "store/access.h"
 #include "store/catalog.h"
 #include "store/repair.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 
 namespace kdx2::shell::selection::detail {
@@ -50,13 +51,15 @@ bool openYearTable(int slot, const std::string& folder, int number, bool exclusi
 bool openRegisterOf(const std::string& folder) {
     base::session().set("LOCARQ", closedFolder(folder));
     if (!store::CORRECAO()) return false;
-    return store::ABERTURA(kRegister);
+    return store::ABERTURA(store::tables::kRegister);
 }
 
 store::Table* folderList() {
     store::WorkAreas& areas = store::workAreas();
-    if (areas.table(kFolderList) == nullptr && !store::ABERTURA(kFolderList)) return nullptr;
-    return areas.table(kFolderList);
+    if (areas.table(store::tables::kFolderList) == nullptr &&
+        !store::ABERTURA(store::tables::kFolderList))
+        return nullptr;
+    return areas.table(store::tables::kFolderList);
 }
 
 std::string cpfKey(std::string_view cpf) {

@@ -6,19 +6,20 @@
 #include <string_view>
 
 #include "store/table.h"
+#include "store/table_numbers.h"
 
 namespace kdx2::shell::selection::detail {
 
-inline constexpr int kRegister = 9;
-inline constexpr int kFolderList = 50;
-inline constexpr int kConfig = 52;
+// The transfer between folders names the tables it moves with these.
+inline constexpr int kRegister = store::tables::kRegister;
+inline constexpr int kFirstYearTable = store::tables::kFirstYearTable;
+inline constexpr int kLastYearTable = store::tables::kLastYearTable;
+// The second copy of a year table (another folder's) lives in area n + 20.
+inline constexpr int kSecondCopy = store::tables::scratch(0);
+
 inline constexpr int kTaxpayerSlot = 3;
 // The folder window (MTELA1 screen 4) takes the same slot.
 inline constexpr int kFolderSlot = 3;
-inline constexpr int kFirstYearTable = 1;
-inline constexpr int kLastYearTable = 17;
-// The second copy of a year table (another folder's) lives in area n + 20.
-inline constexpr int kSecondCopy = 20;
 
 // Folder forms: "C:\DADOS" (bare, upper case, no trailing backslash unless a
 // root) and "C:\DADOS\" (closed).

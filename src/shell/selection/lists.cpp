@@ -15,6 +15,7 @@
 #include "shell/selection/record_list.h"
 #include "shell/selection/selection.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
 #include "ui/picture.h"
@@ -120,7 +121,7 @@ bool editFolder(detail::RecordList& list) {
     if (!readFolder(list.currentRow(), list.textColumn() + 6, folder)) return false;
     const std::string typed = detail::bareFolder(folder.text());
     table.goTo(recno);
-    store::workAreas().select(detail::kFolderList);
+    store::workAreas().select(store::tables::kFolderList);
     if (!store::REC_LOCK(5)) return false;
     table.put("DIRETOR", base::Value(typed));
     table.unlock();
@@ -138,7 +139,7 @@ detail::ListAction addFolder(detail::RecordList& list) {
     const int row = list.openNewLine();
     const bool typed =
         readFolder(row, list.textColumn() + 6, folder) && !base::alltrim(folder.text()).empty();
-    store::workAreas().select(detail::kFolderList);
+    store::workAreas().select(store::tables::kFolderList);
     if (!typed || !store::ADD_REC(5)) {
         if (before) table.goTo(before);
         return detail::ListAction::Reload;
@@ -173,7 +174,7 @@ detail::ListAction folderKeys(detail::RecordList& list, int key) {
                             common::box::kInformation);
             return detail::ListAction::Redraw;
         }
-        store::workAreas().select(detail::kFolderList);
+        store::workAreas().select(store::tables::kFolderList);
         if (store::REC_LOCK(5)) {
             table.deleteRecord();
             table.unlock();
@@ -190,9 +191,10 @@ detail::ListAction folderKeys(detail::RecordList& list, int key) {
 
 bool Lists::taxpayers(int order) {
     store::WorkAreas& areas = store::workAreas();
-    if (areas.table(detail::kRegister) == nullptr && !store::ABERTURA(detail::kRegister))
+    if (areas.table(store::tables::kRegister) == nullptr &&
+        !store::ABERTURA(store::tables::kRegister))
         return false;
-    store::Table& reg = areas.area(detail::kRegister);
+    store::Table& reg = areas.area(store::tables::kRegister);
     reg.setOrder(order);
     detail::ListLayout layout{
         4,
@@ -275,13 +277,13 @@ void setLists(Lists* lists) {
     gLists = lists ? lists : &gDefaultLists;
 }
 
-void PASTAS() {
+void editFolderList() {
     lists().folders();
-    store::workAreas().select(detail::kFolderList);
+    store::workAreas().select(store::tables::kFolderList);
 }
 
 void registerSelectionCommands() {
-    registerCommand(13, [](int) { PASTAS(); });
+    registerCommand(13, [](int) { editFolderList(); });
     registerCommand(21, [](int) { SELAREA(); });
     registerCommand(22, [](int) { TRANOME(1); });
     registerCommand(29, [](int) { MUDA_CPF(); });

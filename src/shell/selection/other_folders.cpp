@@ -11,6 +11,7 @@
 #include "shell/selection/internal.h"
 #include "shell/selection/selection.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 
 namespace kdx2::shell::selection {
@@ -55,7 +56,7 @@ bool BUSCA_OUTRO(const std::string& variable, int order, int mode) {
         if (folder.empty() || detail::sameFolder(folder, callFolder)) continue;
         if (!common::LF_ISFILE(detail::closedFolder(folder) + "IRM9.DBF")) continue;
         if (!detail::openRegisterOf(folder)) continue;
-        store::Table& reg = store::workAreas().area(detail::kRegister);
+        store::Table& reg = store::workAreas().area(store::tables::kRegister);
         reg.setOrder(order);
         if (!reg.seek(base::Value(key))) continue;
 
@@ -69,10 +70,10 @@ bool BUSCA_OUTRO(const std::string& variable, int order, int mode) {
         s.set(variable, order == 1 ? cpf : name);
         list->goTo(recno);
         if (!common::TROCASIM(1)) break;
-        store::Table& again = store::workAreas().area(detail::kRegister);
+        store::Table& again = store::workAreas().area(store::tables::kRegister);
         again.setOrder(1);
         again.seek(base::Value(cpf));
-        store::workAreas().select(detail::kRegister);
+        store::workAreas().select(store::tables::kRegister);
         return true;
     }
     common::MUDADIR(callFolder);
@@ -83,7 +84,7 @@ void registerFolder(const std::string& folder) {
     store::Table* list = detail::folderList();
     const std::string bare = detail::bareFolder(folder);
     if (list == nullptr || bare.empty() || seekFolder(*list, bare)) return;
-    store::workAreas().select(detail::kFolderList);
+    store::workAreas().select(store::tables::kFolderList);
     if (!store::ADD_REC(5)) return;
     list->put("DIRETOR", base::Value(bare));
     list->put("SELEC", base::Value("N"));

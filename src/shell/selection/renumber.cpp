@@ -12,6 +12,7 @@
 #include "shell/selection/selection.h"
 #include "store/access.h"
 #include "store/feedback.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
 #include "ui/screen.h"
@@ -31,7 +32,7 @@ constexpr int kRight = 57;
 constexpr size_t kInside = 19;
 
 void closeYearTables() {
-    for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n)
+    for (int n = store::tables::kFirstYearTable; n <= store::tables::kLastYearTable; ++n)
         store::workAreas().close(n);
 }
 
@@ -39,7 +40,7 @@ void closeYearTables() {
 // (all closed again) when one of them cannot be had.
 bool openAllExclusively(const std::string& folder) {
     closeYearTables();
-    for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n) {
+    for (int n = store::tables::kFirstYearTable; n <= store::tables::kLastYearTable; ++n) {
         if (!detail::openYearTable(n, folder, n, true)) {
             closeYearTables();
             return false;
@@ -49,11 +50,11 @@ bool openAllExclusively(const std::string& folder) {
 }
 
 RenumberResult renumberOpenTables(const std::string& oldKey, const std::string& newKey) {
-    store::Table& reg = store::workAreas().area(detail::kRegister);
+    store::Table& reg = store::workAreas().area(store::tables::kRegister);
     reg.setOrder(1);
     if (reg.seek(base::Value(newKey))) return RenumberResult::NewExists;
     if (!reg.seek(base::Value(oldKey))) return RenumberResult::OldMissing;
-    for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n) {
+    for (int n = store::tables::kFirstYearTable; n <= store::tables::kLastYearTable; ++n) {
         store::Table& table = store::workAreas().area(n);
         table.setOrder(1);
         table.forEachKey(base::Value(oldKey), [&](store::Table& row) {
@@ -115,7 +116,7 @@ RenumberResult renumberCpf(const std::string& oldCpf, const std::string& newCpf)
     const std::string oldKey = detail::cpfKey(oldCpf);
     const std::string newKey = detail::cpfKey(newCpf);
     if (!openAllExclusively(folder)) {
-        store::ABERTURA(detail::kRegister);
+        store::ABERTURA(store::tables::kRegister);
         return RenumberResult::Unavailable;
     }
     RenumberResult result = RenumberResult::Unavailable;
@@ -125,7 +126,7 @@ RenumberResult renumberCpf(const std::string& oldCpf, const std::string& newCpf)
         store::feedback().alert(error.what());
     }
     closeYearTables();
-    store::ABERTURA(detail::kRegister);
+    store::ABERTURA(store::tables::kRegister);
     if (result == RenumberResult::Done && detail::cpfKey(s.text("CPF")) == oldKey)
         s.set("CPF", newKey);
     return result;
@@ -141,7 +142,7 @@ void MUDA_CPF() {
     const ui::KeyAction f1 = ui::bindKey(keys::F1, [](ui::Get* field) { pickInto(2, field); });
     const ui::KeyAction f2 =
         ui::bindKey(keys::function(2), [](ui::Get* field) { pickInto(1, field); });
-    store::ABERTURA(detail::kRegister);
+    store::ABERTURA(store::tables::kRegister);
     for (;;) {
         base::Value oldCpf(std::string(11, ' '));
         base::Value newCpf(std::string(11, ' '));

@@ -11,7 +11,7 @@
 // folder, the tax year, the renumbering of a CPF, the transfer of taxpayers
 // between data folders and the editing of the registered folder list.
 //
-// Main-menu entry points: 13 PASTAS, 21 SELAREA, 22 TRANOME(1), 29 MUDA_CPF,
+// Main-menu entry points: 13 editFolderList, 21 SELAREA, 22 TRANOME(1), 29 MUDA_CPF,
 // 31 BUSCA_ANO (registerSelectionCommands registers them). The declaration
 // and cash-book commands (11, 12) reach the CPF prompt through
 // chooseTaxpayer, which the workspace's Screens::chooseTaxpayer calls.
@@ -83,7 +83,7 @@ std::string NOVA_ROTA(const std::string& variable, const std::string& ignored = 
 // Command 13: the registered folder list, edited in a list: "S" in the SEL.
 // column selects a folder, Enter edits a folder, moving past the last row
 // adds one, Del removes a row that is not in use.
-void PASTAS();
+void editFolderList();
 
 // ---- Tax year ---------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include "shell/selection/internal.h"
 #include "shell/selection/selection.h"
 #include "shell/settings.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/picture.h"
 
@@ -75,7 +76,7 @@ void showTaxpayerWindow() {
 void MOSTR_PAG(int mode) {
     base::NamedValues& s = base::session();
     if (mode == 1) {
-        store::Table* reg = store::workAreas().table(detail::kRegister);
+        store::Table* reg = store::workAreas().table(store::tables::kRegister);
         if (reg != nullptr && !reg->eof()) {
             s.set("CPF", reg->get("CPF").text());
             s.set("NOMECONTR", reg->get("NOMECONTR").text());

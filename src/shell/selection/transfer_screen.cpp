@@ -18,6 +18,7 @@
 #include "shell/selection/selection.h"
 #include "store/catalog.h"
 #include "store/feedback.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
 #include "ui/screen.h"
@@ -34,7 +35,7 @@ constexpr int kOriginRow = 8;
 constexpr int kDestinationRow = 11;
 constexpr int kFieldColumn = 16;
 // The origin must hold at least the tables IRM1 ... IRM11.
-constexpr int kRequiredTables = 11;
+constexpr int kLastRequiredTable = store::tables::kExpenses;
 
 std::string padded(const std::string& folder) {
     return base::padRight(folder, kFolderWidth);
@@ -66,7 +67,7 @@ bool pairUsable(int mode, const std::string& from, const std::string& to) {
         return false;
     }
     if (mode == 1 || mode == 2) {
-        for (int n = 1; n <= kRequiredTables; ++n) {
+        for (int n = store::tables::kFirstYearTable; n <= kLastRequiredTable; ++n) {
             const std::string file = "IRM" + std::to_string(n) + ".DBF";
             if (common::LF_ISFILE(detail::closedFolder(from) + file)) continue;
             common::MensOptions options;
@@ -100,12 +101,13 @@ class MarkingCopy {
     explicit MarkingCopy(const std::string& from) {
         const base::NamedValues& s = base::session();
         base_ = detail::closedFolder(s.text("LOCTRAB")) + "TMPT9" + s.text("NUSU");
-        store::Table::create(base_ + ".DBF", *store::tableLayout(detail::kRegister));
-        if (!detail::openYearTable(detail::kRegister, from, detail::kRegister, true)) return;
-        store::Table& reg = store::workAreas().area(detail::kRegister);
+        store::Table::create(base_ + ".DBF", *store::tableLayout(store::tables::kRegister));
+        if (!detail::openYearTable(store::tables::kRegister, from, store::tables::kRegister, true))
+            return;
+        store::Table& reg = store::workAreas().area(store::tables::kRegister);
         copy_ = store::Table::open(base_ + ".DBF", store::OpenMode::Exclusive, "TMPT9");
         store::appendFrom(*copy_, reg);
-        store::workAreas().close(detail::kRegister);
+        store::workAreas().close(store::tables::kRegister);
         copy_->forEach([](store::Table& row) {
             row.put("IMPRE", base::Value(" "));
             return true;
@@ -214,7 +216,7 @@ bool runTransfer(const std::string& from, const std::string& to) {
         switched = selectFolder(to);
     if (!switched) common::MUDADIR(callFolder);
     if (!report.lastCopied.empty()) {
-        store::Table* reg = store::workAreas().table(detail::kRegister);
+        store::Table* reg = store::workAreas().table(store::tables::kRegister);
         if (reg != nullptr) {
             reg->setOrder(1);
             if (reg->seek(base::Value(report.lastCopied))) MOSTR_PAG(1);

@@ -10,6 +10,7 @@
 #include "shell/selection/internal.h"
 #include "shell/selection/selection.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
 
@@ -61,15 +62,15 @@ std::string NOVA_ROTA(const std::string& variable, const std::string&) {
 
 void SELAREA() {
     base::NamedValues& s = base::session();
-    store::ABERTURA(detail::kConfig);
+    store::ABERTURA(store::tables::kConfig);
     const std::string folder = NOVA_ROTA("DIRTRAB");
     common::FECHAJAN(detail::kFolderSlot);
     s.set("DIRTRAB", folder);
     s.set("LOCTRAB", common::BAR_DIR(base::alltrim(folder)));
     store::WorkAreas& areas = store::workAreas();
-    store::Table* config = areas.table(detail::kConfig);
+    store::Table* config = areas.table(store::tables::kConfig);
     if (config == nullptr) return;
-    areas.select(detail::kConfig);
+    areas.select(store::tables::kConfig);
     config->setOrder(1);
     if (!config->seek(base::Value(s.text("NUSU"))) || !store::REC_LOCK(5)) return;
     config->put("DIRTRAB", base::Value(folder));

@@ -100,7 +100,7 @@ void recomputeYear() {
     // tax engine gains them.
     tax::CarneLeao& carne = tax::carneLeao();
     tax::NRODP(carne);
-    tax::SOMA_FIS(carne, 1, 1);
+    tax::SOMA_FIS(carne, tax::EntrySource::Workspace, 1);
     tax::RESOMA(carne);
 }
 

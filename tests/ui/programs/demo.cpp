@@ -105,17 +105,9 @@ void buildMenu() {
     menu->create();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::unique_ptr<platform::Console> console;
-    try {
-        console = platform::openConsole(argc, argv);
-    } catch (const base::Error& error) {
-        std::fprintf(stderr, "%s\n", base::cp850::toUtf8(error.what()).c_str());
-        return 1;
-    }
-    ui::start(*console);
+// The demo's main window until Esc; ui::stop() at the end.
+void runDemo(platform::Console& console) {
+    ui::start(console);
     auto main = ui::LWindowMain::load();
     main->cTitle("Demonstração"_cp);
     ui::clearArea(0, 0, 24, 79);
@@ -134,5 +126,25 @@ int main(int argc, char** argv) {
         if (key == keys::alt('M')) ui::MSGALERT("Mensagem"_cp);
     }
     ui::stop();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::unique_ptr<platform::Console> console;
+    try {
+        console = platform::openConsole(argc, argv);
+    } catch (const base::Error& error) {
+        std::fprintf(stderr, "%s\n", base::cp850::toUtf8(error.what()).c_str());
+        return 1;
+    } catch (const platform::HeadlessStop& stop) {
+        return stop.exitCode;  // a script that cannot be read
+    }
+    try {
+        runDemo(*console);
+    } catch (const platform::HeadlessStop& stop) {
+        ui::stop();
+        return stop.exitCode;
+    }
     return 0;
 }
