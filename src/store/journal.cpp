@@ -284,11 +284,15 @@ std::vector<std::string> indexMarksOf(const std::string& folder, const std::stri
 }
 
 // A mark left behind: the index may lack records or hold a page written
-// half way. It is rebuilt from the table, then the mark goes.
+// half way, and the table may end in records written but never counted. The
+// table is cut to what it counts, the index rebuilt from it, then the mark
+// goes.
 void healIndexes(Table& table) {
     const std::string folder = platform::folderOf(table.path());
     const std::string base = platform::baseNameOf(table.path());
-    for (const std::string& mark : indexMarksOf(folder, base)) {
+    const std::vector<std::string> marks = indexMarksOf(folder, base);
+    if (!marks.empty()) table.dropUncountedRecords();
+    for (const std::string& mark : marks) {
         const std::string cdxPath = folder + base + ".cdx";
         if (platform::fileExists(cdxPath)) table.rebuildIndexFile(cdxPath);
         platform::removeFile(folder + mark);

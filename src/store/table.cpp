@@ -979,7 +979,11 @@ class Table::Impl final : public Resolver {
             out.writeAt(0, block, sizeof block);
             out.sync();
         } catch (...) {
-            out.close();
+            // The first error is the one to report; the new file goes.
+            try {
+                out.close();
+            } catch (...) {
+            }
             try {
                 platform::removeFile(temp);
             } catch (...) {
@@ -994,12 +998,16 @@ class Table::Impl final : public Resolver {
             if (o.file->isOpen()) o.file->close();
         orders.clear();
         order = 0;
-        for (const auto& [cdxPath, tags] : indexFiles)
-            platform::removeFile(cdxPath);
         try {
+            for (const auto& [cdxPath, tags] : indexFiles)
+                platform::removeFile(cdxPath);
             platform::renameFile(temp, path);
         } catch (...) {
-            out.close();
+            // The first error is the one to report; the new file goes.
+            try {
+                out.close();
+            } catch (...) {
+            }
             try {
                 platform::removeFile(temp);
             } catch (...) {
@@ -1250,6 +1258,20 @@ void Table::flush() {
 
 void Table::sync() {
     impl_->sync();
+}
+
+void Table::dropUncountedRecords() {
+    Impl& impl = *impl_;
+    impl.requireOpen();
+    impl.requireExclusive("O acerto do tamanho de"_cp);
+    impl.flush();
+    const uint64_t end = impl.layout.recordOffset(impl.count + 1);
+    if (impl.file.size() <= end + 1) return;
+    impl.view = {};
+    impl.file.truncate(end);
+    const char eof = dbf::kEndOfFile;
+    impl.file.writeAt(end, &eof, 1);
+    impl.mapRecords();
 }
 
 void Table::pack() {
