@@ -207,26 +207,28 @@ class Table::Impl final : public Resolver {
 
     void drainAppends() {
         if (appendBuffer.empty()) return;
+        const uint32_t written =
+            static_cast<uint32_t>(appendBuffer.size() / layout.header.recordLength);
         // The end-of-file byte travels with the last record.
         appendBuffer.push_back(dbf::kEndOfFile);
         try {
             file.writeAt(layout.recordOffset(bufferedFirst), appendBuffer.data(),
                          appendBuffer.size());
-            const uint32_t written =
-                static_cast<uint32_t>(appendBuffer.size() / layout.header.recordLength);
-            appendBuffer.clear();
             // The count follows the records at once, so the header never
             // lags behind what the file holds when the program is stopped.
             writeCount(bufferedFirst - 1 + written);
         } catch (...) {
+            // Records the header does not count are not there for anyone.
             dropBufferedAppends();
             throw;
         }
+        appendBuffer.clear();
     }
 
-    // Records that never reached the file are forgotten: the count goes back
-    // to what the file holds and their index entries go, so nothing ever
-    // counts or points at them.
+    // Records that never reached the file, or that its header could not be
+    // made to count, are forgotten: the count goes back to what the header
+    // says and their index entries go, so nothing ever counts or points at
+    // them.
     void dropBufferedAppends() {
         appendBuffer.pop_back();  // the end-of-file byte
         const size_t length = layout.header.recordLength;
