@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "base/cp850.h"
 #include "base/error.h"
@@ -142,6 +143,55 @@ TEST_F(Drives, LocalFoldersAreNotNetworkDrives) {
     // A path not created yet is judged by its nearest existing folder.
     EXPECT_FALSE(isNetworkDrive("C:\\AINDA\\NAO\\EXISTE"));
     EXPECT_THROW(configureDrives("CC=/tmp"), base::Error);
+}
+
+}  // namespace
+
+namespace {
+
+// A link inside a drive that leads outside every mapped drive is not
+// followed: nothing is read or written there, and the user is told which
+// path it is. Links that stay inside the drives work as usual.
+TEST_F(Drives, ALinkLeavingTheDrivesIsRefusedAndOneInsideThemIsFollowed) {
+    const std::filesystem::path outside = c.parent_path() / "fora";
+    std::filesystem::create_directories(outside);
+    touch(outside / "SEGREDO.TXT", "fora");
+    std::filesystem::create_directories(c / "DADOS");
+    std::filesystem::create_directory_symlink(outside, c / "DADOS" / "TRAB");
+    std::filesystem::create_directory_symlink(d, c / "COPIA");
+    std::filesystem::create_directory_symlink(c / "DADOS", c / "ATALHO");
+
+    const auto refused = [](const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const base::Error& error) {
+            return base::cp850::toUtf8(error.what());
+        }
+        return std::string("(not refused)");
+    };
+    EXPECT_THAT(refused([] { createFile("C:\\DADOS\\TRAB\\TMP_203.DBF"); }),
+                HasSubstr("C:\\DADOS\\TRAB é um link que leva para fora das unidades"));
+    EXPECT_THAT(refused([] { openFile("c:\\dados\\trab\\segredo.txt", File::Mode::ReadOnly); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_THAT(refused([] { makeFolder("C:\\DADOS\\TRAB\\NOVA"); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_THAT(refused([] { setCurrentFolder("C:\\DADOS\\TRAB"); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_THAT(refused([] { removeFile("C:\\DADOS\\TRAB\\SEGREDO.TXT"); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_FALSE(fileExists("C:\\DADOS\\TRAB\\SEGREDO.TXT"));
+    EXPECT_FALSE(folderExists("C:\\DADOS\\TRAB"));
+    EXPECT_TRUE(listFiles("C:\\DADOS\\TRAB\\*.*").empty());
+    EXPECT_THAT(std::vector<std::string>{"SEGREDO.TXT"},
+                testing::ContainerEq(std::vector<std::string>{
+                    std::filesystem::directory_iterator(outside)->path().filename().string()}))
+        << "nothing was written outside";
+
+    // Into another drive and within the same one, links are followed.
+    createFile("C:\\COPIA\\IRM1.DBF").writeAt(0, "d", 1);
+    EXPECT_TRUE(std::filesystem::exists(d / "IRM1.DBF"));
+    createFile("C:\\ATALHO\\IRM2.DBF").writeAt(0, "c", 1);
+    EXPECT_TRUE(fileExists("C:\\DADOS\\IRM2.DBF"));
 }
 
 }  // namespace
