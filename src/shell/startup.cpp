@@ -279,7 +279,9 @@ void prepareSession(const std::string& terminalArgument) {
     s.set("HOJE", today);
     common::composeColourLists(s);
 
-    if (!CONFIGURA(terminal)) endProgram("Arquivo de configuração sendo usado no momento"_cp);
+    if (!CONFIGURA(terminal))
+        endProgram(platform::folderNotWritable(s.text("ARQDEF"))
+                       .value_or("Arquivo de configuração sendo usado no momento"_cp));
     loadSettings(NewTerminal{terminal, s.text("ROTADEF"), base::cp850::fromUtf8(kdx2def), today});
 
     setDarfDefaults(s, today);
