@@ -519,6 +519,16 @@ File createNewFile(std::string_view path) {
     return File::createNew(hostPath(path), absolutePath(path));
 }
 
+std::optional<std::string> folderNotWritable(std::string_view folder) {
+    const std::string absolute = absolutePath(folder);
+    if (!folderExists(absolute)) return std::nullopt;
+    // Asked of the system as a file creation there would be.
+    int error = beforeFileOp(FileOp::Create, absolute);
+    if (error == 0 && ::access(hostPath(absolute).c_str(), W_OK) != 0) error = errno;
+    if (error != EROFS && error != EACCES && error != EPERM) return std::nullopt;
+    return "A pasta "_cp + absolute + " não permite gravação: "_cp + describeSystemError(error);
+}
+
 bool isNetworkDrive(std::string_view path) {
     const std::string host = hostPath(path.empty() ? std::string_view(currentFolder()) : path);
     std::string probe = host;

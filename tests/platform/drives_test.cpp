@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,6 +15,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "platform/drives.h"
+#include "platform/faults.h"
 
 using namespace kdx2;
 using namespace kdx2::base::literals;
@@ -192,6 +195,49 @@ TEST_F(Drives, ALinkLeavingTheDrivesIsRefusedAndOneInsideThemIsFollowed) {
     EXPECT_TRUE(std::filesystem::exists(d / "IRM1.DBF"));
     createFile("C:\\ATALHO\\IRM2.DBF").writeAt(0, "c", 1);
     EXPECT_TRUE(fileExists("C:\\DADOS\\IRM2.DBF"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Drives, AFolderThatCannotBeWrittenIsNamedWithTheReason) {
+    std::filesystem::create_directories(c / "DADOS");
+    EXPECT_EQ(folderNotWritable("C:\\DADOS"), std::nullopt);
+    EXPECT_EQ(folderNotWritable("C:\\NAO_EXISTE"), std::nullopt);
+    FaultPlan readOnly(FileOp::Create, 1, FaultPlan::Action::FailFromThenOn, EROFS);
+    ScopedFileOpHook hook(&readOnly);
+    EXPECT_EQ(base::cp850::toUtf8(folderNotWritable("c:\\dados").value_or("")),
+              "A pasta C:\\dados não permite gravação: o disco é somente para leitura.");
+}
+
+// The whole program on a drive mounted read-only (in a mount namespace of
+// its own, so nothing stays mounted): it says the folder cannot be written,
+// naming it by its drive path, and never blames a configuration file in use.
+TEST_F(Drives, TheProgramOnAReadOnlyDriveSaysTheFolderCannotBeWritten) {
+    if (std::system("unshare -r -m true >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "this machine does not allow a private read-only mount (unshare -r -m)";
+    if (!std::filesystem::exists(KDX2_BINARY)) GTEST_SKIP() << "build/kdx2 is not built";
+    const std::filesystem::path script = c.parent_path() / "roteiro.txt";
+    // A first start lays out the install folder; the second finds it read-only.
+    std::ofstream(script) << "key Alt+T\n";
+    const std::string environment = "KDX2_DRIVES='C=" + c.string() + "' TERMINAL=01 ";
+    ASSERT_EQ(std::system((environment + KDX2_BINARY + " --headless " + script.string() +
+                           " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    std::ofstream(script) << "key Enter\nkey Enter\nkey Enter\nkey Alt+T\n";
+    const std::filesystem::path screen = c.parent_path() / "tela.txt";
+    std::ofstream(c.parent_path() / "ro.sh")
+        << "mount --bind '" << c.string() << "' '" << c.string() << "' && "
+        << "mount -o remount,bind,ro '" << c.string() << "' && " << environment << KDX2_BINARY
+        << " --headless " << script.string() << " > " << screen.string() << " 2>&1\n";
+    std::system(("unshare -r -m sh " + (c.parent_path() / "ro.sh").string()).c_str());
+    std::ifstream in(screen);
+    const std::string shown((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_THAT(shown, HasSubstr("A pasta C:\\ não permite gravação"));
+    EXPECT_THAT(shown, testing::Not(HasSubstr("sendo usado no momento")));
+    EXPECT_THAT(shown, testing::Not(HasSubstr(c.string())));
 }
 
 }  // namespace
