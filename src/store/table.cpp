@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <set>
 
@@ -850,17 +851,32 @@ class Table::Impl final : public Resolver {
         cursorOnRecord = false;
     }
 
-    void closeIndexFile(const std::string& cdxPath) {
+    // Closes the index files of these orders and drops the orders, all of
+    // them even when closing one reports an error (the first is thrown): an
+    // order is never left on a closed file.
+    template <typename Which>
+    void dropOrders(Which&& which) {
+        std::exception_ptr firstError;
         std::vector<OpenOrder> kept;
         for (OpenOrder& o : orders) {
-            if (base::equalsIgnoreCase(o.filePath, cdxPath)) {
-                if (o.file->isOpen()) o.file->close();
-            } else {
+            if (!which(o)) {
                 kept.push_back(std::move(o));
+                continue;
+            }
+            try {
+                if (o.file->isOpen()) o.file->close();
+            } catch (...) {
+                if (!firstError) firstError = std::current_exception();
             }
         }
         orders = std::move(kept);
         if (order > static_cast<int>(orders.size())) order = orders.empty() ? 0 : 1;
+        cursorOnRecord = false;
+        if (firstError) std::rethrow_exception(firstError);
+    }
+
+    void closeIndexFile(const std::string& cdxPath) {
+        dropOrders([&](const OpenOrder& o) { return base::equalsIgnoreCase(o.filePath, cdxPath); });
     }
 
     void rebuildIndexFile(const std::string& rawPath) {
@@ -892,11 +908,7 @@ class Table::Impl final : public Resolver {
 
     void closeIndexes() {
         writeRecord();
-        for (OpenOrder& o : orders)
-            if (o.file->isOpen()) o.file->close();
-        orders.clear();
-        order = 0;
-        cursorOnRecord = false;
+        dropOrders([](const OpenOrder&) { return true; });
     }
 
     // ---- Rewrites (pack, zap, structure change) ----
@@ -996,10 +1008,11 @@ class Table::Impl final : public Resolver {
         // The old indexes describe old record numbers: they go before the new
         // table takes the name, so a crash in between leaves a table whose
         // missing indexes are rebuilt at the next open.
-        for (OpenOrder& o : orders)
-            if (o.file->isOpen()) o.file->close();
-        orders.clear();
-        order = 0;
+        try {
+            dropOrders([](const OpenOrder&) { return true; });
+        } catch (const base::Error&) {
+            // Those files are removed and built anew just below.
+        }
         try {
             for (const auto& [cdxPath, tags] : indexFiles)
                 platform::removeFile(cdxPath);

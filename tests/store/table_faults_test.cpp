@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -423,6 +424,55 @@ TEST_F(TableFaultTest, AnOpenDuringAnotherWorkstationsSaveWaitsForIt) {
     EXPECT_THROW(Table::open(kTable, OpenMode::Shared), store::InUseError);
     EXPECT_THROW(Table::open(kTable, OpenMode::Exclusive), store::InUseError);
     EXPECT_TRUE(std::filesystem::exists(root / "DADOS" / "KDX2.SAV"));
+}
+
+// The messages a user meets when files fail name them by their drive path
+// (the one the program shows everywhere), never by the host folder behind it.
+TEST_F(TableFaultTest, MessagesOfFailedFileOperationsNameDrivePathsOnly) {
+    makeTable(20, true);
+    std::vector<std::string> said;
+    const auto tell = [&](const std::function<void()>& action) {
+        try {
+            action();
+            said.push_back("(no error)");
+        } catch (const base::Error& error) {
+            said.push_back(error.what());
+        }
+    };
+    const auto failing = [&](FileOp op, int error, const std::function<void()>& action) {
+        FaultPlan plan(op, 1, FaultPlan::Action::FailOnce, error);
+        platform::ScopedFileOpHook hook(&plan);
+        tell(action);
+    };
+    tell([] { Table::open("C:\\DADOS\\NENHUMA", OpenMode::Shared); });
+    failing(FileOp::Open, EACCES, [] { Table::open(kTable, OpenMode::Shared); });
+    failing(FileOp::Read, EIO, [] { Table::open(kTable, OpenMode::Shared); });
+    failing(FileOp::Create, EROFS, [] { Table::create("C:\\DADOS\\NOVA", kRows); });
+    failing(FileOp::Rename, EROFS, [] { openWithIndex(OpenMode::Exclusive)->pack(); });
+    failing(FileOp::Write, ENOSPC, [] {
+        auto table = openWithIndex(OpenMode::Exclusive);
+        add(*table, cpfOf(77), "NOVO");
+        table->flush();
+    });
+    failing(FileOp::Close, EIO, [] { Table::open(kTable, OpenMode::Exclusive)->close(); });
+    failing(FileOp::Create, ENOSPC,
+            [] { Table::open(kTable, OpenMode::Exclusive)->createIndex(kIndex, "CPF"); });
+    {
+        std::ofstream index(root / "DADOS" / "PEQ.cdx", std::ios::binary | std::ios::trunc);
+        index << std::string(700, '\x7f');
+    }
+    tell([] { openWithIndex(OpenMode::Shared); });
+    std::filesystem::resize_file(root / "DADOS" / "PEQ.DBF", 100);
+    tell([] { Table::open(kTable, OpenMode::Shared); });
+    std::ostringstream report;
+    store::verifyFolder("C:\\DADOS", report);
+    said.push_back(report.str());
+
+    for (const std::string& message : said) {
+        SCOPED_TRACE(message);
+        EXPECT_THAT(message, HasSubstr("C:\\DADOS\\"));
+        EXPECT_THAT(message, testing::Not(HasSubstr(root.string())));
+    }
 }
 
 }  // namespace
