@@ -354,8 +354,9 @@ void finishInterruptedWork(const std::string& tablePath, Table* table) {
     } else if (!table) {
         const std::string base = platform::baseNameOf(tablePath);
         if (indexMarksOf(folder, base).empty()) return;
-        // Readers are not misled by it (only hidden records lack their
-        // entries), so a table in use elsewhere waits for a later open.
+        // Whoever has the table now took it exclusively, so it is changing
+        // it right now (the mark is its own): the open that follows finds the
+        // table in use and waits for it.
         try {
             auto own = Table::open(tablePath, OpenMode::Exclusive);
             healIndexes(*own);
