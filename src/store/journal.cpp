@@ -433,8 +433,9 @@ struct Transaction::Staged {
     std::string keyField;
     std::string cdxPath;
     std::string indexMark;
-    bool marked = false;   // the index mark is on the disk: the index is being changed
-    bool written = false;  // rows were written (to be on the disk before the journal)
+    bool onlyKeyTag = true;  // the index holds the key's tag alone
+    bool marked = false;     // the index mark is on the disk: the index is being changed
+    bool written = false;    // rows were written (to be on the disk before the journal)
     Section section;
     std::vector<std::string> keys;  // staged keys, in order
     std::set<std::string> keySet;
@@ -478,6 +479,7 @@ Transaction::Staged& Transaction::stagedFor(Table& table) {
     staged->keyField = keyField;
     staged->cdxPath = table.indexPath(1);
     staged->indexMark = tempPathBeside(staged->cdxPath, kIndexMarkKind);
+    staged->onlyKeyTag = table.indexCount() == 1;
     staged->section.file = upperName(table.path());
     staged_.push_back(std::move(staged));
     return *staged_.back();
@@ -520,18 +522,18 @@ void Transaction::replaceRows(Table& table, const std::string& key, Table& sourc
         for (uint32_t recno : rows) {
             source.goTo(recno);
             staged.written = true;
-            if (nextFree < free.size()) {
-                // A reused record keeps its key, so its index entry stays.
-                table.goTo(free[nextFree++]);
-            } else {
-                // A new record gets an index entry: the index changes in
-                // place, under its mark.
-                if (!staged.marked) {
-                    makeIndexMark(staged.indexMark);
-                    staged.marked = true;
-                }
-                table.append();
+            const bool reuse = nextFree < free.size();
+            // A reused record keeps its key, so its entry in the key's tag
+            // stays; a new record gets an entry, and other tags may move:
+            // the index then changes in place, under its mark.
+            if ((!reuse || !staged.onlyKeyTag) && !staged.marked) {
+                makeIndexMark(staged.indexMark);
+                staged.marked = true;
             }
+            if (reuse)
+                table.goTo(free[nextFree++]);
+            else
+                table.append();
             // Hidden before anything is written into it: a failure half way
             // through the record leaves no partial row in sight.
             table.deleteRecord();
