@@ -225,7 +225,7 @@ bool SALVATUDO(int mode) {
         // The register last: a save that failed before this point changed
         // nothing of the taxpayer.
         if (!saveRegister(cpf)) {
-            tellSavedButRegisterNot("O cadastro está bloqueado por outra estação."_cp);
+            tellSavedButRegisterNot("O cadastro não pôde ser bloqueado para gravação."_cp);
             releaseYearTables();
             display().done();
             return false;
