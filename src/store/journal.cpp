@@ -640,18 +640,16 @@ bool Transaction::commit() {
         return false;
     }
     // The rows and their index entries on the disk; then the index marks
-    // can go, as the indexes are whole again.
+    // can go, as the indexes are whole again. (A mark whose removal a power
+    // cut undoes costs a rebuild of its index, nothing more.)
     try {
-        bool unmarked = false;
         for (auto& staged : staged_) {
             if (!staged->written) continue;
             staged->table->sync();
             if (!staged->marked) continue;
             platform::removeFile(staged->indexMark);
             staged->marked = false;
-            unmarked = true;
         }
-        if (unmarked) platform::syncFolderOf(staged_.front()->indexMark);
     } catch (...) {
         abandon();
         throw;
