@@ -161,16 +161,24 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && base::cp850::upper(a) == base::cp850::upper(b);
 }
 
-bool hostEntryExists(const std::string& hostPath) {
+// An entry of a host folder: its host name, and whether it is a symbolic
+// link (which the system would follow).
+struct Entry {
+    std::string name;
+    bool link = false;
+};
+
+std::optional<bool> isLinkAt(const std::string& hostPath) {
     struct stat st {};
-    return ::lstat(hostPath.c_str(), &st) == 0;
+    if (::lstat(hostPath.c_str(), &st) != 0) return std::nullopt;
+    return S_ISLNK(st.st_mode);
 }
 
-// The host name of `name` inside `hostFolder`: the exact name when it
-// exists, else the one entry equal to it without regard to case.
-std::optional<std::string> findEntry(const std::string& hostFolder, const std::string& name) {
+// The entry of `name` inside `hostFolder`: the exact name when it exists,
+// else the one entry equal to it without regard to case.
+std::optional<Entry> findEntry(const std::string& hostFolder, const std::string& name) {
     const std::string exact = base::cp850::toUtf8(name);
-    if (hostEntryExists(hostFolder + "/" + exact)) return exact;
+    if (const auto link = isLinkAt(hostFolder + "/" + exact)) return Entry{exact, *link};
     DIR* dir = ::opendir(hostFolder.c_str());
     if (!dir) return std::nullopt;
     std::optional<std::string> match;
@@ -182,16 +190,41 @@ std::optional<std::string> findEntry(const std::string& hostFolder, const std::s
         }
     }
     ::closedir(dir);
-    return match;
+    if (!match) return std::nullopt;
+    return Entry{*match, isLinkAt(hostFolder + "/" + *match).value_or(false)};
+}
+
+// True when the host path, links followed, lies inside a mapped drive.
+bool insideSomeDrive(const std::string& hostPath) {
+    std::error_code error;
+    const fs::path real = fs::weakly_canonical(hostPath, error);
+    if (error) return false;
+    for (const auto& [letter, root] : loadedDrives().roots) {
+        const fs::path rootReal = fs::weakly_canonical(root, error);
+        if (error) continue;
+        const fs::path relative = real.lexically_relative(rootReal);
+        if (!relative.empty() && *relative.begin() != "..") return true;
+    }
+    return false;
 }
 
 std::string resolve(const ParsedPath& parsed) {
     std::string host = driveRoot(parsed.drive);
     bool existing = true;
-    for (const std::string& name : parsed.names) {
+    for (size_t i = 0; i < parsed.names.size(); ++i) {
+        const std::string& name = parsed.names[i];
         if (existing) {
             if (auto found = findEntry(host, name)) {
-                host += "/" + *found;
+                host += "/" + found->name;
+                // A link may lead anywhere on the host; the program keeps to
+                // its drives.
+                if (found->link && !insideSomeDrive(host)) {
+                    const ParsedPath link{
+                        parsed.drive, {parsed.names.begin(), parsed.names.begin() + long(i) + 1}};
+                    throw base::Error("O caminho "_cp + join(link) +
+                                      " é um link que leva para fora das unidades do programa "
+                                      "(KDX2_DRIVES); por segurança ele não é seguido."_cp);
+                }
                 continue;
             }
             existing = false;
@@ -349,34 +382,54 @@ std::string currentFolder() {
 
 void setCurrentFolder(std::string_view folder) {
     const std::string absolute = absolutePath(folder);
+    hostPath(absolute);  // a link leaving the drives is refused, saying so
     if (!folderExists(absolute)) throw base::Error("A pasta "_cp + absolute + " não existe."_cp);
     loadedDrives().current = absolute;
 }
 
-bool fileExists(std::string_view path) {
+namespace {
+
+// What the host says of a drive path; nothing for one the program cannot
+// reach (a link leaving the drives): such a file is not there for it.
+std::optional<struct stat> statOf(std::string_view path) {
+    std::string host;
+    try {
+        host = hostPath(path);
+    } catch (const base::Error&) {
+        return std::nullopt;
+    }
     struct stat st {};
-    return ::stat(hostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (::stat(host.c_str(), &st) != 0) return std::nullopt;
+    return st;
+}
+
+}  // namespace
+
+bool fileExists(std::string_view path) {
+    const auto st = statOf(path);
+    return st && S_ISREG(st->st_mode);
 }
 
 bool folderExists(std::string_view path) {
-    struct stat st {};
-    return ::stat(hostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const auto st = statOf(path);
+    return st && S_ISDIR(st->st_mode);
 }
 
 std::optional<uint64_t> fileSize(std::string_view path) {
-    struct stat st {};
-    if (::stat(hostPath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return static_cast<uint64_t>(st.st_size);
+    const auto st = statOf(path);
+    if (!st || !S_ISREG(st->st_mode)) return std::nullopt;
+    return static_cast<uint64_t>(st->st_size);
 }
 
 void makeFolder(std::string_view path) {
     const ParsedPath parsed = parse(path);
+    resolve(parsed);  // refuses a link that leaves the drives
     std::string host = driveRoot(parsed.drive);
     ParsedPath walked{parsed.drive, {}};
     for (const std::string& name : parsed.names) {
         walked.names.push_back(name);
         if (auto found = findEntry(host, name)) {
-            host += "/" + *found;
+            host += "/" + found->name;
             continue;
         }
         host += "/" + base::cp850::toUtf8(name);
@@ -392,6 +445,7 @@ std::vector<std::string> listFiles(std::string_view pattern) {
     const std::string wanted = base::cp850::upper(fileNameOf(pattern));
     const bool everything = wanted == "*.*" || wanted == "*";
     std::vector<std::string> names;
+    if (!folderExists(folder)) return names;
     const std::string host = hostPath(folder);
     DIR* dir = ::opendir(host.c_str());
     if (!dir) return names;
@@ -463,6 +517,16 @@ File createFile(std::string_view path) {
 
 File createNewFile(std::string_view path) {
     return File::createNew(hostPath(path), absolutePath(path));
+}
+
+std::optional<std::string> folderNotWritable(std::string_view folder) {
+    const std::string absolute = absolutePath(folder);
+    if (!folderExists(absolute)) return std::nullopt;
+    // Asked of the system as a file creation there would be.
+    int error = beforeFileOp(FileOp::Create, absolute);
+    if (error == 0 && ::access(hostPath(absolute).c_str(), W_OK) != 0) error = errno;
+    if (error != EROFS && error != EACCES && error != EPERM) return std::nullopt;
+    return "A pasta "_cp + absolute + " não permite gravação: "_cp + describeSystemError(error);
 }
 
 bool isNetworkDrive(std::string_view path) {

@@ -69,6 +69,11 @@ File openFile(std::string_view path, File::Mode mode);
 File createFile(std::string_view path);
 File createNewFile(std::string_view path);
 
+// Why the program cannot write in `folder` (a read-only disk, no permission),
+// as a Portuguese sentence naming the folder; nullopt when it can (or when
+// the folder is missing, which its creation will report).
+std::optional<std::string> folderNotWritable(std::string_view folder);
+
 // True when the drive of `path` (the current folder when empty) is on a
 // network file system (NFS, SMB/CIFS, sshfs and other network FUSE mounts).
 bool isNetworkDrive(std::string_view path = "");

@@ -88,7 +88,11 @@ File::File(File&& other) noexcept
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
-        close();
+        try {
+            close();
+        } catch (const base::Error&) {
+            // As in the destructor: whoever needed the error closed first.
+        }
         fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
     }

@@ -176,7 +176,9 @@ void holdTerminal(const std::string& terminal) {
     try {
         file = openTerminalLockFile(base::session().text("ARQDEF") + kTerminalLockFile);
     } catch (const base::Error& error) {
-        endProgram(error.what());
+        // The first file the program writes: a read-only folder is told as such.
+        endProgram(
+            platform::folderNotWritable(base::session().text("ARQDEF")).value_or(error.what()));
     }
     if (!file.lock(static_cast<uint64_t>(std::stoi(terminal)), 1, platform::LockKind::Exclusive,
                    platform::LockWait::No))
@@ -323,7 +325,9 @@ void prepareSession(const std::string& terminalArgument) {
     s.set("HOJE", today);
     common::composeColourLists(s);
 
-    if (!CONFIGURA(terminal)) endProgram("Arquivo de configuração sendo usado no momento"_cp);
+    if (!CONFIGURA(terminal))
+        endProgram(platform::folderNotWritable(s.text("ARQDEF"))
+                       .value_or("Arquivo de configuração sendo usado no momento"_cp));
     loadSettings(NewTerminal{terminal, s.text("ROTADEF"), base::cp850::fromUtf8(kdx2def), today});
 
     setDarfDefaults(s, today);

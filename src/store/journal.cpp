@@ -284,11 +284,15 @@ std::vector<std::string> indexMarksOf(const std::string& folder, const std::stri
 }
 
 // A mark left behind: the index may lack records or hold a page written
-// half way. It is rebuilt from the table, then the mark goes.
+// half way, and the table may end in records written but never counted. The
+// table is cut to what it counts, the index rebuilt from it, then the mark
+// goes.
 void healIndexes(Table& table) {
     const std::string folder = platform::folderOf(table.path());
     const std::string base = platform::baseNameOf(table.path());
-    for (const std::string& mark : indexMarksOf(folder, base)) {
+    const std::vector<std::string> marks = indexMarksOf(folder, base);
+    if (!marks.empty()) table.dropUncountedRecords();
+    for (const std::string& mark : marks) {
         const std::string cdxPath = folder + base + ".cdx";
         if (platform::fileExists(cdxPath)) table.rebuildIndexFile(cdxPath);
         platform::removeFile(folder + mark);
@@ -350,8 +354,9 @@ void finishInterruptedWork(const std::string& tablePath, Table* table) {
     } else if (!table) {
         const std::string base = platform::baseNameOf(tablePath);
         if (indexMarksOf(folder, base).empty()) return;
-        // Readers are not misled by it (only hidden records lack their
-        // entries), so a table in use elsewhere waits for a later open.
+        // Whoever has the table now took it exclusively, so it is changing
+        // it right now (the mark is its own): the open that follows finds the
+        // table in use and waits for it.
         try {
             auto own = Table::open(tablePath, OpenMode::Exclusive);
             healIndexes(*own);
@@ -428,8 +433,9 @@ struct Transaction::Staged {
     std::string keyField;
     std::string cdxPath;
     std::string indexMark;
-    bool marked = false;   // the index mark is on the disk: the index is being changed
-    bool written = false;  // rows were written (to be on the disk before the journal)
+    bool onlyKeyTag = true;  // the index holds the key's tag alone
+    bool marked = false;     // the index mark is on the disk: the index is being changed
+    bool written = false;    // rows were written (to be on the disk before the journal)
     Section section;
     std::vector<std::string> keys;  // staged keys, in order
     std::set<std::string> keySet;
@@ -473,6 +479,7 @@ Transaction::Staged& Transaction::stagedFor(Table& table) {
     staged->keyField = keyField;
     staged->cdxPath = table.indexPath(1);
     staged->indexMark = tempPathBeside(staged->cdxPath, kIndexMarkKind);
+    staged->onlyKeyTag = table.indexCount() == 1;
     staged->section.file = upperName(table.path());
     staged_.push_back(std::move(staged));
     return *staged_.back();
@@ -515,18 +522,18 @@ void Transaction::replaceRows(Table& table, const std::string& key, Table& sourc
         for (uint32_t recno : rows) {
             source.goTo(recno);
             staged.written = true;
-            if (nextFree < free.size()) {
-                // A reused record keeps its key, so its index entry stays.
-                table.goTo(free[nextFree++]);
-            } else {
-                // A new record gets an index entry: the index changes in
-                // place, under its mark.
-                if (!staged.marked) {
-                    makeIndexMark(staged.indexMark);
-                    staged.marked = true;
-                }
-                table.append();
+            const bool reuse = nextFree < free.size();
+            // A reused record keeps its key, so its entry in the key's tag
+            // stays; a new record gets an entry, and other tags may move:
+            // the index then changes in place, under its mark.
+            if ((!reuse || !staged.onlyKeyTag) && !staged.marked) {
+                makeIndexMark(staged.indexMark);
+                staged.marked = true;
             }
+            if (reuse)
+                table.goTo(free[nextFree++]);
+            else
+                table.append();
             // Hidden before anything is written into it: a failure half way
             // through the record leaves no partial row in sight.
             table.deleteRecord();
@@ -633,18 +640,16 @@ bool Transaction::commit() {
         return false;
     }
     // The rows and their index entries on the disk; then the index marks
-    // can go, as the indexes are whole again.
+    // can go, as the indexes are whole again. (A mark whose removal a power
+    // cut undoes costs a rebuild of its index, nothing more.)
     try {
-        bool unmarked = false;
         for (auto& staged : staged_) {
             if (!staged->written) continue;
             staged->table->sync();
             if (!staged->marked) continue;
             platform::removeFile(staged->indexMark);
             staged->marked = false;
-            unmarked = true;
         }
-        if (unmarked) platform::syncFolderOf(staged_.front()->indexMark);
     } catch (...) {
         abandon();
         throw;

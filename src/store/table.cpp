@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <set>
 
@@ -207,26 +208,28 @@ class Table::Impl final : public Resolver {
 
     void drainAppends() {
         if (appendBuffer.empty()) return;
+        const uint32_t written =
+            static_cast<uint32_t>(appendBuffer.size() / layout.header.recordLength);
         // The end-of-file byte travels with the last record.
         appendBuffer.push_back(dbf::kEndOfFile);
         try {
             file.writeAt(layout.recordOffset(bufferedFirst), appendBuffer.data(),
                          appendBuffer.size());
-            const uint32_t written =
-                static_cast<uint32_t>(appendBuffer.size() / layout.header.recordLength);
-            appendBuffer.clear();
             // The count follows the records at once, so the header never
             // lags behind what the file holds when the program is stopped.
             writeCount(bufferedFirst - 1 + written);
         } catch (...) {
+            // Records the header does not count are not there for anyone.
             dropBufferedAppends();
             throw;
         }
+        appendBuffer.clear();
     }
 
-    // Records that never reached the file are forgotten: the count goes back
-    // to what the file holds and their index entries go, so nothing ever
-    // counts or points at them.
+    // Records that never reached the file, or that its header could not be
+    // made to count, are forgotten: the count goes back to what the header
+    // says and their index entries go, so nothing ever counts or points at
+    // them.
     void dropBufferedAppends() {
         appendBuffer.pop_back();  // the end-of-file byte
         const size_t length = layout.header.recordLength;
@@ -848,17 +851,32 @@ class Table::Impl final : public Resolver {
         cursorOnRecord = false;
     }
 
-    void closeIndexFile(const std::string& cdxPath) {
+    // Closes the index files of these orders and drops the orders, all of
+    // them even when closing one reports an error (the first is thrown): an
+    // order is never left on a closed file.
+    template <typename Which>
+    void dropOrders(Which&& which) {
+        std::exception_ptr firstError;
         std::vector<OpenOrder> kept;
         for (OpenOrder& o : orders) {
-            if (base::equalsIgnoreCase(o.filePath, cdxPath)) {
-                if (o.file->isOpen()) o.file->close();
-            } else {
+            if (!which(o)) {
                 kept.push_back(std::move(o));
+                continue;
+            }
+            try {
+                if (o.file->isOpen()) o.file->close();
+            } catch (...) {
+                if (!firstError) firstError = std::current_exception();
             }
         }
         orders = std::move(kept);
         if (order > static_cast<int>(orders.size())) order = orders.empty() ? 0 : 1;
+        cursorOnRecord = false;
+        if (firstError) std::rethrow_exception(firstError);
+    }
+
+    void closeIndexFile(const std::string& cdxPath) {
+        dropOrders([&](const OpenOrder& o) { return base::equalsIgnoreCase(o.filePath, cdxPath); });
     }
 
     void rebuildIndexFile(const std::string& rawPath) {
@@ -890,11 +908,7 @@ class Table::Impl final : public Resolver {
 
     void closeIndexes() {
         writeRecord();
-        for (OpenOrder& o : orders)
-            if (o.file->isOpen()) o.file->close();
-        orders.clear();
-        order = 0;
-        cursorOnRecord = false;
+        dropOrders([](const OpenOrder&) { return true; });
     }
 
     // ---- Rewrites (pack, zap, structure change) ----
@@ -979,7 +993,11 @@ class Table::Impl final : public Resolver {
             out.writeAt(0, block, sizeof block);
             out.sync();
         } catch (...) {
-            out.close();
+            // The first error is the one to report; the new file goes.
+            try {
+                out.close();
+            } catch (...) {
+            }
             try {
                 platform::removeFile(temp);
             } catch (...) {
@@ -990,16 +1008,21 @@ class Table::Impl final : public Resolver {
         // The old indexes describe old record numbers: they go before the new
         // table takes the name, so a crash in between leaves a table whose
         // missing indexes are rebuilt at the next open.
-        for (OpenOrder& o : orders)
-            if (o.file->isOpen()) o.file->close();
-        orders.clear();
-        order = 0;
-        for (const auto& [cdxPath, tags] : indexFiles)
-            platform::removeFile(cdxPath);
         try {
+            dropOrders([](const OpenOrder&) { return true; });
+        } catch (const base::Error&) {
+            // Those files are removed and built anew just below.
+        }
+        try {
+            for (const auto& [cdxPath, tags] : indexFiles)
+                platform::removeFile(cdxPath);
             platform::renameFile(temp, path);
         } catch (...) {
-            out.close();
+            // The first error is the one to report; the new file goes.
+            try {
+                out.close();
+            } catch (...) {
+            }
             try {
                 platform::removeFile(temp);
             } catch (...) {
@@ -1250,6 +1273,20 @@ void Table::flush() {
 
 void Table::sync() {
     impl_->sync();
+}
+
+void Table::dropUncountedRecords() {
+    Impl& impl = *impl_;
+    impl.requireOpen();
+    impl.requireExclusive("O acerto do tamanho de"_cp);
+    impl.flush();
+    const uint64_t end = impl.layout.recordOffset(impl.count + 1);
+    if (impl.file.size() <= end + 1) return;
+    impl.view = {};
+    impl.file.truncate(end);
+    const char eof = dbf::kEndOfFile;
+    impl.file.writeAt(end, &eof, 1);
+    impl.mapRecords();
 }
 
 void Table::pack() {

@@ -150,6 +150,10 @@ class Table {
     // the disk: for writes that must survive a power cut in a known order.
     void sync();
 
+    // Cuts the bytes beyond the records the header counts: records a stopped
+    // program wrote but never counted. Needs exclusive use.
+    void dropUncountedRecords();
+
     // Physically removes deleted records / all records. Needs exclusive use.
     // A new file is written beside the table and renamed into place, and the
     // open indexes are rebuilt; a failure leaves the old table whole.

@@ -34,12 +34,30 @@ class Report {
         ++problems_;
         line(file + ": " + text);
     }
+    // A disagreement between a table's header, its records and its index.
+    // In a terminal's work copy (a scratch table and its index, rebuilt at
+    // every opening) it is what a program stopped while typing leaves, and
+    // is said without counting as a problem.
+    void mismatch(const std::string& file, const std::string& text) {
+        if (!workCopy_) return problem(file, text);
+        line(file + ": " + text +
+             " É uma cópia de trabalho de um terminal, refeita quando ele a abre de novo; "
+             "não é um problema dos dados."_cp);
+    }
+    void setWorkCopy(bool on) { workCopy_ = on; }
     int problems() const { return problems_; }
 
   private:
     std::ostream& out_;
     int problems_ = 0;
+    bool workCopy_ = false;
 };
+
+// The scratch copies a terminal keeps of the taxpayer it has open
+// ("TMP_203.DBF" and its index).
+bool isWorkCopy(const std::string& name) {
+    return base::asciiUpper(platform::baseNameOf(name)).starts_with("TMP_");
+}
 
 // A table read straight from its file, read-only: the records are handed to
 // key expressions one at a time, without the table machinery (which opens
@@ -132,7 +150,7 @@ std::unique_ptr<TableReader> checkTable(const std::string& folder, const std::st
     if (size > expected + 1) {
         const uint64_t extra = size - expected - 1;
         const uint64_t records = extra / header.recordLength;
-        report.problem(
+        report.mismatch(
             name, "o cabeçalho indica "_cp + plural(header.recordCount, "registro", "registros") +
                       ", mas o arquivo tem "_cp + std::to_string(extra) + " bytes a mais"_cp +
                       (records ? " (cerca de "_cp + plural(records, "registro", "registros") +
@@ -241,7 +259,7 @@ void compareTag(const std::string& where, const CdxTagInfo& info, const Expected
     };
     bool sound = true;
     if (!info.descending && !std::is_sorted(actual.begin(), actual.end(), byKey)) {
-        report.problem(where, "as chaves estão fora de ordem."_cp);
+        report.mismatch(where, "as chaves estão fora de ordem."_cp);
         sound = false;
     }
     std::sort(actual.begin(), actual.end(), byKey);
@@ -257,7 +275,7 @@ void compareTag(const std::string& where, const CdxTagInfo& info, const Expected
         for (size_t i = 0; i < std::min(kExamples, missing.size()); ++i)
             text += (i ? ", " : "") + std::to_string(missing[i].recno) + " chave " +
                     describeKey(missing[i].key, expected.type);
-        report.problem(where, text + (missing.size() > kExamples ? ", ...)." : ")."));
+        report.mismatch(where, text + (missing.size() > kExamples ? ", ...)." : ")."));
         sound = false;
     }
     if (!extra.empty()) {
@@ -268,7 +286,7 @@ void compareTag(const std::string& where, const CdxTagInfo& info, const Expected
         for (size_t i = 0; i < std::min(kExamples, extra.size()); ++i)
             text += (i ? ", " : "") + describeKey(extra[i].key, expected.type) + " no registro " +
                     std::to_string(extra[i].recno);
-        report.problem(where, text + (extra.size() > kExamples ? ", ...)." : ")."));
+        report.mismatch(where, text + (extra.size() > kExamples ? ", ...)." : ")."));
         sound = false;
     }
     if (sound) report.line(where + ": ok, " + plural(actual.size(), "chave", "chaves") + ".");
@@ -353,11 +371,16 @@ int verifyFolder(const std::string& folderText, std::ostream& out) {
                           base::asciiUpper(platform::baseNameOf(mark)) +
                           ".CDX será refeito na próxima vez que o programa abrir a tabela."_cp);
         std::map<std::string, std::unique_ptr<TableReader>> tables;
-        for (const std::string& name : platform::listFiles(folder + "*.DBF"))
+        for (const std::string& name : platform::listFiles(folder + "*.DBF")) {
+            report.setWorkCopy(isWorkCopy(name));
             if (auto table = checkTable(folder, name, report))
                 tables[base::asciiUpper(platform::baseNameOf(name))] = std::move(table);
-        for (const std::string& name : platform::listFiles(folder + "*.CDX"))
+        }
+        for (const std::string& name : platform::listFiles(folder + "*.CDX")) {
+            report.setWorkCopy(isWorkCopy(name));
             checkIndex(folder, name, tables, report);
+        }
+        report.setWorkCopy(false);
     } catch (const std::exception& error) {
         report.problem(base::cp850::fromUtf8(folderText), error.what());
     }

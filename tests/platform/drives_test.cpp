@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "base/cp850.h"
 #include "base/error.h"
 #include "platform/drives.h"
+#include "platform/faults.h"
 
 using namespace kdx2;
 using namespace kdx2::base::literals;
@@ -142,6 +146,98 @@ TEST_F(Drives, LocalFoldersAreNotNetworkDrives) {
     // A path not created yet is judged by its nearest existing folder.
     EXPECT_FALSE(isNetworkDrive("C:\\AINDA\\NAO\\EXISTE"));
     EXPECT_THROW(configureDrives("CC=/tmp"), base::Error);
+}
+
+}  // namespace
+
+namespace {
+
+// A link inside a drive that leads outside every mapped drive is not
+// followed: nothing is read or written there, and the user is told which
+// path it is. Links that stay inside the drives work as usual.
+TEST_F(Drives, ALinkLeavingTheDrivesIsRefusedAndOneInsideThemIsFollowed) {
+    const std::filesystem::path outside = c.parent_path() / "fora";
+    std::filesystem::create_directories(outside);
+    touch(outside / "SEGREDO.TXT", "fora");
+    std::filesystem::create_directories(c / "DADOS");
+    std::filesystem::create_directory_symlink(outside, c / "DADOS" / "TRAB");
+    std::filesystem::create_directory_symlink(d, c / "COPIA");
+    std::filesystem::create_directory_symlink(c / "DADOS", c / "ATALHO");
+
+    const auto refused = [](const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const base::Error& error) {
+            return base::cp850::toUtf8(error.what());
+        }
+        return std::string("(not refused)");
+    };
+    EXPECT_THAT(refused([] { createFile("C:\\DADOS\\TRAB\\TMP_203.DBF"); }),
+                HasSubstr("C:\\DADOS\\TRAB é um link que leva para fora das unidades"));
+    EXPECT_THAT(refused([] { openFile("c:\\dados\\trab\\segredo.txt", File::Mode::ReadOnly); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_THAT(refused([] { makeFolder("C:\\DADOS\\TRAB\\NOVA"); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_THAT(refused([] { setCurrentFolder("C:\\DADOS\\TRAB"); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_THAT(refused([] { removeFile("C:\\DADOS\\TRAB\\SEGREDO.TXT"); }),
+                HasSubstr("link que leva para fora"));
+    EXPECT_FALSE(fileExists("C:\\DADOS\\TRAB\\SEGREDO.TXT"));
+    EXPECT_FALSE(folderExists("C:\\DADOS\\TRAB"));
+    EXPECT_TRUE(listFiles("C:\\DADOS\\TRAB\\*.*").empty());
+    EXPECT_THAT(std::vector<std::string>{"SEGREDO.TXT"},
+                testing::ContainerEq(std::vector<std::string>{
+                    std::filesystem::directory_iterator(outside)->path().filename().string()}))
+        << "nothing was written outside";
+
+    // Into another drive and within the same one, links are followed.
+    createFile("C:\\COPIA\\IRM1.DBF").writeAt(0, "d", 1);
+    EXPECT_TRUE(std::filesystem::exists(d / "IRM1.DBF"));
+    createFile("C:\\ATALHO\\IRM2.DBF").writeAt(0, "c", 1);
+    EXPECT_TRUE(fileExists("C:\\DADOS\\IRM2.DBF"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Drives, AFolderThatCannotBeWrittenIsNamedWithTheReason) {
+    std::filesystem::create_directories(c / "DADOS");
+    EXPECT_EQ(folderNotWritable("C:\\DADOS"), std::nullopt);
+    EXPECT_EQ(folderNotWritable("C:\\NAO_EXISTE"), std::nullopt);
+    FaultPlan readOnly(FileOp::Create, 1, FaultPlan::Action::FailFromThenOn, EROFS);
+    ScopedFileOpHook hook(&readOnly);
+    EXPECT_EQ(base::cp850::toUtf8(folderNotWritable("c:\\dados").value_or("")),
+              "A pasta C:\\dados não permite gravação: o disco é somente para leitura.");
+}
+
+// The whole program on a drive mounted read-only (in a mount namespace of
+// its own, so nothing stays mounted): it says the folder cannot be written,
+// naming it by its drive path, and never blames a configuration file in use.
+TEST_F(Drives, TheProgramOnAReadOnlyDriveSaysTheFolderCannotBeWritten) {
+    if (std::system("unshare -r -m true >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "this machine does not allow a private read-only mount (unshare -r -m)";
+    if (!std::filesystem::exists(KDX2_BINARY)) GTEST_SKIP() << "build/kdx2 is not built";
+    const std::filesystem::path script = c.parent_path() / "roteiro.txt";
+    // A first start lays out the install folder; the second finds it read-only.
+    std::ofstream(script) << "key Alt+T\n";
+    const std::string environment = "KDX2_DRIVES='C=" + c.string() + "' TERMINAL=01 ";
+    ASSERT_EQ(std::system((environment + KDX2_BINARY + " --headless " + script.string() +
+                           " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    std::ofstream(script) << "key Enter\nkey Enter\nkey Enter\nkey Alt+T\n";
+    const std::filesystem::path screen = c.parent_path() / "tela.txt";
+    std::ofstream(c.parent_path() / "ro.sh")
+        << "mount --bind '" << c.string() << "' '" << c.string() << "' && "
+        << "mount -o remount,bind,ro '" << c.string() << "' && " << environment << KDX2_BINARY
+        << " --headless " << script.string() << " > " << screen.string() << " 2>&1\n";
+    std::system(("unshare -r -m sh " + (c.parent_path() / "ro.sh").string()).c_str());
+    std::ifstream in(screen);
+    const std::string shown((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_THAT(shown, HasSubstr("A pasta C:\\ não permite gravação"));
+    EXPECT_THAT(shown, testing::Not(HasSubstr("sendo usado no momento")));
+    EXPECT_THAT(shown, testing::Not(HasSubstr(c.string())));
 }
 
 }  // namespace

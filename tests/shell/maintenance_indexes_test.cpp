@@ -14,6 +14,9 @@
 #include "shell/selection/selection.h"
 #include "store/supplied.h"
 #include "store/table.h"
+#include "store/verify.h"
+#include "support/fault_sweep.h"
+#include "support/independent_readers.h"
 
 namespace kdx2::selection_test {
 namespace {
@@ -41,10 +44,12 @@ class IndexTest : public SelectionTest {
         addTaxpayer("C:\\ORIG\\", kCaio, "CAIO", {});
     }
 
-    // Keys and record numbers of a tag, in index order, as index_dump lists them.
-    std::vector<std::string> dump(const std::string& cdx, const std::string& tag) const {
-        const std::string out =
-            runCommand("index_dump --type=char " + host(cdx) + " " + tag + " 2>&1");
+    // Keys and record numbers of a tag, in index order, as index_dump lists
+    // them. The file is found as the program finds it, without regard to case.
+    std::vector<std::string> dump(std::string cdx, const std::string& tag) const {
+        std::replace(cdx.begin(), cdx.end(), '/', '\\');
+        const std::string out = runCommand("index_dump --type=char " +
+                                           platform::hostPath("C:\\" + cdx) + " " + tag + " 2>&1");
         std::vector<std::string> lines;
         std::istringstream in(out);
         for (std::string line; std::getline(in, line);)
@@ -225,6 +230,104 @@ TEST_F(IndexTest, ReindexKeepsEveryScratchTableAndOtherTerminalsIndexes) {
     EXPECT_EQ(squeezed(dump("UFIRM.cdx", "UFIRM")), squeezed(rateKeys));
     EXPECT_NE(std::find(rateKeys.begin(), rateKeys.end(), "209912 " + std::to_string(rates + 1)),
               rateKeys.end());
+}
+
+// An index goes only when its table can be read, so it can be built again:
+// a table whose header counts records its file does not hold keeps its index
+// as it was, and the user is told which table could not be rebuilt.
+TEST_F(IndexTest, AnIndexWhoseTableCannotBeReadIsKeptAsItWas) {
+    const auto before = indexFiles("ORIG");
+    {
+        std::fstream table(root / "ORIG" / "IRM2.DBF",
+                           std::ios::in | std::ios::out | std::ios::binary);
+        table.seekp(4);
+        const char count[4] = {char(0x40), 0, 0, 0};  // 64 records, three on disk
+        table.write(count, 4);
+    }
+    EXPECT_EQ(mnt::REORG("C:\\ORIG"), mnt::ReorgResult::Failed);
+    EXPECT_EQ(indexFiles("ORIG").at("IRM2.cdx"), before.at("IRM2.cdx"));
+    ASSERT_FALSE(feedback.alerts.empty());
+    EXPECT_NE(feedback.alerts.front().find("IRM2.DBF"), std::string::npos)
+        << feedback.alerts.front();
+}
+
+// The rebuild of a folder killed before each of its steps, or failing at
+// each with a full disk, an I/O error or a read-only disk (once, or for
+// good): every table keeps its rows; each index file either agrees with its
+// table or is missing, and the next opening of the tables builds the missing
+// ones; the integrity check then finds nothing wrong. A failure is never
+// left unsaid.
+class ReindexFaultTest : public IndexTest {
+  protected:
+    void SetUp() override {
+        IndexTest::SetUp();
+        pristine = root / "pristine";
+        std::filesystem::create_directories(pristine);
+        std::filesystem::copy(root / "ORIG", pristine);
+        before = test_support::readTables(root / "ORIG", {"IRM2", "IRM9"});
+    }
+    void restore() {
+        store::workAreas().closeAll();
+        std::filesystem::remove_all(root / "ORIG");
+        std::filesystem::copy(pristine, root / "ORIG");
+        feedback.alerts.clear();
+    }
+    // An index that disagreed with its table would still disagree after the
+    // tables are opened: only missing ones are built then.
+    void expectFolderWhole() {
+        // Opened as the program opens them, the tables build what is missing.
+        base::session().set("LOCARQ", "C:\\ORIG\\");
+        for (int n = 1; n <= 17; ++n) {
+            EXPECT_TRUE(store::ABERTURA(n)) << n;
+        }
+        store::workAreas().closeAll();
+        const auto after = test_support::readTables(root / "ORIG", {"IRM2", "IRM9"});
+        for (const std::string name : {"IRM2", "IRM9"}) {
+            EXPECT_EQ(after.at(name).error, "") << name;
+            auto was = before.at(name).live, is = after.at(name).live;
+            std::sort(was.begin(), was.end());
+            std::sort(is.begin(), is.end());
+            EXPECT_EQ(is, was) << name;
+            EXPECT_TRUE(
+                test_support::indexAgrees(root / "ORIG" / (name + ".cdx"), name, after.at(name)));
+        }
+        std::ostringstream report;
+        EXPECT_EQ(store::verifyFolder("C:\\ORIG", report), 0) << report.str();
+    }
+    std::filesystem::path pristine;
+    std::map<std::string, test_support::ReadTable> before;
+};
+
+TEST_F(ReindexFaultTest, KilledBeforeAnyStepEveryTableKeepsItsRows) {
+    const long steps = test_support::sweepKills(
+        {platform::FaultPlan::kEveryChange, "", 5000, 29}, [&] { restore(); },
+        [] { mnt::REORG("C:\\ORIG"); },
+        [&](long step, bool) {
+            SCOPED_TRACE("killed before step " + std::to_string(step));
+            expectFolderWhole();
+        });
+    EXPECT_GT(steps, 100);
+}
+
+TEST_F(ReindexFaultTest, FailingAtAnyStepEveryTableKeepsItsRowsAndTheUserIsTold) {
+    for (const test_support::InjectedError& injected : test_support::injectedErrors()) {
+        SCOPED_TRACE(test_support::describe(injected));
+        mnt::ReorgResult result = mnt::ReorgResult::Rebuilt;
+        test_support::sweepErrors(
+            {platform::FaultPlan::kEveryChange, "", 5000, 89}, injected.error, injected.sticky,
+            [&] { restore(); },
+            [&] {
+                result = mnt::REORG("C:\\ORIG");
+                return result == mnt::ReorgResult::Rebuilt;
+            },
+            [&](long step, bool, bool) {
+                SCOPED_TRACE("failing at step " + std::to_string(step));
+                if (result == mnt::ReorgResult::Failed) {
+                    EXPECT_FALSE(feedback.alerts.empty()) << "failed without a word";
+                }
+                expectFolderWhole();
+            });
+    }
 }
 
 // ---- Year end ----------------------------------------------------------------

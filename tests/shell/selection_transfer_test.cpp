@@ -16,6 +16,7 @@
 #include "store/journal.h"
 #include "store/verify.h"
 #include "support/fault_sweep.h"
+#include "support/independent_readers.h"
 #include "ui/ui_session.h"
 
 namespace kdx2::selection_test {
@@ -170,62 +171,112 @@ std::vector<std::string> payersIn(const std::string& folder, const std::string& 
     return payers;
 }
 
-TEST_F(TransferTest, KilledAtEveryStepAMoveOverwritingLeavesEachTaxpayerWholeAndOnce) {
-    namespace fs = std::filesystem;
-    const fs::path pristine = root / "pristine";
-    for (const char* folder : {"ORIG", "DEST"}) {
-        fs::create_directories(pristine / folder);
-        fs::copy(root / folder, pristine / folder, fs::copy_options::recursive);
+// A move overwriting the destination, cut short at each step: each
+// taxpayer is whole and in one version in the destination, and never lost
+// from both folders; opened as the program opens them, both folders are
+// whole for the integrity check and for other programs.
+class InterruptedTransferTest : public TransferTest {
+  protected:
+    void SetUp() override {
+        TransferTest::SetUp();
+        for (const char* folder : {"ORIG", "DEST"}) {
+            std::filesystem::create_directories(root / "pristine" / folder);
+            std::filesystem::copy(root / folder, root / "pristine" / folder);
+        }
     }
-    auto restore = [&] {
+    void restore() {
         store::workAreas().closeAll();
         for (const char* folder : {"ORIG", "DEST"}) {
-            fs::remove_all(root / folder);
-            fs::copy(pristine / folder, root / folder, fs::copy_options::recursive);
+            std::filesystem::remove_all(root / folder);
+            std::filesystem::copy(root / "pristine" / folder, root / folder);
         }
-    };
-    const std::vector<std::string> anaRows{"Loja A", "Loja B"};
-    const std::vector<std::string> betoOld{"Destino 1", "Destino 2", "Destino 3"};
-    const std::vector<std::string> betoNew{"Origem"};
+        feedback.alerts.clear();
+    }
+    // True when Beto, who was in both folders, has his new rows in the
+    // destination; `thorough` adds the independent readers and the check.
+    bool expectEachTaxpayerWholeAndOnce(bool thorough) {
+        const std::vector<std::string> anaRows{"Loja A", "Loja B"};
+        const std::vector<std::string> betoOld{"Destino 1", "Destino 2", "Destino 3"};
+        const std::vector<std::string> betoNew{"Origem"};
+        const auto betoThere = payersIn("DEST", kBeto);
+        EXPECT_TRUE(betoThere == betoOld || betoThere == betoNew)
+            << ::testing::PrintToString(betoThere);
+        if (payersIn("ORIG", kBeto).empty()) {
+            EXPECT_EQ(betoThere, betoNew) << "Beto lost";
+        }
+        const auto anaThere = payersIn("DEST", kAna);
+        const auto anaHere = payersIn("ORIG", kAna);
+        EXPECT_TRUE(anaThere.empty() || anaThere == anaRows);
+        EXPECT_TRUE(anaHere.empty() || anaHere == anaRows);
+        EXPECT_FALSE(anaThere.empty() && anaHere.empty()) << "Ana lost";
+        if (thorough) {
+            // Opened as the program opens them (a missing index is built),
+            // the tables are whole again.
+            for (const char* folder : {"DEST", "ORIG"}) {
+                base::session().set("LOCARQ", "C:\\" + std::string(folder) + "\\");
+                for (int n = 1; n <= 17; ++n) {
+                    EXPECT_TRUE(store::ABERTURA(n)) << folder << n;
+                }
+                store::workAreas().closeAll();
+            }
+            for (const char* folder : {"DEST", "ORIG"}) {
+                std::ostringstream report;
+                EXPECT_EQ(store::verifyFolder(host(folder), report), 0) << report.str();
+                const auto income = test_support::readTables(root / folder, {"IRM2"})["IRM2"];
+                EXPECT_EQ(income.error, "");
+                EXPECT_TRUE(test_support::indexAgrees(root / folder / "IRM2.cdx", "IRM2", income));
+            }
+            const auto beto = rowsOfCpf(liveRows("DEST"), kBeto);
+            EXPECT_TRUE(beto == whole(1) || beto == whole(3)) << ::testing::PrintToString(beto);
+        }
+        return betoThere == betoNew;
+    }
+};
+
+TEST_F(InterruptedTransferTest, KilledAtEveryStepAMoveOverwritingLeavesEachTaxpayerWholeAndOnce) {
     const long steps = test_support::sweepKills(
-        {platform::FaultPlan::kEveryChange, "", 5000, 7}, restore,
+        {platform::FaultPlan::kEveryChange, "", 5000, 11}, [&] { restore(); },
         [&] { sel::transferTaxpayers(request(true, true)); },
         [&](long step, bool ended) {
             SCOPED_TRACE("killed before step " + std::to_string(step));
-            const auto betoThere = payersIn("DEST", kBeto);
-            EXPECT_TRUE(betoThere == betoOld || betoThere == betoNew)
-                << ::testing::PrintToString(betoThere);
-            const auto betoHere = payersIn("ORIG", kBeto);
-            if (betoHere.empty()) {
-                EXPECT_EQ(betoThere, betoNew) << "Beto lost";
-            }
-            const auto anaThere = payersIn("DEST", kAna);
-            const auto anaHere = payersIn("ORIG", kAna);
-            EXPECT_TRUE(anaThere.empty() || anaThere == anaRows);
-            EXPECT_TRUE(anaHere.empty() || anaHere == anaRows);
-            EXPECT_FALSE(anaThere.empty() && anaHere.empty()) << "Ana lost";
+            // Now and then, and at the end, as others see the folders.
+            const bool moved = expectEachTaxpayerWholeAndOnce(step % 3 == 1 || !ended);
             if (!ended) {
-                EXPECT_EQ(betoThere, betoNew);
-                EXPECT_TRUE(anaHere.empty());
-            }
-            // Now and then, and at the end, the folders as other programs
-            // and the integrity check see them.
-            if (step % 5 == 1 || !ended) {
-                // Opened as the program opens them, the tables are whole again.
-                for (const char* folder : {"DEST", "ORIG"})
-                    for (int n = 1; n <= 17; ++n)
-                        store::Table::open(
-                            "C:\\" + std::string(folder) + "\\IRM" + std::to_string(n) + ".DBF",
-                            store::OpenMode::Shared);
-                for (const char* folder : {"DEST", "ORIG"}) {
-                    std::ostringstream report;
-                    EXPECT_EQ(store::verifyFolder(host(folder), report), 0) << report.str();
-                }
-                const auto beto = rowsOfCpf(liveRows("DEST"), kBeto);
-                EXPECT_TRUE(beto == whole(1) || beto == whole(3)) << ::testing::PrintToString(beto);
+                EXPECT_TRUE(moved);
+                EXPECT_TRUE(payersIn("ORIG", kAna).empty());
             }
         });
     EXPECT_GT(steps, 20);
+}
+
+// The same move meeting a full disk, an I/O error or a read-only disk at
+// each step (once, or for good): what the report says matches the folders,
+// and a failure is told.
+TEST_F(InterruptedTransferTest, FailingAtAnyStepAMoveOverwritingLeavesEachTaxpayerWholeAndOnce) {
+    for (const test_support::InjectedError& injected : test_support::injectedErrors()) {
+        SCOPED_TRACE(test_support::describe(injected));
+        sel::TransferReport report;
+        test_support::sweepErrors(
+            {platform::FaultPlan::kEveryChange, "", 5000, 97}, injected.error, injected.sticky,
+            [&] { restore(); },
+            [&] {
+                report = sel::transferTaxpayers(request(true, true));
+                return report.opened && report.failed.empty() && report.notRemoved.empty();
+            },
+            [&](long step, bool reached, bool ok) {
+                SCOPED_TRACE("failing at step " + std::to_string(step));
+                const bool moved = expectEachTaxpayerWholeAndOnce(true);
+                const bool reportedCopied = std::find(report.copied.begin(), report.copied.end(),
+                                                      kBeto) != report.copied.end();
+                EXPECT_EQ(moved, reportedCopied) << "the report says otherwise";
+                if (!ok) {
+                    EXPECT_FALSE(feedback.alerts.empty()) << "failed without a word";
+                }
+                if (!reached) {
+                    EXPECT_TRUE(ok && moved);
+                }
+            });
+    }
 }
 
 // ---- Through the screens ----------------------------------------------------

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
+#include "store/verify.h"
 #include "workspace_fixture.h"
 
 namespace kdx2::workspace_test {
@@ -14,6 +16,8 @@ namespace {
 
 using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::SizeIs;
 using ::testing::StartsWith;
 
@@ -137,6 +141,27 @@ TEST_F(RecoveryTest, UnsavedEditsOfAKilledProgramComeBackWithF4) {
     ASSERT_TRUE(store::ABERTURA(9));
     ASSERT_TRUE(store::workAreas().area(9).seek(base::Value(kOurs)));
     EXPECT_EQ(base::alltrim(store::workAreas().area(9).get("ENDERECO").text()), "LOST");
+}
+
+// A terminal killed while rows were being typed leaves its scratch copies
+// with records its index never heard of: the integrity check says they are
+// a terminal's work copies, whose indexes are rebuilt at every opening, and
+// finds no problem in them.
+TEST_F(RecoveryTest, TheIntegrityCheckTakesAKilledTerminalsScratchCopiesAsWorkFiles) {
+    const int status = run("type TYPED 400");
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    std::ostringstream report;
+    EXPECT_EQ(store::verifyFolder("C:\\TRAB03", report), 0) << report.str();
+    EXPECT_THAT(report.str(), HasSubstr("TMP_203.CDX"));
+    EXPECT_THAT(report.str(), HasSubstr("cópia de trabalho"));
+    // F4 brings back what reached the disk, and the copy is whole again.
+    ws::createWorkingValues();
+    ASSERT_TRUE(ws::DIRETO());
+    ASSERT_TRUE(ws::INIC_VAR(1, 1));
+    ws::LEAVE_WITHOUT_SAVING();
+    std::ostringstream after;
+    EXPECT_EQ(store::verifyFolder("C:\\TRAB03", after), 0) << after.str();
+    EXPECT_THAT(after.str(), Not(HasSubstr("cópia de trabalho")));
 }
 
 TEST_F(RecoveryTest, LeavingWithoutSavingKeepsEverythingForF4) {

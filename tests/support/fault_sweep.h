@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/faults.h"
 #include "support/child_process.h"
@@ -31,16 +33,18 @@ inline long strideOf(const SweepSteps& steps) {
     return full && std::string(full) == "1" ? 1 : std::max(1L, steps.stride);
 }
 
-// For n = 1, 2, ...: `prepare()` lays out the files, then `body()` runs in a
-// forked child that is ended before its n-th step, and `check(n, ended)`
-// looks at the files (`ended` is false for the run that finished without
-// reaching step n, which is the last one). Returns the number of steps.
+// For n = 1, 2, ...: `prepare()` lays out the files, then in a forked child
+// `setUp()` runs and `body()` is ended before its n-th step, and
+// `check(n, ended)` looks at the files (`ended` is false for the run that
+// finished without reaching step n, which is the last one). Returns the
+// number of steps.
 inline long sweepKills(const SweepSteps& steps, const std::function<void()>& prepare,
-                       const std::function<void()>& body,
+                       const std::function<void()>& setUp, const std::function<void()>& body,
                        const std::function<void(long step, bool ended)>& check) {
     for (long n = 1; n <= steps.limit; n += strideOf(steps)) {
         prepare();
         const int code = runForked([&] {
+            setUp();
             platform::FaultPlan plan(steps.op, n, platform::FaultPlan::Action::Exit, 0,
                                      steps.nameFilter);
             platform::ScopedFileOpHook hook(&plan);
@@ -55,15 +59,25 @@ inline long sweepKills(const SweepSteps& steps, const std::function<void()>& pre
     return steps.limit;
 }
 
-// The same with an error instead of a kill: the n-th step fails with
-// `error` (once, or from then on when `sticky`), in this process; `body()`
-// returns whether the operation reported success, and `check(n, failed,
-// reported)` sees whether the fault was reached and what the body said.
+inline long sweepKills(const SweepSteps& steps, const std::function<void()>& prepare,
+                       const std::function<void()>& body,
+                       const std::function<void(long step, bool ended)>& check) {
+    return sweepKills(
+        steps, prepare, [] {}, body, check);
+}
+
+// The same with an error instead of a kill: the n-th step of `body()` fails
+// with `error` (once, or from then on when `sticky`), in this process, after
+// `setUp()`; `body()` returns whether the operation reported success, and
+// `check(n, reached, ok)` sees whether the fault was reached and what the
+// body said.
 inline long sweepErrors(const SweepSteps& steps, int error, bool sticky,
-                        const std::function<void()>& prepare, const std::function<bool()>& body,
+                        const std::function<void()>& prepare, const std::function<void()>& setUp,
+                        const std::function<bool()>& body,
                         const std::function<void(long step, bool reached, bool ok)>& check) {
     for (long n = 1; n <= steps.limit; n += strideOf(steps)) {
         prepare();
+        setUp();
         platform::FaultPlan plan(steps.op, n,
                                  sticky ? platform::FaultPlan::Action::FailFromThenOn
                                         : platform::FaultPlan::Action::FailOnce,
@@ -78,6 +92,33 @@ inline long sweepErrors(const SweepSteps& steps, int error, bool sticky,
     }
     ADD_FAILURE() << "more than " << steps.limit << " steps";
     return steps.limit;
+}
+
+inline long sweepErrors(const SweepSteps& steps, int error, bool sticky,
+                        const std::function<void()>& prepare, const std::function<bool()>& body,
+                        const std::function<void(long step, bool reached, bool ok)>& check) {
+    return sweepErrors(
+        steps, error, sticky, prepare, [] {}, body, check);
+}
+
+// The errors a sweep injects: a full disk, an I/O error, a disk that turned
+// read-only, each once and for good.
+struct InjectedError {
+    int error;
+    bool sticky;
+};
+inline std::vector<InjectedError> injectedErrors() {
+    std::vector<InjectedError> all;
+    for (int error : {ENOSPC, EIO, EROFS})
+        for (bool sticky : {false, true})
+            all.push_back({error, sticky});
+    return all;
+}
+inline std::string describe(const InjectedError& injected) {
+    return std::string(injected.error == ENOSPC ? "ENOSPC"
+                       : injected.error == EIO  ? "EIO"
+                                                : "EROFS") +
+           (injected.sticky ? " from then on" : " once");
 }
 
 }  // namespace kdx2::test_support

@@ -95,8 +95,24 @@ bool holdFolder(const std::string& folder, const std::vector<std::string>& index
     return true;
 }
 
+// Opens the index files of a held table that are there, so that a pack
+// renumbering its records takes them along; one that cannot be read goes
+// (its table is held and readable, so it is built again right after).
+void openIndexesThere(store::Table& table, const std::vector<std::string>& indexPaths) {
+    for (const std::string& path : indexPaths) {
+        if (!platform::fileExists(path)) continue;
+        try {
+            table.openIndex(path);
+        } catch (const base::Error&) {
+            platform::removeFile(path);
+        }
+    }
+}
+
 // Packs the held year table and builds its index files, as its first
-// opening without an index would; a missing table is created first.
+// opening without an index would; a missing table is created first. Each
+// index file is replaced only by a complete new one: one whose table cannot
+// be read is never touched.
 bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTables& held) {
     store::Feedback& fb = store::feedback();
     const store::TableSpec* layout = store::tableSpec(number);
@@ -111,11 +127,15 @@ bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTa
             fb.alert(base::asciiUpper(folder + layout->file) + ".DBF não está disponível "_cp);
             return false;
         }
+        std::vector<std::string> indexPaths;
+        for (const store::IndexSpec& index : layout->indexes)
+            indexPaths.push_back(folder + index.file + ".cdx");
+        openIndexesThere(*table, indexPaths);
         table->pack();
-        for (const store::IndexSpec& index : layout->indexes) {
-            const std::string indexPath = folder + index.file + ".cdx";
-            fb.showMessage("Criando o indice "_cp + indexPath);
-            table->createIndex(indexPath, index.key);
+        table->closeIndexes();
+        for (size_t i = 0; i < indexPaths.size(); ++i) {
+            fb.showMessage("Criando o indice "_cp + indexPaths[i]);
+            table->createIndex(indexPaths[i], layout->indexes[i].key);
         }
         table->closeIndexes();
         return true;
@@ -126,17 +146,55 @@ bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTa
     }
 }
 
-// The table an index file belongs to (the same name, or the name without a
-// final "B" for a second index) is held, so the index can be rebuilt.
-bool ownerHeld(const std::string& folder, const std::string& indexName,
-               const detail::ExclusiveTables& held) {
+// The held table an index file belongs to (the same name, or the name
+// without a final "B" for a second index), or nullptr.
+store::Table* ownerOf(const std::string& folder, const std::string& indexName,
+                      const detail::ExclusiveTables& held) {
     const std::string base = base::asciiUpper(platform::baseNameOf(indexName));
-    if (held.find(folder + base + ".DBF")) return true;
-    return base.size() > 1 && base.back() == 'B' &&
-           held.find(folder + base.substr(0, base.size() - 1) + ".DBF");
+    if (store::Table* table = held.find(folder + base + ".DBF")) return table;
+    if (base.size() > 1 && base.back() == 'B')
+        return held.find(folder + base.substr(0, base.size() - 1) + ".DBF");
+    return nullptr;
+}
+
+bool isYearTableIndex(const std::string& indexName) {
+    const std::string base = base::asciiUpper(platform::baseNameOf(indexName));
+    for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n)
+        for (const store::IndexSpec& index : store::tableSpec(n)->indexes)
+            if (base::asciiUpper(index.file) == base) return true;
+    return false;
 }
 
 }  // namespace
+
+namespace detail {
+
+bool rebuildIndexFile(const std::string& folder, const std::string& indexName,
+                      const ExclusiveTables& held) {
+    store::Table* owner = ownerOf(folder, indexName, held);
+    if (!owner) return true;  // its table cannot be read: it stays as it is
+    const std::string path = folder + indexName;
+    store::feedback().showMessage("Criando o indice "_cp + path);
+    try {
+        try {
+            owner->openIndex(path);
+            owner->closeIndexes();
+        } catch (const base::Error&) {
+            // Unreadable, or not an index of this table: the table's next
+            // opening builds the one it needs.
+            platform::removeFile(path);
+            return true;
+        }
+        owner->rebuildIndexFile(path);
+        owner->closeIndexes();
+        return true;
+    } catch (const base::Error& error) {
+        store::feedback().alert(error.what());
+        return false;
+    }
+}
+
+}  // namespace detail
 
 ReorgResult REORG(const std::string& folder) {
     const std::string closed = detail::closedFolder(folder);
@@ -146,26 +204,15 @@ ReorgResult REORG(const std::string& folder) {
 
     detail::ExclusiveTables held;
     if (!holdFolder(closed, indexFiles, held)) return ReorgResult::InUse;
-    int deleted = 0;
-    for (const std::string& name : indexFiles) {
-        // An index goes only when its table can be read, so it can be
-        // rebuilt: a damaged table keeps the index it has.
-        if (!ownerHeld(closed, name, held)) continue;
-        try {
-            if (platform::removeFile(closed + name)) ++deleted;
-        } catch (const base::Error& error) {
-            store::feedback().alert(error.what());
-        }
-    }
     bool complete = true;
-    if (deleted > 0) {
-        for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n)
-            complete = rebuildYearTable(closed, n, held) && complete;
-        store::feedback().closeMessage();
-    }
+    for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n)
+        complete = rebuildYearTable(closed, n, held) && complete;
+    for (const std::string& name : indexFiles)
+        if (!isYearTableIndex(name))
+            complete = detail::rebuildIndexFile(closed, name, held) && complete;
+    store::feedback().closeMessage();
     held.release();
     if (detail::sameFolder(closed, base::session().text("ARQDEF"))) store::ABERTURA(9);
-    if (deleted == 0) return ReorgResult::NoIndexes;
     return complete ? ReorgResult::Rebuilt : ReorgResult::Failed;
 }
 

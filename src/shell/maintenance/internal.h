@@ -46,4 +46,12 @@ class ExclusiveTables {
     std::vector<std::unique_ptr<store::Table>> tables_;
 };
 
+// Rebuilds the index file `indexName` of `folder` in place from its table,
+// when that table is held (readable and nobody else's): a complete new file
+// replaces it, or, when it cannot be read, it goes and the table's next
+// opening builds it. An index whose table is not held stays as it is. False
+// (the user told why) when it could not be rebuilt.
+bool rebuildIndexFile(const std::string& folder, const std::string& indexName,
+                      const ExclusiveTables& held);
+
 }  // namespace kdx2::shell::maintenance::detail

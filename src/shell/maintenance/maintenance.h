@@ -23,23 +23,25 @@ void FECHA_ANO();
 
 // How a folder's index rebuild ended.
 enum class ReorgResult {
-    Rebuilt,    // the index files were deleted and the year tables' rebuilt
+    Rebuilt,    // the year tables were packed and every index file rebuilt
     NoIndexes,  // the folder has no index file: nothing was done
     InUse,      // a table of the folder is in use elsewhere: nothing was done
     Failed,     // rebuilt, but some table could not be (the user was told)
 };
 
-// Rebuilds the index files of a folder: every "*.cdx" is deleted and the
-// year tables IRM1 ... IRM17 are opened, packed and indexed again (missing
-// ones created). Runs only when every year table, and every table owning an
-// index file there, can first be had exclusively: another workstation's
-// open indexes are never pulled from under it. For the install folder the
-// data folder's register is opened again afterwards. The caller closes its
-// own tables of the folder first: they would count as in use.
+// Rebuilds the index files of a folder: the year tables IRM1 ... IRM17 are
+// opened, packed and indexed again (missing ones created), and every other
+// "*.cdx" is rebuilt from its table. An index file is only ever replaced by
+// a complete new one, and one whose table cannot be read is left alone.
+// Runs only when every year table, and every table owning an index file
+// there, can first be had exclusively: another workstation's open indexes
+// are never pulled from under it. For the install folder the data folder's
+// register is opened again afterwards. The caller closes its own tables of
+// the folder first: they would count as in use.
 ReorgResult REORG(const std::string& folder);
 
 // Command 28: after the question, deletes this terminal's scratch index
-// files and the install folder's index files and rebuilds the indexes of
+// files, rebuilds the install folder's index files and the indexes of
 // every registered folder that exists; folders in use elsewhere are named to
 // the user and left as they were. Always reopens the shared tables and the
 // data folder's register.

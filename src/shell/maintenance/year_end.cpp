@@ -174,17 +174,21 @@ void deleteOwnScratchIndexes() {
         platform::removeFile(work + name);
 }
 
-// The install folder's own index files, which its tables rebuild at their
-// next opening; false when one of those tables is in use elsewhere.
-bool deleteInstallIndexes(const std::string& install) {
+// The install folder's own index files, rebuilt from their tables; false
+// (nothing done) when one of those tables is in use elsewhere.
+bool rebuildInstallIndexes(const std::string& install) {
     const std::vector<std::string> names = platform::listFiles(install + "*.cdx");
     detail::ExclusiveTables held;
     for (const std::string& name : names) {
-        const std::string table = install + platform::baseNameOf(name) + ".DBF";
-        if (platform::fileExists(table) && !held.take(table)) return false;
+        const std::string base = base::asciiUpper(platform::baseNameOf(name));
+        // A second index file ("BANCOSB") belongs to the table without the "B".
+        for (const std::string& owner : {base, base.substr(0, base.size() - 1)}) {
+            const std::string table = install + owner + ".DBF";
+            if (!owner.empty() && platform::fileExists(table) && !held.take(table)) return false;
+        }
     }
     for (const std::string& name : names)
-        platform::removeFile(install + name);
+        detail::rebuildIndexFile(install, name, held);
     return true;
 }
 
@@ -194,13 +198,13 @@ void rebuildEverything(const std::string& callFolder) {
     const std::vector<std::string> folders = registeredFolders();
     closeAllTables();
     std::vector<std::string> busy;
-    // A registered install folder loses all its index files with the others.
+    // A registered install folder has all its index files rebuilt with the others.
     const bool installListed =
         std::any_of(folders.begin(), folders.end(),
                     [&](const std::string& folder) { return detail::sameFolder(folder, install); });
     try {
         deleteOwnScratchIndexes();
-        if (!installListed && !deleteInstallIndexes(install))
+        if (!installListed && !rebuildInstallIndexes(install))
             busy.push_back(common::BAR_FORA(install));
     } catch (const base::Error& error) {
         store::feedback().alert(error.what());

@@ -31,6 +31,16 @@ namespace {
 
 constexpr int kDestinationRegister = detail::kRegister + detail::kSecondCopy;
 
+// Closes every table; an error closing one is told, not thrown, so the
+// run still reports what it did.
+void closeEverything() {
+    try {
+        store::workAreas().closeAll();
+    } catch (const base::Error& error) {
+        store::feedback().alert(error.what());
+    }
+}
+
 bool isDataTable(int n) {
     return n != detail::kRegister;
 }
@@ -50,7 +60,7 @@ std::string destinationAlias(int n) {
 // Every year table of both folders: the origin's in areas 1 ... 17, the
 // destination's in 21 ... 37, all exclusively.
 bool openBothFolders(const std::string& from, const std::string& to) {
-    store::workAreas().closeAll();
+    closeEverything();
     for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n) {
         if (!detail::openYearTable(n, from, n, true)) return false;
         if (!detail::openYearTable(n + detail::kSecondCopy, to, n, true, destinationAlias(n)))
@@ -204,7 +214,7 @@ TransferReport transferTaxpayers(const TransferRequest& request, const TransferP
     const bool deletedFilter = store::deletedFilter();
     store::setDeletedFilter(true);
     if (!openBothFolders(request.origin, request.destination)) {
-        store::workAreas().closeAll();
+        closeEverything();
         store::setDeletedFilter(deletedFilter);
         return report;
     }
@@ -242,7 +252,7 @@ TransferReport transferTaxpayers(const TransferRequest& request, const TransferP
     }
     if (request.move && !report.copied.empty()) report.notRemoved = removeFromOrigin(report.copied);
     if (!report.copied.empty()) packTables(request.move, true);
-    store::workAreas().closeAll();
+    closeEverything();
     store::setDeletedFilter(deletedFilter);
     return report;
 }

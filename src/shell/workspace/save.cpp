@@ -13,6 +13,7 @@
 #include "shell/workspace/workspace.h"
 #include "shell/workspace/year_tables.h"
 #include "store/access.h"
+#include "store/feedback.h"
 #include "store/journal.h"
 #include "store/work_areas.h"
 
@@ -105,6 +106,34 @@ void tellSavedButUnfinished(const std::string& why) {
     common::AVISOSN({why, "O contribuinte foi salvo."_cp}, common::box::kStop);
 }
 
+// What failed once the taxpayer's rows were saved: saying "not saved" then
+// would be false (the rows are there, and a save cut short is finished by
+// the next open of the tables).
+void tellSavedButRegisterNot(const std::string& why) {
+    common::AVISOSN({why,
+                     "As tabelas do contribuinte foram salvas, mas o cadastro não pôde ser "
+                     "gravado."_cp,
+                     "Salve de novo para gravar o cadastro."_cp},
+                    common::box::kStop);
+}
+
+void tellSavedWithTrouble(const std::string& why) {
+    common::AVISOSN({why,
+                     "O contribuinte foi salvo, mas a área de trabalho deste terminal "
+                     "não pôde ser atualizada."_cp},
+                    common::box::kStop);
+}
+
+// Closes the year tables; an error closing one is told, not thrown: what a
+// save needs on the disk was synced before.
+void releaseYearTables() {
+    try {
+        closeYearTables();
+    } catch (const base::Error& error) {
+        store::feedback().alert(error.what());
+    }
+}
+
 }  // namespace
 
 bool SALVA_PARC(int table, int mode) {
@@ -142,10 +171,10 @@ bool SALVATUDO(int mode) {
     const std::string cpf = currentCpf();
     display().working("Salvando as informações"_cp);
     s.set("TAM_USO", static_cast<double>(VETAMHO()));
-    // The scratch copies hold all the work before the shared tables are
-    // touched, so whatever happens next F4 can bring it back.
+    // The scratch copies hold all the work on the disk before the shared
+    // tables are touched, so whatever happens next F4 can bring it back.
     try {
-        storeWorkingValues(cpf);
+        CHECKPOINT();
     } catch (const base::Error& error) {
         display().done();
         tellNotSaved(error.what());
@@ -156,15 +185,16 @@ bool SALVATUDO(int mode) {
     std::vector<int> tables = allYearTables();
     const int missing = openYearTables(tables, true);
     if (missing) {
-        closeYearTables();
+        releaseYearTables();
         display().done();
         tellNotSaved("A tabela IRM"_cp + std::to_string(missing) + " não está disponível."_cp);
         return false;
     }
     bool saved = false;
+    enum class Stage { Staging, RowsSaved, RegisterSaved } stage = Stage::Staging;
     try {
         if (!mayOverwrite(cpf)) {
-            closeYearTables();
+            releaseYearTables();
             display().done();
             return false;
         }
@@ -184,29 +214,38 @@ bool SALVATUDO(int mode) {
             MOSTRADOR(2, mode == 1 ? 1 : 0);
         }
         rememberPendingSave(cpf, saving);
+        bool unfinished = false;
         try {
             saving.commit();
         } catch (const store::UnfinishedCommit& error) {
             tellSavedButUnfinished(error.what());
+            unfinished = true;
         }
+        stage = Stage::RowsSaved;
         // The register last: a save that failed before this point changed
         // nothing of the taxpayer.
-        saved = saveRegister(cpf);
-        if (!saved)
-            common::AVISOSN({"As tabelas do contribuinte foram salvas, mas o cadastro não pôde "
-                             "ser bloqueado para gravação."_cp,
-                             "Salve de novo para gravar o cadastro."_cp},
-                            common::box::kStop);
+        if (!saveRegister(cpf)) {
+            tellSavedButRegisterNot("O cadastro não pôde ser bloqueado para gravação."_cp);
+            releaseYearTables();
+            display().done();
+            return false;
+        }
+        stage = Stage::RegisterSaved;
+        saved = true;
         s.set("TAM_USO", 0);
-        rememberStoredVersion(cpf);
+        // A save left for the next open to finish is known by the version
+        // it will make, remembered before it was decided; the tables as
+        // they stand now hold half of it.
+        if (!unfinished) rememberStoredVersion(cpf);
         for (const Staged& table : staged)
             afterSave(table.table, mode, table.reordered, table.remembered);
         if (mode == 1) store::workAreas().close(scratchArea(kRegister));
     } catch (const base::Error& error) {
-        tellNotSaved(error.what());
-        saved = false;
+        if (stage == Stage::Staging) tellNotSaved(error.what());
+        if (stage == Stage::RowsSaved) tellSavedButRegisterNot(error.what());
+        if (stage == Stage::RegisterSaved) tellSavedWithTrouble(error.what());
     }
-    closeYearTables();
+    releaseYearTables();
     display().done();
     if (saved) s.set("SEM_SALV", static_cast<double>(clock().secondsSinceMidnight()));
     return saved;

@@ -223,8 +223,10 @@ bool mayOverwrite(const std::string& cpf) {
     // A workspace whose loaded version is unknown cannot tell.
     if (!remembered) return true;
     const uint64_t data = dataVersion(cpf);
-    const bool sameData = data == remembered->data || data == remembered->pending;
-    if (sameData && registerVersion(cpf) == remembered->reg) return true;
+    // Our own save cut short after its rows were decided: the register it
+    // went on to write is ours too.
+    if (remembered->pending && data == *remembered->pending) return true;
+    if (data == remembered->data && registerVersion(cpf) == remembered->reg) return true;
     const std::string answer =
         common::AVISOSN({"Outro terminal gravou esta declaração depois que você a abriu."_cp,
                          "Gravar por cima apaga o que o outro terminal gravou."_cp},

@@ -1,5 +1,6 @@
 #include "shell/workspace/year_tables.h"
 
+#include "base/error.h"
 #include "base/named_values.h"
 #include "base/text.h"
 #include "shell/workspace/scratch.h"
@@ -37,8 +38,17 @@ int openYearTables(const std::vector<int>& tables, bool exclusive) {
 }
 
 void closeYearTables() {
-    for (int table = kFirstTable; table <= kLastTable; ++table)
-        if (table != kRegister) store::workAreas().close(table);
+    // Every table is closed even when one reports an error; the first is told.
+    std::string firstError;
+    for (int table = kFirstTable; table <= kLastTable; ++table) {
+        if (table == kRegister) continue;
+        try {
+            store::workAreas().close(table);
+        } catch (const base::Error& error) {
+            if (firstError.empty()) firstError = error.what();
+        }
+    }
+    if (!firstError.empty()) throw base::Error(firstError);
 }
 
 std::string recoverableCpf() {

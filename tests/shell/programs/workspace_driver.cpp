@@ -9,6 +9,10 @@
 //   workspace_driver ROOT TERMINAL CPF edit LABEL COUNT
 //       the same edits, kept in the scratch copies between pages, then the
 //       program is killed without saving.
+//   workspace_driver ROOT TERMINAL CPF type LABEL COUNT
+//       opens the taxpayer, types COUNT income rows named LABEL-1 ... into
+//       the scratch copy without moving on to another page, and the program
+//       is killed.
 //   workspace_driver ROOT TERMINAL CPF loop LABEL COUNT TIMES
 //       opens, edits and saves TIMES times; a save refused because another
 //       terminal saved first (nobody answers the question, which keeps the
@@ -106,6 +110,16 @@ int main(int argc, char** argv) {
             if (!open(cpf)) return 3;
             edit(cpf, label, count);
             ws::CHECKPOINT();
+            std::raise(SIGKILL);
+        }
+        if (command == "type") {
+            if (!open(cpf)) return 3;
+            kdx2::store::Table& rows = ws::scratch(2);
+            for (int i = 1; i <= count; ++i) {
+                rows.append();
+                rows.put("CPF", Value(cpf));
+                rows.put("I1_2", Value(label + "-" + std::to_string(i)));
+            }
             std::raise(SIGKILL);
         }
         if (command == "loop" && argc > 7) {
