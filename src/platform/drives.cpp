@@ -5,6 +5,7 @@
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -527,6 +528,12 @@ std::optional<std::string> folderNotWritable(std::string_view folder) {
     if (error == 0 && ::access(hostPath(absolute).c_str(), W_OK) != 0) error = errno;
     if (error != EROFS && error != EACCES && error != EPERM) return std::nullopt;
     return "A pasta "_cp + absolute + " não permite gravação: "_cp + describeSystemError(error);
+}
+
+uint64_t freeSpace(std::string_view folder) {
+    struct statvfs info {};
+    if (::statvfs(hostPath(folder).c_str(), &info) != 0) return 0;
+    return uint64_t(info.f_bavail) * info.f_frsize;
 }
 
 bool isNetworkDrive(std::string_view path) {

@@ -74,6 +74,10 @@ File createNewFile(std::string_view path);
 // the folder is missing, which its creation will report).
 std::optional<std::string> folderNotWritable(std::string_view folder);
 
+// Bytes an unprivileged program may still write on the disk holding the
+// drive path `folder`; 0 when the system cannot tell.
+uint64_t freeSpace(std::string_view folder);
+
 // True when the drive of `path` (the current folder when empty) is on a
 // network file system (NFS, SMB/CIFS, sshfs and other network FUSE mounts).
 bool isNetworkDrive(std::string_view path = "");

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "base/cp850.h"
@@ -36,12 +35,6 @@ uint64_t tableBytes(store::Table& table) {
     const platform::File file = platform::openFile(table.path(), platform::File::Mode::ReadOnly);
     const store::dbf::Header header = store::dbf::readHeader(file);
     return uint64_t(header.recordLength) * table.recCount() + header.headerLength + 1;
-}
-
-uint64_t systemFreeSpace(const std::string& folder) {
-    std::error_code error;
-    const auto space = std::filesystem::space(platform::hostPath(folder), error);
-    return error ? 0 : space.available;
 }
 
 // The copies written so far, under their temporary names.
@@ -139,7 +132,9 @@ bool backupTables(const std::string& origin, const std::string& destination,
                   const BackupHooks& hooks) {
     const std::string from = detail::closed(origin);
     const std::string to = detail::closed(destination);
-    auto freeSpace = [&] { return hooks.freeSpace ? hooks.freeSpace(to) : systemFreeSpace(to); };
+    auto freeSpace = [&] {
+        return hooks.freeSpace ? hooks.freeSpace(to) : platform::freeSpace(to);
+    };
     store::WorkAreas& areas = store::workAreas();
     DataFolderFor dataFolder(from);
     PendingCopies pending;
