@@ -281,6 +281,8 @@ void cycleCashBookModeOnReceipts();
 
 // The footers whose text follows the modes they offer to switch.
 void writeReceiptsFooter();
+// The yearly summary's footer: Alt+M and the projection note (NOTA_MEDIA).
+void writeSummaryFooter();
 void writeRuralReceiptsFooter();
 
 }  // namespace kdx2::editor

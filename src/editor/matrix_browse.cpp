@@ -300,6 +300,7 @@ void MatrixBrowser::averageMonths() {
     call(hooks().CALCULA_TUDO, 1);
     s.set("MENSPG", 0);
     call(hooks().averageChanged);
+    writeSummaryFooter();
     view.refreshAll();
 }
 

@@ -411,7 +411,7 @@ MatrixScreen yearlySummaryScreen() {
     s.window = {1, 0, 24, 79, BrowseFrame::None};
     ui::say(3, 10, "C a l c u l a n d o ... !!!");
     call(hooks().CALCULA_TUDO, 1);
-    footer(kOn + "Alt M" + kOff + " Muda a Renda média"_cp);
+    writeSummaryFooter();
     return s;
 }
 
@@ -802,6 +802,10 @@ const ScreenRules& screenRules(int code) {
     static const ScreenRules defaults;
     const ScreenEntry* entry = entryOf(code);
     return entry ? entry->rules : defaults;
+}
+
+void writeSummaryFooter() {
+    footer(kOn + "Alt M" + kOff + " Muda a Renda média  "_cp + settings().text("NOTA_MEDIA"));
 }
 
 void writeReceiptsFooter() {

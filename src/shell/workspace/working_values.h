@@ -56,6 +56,10 @@ void createWorkingValues();
 void discardWorkingValues();
 bool workingValuesExist();
 
+// The row labels of the yearly summary as a declaration opens with them
+// (rows 1 ... 30 of MRESUMO's first column; row 28 by QUALMENS).
+void labelSummary();
+
 // LIMPVAR: the register values, the rural item values and STATUS to blank.
 void LIMPVAR();
 
