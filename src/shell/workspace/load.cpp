@@ -131,15 +131,17 @@ bool INIC_VAR(int mode, int subMode) {
         loadSummary(cpf, mode == 0, recovering);
         if (mode == 1 || recovering) loadRegister(cpf, recovering);
         // Brought back from the scratch copies, the workspace keeps the
-        // version it was loaded from.
-        if (!recovering) rememberStoredVersion(cpf);
+        // version it was loaded from; a taxpayer loaded to be printed is
+        // not a workspace that will be saved.
+        const bool printing = printingCopies();
+        if (!recovering && !printing) rememberStoredVersion(cpf);
         closeYearTables();
 
         loadMonthlyValues(scratch(kMonthly));
         loadRuralValues(scratch(kRural));
         recomputeYear();
         display().done();
-        announceTaxpayerOpen(cpf);
+        if (!printing) announceTaxpayerOpen(cpf);
         return true;
     } catch (const base::Error& error) {
         display().done();
@@ -148,6 +150,12 @@ bool INIC_VAR(int mode, int subMode) {
         common::AVISOSN({error.what(), "O contribuinte não foi carregado."_cp}, common::box::kStop);
         return false;
     }
+}
+
+bool loadForPrinting() {
+    const PrintingCopies copies;
+    base::session().set("LRECUPERA", false);
+    return INIC_VAR(1, 1);
 }
 
 bool DIRETO() {
