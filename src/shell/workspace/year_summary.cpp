@@ -97,7 +97,8 @@ tax::ProjectionSettings projectionSettings() {
     return {.QUEANO = s.integer("QUEANO"),
             .QMEDIA = tax::projectionMonths(s.integer("QMEDIA")),
             .QUALMENS = s.text("QUALMENS"),
-            .MES_ATU = s.has("MES_ATU") ? s.integer("MES_ATU") : 12,
+            // Printing from the main menu has no declaration's MES_ATU.
+            .MES_ATU = s.has("MES_ATU") ? s.integer("MES_ATU") : clock().today().month(),
             .OPCAO_1 = s.integer("OPCAO_1")};
 }
 

@@ -1,0 +1,151 @@
+// The yearly summary in the whole program, each figure read from the screen.
+// The taxpayers' rows are written into the year tables by an independent DBF
+// writer; the expected figures are worked by hand from the published rules:
+// the annual tables of the ano-calendário (2025: 27.5 % less 10,853.78 above
+// 55,976.16; 2026: 22.5 % less 8,105.85 from 45,012.61 to 55,976.16, and the
+// reduction of Lei 15.270/2025 that cancels the tax up to 60,000.00 a year),
+// the simplified discount of 20 % up to 16,754.34 (2025), the education limit
+// of 3,561.50 a person and the 12 % limit of private pension.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/child_process.h"
+#include "whole_program.h"
+
+using namespace kdx2::e2e;
+
+namespace {
+
+constexpr const char* kCpf = "11144477735";
+const std::string kBar = "│";
+
+class YearlySummary : public WholeProgram {
+  protected:
+    // The first start on `day` creates the tables and the taxpayer; its year
+    // is the tax year and its month the average months and the current month.
+    void startOn(const std::string& day) {
+        Script create = openNewTaxpayer(kCpf);
+        create += {"menu Terminar > Sai salvando alterações (Alt T)", "expect Ordem CPF", "key Esc",
+                   "expect Ano Base"};
+        const ProgramRun first = run(create, {}, day + " 10:00:00");
+        ASSERT_EQ(first.exitCode, 0) << first.errors;
+    }
+
+    // Appends rows (Python dict literals) to a year table; its indexes go,
+    // to be rebuilt by the program.
+    void append(const std::string& table, const std::vector<std::string>& rows) {
+        std::string script = "import dbf, datetime\nt = dbf.Table('" +
+                             (drive / (table + ".DBF")).string() +
+                             "', codepage='cp850')\nt.open(dbf.READ_WRITE)\n";
+        for (const std::string& row : rows)
+            script += "t.append(" + row + ")\n";
+        script += "t.close()\n";
+        int status = 0;
+        const std::string out = kdx2::test_support::runPython(script, &status);
+        ASSERT_EQ(status, 0) << out;
+        for (const std::string& index : {table + ".cdx", table + "B.cdx"})
+            std::filesystem::remove(drive / index);
+    }
+
+    // An income entry from individuals of `amount` on the 10th of a month.
+    static std::string individualIncome(int year, int month, const std::string& amount) {
+        return "{'cpf': '" + std::string(kCpf) +
+               "', 'i1_1': 'F', 'i1_2': 'ALUGUEL', 'tipocr': 'C', 'i1_413': " + amount +
+               ", 'dt_lc': datetime.date(" + std::to_string(year) + ", " + std::to_string(month) +
+               ", 10)}";
+    }
+
+    // A payment of `code`: `monthly` in each of the first `months` months, the
+    // annual amount their sum, for dependant `dependant` (0 the holder).
+    static std::string payment(int code, double monthly, int months, int dependant = 0) {
+        std::string row = "{'cpf': '" + std::string(kCpf) +
+                          "', 'i6_1': 'PAGAMENTO', 'i6_3': " + std::to_string(code) +
+                          ", 'i6_6': " + std::to_string(dependant);
+        for (int month = 1; month <= months; ++month)
+            row += ", 'i6_4" + std::string(month < 10 ? "0" : "") + std::to_string(month) +
+                   "': " + std::to_string(monthly);
+        return row + ", 'i6_4': " + std::to_string(monthly * months) + "}";
+    }
+
+    static Script summaryOfTheTaxpayer() {
+        return {"key Alt+I",
+                "expect Ordem CPF",
+                std::string("type ") + kCpf,
+                "expect Páginas  Rural  Ajuda",
+                "menu Páginas > Resumo (F6)",
+                "expect Resumo Geral"};
+    }
+};
+
+std::vector<std::string> cellsOf(const std::string& row) {
+    std::vector<std::string> cells;
+    size_t at = 0;
+    for (;;) {
+        const size_t bar = row.find(kBar, at);
+        cells.push_back(trimmed(row.substr(at, bar == std::string::npos ? bar : bar - at)));
+        if (bar == std::string::npos) break;
+        at = bar + kBar.size();
+    }
+    return cells;
+}
+
+// The cells of the summary row labelled `label` as shown, by the heading of
+// their column ("Valor Anual", "Janeiro" ...).
+std::map<std::string, std::string> shownRow(const ProgramRun& run, const std::string& label) {
+    std::map<std::string, std::string> shown;
+    std::vector<std::string> headings;
+    for (const std::string& line : run.screen) {
+        const std::vector<std::string> cells = cellsOf(line);
+        if (cells.empty()) continue;
+        if (cells[0] == "Resumo Geral") headings = cells;
+        if (cells[0] != label || headings.empty()) continue;
+        for (size_t cell = 1; cell < cells.size() && cell < headings.size(); ++cell)
+            shown[headings[cell]] = cells[cell];
+        return shown;
+    }
+    ADD_FAILURE() << "no row " << label;
+    return shown;
+}
+
+std::string screenText(const ProgramRun& run) {
+    std::string text;
+    for (const std::string& line : run.screen)
+        text += line + "\n";
+    return text;
+}
+
+}  // namespace
+
+// June 2025, six months of 10,000.00 from individuals and 3,000.00 a month of
+// private pension: over 6 months the year is 120,000.00 (rows 3 and 6) and
+// the pension, 36,000.00 projected, is cut to 12 %: 14,400.00. The simplified
+// discount (16,754.34) beats it; base 103,245.66, tax 27.5 % less 10,853.78:
+// 17,538.77 (the program truncates the annual tax of 2025 to the cent).
+TEST_F(YearlySummary, SixMonthsProjectOverSixAndThePensionIsCutToTwelvePercent) {
+    startOn("2025-06-15");
+    std::vector<std::string> income;
+    for (int month = 1; month <= 6; ++month)
+        income.push_back(individualIncome(2025, month, "10000.00"));
+    append("IRM2", income);
+    append("IRM6", {payment(36, 3000.00, 6)});
+    const ProgramRun result = run(summaryOfTheTaxpayer(), {}, "2025-06-15 10:00:00");
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(shownRow(result, "Recebido de P. Físicas")["Valor Anual"], "120.000,00")
+        << screenText(result);
+    EXPECT_EQ(shownRow(result, "Recebido de P. Físicas")["Janeiro"], "10.000,00");
+    EXPECT_EQ(shownRow(result, "Total ................")["Valor Anual"], "120.000,00");
+    EXPECT_EQ(shownRow(result, "Previdência Priv./FAPI")["Valor Anual"], "14.400,00");
+    EXPECT_EQ(shownRow(result, "Previdência Priv./FAPI")["Janeiro"], "3.000,00");
+    EXPECT_EQ(shownRow(result, "Desc. simplificado 20%")["Valor Anual"], "16.754,34");
+    EXPECT_EQ(shownRow(result, "Base de cálculo")["Valor Anual"], "103.245,66");
+    EXPECT_NE(screenText(result).find("projetado com a média de 06 meses"), std::string::npos);
+
+    Script lower = summaryOfTheTaxpayer();
+    lower += {"key PgDn"};
+    const ProgramRun below = run(lower, {}, "2025-06-15 10:00:00");
+    ASSERT_EQ(below.exitCode, 0) << below.errors;
+    EXPECT_EQ(shownRow(below, "Imposto")["Valor Anual"], "17.538,77") << screenText(below);
+}
