@@ -149,3 +149,88 @@ TEST_F(YearlySummary, SixMonthsProjectOverSixAndThePensionIsCutToTwelvePercent) 
     ASSERT_EQ(below.exitCode, 0) << below.errors;
     EXPECT_EQ(shownRow(below, "Imposto")["Valor Anual"], "17.538,77") << screenText(below);
 }
+
+// Two dependants with 5,000.00 of education each in 2025: each counts up to
+// 3,561.50, so row 14 is 7,123.00; the dependants' deduction is 2 x 189.59 x
+// 12 = 4,550.16. In the declaration the row keeps the label it opened with
+// (the "=LIMITE" label belongs to the summary printed from the main menu).
+TEST_F(YearlySummary, EducationOfTwoDependantsCountsUpToEachOnesLimit) {
+    startOn("2025-12-15");
+    append("IRM2", {individualIncome(2025, 1, "90000.00")});
+    append("IRM3", {"{'cpf': '" + std::string(kCpf) +
+                        "', 'nomedepen': 'ANA', 'codidepen': 21, 'nrodepen': 1}",
+                    "{'cpf': '" + std::string(kCpf) +
+                        "', 'nomedepen': 'RUI', 'codidepen': 21, 'nrodepen': 2}"});
+    append("IRM6", {payment(1, 5000.00, 1, 1), payment(1, 5000.00, 1, 2)});
+    const ProgramRun result = run(summaryOfTheTaxpayer(), {}, "2025-12-15 10:00:00");
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto education = shownRow(result, "Despesas com instrução");
+    EXPECT_EQ(education.at("Valor Anual"), "7.123,00") << screenText(result);
+    EXPECT_EQ(education.at("Janeiro"), "10.000,00");
+    EXPECT_EQ(shownRow(result, "Dependentes")["Valor Anual"], "4.550,16");
+    EXPECT_EQ(shownRow(result, "Dependentes")["Janeiro"], "379,18");
+    EXPECT_EQ(screenText(result).find("LIMITE"), std::string::npos);
+}
+
+// October 2025, method 1, a salary of 10,000.00 a month with 1,000.00 withheld
+// and no complementary payment yet: over 10 months the year is 120,000.00,
+// the tax 17,538.77 as above, the shortfall 17,538.77 - 10,000.00 =
+// 7,538.77, and October, November and December each suggest a third of it,
+// 2,512.92; the months gone by suggest nothing. The complementary slip
+// ("Mensalão") of October takes that amount.
+class OctoberShortfall : public YearlySummary {
+  protected:
+    void SetUp() override {
+        YearlySummary::SetUp();
+        startOn("2025-10-15");
+        std::string salary = "{'cpf': '" + std::string(kCpf) +
+                             "', 'i1_1': 'J', 'i1_2': 'EMPRESA', 'i1_413': 100000.00, "
+                             "'i1_513': 10000.00";
+        for (int month = 1; month <= 10; ++month) {
+            const std::string mm = (month < 10 ? "0" : "") + std::to_string(month);
+            salary += ", 'i1_4" + mm + "': 10000.00, 'i1_5" + mm + "': 1000.00";
+        }
+        append("IRM2", {salary + "}"});
+    }
+};
+
+TEST_F(OctoberShortfall, TheShortfallIsSpreadOverTheThreeMonthsLeft) {
+    Script script = summaryOfTheTaxpayer();
+    script += {"key PgDn"};
+    for (int column = 1; column <= 13; ++column)
+        script.push_back("key Right");
+    const ProgramRun result = run(script, {}, "2025-10-15 10:00:00");
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto suggested = shownRow(result, "Mensalão/Poupança sug.");
+    EXPECT_EQ(suggested.at("Outubro"), "2.512,92") << screenText(result);
+    EXPECT_EQ(suggested.at("Novembro"), "2.512,92");
+    EXPECT_EQ(suggested.at("Dezembro"), "2.512,92");
+
+    Script left = summaryOfTheTaxpayer();
+    left += {"key PgDn"};
+    const ProgramRun year = run(left, {}, "2025-10-15 10:00:00");
+    EXPECT_EQ(shownRow(year, "Mensalão/Poupança sug.").at("Valor Anual"), "7.538,77")
+        << screenText(year);
+    EXPECT_EQ(shownRow(year, "Mensalão/Poupança sug.").at("Janeiro"), "");
+    EXPECT_EQ(shownRow(year, "Imposto retido (Tit.)").at("Valor Anual"), "10.000,00");
+    EXPECT_EQ(shownRow(year, "Saldo ................").at("Valor Anual"), "7.538,77");
+}
+
+TEST_F(OctoberShortfall, TheComplementarySlipTakesTheSuggestedAmount) {
+    setField("CONFIG.DBF", "QUEIMP", "2");
+    setField("CONFIG.DBF", "QUEMOD", "2");
+    setField("CONFIG.DBF", "QUECON", "1");
+    setField("CONFIG.DBF", "MOSIMP", "N");
+    setField("CONFIG.DBF", "MOSTEL", "N");
+    setField("ListaIMP.DBF", "NOMEIMP", "Sem Impressora");
+    const ProgramRun result =
+        run({"menu Impressão > Imprime a seleção", std::string("type ") + kCpf, "expect Tipo DARF",
+             "key Down", "key Enter", "expect Quota ou mês Inicial", "type 10", "expect 0246",
+             "expect Pagto de Imposto complementar"},
+            {}, "2025-10-15 10:00:00");
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const std::string shown = screenText(result);
+    EXPECT_NE(shown.find("07-Valor do principal │         2.512,92"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("10-Valor Total        │         2.512,92"), std::string::npos);
+    EXPECT_NE(shown.find("06-Data de Vencimento │    31/10/2025"), std::string::npos);
+}
