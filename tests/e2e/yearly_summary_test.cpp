@@ -234,3 +234,58 @@ TEST_F(OctoberShortfall, TheComplementarySlipTakesTheSuggestedAmount) {
     EXPECT_NE(shown.find("10-Valor Total        │         2.512,92"), std::string::npos);
     EXPECT_NE(shown.find("06-Data de Vencimento │    31/10/2025"), std::string::npos);
 }
+
+// 2026, 5,000.00 a month all year: 60,000.00 less the simplified discount of
+// 12,000.00 is a base of 48,000.00, whose 2,694.15 of tax (22.5 % less
+// 8,105.85) the reduction of Lei 15.270/2025 cancels at this income; each
+// month's 5,000.00 owes no carnê-leão either.
+TEST_F(YearlySummary, ATaxpayerOf2026WithFiveThousandAMonthOwesNoAnnualTax) {
+    startOn("2026-12-15");
+    std::vector<std::string> income;
+    for (int month = 1; month <= 12; ++month)
+        income.push_back(individualIncome(2026, month, "5000.00"));
+    append("IRM2", income);
+    Script script = summaryOfTheTaxpayer();
+    const ProgramRun top = run(script, {}, "2026-12-15 10:00:00");
+    ASSERT_EQ(top.exitCode, 0) << top.errors;
+    EXPECT_EQ(shownRow(top, "Total ................")["Valor Anual"], "60.000,00")
+        << screenText(top);
+    EXPECT_EQ(shownRow(top, "Desc. simplificado 20%")["Valor Anual"], "12.000,00");
+    EXPECT_EQ(shownRow(top, "Base de cálculo")["Valor Anual"], "48.000,00");
+
+    script += {"key PgDn"};
+    const ProgramRun below = run(script, {}, "2026-12-15 10:00:00");
+    ASSERT_EQ(below.exitCode, 0) << below.errors;
+    for (const char* row : {"Imposto", "IMPOSTO DEVIDO........", "Saldo ................",
+                            "Carnê Leão devido", "Mensalão/Poupança sug."})
+        EXPECT_EQ(shownRow(below, row)["Valor Anual"], "") << row << "\n" << screenText(below);
+    EXPECT_EQ(shownRow(below, "Imposto")["Janeiro"], "");
+}
+
+// A payments table that cannot be opened stops the declaration with the
+// workspace's message and changes nothing; one that is missing is created
+// empty and the summary shows the income that is there. Neither crashes.
+TEST_F(YearlySummary, ADamagedOrMissingPaymentsTableIsToldNeverACrash) {
+    startOn("2025-06-15");
+    append("IRM2", {individualIncome(2025, 2, "6000.00")});
+    const auto size = std::filesystem::file_size(drive / "IRM6.DBF");
+    std::filesystem::resize_file(drive / "IRM6.DBF", size > 100 ? 100 : size / 2);
+    Script damaged = {"key Alt+I",
+                      "expect Ordem CPF",
+                      std::string("type ") + kCpf,
+                      "expect IRM6.DBF está danificado",
+                      "key Enter",
+                      "expect A tabela IRM6 não pôde ser aberta.",
+                      "key Enter",
+                      "expect Ordem CPF"};
+    const ProgramRun told = run(damaged, {}, "2025-06-15 10:00:00");
+    EXPECT_EQ(told.exitCode, 0) << told.errors << screenText(told);
+
+    std::filesystem::remove(drive / "IRM6.DBF");
+    std::filesystem::remove(drive / "IRM6.cdx");
+    const ProgramRun missing = run(summaryOfTheTaxpayer(), {}, "2025-06-15 10:00:00");
+    ASSERT_EQ(missing.exitCode, 0) << missing.errors;
+    EXPECT_EQ(shownRow(missing, "Recebido de P. Físicas")["Fevereiro"], "6.000,00")
+        << screenText(missing);
+    EXPECT_EQ(shownRow(missing, "Recebido de P. Físicas")["Valor Anual"], "12.000,00");
+}
