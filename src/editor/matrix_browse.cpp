@@ -176,6 +176,8 @@ int MatrixBrowser::handle(int key) {
             averageMonths();
         else if (col <= matrix.columns())
             settings().set("CLIPTEX", matrix.cell(source.row(), col));
+    } else if (key == keys::alt('R')) {
+        if (rules.altR) rules.altR(*this);
     } else if (key == keys::alt('C')) {
         const base::NamedValues& s = settings();
         if (s.has("CLIPTEX") && s.get("CLIPTEX").isCharacter() && editable(source.row(), col)) {

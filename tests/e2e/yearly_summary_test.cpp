@@ -289,3 +289,45 @@ TEST_F(YearlySummary, ADamagedOrMissingPaymentsTableIsToldNeverACrash) {
         << screenText(missing);
     EXPECT_EQ(shownRow(missing, "Recebido de P. Físicas")["Valor Anual"], "12.000,00");
 }
+
+// The variable-income statement opens over the summary (Alt+R): 500.00 of tax
+// to pay typed in March (line 24) is row 30 of the summary at once, in March
+// and in the year, and is saved with the declaration as a statement line of
+// the capital-gains table (TIPO_BEM 4, line 24, common operations).
+TEST_F(YearlySummary, TheVariableIncomeStatementIsRowThirtyAndIsSaved) {
+    startOn("2025-06-15");
+    Script script = summaryOfTheTaxpayer();
+    script += {"key Alt+R", "expect 19.Imposto no Day Trade"};
+    for (int line = 1; line < 24; ++line)
+        script.push_back("key Down");
+    script +=
+        {"key Right", "key Right",           "type 500", "key Enter", "expect Operações comuns",
+         "key Esc",   "expect Resumo Geral", "key PgDn"};
+    const ProgramRun result = run(script, {}, "2025-06-15 10:00:00");
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(shownRow(result, "IR renda variável")["Valor Anual"], "500,00") << screenText(result);
+
+    Script march = script;
+    for (int column = 1; column <= 3; ++column)
+        march.push_back("key Right");
+    march += {"menu Terminar > Sai salvando alterações (Alt T)", "expect Ordem CPF"};
+    const ProgramRun saved = run(march, {}, "2025-06-15 10:00:00");
+    ASSERT_EQ(saved.exitCode, 0) << saved.errors;
+    const std::vector<Row> lines = rowsOf("IRM7.DBF", kCpf);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(field(lines[0], "TIPO_BEM"), "4");
+    EXPECT_EQ(field(lines[0], "RVAR_NRO"), "24");
+    EXPECT_EQ(field(lines[0], "BEM_NRO"), "0");
+    EXPECT_EQ(field(lines[0], "DAY_TRADE"), "");
+    EXPECT_EQ(field(lines[0], "REC_MES03"), "500.0");
+    EXPECT_EQ(field(lines[0], "REC_MES02"), "0.0");
+
+    // Opened again, the statement and the summary come from the table.
+    Script again = summaryOfTheTaxpayer();
+    again += {"key PgDn"};
+    for (int column = 1; column <= 3; ++column)
+        again.push_back("key Right");
+    const ProgramRun reopened = run(again, {}, "2025-06-15 10:00:00");
+    ASSERT_EQ(reopened.exitCode, 0) << reopened.errors;
+    EXPECT_EQ(shownRow(reopened, "IR renda variável")["Março"], "500,00") << screenText(reopened);
+}

@@ -168,6 +168,8 @@ void resetGrids() {
     g.TAB_JUR.fill(0);
     g.NDEP.fill(0);
     g.MES_NEG.fill(0);
+    g.MRENVAR = tax::ZER_RENVAR(base::session().integer("QUEANO"));
+    g.dayTrade = " ";
     g.accumulators.clear();
     for (const char* name :
          {"TRECRUR",  "TDESRUR",  "TRECJUR",  "TRECDEP",  "TIMPJUR",  "TIMPDEP", "IMPOGAN",

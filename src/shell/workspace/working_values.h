@@ -7,6 +7,7 @@
 
 #include "base/date.h"
 #include "tax/carne.h"
+#include "tax/variable_income.h"
 
 // The working values of the declaration workspace. They live in the session
 // record (base::session()) under the names of the table fields and screens
@@ -27,6 +28,10 @@ struct WorkspaceGrids {
     std::array<double, 12> TAB_JUR{};
     std::array<int, 12> NDEP{};
     std::array<double, 12> MES_NEG{};
+    // The variable-income statement of one kind of operations (MRENVAR),
+    // and that kind: " " common operations, "X" day trade.
+    tax::VariableIncomeGrid MRENVAR{};
+    std::string dayTrade = " ";
     // The thirteen-cell accumulators not kept by the carnê-leão figures.
     std::map<std::string, tax::Accumulator, std::less<>> accumulators;
 

@@ -5,6 +5,8 @@
 #include "base/text.h"
 #include "common/messages.h"
 #include "shell/settings.h"
+#include "shell/workspace/scratch.h"
+#include "shell/workspace/values_io.h"
 #include "shell/workspace/working_values.h"
 #include "tax/deductions.h"
 #include "tax/grid_totals.h"
@@ -70,6 +72,12 @@ void tellProblems(const std::vector<std::string>& found) {
     lines.push_back("O resumo mostra o que pôde ser lido."_cp);
     common::AVISOSN(common::MessageLines(lines), common::box::kStop);
 }
+
+// The capital-gains table, whose copy holds the statement lines.
+constexpr int kCapitalGains = 7;
+// The DAY_TRADE of the day-trade lines (the totals count only these
+// lines' withheld tax as day trade's).
+const std::string kDayTrade = "X";
 
 // A line's total on the exempt (I3_) or exclusive (I4_) income form.
 double formLine(const char* prefix, int line) {
@@ -178,10 +186,38 @@ void FX_RT(int row, int column, int screen) {
     computeYearSummary();
 }
 
+std::string RENVAR(int mode) {
+    WorkspaceGrids& grids = workspaceGrids();
+    const int year = base::session().integer("QUEANO");
+    try {
+        store::Table& gains = scratch(kCapitalGains);
+        if (mode != 0 && !tax::GRAVA_RV(gains, grids.MRENVAR, grids.dayTrade, currentCpf()))
+            common::AVISOSN("Uma linha da renda variável não pôde ser gravada."_cp,
+                            common::box::kStop);
+        if (mode == 2) grids.dayTrade = grids.dayTrade == kDayTrade ? " " : kDayTrade;
+        if (mode != 1) {
+            const auto records = tax::readDeclarationRecords(nullptr, nullptr, &gains);
+            grids.MRENVAR = tax::loadVariableIncome(year, records.capitalGains, grids.dayTrade);
+        }
+        if (mode != 0) computeYearSummary();
+    } catch (const base::Error& error) {
+        common::AVISOSN({error.what(), "A renda variável não foi gravada."_cp}, common::box::kStop);
+    }
+    return grids.dayTrade == kDayTrade ? "Operações Day Trade"_cp : "Operações comuns"_cp;
+}
+
 void connectYearHooks(editor::Hooks& hooks) {
     hooks.SOMA_JUR = [](int) { computeYearSummary(); };
     hooks.CALCULA_TUDO = [](int) { computeYearSummary(); };
     hooks.FX_RT = FX_RT;
+    hooks.RENVAR = RENVAR;
+    // The statement is a matrix of the workspace; the other screens keep
+    // theirs.
+    hooks.matrix = [others = hooks.matrix](int screen) -> editor::Matrix* {
+        static editor::RowsMatrix<tax::VariableIncomeGrid> statement(workspaceGrids().MRENVAR);
+        if (screen == editor::screens::kVariableIncome) return &statement;
+        return others ? others(screen) : nullptr;
+    };
 }
 
 const std::vector<std::string>& summaryProblems() {

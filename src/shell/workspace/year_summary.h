@@ -37,6 +37,12 @@ tax::Summary computeYearSummary();
 // conversion grid (20).
 void FX_RT(int row, int column, int screen);
 
+// RENVAR: the variable-income statement of the open declaration (its
+// capital-gains copy): mode 0 loads the kind of operations shown into
+// MRENVAR, 1 stores it (GRAVA_RV) and works the year out again, 2 stores it
+// and turns to the other kind. Returns the caption of the kind shown.
+std::string RENVAR(int mode);
+
 // Connects the editor's recomputations (SOMA_JUR, FX_RT, CALCULA_TUDO and
 // the change of the average months) to the open workspace.
 void connectYearHooks(editor::Hooks& hooks);
