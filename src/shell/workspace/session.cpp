@@ -102,7 +102,7 @@ void recomputeYear() {
     tax::NRODP(carne);
     tax::SOMA_FIS(carne, tax::EntrySource::Workspace, 1);
     tax::RESOMA(carne);
-    computeYearSummary();
+    computeYearSummary(true);
 }
 
 void setYearComputation(std::function<void()> computation) {

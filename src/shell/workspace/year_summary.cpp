@@ -48,7 +48,8 @@ void keepPaymentSums(const tax::PaymentSums& payments) {
     grids.accumulator("DESPINC") = payments.DESPINC;
     grids.accumulator("DESPMEN") = payments.DESPMEN;
     grids.accumulator("DESPOUT") = payments.DESPOUT;
-    base::session().set("DESPINST", payments.DESPINST ? "X" : " ");
+    // An education payment marks the register; nothing here unmarks it.
+    if (payments.DESPINST) base::session().set("DESPINST", "X");
 }
 
 void keepVariableIncome(const tax::Accumulator& gains, const tax::VariableIncomeTotals& totals) {
@@ -147,14 +148,15 @@ void showSummary(const tax::Summary& summary) {
     base::session().set("NOTA_MEDIA", wholeYear ? std::string() : summary.note);
 }
 
-tax::Summary computeYearSummary() {
+tax::Summary computeYearSummary(bool opening) {
     const tax::DeclarationRecords records = tax::readDeclarationRecords();
+    const bool tell = opening || records.problems != problems();
     problems() = records.problems;
     tax::CarneLeao& carne = tax::carneLeao();
     const tax::ProjectionFigures figures = gatherFigures(carne, records);
     tax::Summary summary = tax::CALCULA_TUDO(carne, figures, projectionSettings());
     showSummary(summary);
-    tellProblems(records.problems);
+    if (tell) tellProblems(records.problems);
     return summary;
 }
 

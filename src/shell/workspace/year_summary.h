@@ -26,10 +26,11 @@ tax::ProjectionFigures gatherFigures(tax::CarneLeao& carne, const tax::Declarati
 // computation changed (the others stay as the declaration opened with them).
 void showSummary(const tax::Summary& summary);
 
-// CALCULA_TUDO on the open workspace: reads its records (telling the user
-// once what could not be read, and going on with the rest), computes and
-// shows the summary. Returns the summary.
-tax::Summary computeYearSummary();
+// CALCULA_TUDO on the open workspace: reads its records, computes and shows
+// the summary. What could not be read is told at `opening` and then when it
+// changes (the recomputations after each change would repeat it), and the
+// summary goes on with the rest. Returns the summary.
+tax::Summary computeYearSummary(bool opening = false);
 
 // FX_RT: the totals of a grid after its cell (row, column) changed, then the
 // summary again: the exempt-income (11) and exclusive-taxation (12) forms,
