@@ -331,3 +331,46 @@ TEST_F(YearlySummary, TheVariableIncomeStatementIsRowThirtyAndIsSaved) {
     ASSERT_EQ(reopened.exitCode, 0) << reopened.errors;
     EXPECT_EQ(shownRow(reopened, "IR renda variável")["Março"], "500,00") << screenText(reopened);
 }
+
+// Printing a slip loads the taxpayer, but never into the scratch copies that
+// hold a declaration left without saving: F4 still brings back the 1,234.00
+// typed for February.
+TEST_F(YearlySummary, PrintingASlipKeepsTheWorkF4BringsBack) {
+    startOn("2025-06-15");
+    setField("CONFIG.DBF", "QUEIMP", "2");
+    setField("CONFIG.DBF", "QUEMOD", "2");
+    setField("CONFIG.DBF", "QUECON", "1");
+    setField("CONFIG.DBF", "MOSIMP", "N");
+    setField("CONFIG.DBF", "MOSTEL", "N");
+    setField("ListaIMP.DBF", "NOMEIMP", "Sem Impressora");
+    Script script = {"key Alt+I",
+                     "expect Ordem CPF",
+                     std::string("type ") + kCpf,
+                     "expect Páginas  Rural  Ajuda",
+                     "menu Páginas > Recebidos de pFísicas (F2)",
+                     "expect 01-Jan",
+                     "key Alt+A",
+                     "expect SO TOTAIS",
+                     "key Down",
+                     "type 1234",
+                     "key Enter",
+                     "key Esc",
+                     "menu Terminar > Sai sem salvar as alterações",
+                     "expect Ano Base",
+                     "menu Impressão > Imprime a seleção",
+                     std::string("type ") + kCpf,
+                     "expect Tipo DARF",
+                     "key Esc",
+                     "key Esc",
+                     "expect Ano Base",
+                     "key Alt+I",
+                     "expect Ordem CPF",
+                     "key F4",
+                     "expect Páginas  Rural  Ajuda",
+                     "menu Páginas > Recebidos de pFísicas (F2)",
+                     "expect 01-Jan"};
+    const ProgramRun result = run(script, {}, "2025-06-15 10:00:00");
+    ASSERT_EQ(result.exitCode, 0) << result.errors << screenText(result);
+    EXPECT_NE(screenText(result).find("02-Fev│   1.234,00"), std::string::npos)
+        << screenText(result);
+}
