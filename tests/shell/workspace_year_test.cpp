@@ -172,5 +172,25 @@ TEST_F(YearSummaryTest, LoadingATaxpayerToPrintKeepsTheWorkF4BringsBack) {
     EXPECT_THAT(storedIncome(kOurs), ::testing::Contains("TYPED-1 5.00"));
 }
 
+// With a declaration open on this terminal its own taxpayer is printed from
+// the workspace as it stands; another one is refused until it is closed,
+// and the open copies are not touched either way.
+TEST_F(YearSummaryTest, PrintingWhileADeclarationIsOpenNeverReplacesItsCopies) {
+    ASSERT_TRUE(openTaxpayer(kOurs));
+    addIncome(ws::scratch(2), kOurs, "TYPED-1", 5);
+    ASSERT_TRUE(ws::loadForPrinting());
+    EXPECT_DOUBLE_EQ(tax::carneLeao().TRECFIS[1], 10000.00);
+
+    base::session().set("CPF", kOther);
+    messages.clear();
+    EXPECT_FALSE(ws::loadForPrinting());
+    EXPECT_TRUE(messages.saw("Feche-a antes de imprimir outro contribuinte."));
+    EXPECT_DOUBLE_EQ(tax::carneLeao().TRECFIS[1], 10000.00);
+
+    base::session().set("CPF", kOurs);
+    ASSERT_TRUE(ws::SALVATUDO(1));
+    EXPECT_THAT(storedIncome(kOurs), ::testing::Contains("TYPED-1 5.00"));
+}
+
 }  // namespace
 }  // namespace kdx2::workspace_test

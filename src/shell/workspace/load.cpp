@@ -83,6 +83,16 @@ void loadRegister(const std::string& cpf, bool recovering) {
     if (reg.seek(base::Value(cpf))) valuesFromRecord(reg);
 }
 
+// The CPF of the open workspace: the row of its register copy.
+std::string openWorkspaceCpf() {
+    store::Table& reg = scratch(kRegister);
+    const uint32_t at = reg.recNo();
+    reg.goTop();
+    const std::string cpf = reg.eof() ? std::string() : reg.get("CPF").text();
+    if (at) reg.goTo(at);
+    return cpf;
+}
+
 bool loadSummaryOnly(const std::string& cpf) {
     if (!store::ABERTURA(kSummary)) {
         tellTableUnavailable(kSummary);
@@ -153,6 +163,16 @@ bool INIC_VAR(int mode, int subMode) {
 }
 
 bool loadForPrinting() {
+    // An open declaration's copies are in the areas a load would take: its
+    // own taxpayer is printed from the workspace as it stands, another one
+    // only once it is closed.
+    if (store::workAreas().table(scratchArea(kRegister)) != nullptr) {
+        if (openWorkspaceCpf() == currentCpf()) return true;
+        common::AVISOSN({"Há uma declaração aberta neste terminal."_cp,
+                         "Feche-a antes de imprimir outro contribuinte."},
+                        common::box::kStop);
+        return false;
+    }
     const PrintingCopies copies;
     base::session().set("LRECUPERA", false);
     return INIC_VAR(1, 1);

@@ -66,7 +66,7 @@ void keepVariableIncome(const tax::Accumulator& gains, const tax::VariableIncome
     s.set("LUCRRVA", totals.LUCRRVA);
 }
 
-// Told once per computation: the summary still shows what could be read.
+// What could not be read; the summary still shows the rest.
 void tellProblems(const std::vector<std::string>& found) {
     if (found.empty()) return;
     std::vector<std::string> lines = found;
