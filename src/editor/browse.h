@@ -95,6 +95,11 @@ struct Hooks {
     std::function<void(int row, int column, int screen)> FX_RT;
     std::function<void(int row)> VE_LEAO;
     std::function<void(int mode)> CALCULA_TUDO;
+    // The variable-income statement of the open declaration: mode 0 loads
+    // the kind of operations shown, 1 stores it and works the year out
+    // again, 2 stores it and turns to the other kind. Returns the caption of
+    // the kind shown.
+    std::function<std::string(int mode)> RENVAR;
     // After Alt+M on the yearly summary set QMED: CAL_ANUAL with QMEDIA,
     // MENSPG cleared, VE_QUOT_MENS, MOSTRA_SUGES and MOSTMEDIA.
     std::function<void()> averageChanged;
@@ -141,6 +146,7 @@ inline constexpr int kStatusCodes = 13;
 inline constexpr int kMonthlyReceipts = 16;  // the carnê-leão, month by month
 inline constexpr int kRuralReceipts = 19;    // rural receipts and expenses by month
 inline constexpr int kForeignIncome = 20;    // foreign income conversion
+inline constexpr int kVariableIncome = 29;   // the variable-income statement by month
 }  // namespace screens
 
 // Runs the list screen of `code` (see the catalogue in screens.cpp): selects

@@ -93,6 +93,8 @@ struct ScreenRules {
     std::function<void(GridView& view)> switchMode;
     // Alt+M asks the months of the yearly average instead of copying the cell.
     bool altMAverages = false;
+    // Alt+R opens another screen over this one.
+    std::function<void(MatrixBrowser& browser)> altR;
     // The calculator may write into the cell now.
     std::function<bool()> calculatorWrites;
     std::string calculatorPicture = "@Ez 999,999,999.99";
@@ -281,6 +283,10 @@ void cycleCashBookModeOnReceipts();
 
 // The footers whose text follows the modes they offer to switch.
 void writeReceiptsFooter();
+// The yearly summary's footer: Alt+M and the projection note (NOTA_MEDIA).
+void writeSummaryFooter();
+// The variable-income statement's footer, with the kind of operations shown.
+void writeVariableIncomeFooter(const std::string& kind);
 void writeRuralReceiptsFooter();
 
 }  // namespace kdx2::editor

@@ -176,6 +176,8 @@ int MatrixBrowser::handle(int key) {
             averageMonths();
         else if (col <= matrix.columns())
             settings().set("CLIPTEX", matrix.cell(source.row(), col));
+    } else if (key == keys::alt('R')) {
+        if (rules.altR) rules.altR(*this);
     } else if (key == keys::alt('C')) {
         const base::NamedValues& s = settings();
         if (s.has("CLIPTEX") && s.get("CLIPTEX").isCharacter() && editable(source.row(), col)) {
@@ -300,6 +302,7 @@ void MatrixBrowser::averageMonths() {
     call(hooks().CALCULA_TUDO, 1);
     s.set("MENSPG", 0);
     call(hooks().averageChanged);
+    writeSummaryFooter();
     view.refreshAll();
 }
 

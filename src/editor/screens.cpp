@@ -411,7 +411,22 @@ MatrixScreen yearlySummaryScreen() {
     s.window = {1, 0, 24, 79, BrowseFrame::None};
     ui::say(3, 10, "C a l c u l a n d o ... !!!");
     call(hooks().CALCULA_TUDO, 1);
-    footer(kOn + "Alt M" + kOff + " Muda a Renda média"_cp);
+    writeSummaryFooter();
+    return s;
+}
+
+// The columns hold the statement's amounts as typed; the labels are its
+// lines.
+MatrixScreen variableIncomeScreen() {
+    MatrixScreen s;
+    auto& c = s.description.columns;
+    c = {col("Renda Variável", "", "@s24")};
+    for (int m = 1; m <= 12; ++m)
+        c.push_back(col(monthName(m), "", kWideAmount));
+    s.description.frozen = 1;
+    s.window = {1, 0, 23, 79, BrowseFrame::None};
+    const Hooks& h = hooks();
+    writeVariableIncomeFooter(h.RENVAR ? h.RENVAR(0) : std::string());
     return s;
 }
 
@@ -622,9 +637,33 @@ ScreenEntry yearlySummaryEntry() {
     e.restoresAltU = true;
     e.rules.takesTyping = false;
     e.rules.altMAverages = true;
+    e.rules.altR = [](MatrixBrowser& browser) {
+        browser.openEntryList(screens::kVariableIncome, [] { call(hooks().CALCULA_TUDO, 1); });
+        writeSummaryFooter();
+    };
     e.rules.enter = [](MatrixBrowser& browser) {
         browser.view.right();
         return true;
+    };
+    return e;
+}
+
+ScreenEntry variableIncomeEntry() {
+    ScreenEntry e;
+    e.matrix = variableIncomeScreen;
+    e.rules.lockedColumns = {1};
+    e.rules.cellPicture = kWideAmount;
+    e.rules.calculatorWrites = [] { return true; };
+    e.rules.calculatorPicture = kWideAmount;
+    // Each amount is stored as it is typed, so the summary behind the
+    // statement always counts it.
+    e.rules.cellStored = [](int, int) {
+        if (hooks().RENVAR) hooks().RENVAR(1);
+    };
+    e.rules.switchMode = [](GridView& view) {
+        if (!hooks().RENVAR) return;
+        writeVariableIncomeFooter(hooks().RENVAR(2));
+        view.refreshAll();
     };
     return e;
 }
@@ -738,6 +777,7 @@ const std::map<int, ScreenEntry>& catalogue() {
         all[screens::kMonthEntries] = monthEntriesEntry();
         all[screens::kRuralReceipts] = ruralReceiptsEntry();
         all[screens::kForeignIncome] = foreignIncomeEntry();
+        all[screens::kVariableIncome] = variableIncomeEntry();
         all[screens::kRuralEntries] = ruralEntriesEntry();
         all[screens::kBankAccounts] = bankAccountsEntry();
         all[screens::kCashBook] = cashBookEntry();
@@ -802,6 +842,16 @@ const ScreenRules& screenRules(int code) {
     static const ScreenRules defaults;
     const ScreenEntry* entry = entryOf(code);
     return entry ? entry->rules : defaults;
+}
+
+void writeSummaryFooter() {
+    footer(kOn + "Alt M" + kOff + " Média "_cp + kOn + "Alt R" + kOff + " Rend.Var " +
+           settings().text("NOTA_MEDIA"));
+}
+
+void writeVariableIncomeFooter(const std::string& kind) {
+    footer(kOn + "<Esc>" + kOff + " Volta ao resumo " + kOn + "Alt A" + kOff + " muda o tipo  " +
+           kind);
 }
 
 void writeReceiptsFooter() {

@@ -8,6 +8,7 @@
 #include "shell/settings.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
+#include "shell/workspace/year_summary.h"
 #include "tax/carne.h"
 #include "tax/carne_tables.h"
 
@@ -72,6 +73,7 @@ void installEditorHooks() {
     h.VE_LEAO = [](int row) { tax::VE_LEAO(tax::carneLeao(), row); };
     h.SAL_DEC = [] { workspace::SAL_DEC(); };
     h.matrix = matrixOfScreen;
+    workspace::connectYearHooks(h);
 }
 
 void removeEditorHooks() {

@@ -94,13 +94,10 @@ void markAndPrint() {
     printing::clearMarks(marked);
 }
 
-// The taxpayer being printed, loaded as the declaration command loads it;
-// printing does not keep the declaration open.
+// The taxpayer being printed, loaded apart from the declaration's scratch
+// copies, which may hold unsaved work for F4.
 bool loadTaxpayerForPrinting() {
-    base::session().set("LRECUPERA", false);
-    const bool loaded = workspace::INIC_VAR(1, 1);
-    workspace::announceTaxpayerClosed();
-    return loaded;
+    return workspace::loadForPrinting();
 }
 
 // Row 28 of the yearly summary: the complementary payment suggested for the

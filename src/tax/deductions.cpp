@@ -83,9 +83,10 @@ double educationLimit(int year) {
 }
 
 // Lei 9.250/1995, art. 10, as amended by Lei 11.482/2007, Lei 12.469/2011
-// and Lei 13.149/2015: 16,754.34 from 2015 on. No later law has changed it
-// (the 2025 and 2026 laws changed the tables and the monthly discount only).
+// and Lei 13.149/2015: 16,754.34 from 2015 on; Lei 15.270/2025 (published
+// 27 November 2025) raised it to 17,640.00 from the calendar year 2026.
 double simplifiedDiscountCeiling(int year) {
+    if (year >= 2026) return 17640.00;
     if (year >= 2015) return 16754.34;
     switch (year) {
         case 2014:

@@ -315,6 +315,44 @@ TEST_F(BrowseTest, TheYearlySummaryIsReadOnlyAndAltMAsksTheMonthsOfTheAverage) {
     EXPECT_EQ(averaged, 1);
 }
 
+// ---- The variable-income statement (29) ------------------------------------------------
+
+// Opened over the summary with Alt+R: the statement is loaded for its kind,
+// each amount typed is stored as typed, the labels cannot be reached (Left
+// stops at January), Alt+A turns to the other kind, and the summary is
+// worked out again when it closes.
+TEST_F(BrowseTest, TheVariableIncomeStatementStoresEachAmountAndSwitchesItsKind) {
+    using Summary = std::array<std::array<std::string, 14>, 31>;
+    using Statement = std::array<std::array<std::string, 13>, 25>;
+    Summary summary{};
+    Statement statement{};
+    for (auto& row : statement)
+        row.fill(std::string(14, ' '));
+    statement[0][0] = "01.Mercado";
+    editor::RowsMatrix<Summary> summaryMatrix(summary);
+    editor::RowsMatrix<Statement> statementMatrix(statement);
+    std::vector<std::string> calls;
+    editor::Hooks& h = editor::hooks();
+    h.matrix = [&](int code) -> editor::Matrix* {
+        if (code == 7) return &summaryMatrix;
+        return code == 29 ? &statementMatrix : nullptr;
+    };
+    h.CALCULA_TUDO = [&](int) { calls.push_back("CALCULA_TUDO"); };
+    h.RENVAR = [&](int mode) {
+        calls.push_back("RENVAR " + std::to_string(mode));
+        return std::string("Operações comuns");
+    };
+    keys(
+        "key Alt+R\ntype 1234\nkey Enter\nkey Down\ntype 5\nkey Enter\nkey Up\nkey Left\n"
+        "key Left\ntype 9\nkey Enter\nkey Alt+A\nkey Esc\nkey Esc\n");
+    ASSERT_TRUE(run(7)) << failure;
+    EXPECT_EQ(statement[1][1], "          5,00");
+    EXPECT_EQ(statement[0][1], "          9,00");
+    EXPECT_EQ(statement[0][0], "01.Mercado");
+    EXPECT_THAT(calls, ElementsAre("CALCULA_TUDO", "RENVAR 0", "RENVAR 1", "RENVAR 1", "RENVAR 1",
+                                   "RENVAR 2", "CALCULA_TUDO"));
+}
+
 // ---- The folder list (33) ---------------------------------------------------------------
 
 TEST_F(BrowseTest, TheFolderListRunsInsideItsDialog) {

@@ -13,8 +13,9 @@ namespace kdx2::shell::workspace {
 // FI8_T, FI10_1, SOMA_FIS, RESOMA, FDE_TUDO, IMPGANCAP, CALC_GRV,
 // CALCULA_TUDO, in that order).
 void recomputeYear();
-// Replaces that step (an empty function restores the default, which so far
-// computes the monthly figures: NRODP, SOMA_FIS and RESOMA).
+// Replaces that step (an empty function restores the default: NRODP,
+// SOMA_FIS, RESOMA, then the yearly summary, year_summary.h; asset and debt
+// totals are the declaration pages' own).
 void setYearComputation(std::function<void()> computation);
 
 }  // namespace kdx2::shell::workspace

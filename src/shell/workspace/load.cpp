@@ -83,6 +83,16 @@ void loadRegister(const std::string& cpf, bool recovering) {
     if (reg.seek(base::Value(cpf))) valuesFromRecord(reg);
 }
 
+// The CPF of the open workspace: the row of its register copy.
+std::string openWorkspaceCpf() {
+    store::Table& reg = scratch(kRegister);
+    const uint32_t at = reg.recNo();
+    reg.goTop();
+    const std::string cpf = reg.eof() ? std::string() : reg.get("CPF").text();
+    if (at) reg.goTo(at);
+    return cpf;
+}
+
 bool loadSummaryOnly(const std::string& cpf) {
     if (!store::ABERTURA(kSummary)) {
         tellTableUnavailable(kSummary);
@@ -131,15 +141,17 @@ bool INIC_VAR(int mode, int subMode) {
         loadSummary(cpf, mode == 0, recovering);
         if (mode == 1 || recovering) loadRegister(cpf, recovering);
         // Brought back from the scratch copies, the workspace keeps the
-        // version it was loaded from.
-        if (!recovering) rememberStoredVersion(cpf);
+        // version it was loaded from; a taxpayer loaded to be printed is
+        // not a workspace that will be saved.
+        const bool printing = printingCopies();
+        if (!recovering && !printing) rememberStoredVersion(cpf);
         closeYearTables();
 
         loadMonthlyValues(scratch(kMonthly));
         loadRuralValues(scratch(kRural));
         recomputeYear();
         display().done();
-        announceTaxpayerOpen(cpf);
+        if (!printing) announceTaxpayerOpen(cpf);
         return true;
     } catch (const base::Error& error) {
         display().done();
@@ -148,6 +160,22 @@ bool INIC_VAR(int mode, int subMode) {
         common::AVISOSN({error.what(), "O contribuinte não foi carregado."_cp}, common::box::kStop);
         return false;
     }
+}
+
+bool loadForPrinting() {
+    // An open declaration's copies are in the areas a load would take: its
+    // own taxpayer is printed from the workspace as it stands, another one
+    // only once it is closed.
+    if (store::workAreas().table(scratchArea(kRegister)) != nullptr) {
+        if (openWorkspaceCpf() == currentCpf()) return true;
+        common::AVISOSN({"Há uma declaração aberta neste terminal."_cp,
+                         "Feche-a antes de imprimir outro contribuinte."},
+                        common::box::kStop);
+        return false;
+    }
+    const PrintingCopies copies;
+    base::session().set("LRECUPERA", false);
+    return INIC_VAR(1, 1);
 }
 
 bool DIRETO() {

@@ -11,9 +11,13 @@ namespace kdx2::shell::workspace {
 
 using namespace base::literals;
 
+namespace {
+bool gPrinting = false;
+}  // namespace
+
 std::string scratchPath(int table) {
-    return base::session().text("LOCTRAB") + "TMP_" + std::to_string(table) +
-           store::terminalNumber();
+    return base::session().text("LOCTRAB") + (gPrinting ? "TMP_P" : "TMP_") +
+           std::to_string(table) + store::terminalNumber();
 }
 
 std::string scratchKey(int table) {
@@ -83,6 +87,24 @@ void reindexScratch(int table, const std::string& key) {
 void closeScratches() {
     for (int table = kFirstTable; table <= kLastTable; ++table)
         store::workAreas().close(scratchArea(table));
+}
+
+PrintingCopies::PrintingCopies() {
+    closeScratches();
+    gPrinting = true;
+}
+
+PrintingCopies::~PrintingCopies() {
+    closeScratches();
+    for (int table = kFirstTable; table <= kLastTable; ++table) {
+        platform::removeFile(scratchPath(table) + ".DBF");
+        platform::removeFile(scratchPath(table) + ".CDX");
+    }
+    gPrinting = false;
+}
+
+bool printingCopies() {
+    return gPrinting;
 }
 
 }  // namespace kdx2::shell::workspace

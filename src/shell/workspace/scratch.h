@@ -49,4 +49,18 @@ void reindexScratch(int table, const std::string& key = "");
 // Writes and closes every scratch copy (areas 21 ... 37).
 void closeScratches();
 
+// While one of these lives, the scratch copies are the printing ones
+// (LOCTRAB + "TMP_P" + n + NUSU): a taxpayer loaded to be printed never
+// replaces the copies that hold a declaration's unsaved work. Going, it
+// closes the printing copies and removes their files.
+class PrintingCopies {
+  public:
+    PrintingCopies();
+    ~PrintingCopies();
+    PrintingCopies(const PrintingCopies&) = delete;
+    PrintingCopies& operator=(const PrintingCopies&) = delete;
+};
+// True while the scratch copies are the printing ones.
+bool printingCopies();
+
 }  // namespace kdx2::shell::workspace

@@ -10,6 +10,7 @@
 #include "shell/workspace/versions.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
+#include "shell/workspace/year_summary.h"
 #include "shell/workspace/year_tables.h"
 #include "store/access.h"
 #include "store/feedback.h"
@@ -95,13 +96,13 @@ void recomputeYear() {
         return;
     }
     // The monthly figures: dependants numbered and counted, the entries
-    // summed into the accumulators, then the grid rebuilt from them. The
-    // annual deductions, asset totals and capital gains join here as the
-    // tax engine gains them.
+    // summed into the accumulators, the grid rebuilt from them; then the
+    // company income, payments, capital gains and the yearly summary.
     tax::CarneLeao& carne = tax::carneLeao();
     tax::NRODP(carne);
     tax::SOMA_FIS(carne, tax::EntrySource::Workspace, 1);
     tax::RESOMA(carne);
+    computeYearSummary(true);
 }
 
 void setYearComputation(std::function<void()> computation) {

@@ -168,6 +168,8 @@ void resetGrids() {
     g.TAB_JUR.fill(0);
     g.NDEP.fill(0);
     g.MES_NEG.fill(0);
+    g.MRENVAR = tax::ZER_RENVAR(base::session().integer("QUEANO"));
+    g.dayTrade = " ";
     g.accumulators.clear();
     for (const char* name :
          {"TRECRUR",  "TDESRUR",  "TRECJUR",  "TRECDEP",  "TIMPJUR",  "TIMPDEP", "IMPOGAN",
@@ -181,7 +183,8 @@ void resetGrids() {
     carne.REC_MENSAL = tax::MonthlyGrid();
 }
 
-// The row labels of the annual summary (rows 1 ... 30 of column 1).
+}  // namespace
+
 void labelSummary() {
     // Each fits the 22 columns of the summary's first column.
     static const char* const kLabels[] = {
@@ -201,8 +204,6 @@ void labelSummary() {
     if (base::alltrim(base::session().text("QUALMENS")) == "2")
         grid[28][0] = base::cp850::fromUtf8("Mensalão a recolher........");
 }
-
-}  // namespace
 
 tax::Accumulator& WorkspaceGrids::accumulator(const std::string& name) {
     return accumulators[base::asciiUpper(name)];

@@ -7,6 +7,7 @@
 
 #include "base/date.h"
 #include "tax/carne.h"
+#include "tax/variable_income.h"
 
 // The working values of the declaration workspace. They live in the session
 // record (base::session()) under the names of the table fields and screens
@@ -27,6 +28,10 @@ struct WorkspaceGrids {
     std::array<double, 12> TAB_JUR{};
     std::array<int, 12> NDEP{};
     std::array<double, 12> MES_NEG{};
+    // The variable-income statement of one kind of operations (MRENVAR),
+    // and that kind: " " common operations, "X" day trade.
+    tax::VariableIncomeGrid MRENVAR{};
+    std::string dayTrade = " ";
     // The thirteen-cell accumulators not kept by the carnê-leão figures.
     std::map<std::string, tax::Accumulator, std::less<>> accumulators;
 
@@ -55,6 +60,10 @@ void createWorkingValues();
 // (names the session already had stay) and empties the grids.
 void discardWorkingValues();
 bool workingValuesExist();
+
+// The row labels of the yearly summary as a declaration opens with them
+// (rows 1 ... 30 of MRESUMO's first column; row 28 by QUALMENS).
+void labelSummary();
 
 // LIMPVAR: the register values, the rural item values and STATUS to blank.
 void LIMPVAR();

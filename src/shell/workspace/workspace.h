@@ -64,6 +64,13 @@ void DECLARA(Screens& screens);
 // copies are as they were.
 bool INIC_VAR(int mode, int subMode);
 
+// Loads the taxpayer of the session's CPF to be printed: the values and
+// figures INIC_VAR (1, 1) gives, read through printing copies of their own
+// (scratch.h), so the scratch copies a declaration left for F4 stay as they
+// are; nor is the taxpayer announced as open or its stored version kept.
+// False, after telling the user, when a table could not be opened.
+bool loadForPrinting();
+
 // Saves the workspace (mode 1 when leaving the taxpayer, 0 to keep working).
 // Every year table is opened exclusively before anything is written. False,
 // after telling the user that the taxpayer was not saved, on any failure:
