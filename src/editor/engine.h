@@ -200,6 +200,7 @@ class TableBrowser {
   private:
     void hitBottomRule();
     void deleteRow();
+    void insertRow();
     void deleteFollowing();
     void copyCell();
     void pasteCell();

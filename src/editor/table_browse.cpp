@@ -222,6 +222,9 @@ int TableBrowser::handle(int key) {
         case keys::Del:
             if (rules.editsRows) deleteRow();
             return 0;
+        case keys::Ins:
+            if (rules.editsRows) insertRow();
+            return 0;
         case keys::AltEquals:
         case keys::KeypadAltPlus:
             if (rules.marksRows) markAll(true);
@@ -286,6 +289,15 @@ int TableBrowser::handle(int key) {
         ui::SETKEYEVAL(key);
     }
     return 0;
+}
+
+// Ins: the blank row after the last one, in its first column, ready to be
+// typed into (what moving past the last row does).
+void TableBrowser::insertRow() {
+    if (append && onBlankRow()) return;
+    view.goBottom();
+    view.setColPos(std::max(1, view.freeze() + 1));
+    view.setHitBottom(true);
 }
 
 // ---- Cell values by key ---------------------------------------------------------
