@@ -121,22 +121,22 @@ std::optional<LookupList> lookupList(const std::string& qualhlp) {
     if (name == "CODIDEPEN" || name == "M->CODIDEPEN")
         return codeList(tables::kDependantCodes, "Relação de dependência",
                         {listColumn("Cod.", "CODDEP", "@Z 99"),
-                         listColumn("Relação de dependência", "DESCRICAO", "@S60", 60)},
+                         listColumn("Relação de dependência", "DESCRICAO", "@S55", 55)},
                         "CODDEP");
     if (name == "I6_3")
         return codeList(tables::kExpenseCodes, "Pagamentos e doações",
                         {listColumn("Cod.", "CODDES", "@Z 99"),
-                         listColumn("Doação ou Pagamento", "DESCDOA", "@S60", 60)},
+                         listColumn("Doação ou Pagamento", "DESCDOA", "@S55", 55)},
                         "CODDES");
     if (name == "M->CDPRO" || name == "CDPRO")
         return codeList(tables::kOccupations, "Ocupações",
                         {listColumn("Código", "CDPRO", "@S3"),
-                         listColumn(" Nome da Ocupação ", "OCUPACAO", "@S58", 58)},
+                         listColumn(" Nome da Ocupação ", "OCUPACAO", "@S55", 55)},
                         "CDPRO");
     if (name == "M->CODAT" || name == "CODAT")
         return codeList(tables::kNatures, "Natureza da ocupação",
                         {listColumn("Cód", "CODAT", "@S3"),
-                         listColumn(" Nome da Ocupação ", "DESCRAT", "@S58", 58)},
+                         listColumn(" Nome da Ocupação ", "DESCRAT", "@S55", 55)},
                         "CODAT");
     if (name == "NRO_BANCO" || name == "NOM_BANCO" || name == "M->BANCO") {
         LookupList list = codeList(tables::kBanks, "Bancos",
@@ -149,7 +149,7 @@ std::optional<LookupList> lookupList(const std::string& qualhlp) {
         LookupList list =
             codeList(tables::kCountries, "Países",
                      {listColumn("Cód", "CODPAIS", "@S3"), listColumn("Sigla", "SIGLA", "@!"),
-                      listColumn("Nome do País", "NOMPAIS", "@S48", 48)},
+                      listColumn("Nome do País", "NOMPAIS", "@S45", 45)},
                      name == "PAIS_CTA" ? "SIGLA" : "CODPAIS");
         return list;
     }
