@@ -2,6 +2,7 @@
 // user would, with the saved tables read back by an independent reader.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "whole_program.h"
@@ -142,4 +143,56 @@ TEST_F(Fields, InsAddsARowToTheCompanyIncome) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(field(rows[0], "I1_2"), "ACME LTDA");
     EXPECT_EQ(field(rows[1], "I1_2"), "BETA SA");
+}
+
+// The kind of an income from individuals takes only T, A, O or blank: a
+// wrong letter or punctuation is refused saying which letters serve.
+TEST_F(Fields, TheKindOfAnIncomeFromIndividualsTakesOnlyItsLetters) {
+    Script script = onPage("Recebidos de pFísicas (F2)", "01-Jan");
+    script += {"key Enter",
+               "type 150126",
+               "key Enter",
+               "key Right",
+               "type ALUGUEL",
+               "key Enter",
+               "type 100",
+               "key Enter",
+               "key Right",
+               "type X",
+               "expect O caracter X digitado esta errado",
+               "key Enter",
+               "key Esc",
+               "type .",
+               "expect O caracter . digitado esta errado",
+               "key Enter",
+               "key Esc",
+               "type A",
+               "key Enter",
+               "key Esc",
+               "key Esc"};
+    const std::vector<Row> rows = saved(script, "IRM2.DBF");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(field(rows[0], "I1_1"), "F");
+    EXPECT_EQ(field(rows[0], "I1_41"), "A");
+    EXPECT_EQ(field(rows[0], "DT_LC"), "2026-01-15");
+}
+
+// A damaged chart of accounts is said, and the account is taken as typed.
+TEST_F(Fields, ADamagedChartOfAccountsLeavesTheAccountToBeTypedByHand) {
+    ASSERT_EQ(run({}, {}, k2026).exitCode, 0);  // the install folder's tables
+    {
+        std::fstream chart(drive / "CONTAS.DBF", std::ios::in | std::ios::out | std::ios::binary);
+        chart.seekp(4);
+        chart.write("\xff\xff\xff\x7f", 4);  // far more records than the file holds
+    }
+    Script script = onPage("Recebidos de P.Jurídica(F1)", "Fonte pagadora");
+    script += {"type ACME", "key Enter",
+               "key End",   "key Right",
+               "key Right", "key Right",
+               "type 2001", "expect está danificado",
+               "key Enter", "expect A tabela de consulta nº 58 não pôde ser aberta",
+               "key Enter", "key Esc"};
+    const std::vector<Row> rows = saved(script, "IRM2.DBF");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(field(rows[0], "CDCONTA"), "2001");
 }
