@@ -310,6 +310,8 @@ base::Value HBROWSE(const LookupList& list, store::Table& table) {
                         table.setOrder(n);
                         view.refreshAll();
                     }
+                } else if (ui::isBound(key)) {
+                    ui::SETKEYEVAL(key);
                 }
                 break;
         }
