@@ -58,6 +58,9 @@ struct ScreenRules {
     // Deleted rows are compacted away before a row is added (when the table
     // is open exclusively).
     bool compactsBeforeAppend = false;
+    // A row Del must leave alone says why and returns false (the folder in
+    // use, for one).
+    std::function<bool(store::Table& table)> mayDelete;
     // A stored cell redraws every row (a change may reorder the whole list).
     bool redrawAfterEdit = false;
     FunctionKeys functionKeys = FunctionKeys::ChangePage;

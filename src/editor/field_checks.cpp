@@ -5,6 +5,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "common/folder_list.h"
 #include "common/identifiers.h"
 #include "common/messages.h"
 #include "editor/engine.h"
@@ -248,6 +249,32 @@ CellRule ruralEntriesRule(const std::string& field) {
     return recomputing(ruralSums);
 }
 
+// The registered folders: "S" makes a folder the one in use; a folder is
+// kept without its trailing backslash and created when missing.
+CellRule folderRule(const std::string& field) {
+    CellRule rule;
+    if (field == "SELEC") {
+        rule.check = [](base::Value& value) {
+            if (editedRecord() && editedRecord()->eof() &&
+                base::asciiUpper(base::alltrim(value.text())) == "S") {
+                refuse("Digite primeiro o nome da pasta."_cp);
+                return false;
+            }
+            return common::TROCA_NAO(base::asciiUpper(base::alltrim(value.text())), 1);
+        };
+    } else if (field == "DIRETOR") {
+        rule.check = [](base::Value& value) {
+            std::string folder = base::alltrim(value.text());
+            while (folder.size() > 3 && folder.back() == '\\')
+                folder.pop_back();
+            if (!common::TROCA_NAO(folder, 2)) return false;
+            value = base::Value(base::padRight(folder, value.text().size()));
+            return true;
+        };
+    }
+    return rule;
+}
+
 }  // namespace
 
 CellRule fieldRule(int screen, int column) {
@@ -270,6 +297,8 @@ CellRule fieldRule(int screen, int column) {
             return ruralEntriesRule(field);
         case screens::kCashBook:
             return field == "CDCONTA" ? accountRule() : CellRule{};
+        case screens::kFolders:
+            return folderRule(field);
         default:
             return {};
     }

@@ -184,6 +184,7 @@ std::optional<LookupList> lookupList(const std::string& qualhlp) {
         list.left = 6;
         list.bottom = 17;
         list.right = 75;
+        list.letterOrder = 2;
         return list;
     }
     if (name == "M->ORIGEM" || name == "M->DESTINO")
@@ -269,6 +270,9 @@ base::Value HBROWSE(const LookupList& list, store::Table& table) {
             continue;
         }
         if (keys::isCharacter(key) && (key != ' ' || !typed.empty())) {
+            if (typed.empty() && list.letterOrder > 0 && std::isalpha(key) &&
+                table.indexCount() >= list.letterOrder)
+                table.setOrder(list.letterOrder);
             typed += static_cast<char>(key);
             seekTyped(table, list, typed);
             view.refreshAll();

@@ -34,6 +34,9 @@ struct LookupList {
     std::string seekPrefix;
     // Typed text is sought upper case (orders on upper(name)).
     bool upperSeek = true;
+    // A letter typed puts the list in this order first (the taxpayers by
+    // name, whatever order they are listed in); 0: the order stays.
+    int letterOrder = 0;
     int top = 8, left = 6, bottom = 21, right = 70;
 };
 

@@ -161,6 +161,7 @@ void F_TROCA(const base::Value& value) {
 
 void TableBrowser::deleteRow() {
     if (onBlankRow()) return;
+    if (rules.mayDelete && !rules.mayDelete(table)) return;
     if (common::askBeforeDestroying("Confirma a Exclusão dessa linha?"_cp) != "S") return;
     select();
     if (!store::FIL_LOCK(5)) return;

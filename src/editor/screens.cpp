@@ -337,8 +337,12 @@ TableScreen foldersScreen() {
 TableScreen markingScreen() {
     const int command = settings().integer("OPCAO_1");
     TableScreen s;
-    s.area =
-        command == 22 ? store::tables::scratch(store::tables::kRegister) : store::tables::kRegister;
+    s.area = store::tables::kRegister;
+    if (command == 22) {
+        // The transfer marks its own copy of the origin's register.
+        const int copy = store::workAreas().slotOf("TMPT9");
+        s.area = copy ? copy : store::tables::scratch(store::tables::kRegister);
+    }
     const char* last = command == 22 ? "Transfe" : command == 14 ? "Elimina" : "Imprime";
     s.description.columns = {
         col(" CPF ", "CPF", "@r 999.999.999-99"),
@@ -603,6 +607,15 @@ ScreenEntry foldersEntry() {
     e.dialogTitle = "Pastas dos arquivos ";
     e.rules.keepsTaxpayer = false;
     e.rules.redrawAfterEdit = true;
+    e.rules.mayDelete = [](store::Table& t) {
+        if (base::alltrim(t.get("SELEC").text()) != "S") return true;
+        common::AVISOSN("A pasta em uso não pode ser retirada da lista."_cp,
+                        common::box::kInformation);
+        return false;
+    };
+    e.rules.newRecord = [](store::Table& t, const base::Value&, const std::string&) {
+        t.put("SELEC", "N");
+    };
     return e;
 }
 

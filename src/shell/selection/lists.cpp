@@ -9,6 +9,8 @@
 #include "common/folder_list.h"
 #include "common/identifiers.h"
 #include "common/messages.h"
+#include "editor/browse.h"
+#include "editor/lookup_lists.h"
 #include "platform/console/keys.h"
 #include "shell/main_menu.h"
 #include "shell/selection/internal.h"
@@ -39,28 +41,6 @@ std::string formattedCpf(const store::Table& row) {
 
 std::string field(const store::Table& row, const char* name, size_t width) {
     return base::padRight(row.get(name).text(), width);
-}
-
-bool isLetter(int key) {
-    return keys::isCharacter(key) && std::isalpha(static_cast<unsigned char>(key));
-}
-
-// ---- Taxpayers ----
-
-detail::ListAction taxpayerKeys(detail::RecordList& list, int key) {
-    store::Table& reg = list.table();
-    if (key == keys::F1 || key == keys::function(2)) {
-        reg.setOrder(key == keys::F1 ? 1 : 2);
-        return detail::ListAction::Reload;
-    }
-    if (isLetter(key)) {
-        // A letter jumps to the first name that starts with it.
-        reg.setOrder(2);
-        reg.seek(base::Value(std::string(1, static_cast<char>(std::toupper(key)))), true);
-        if (reg.eof()) reg.goBottom();
-        return detail::ListAction::Reload;
-    }
-    return detail::ListAction::Ignored;
 }
 
 // ---- Marking ----
@@ -196,32 +176,30 @@ bool Lists::taxpayers(int order) {
         return false;
     store::Table& reg = areas.area(store::tables::kRegister);
     reg.setOrder(order);
-    detail::ListLayout layout{
-        4,
-        6,
-        17,
-        75,
-        "",
-        {},
-        " Nome do Contribuinte                     CPF            Status Rural",
-        ""};
-    detail::RecordList list(reg, layout, [](store::Table& row) {
-        return field(row, "NOMECONTR", 40) + " " + base::padRight(formattedCpf(row), 15) + "   " +
-               std::to_string(static_cast<int>(row.get("ESTATUS").number())) + "     " +
-               field(row, "TEMRURAL", 1);
-    });
-    const bool chosen = list.run(taxpayerKeys);
-    if (chosen) {
-        base::session().set("CPF", reg.get("CPF").text());
-        base::session().set("NOMECONTR", reg.get("NOMECONTR").text());
-    }
-    const uint32_t recno = reg.recNo();
+    const base::Value cpf = editor::GERAL2("M->CPF", base::Value());
     reg.setOrder(1);
-    reg.goTo(recno);
-    return chosen;
+    if (cpf.isEmpty() || !reg.seek(cpf)) return false;
+    base::session().set("CPF", reg.get("CPF").text());
+    base::session().set("NOMECONTR", reg.get("NOMECONTR").text());
+    return true;
 }
 
 void Lists::markTaxpayers(store::Table& copy) {
+    store::WorkAreas& areas = store::workAreas();
+    const int slot = areas.slotOf(copy.alias());
+    if (slot != 0 && areas.table(slot) == &copy) {
+        // The marking screen of a transfer, over the copy of the origin's
+        // register.
+        base::NamedValues& s = base::session();
+        const base::Value command = s.get("OPCAO_1");
+        s.set("OPCAO_1", 22);
+        areas.select(slot);
+        copy.setOrder(1);
+        copy.goTop();
+        editor::EDITA(editor::screens::kMarking);
+        s.set("OPCAO_1", command);
+        return;
+    }
     detail::ListLayout layout{5,
                               2,
                               19,
