@@ -79,94 +79,6 @@ std::string folderOf(const store::Table& row) {
     return base::alltrim(row.get("DIRETOR").text());
 }
 
-bool inUse(const store::Table& row) {
-    return base::alltrim(row.get("SELEC").text()) == "S";
-}
-
-// Reads a folder into a line of the list; false when left with Esc. The
-// folder is checked (and created on confirmation) as it is typed.
-bool readFolder(int row, int column, base::Value& folder) {
-    auto get = ui::Get::of(row, column, folder, "@!", "DIRETOR");
-    get->valid = [](ui::Get& f) { return common::TROCA_NAO(f.value().text(), 2); };
-    ui::GetList fields{get};
-    return ui::readFields(fields).exit != ui::ReadExit::Escape;
-}
-
-// Edits the folder of the list's current record in place; false when left
-// with Esc or refused.
-bool editFolder(detail::RecordList& list) {
-    store::Table& table = list.table();
-    base::Value folder(base::padRight(folderOf(table), kFolderWidth));
-    const uint32_t recno = table.recNo();
-    if (!readFolder(list.currentRow(), list.textColumn() + 6, folder)) return false;
-    const std::string typed = detail::bareFolder(folder.text());
-    table.goTo(recno);
-    store::workAreas().select(store::tables::kFolderList);
-    if (!store::REC_LOCK(5)) return false;
-    table.put("DIRETOR", base::Value(typed));
-    table.unlock();
-    // The folder in use changed its path: the session follows it.
-    if (inUse(table)) common::TROCASIM(1);
-    return true;
-}
-
-// A new folder is typed on a blank line after the last one and becomes a
-// record only once typed; Esc leaves the list as it was, on the same line.
-detail::ListAction addFolder(detail::RecordList& list) {
-    store::Table& table = list.table();
-    const uint32_t before = table.eof() ? 0 : table.recNo();
-    base::Value folder(std::string(kFolderWidth, ' '));
-    const int row = list.openNewLine();
-    const bool typed =
-        readFolder(row, list.textColumn() + 6, folder) && !base::alltrim(folder.text()).empty();
-    store::workAreas().select(store::tables::kFolderList);
-    if (!typed || !store::ADD_REC(5)) {
-        if (before) table.goTo(before);
-        return detail::ListAction::Reload;
-    }
-    table.put("SELEC", base::Value("N"));
-    table.put("DIRETOR", base::Value(detail::bareFolder(folder.text())));
-    table.unlock();
-    return detail::ListAction::Reload;
-}
-
-detail::ListAction folderKeys(detail::RecordList& list, int key) {
-    store::Table& table = list.table();
-    const int upper = keys::isCharacter(key) ? std::toupper(key) : key;
-    if ((key == keys::Down && list.atLast()) || (list.empty() && key == keys::Enter))
-        return addFolder(list);
-    if (list.empty()) return detail::ListAction::Ignored;
-    const uint32_t recno = table.recNo();
-    if (upper == 'S') {
-        common::TROCA_NAO("S", 1);
-        table.goTo(recno);
-        return detail::ListAction::Reload;
-    }
-    if (upper == 'N') return detail::ListAction::Redraw;  // another "S" takes the mark
-    if (key == keys::Enter) {
-        editFolder(list);
-        table.goTo(recno);
-        return detail::ListAction::Reload;
-    }
-    if (key == keys::Del) {
-        if (inUse(table)) {
-            common::AVISOSN("A pasta em uso não pode ser retirada da lista."_cp,
-                            common::box::kInformation);
-            return detail::ListAction::Redraw;
-        }
-        store::workAreas().select(store::tables::kFolderList);
-        if (store::REC_LOCK(5)) {
-            table.deleteRecord();
-            table.unlock();
-        }
-        // The line stays where the folder was.
-        table.skip(1);
-        if (table.eof()) table.goBottom();
-        return detail::ListAction::Reload;
-    }
-    return detail::ListAction::Ignored;
-}
-
 }  // namespace
 
 bool Lists::taxpayers(int order) {
@@ -218,22 +130,10 @@ void Lists::markTaxpayers(store::Table& copy) {
 void Lists::folders() {
     store::Table* table = detail::folderList();
     if (table == nullptr) return;
-    detail::ListLayout layout{7,
-                              18,
-                              24,
-                              65,
-                              "Pastas dos arquivos ",
-                              {"Escreva a lista dos diretórios onde poderá ter"_cp,
-                               "informações para o KDX  procurar. Marque com a"_cp,
-                               "letra S na coluna SEL o diretório atual.      "_cp},
-                              "SEL.  Drive e diretório"_cp,
-                              ""};
-    detail::RecordList list(*table, layout, [](store::Table& row) {
-        return "  " + field(row, "SELEC", 1) + "   " + field(row, "DIRETOR", kFolderWidth);
-    });
     table->setOrder(1);
     table->goTop();
-    list.run(folderKeys);
+    store::workAreas().select(store::tables::kFolderList);
+    editor::EDITA(editor::screens::kFolders);
 }
 
 std::string Lists::pickFolder() {
