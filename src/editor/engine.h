@@ -285,6 +285,8 @@ void cycleCashBookModeOnReceipts();
 
 // The footers whose text follows the modes they offer to switch.
 void writeReceiptsFooter();
+// The "*" of the receipts' headings follows the carnê-leão basis (SO_REC).
+void markCarriedColumn(GridView& view);
 void writeRuralReceiptsFooter();
 
 }  // namespace kdx2::editor

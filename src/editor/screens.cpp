@@ -8,6 +8,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
 #include "store/access.h"
 #include "store/table.h"
@@ -426,16 +427,24 @@ MatrixScreen statusCodesScreen() {
     return s;
 }
 
+// "*" marks the carnê-leão column carried to the summary: the tax paid when
+// SO_REC is on, the tax owed otherwise.
+std::string paidHeading() {
+    return settings().flag("SO_REC") ? "Leão Pago*" : "Leão Pago";
+}
+std::string owedHeading() {
+    return settings().flag("SO_REC") ? "CL.Devido" : "CL.Devido*";
+}
+
 MatrixScreen monthlyReceiptsScreen() {
-    const bool paidOnly = settings().flag("SO_REC");
     MatrixScreen s;
     s.description.columns = {col("Mês ", "", "@s6"),
                              col("Pes.Física", "", "@Ez 9999,999.99"),
                              col("Exterior", "", "@Ez 9999,999.99"),
                              col("Livro Caixa", "", "@Ez 9999,999.99"),
                              col("Dep/Pre/Pen", "", "@Ez 9999,999.99"),
-                             col(paidOnly ? "Leão Pago*" : "Leão Pago", "", "@Ez 9999,999.99"),
-                             col(paidOnly ? "CL.Devido" : "CL.Devido*", "", "@Ez 9999,999.99")};
+                             col(paidHeading(), "", "@Ez 9999,999.99"),
+                             col(owedHeading(), "", "@Ez 9999,999.99")};
     s.description.lastEditable = 6;
     s.description.frozen = 1;
     s.window = {5, 0, 21, 79, BrowseFrame::None};
@@ -682,7 +691,8 @@ ScreenEntry monthlyReceiptsEntry() {
             return true;
         }
         if (row == 6 && (column == 65 || column == 77)) {
-            call(hooks().MUDA_LEAO);
+            hooks().MUDA_LEAO ? hooks().MUDA_LEAO() : MUDA_LEAO();
+            markCarriedColumn(view);
             return true;
         }
         return false;
@@ -815,6 +825,12 @@ const ScreenRules& screenRules(int code) {
     static const ScreenRules defaults;
     const ScreenEntry* entry = entryOf(code);
     return entry ? entry->rules : defaults;
+}
+
+void markCarriedColumn(GridView& view) {
+    if (view.columnCount() < 7) return;
+    view.setHeading(6, base::cp850::fromUtf8(paidHeading()));
+    view.setHeading(7, base::cp850::fromUtf8(owedHeading()));
 }
 
 void writeReceiptsFooter() {

@@ -5,6 +5,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
 #include "store/access.h"
 #include "store/work_areas.h"
@@ -284,7 +285,7 @@ int TableBrowser::handle(int key) {
     } else if (key == keys::alt('B')) {
         if (rules.banksLookup) banks();
     } else if (key == keys::alt('N')) {
-        if (settings().integer("TELA") == 2) call(h.MUDA_LEAO);
+        if (settings().integer("TELA") == 2) h.MUDA_LEAO ? h.MUDA_LEAO() : MUDA_LEAO();
     } else if (ui::isBound(key)) {
         ui::SETKEYEVAL(key);
     }

@@ -196,3 +196,33 @@ TEST_F(Fields, ADamagedChartOfAccountsLeavesTheAccountToBeTypedByHand) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(field(rows[0], "CDCONTA"), "2001");
 }
+
+// Alt+N switches the carnê-leão basis carried to the summary: the user is
+// told, and the "*" moves to the column now carried.
+TEST_F(Fields, AltNMovesTheCarneLeaoMarkToTheColumnCarried) {
+    Script script = onPage("Recebidos de pFísicas (F2)", "01-Jan");
+    script += {"expect Leão Pago  │CL.Devido*",
+               "key Alt+N",
+               "expect será apenas o VALOR INFORMADO COMO PAGO.",
+               "key Enter",
+               "expect Leão Pago* │CL.Devido ",
+               "expect muda p/ devido",
+               "key Alt+N",
+               "expect SOMA DOS MAIORES VALORES",
+               "key Enter",
+               "expect Leão Pago  │CL.Devido*"};
+    const ProgramRun result = run(script, {}, k2026);
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+}
+
+// The folder in use cannot be taken out of the folder list.
+TEST_F(Fields, TheFolderInUseStaysInTheFolderList) {
+    const ProgramRun result = run({"menu Declaração > Pastas", "expect SEL", "key Del",
+                                   "expect A pasta em uso não pode ser retirada da lista.",
+                                   "key Enter", "key Esc", "expect Exercício"},
+                                  {}, k2026);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto folders = records("DIRET00.DBF");
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(field(folders[0], "SELEC"), "S");
+}
