@@ -198,6 +198,14 @@ CellRule ruralPropertiesRule(const std::string& field) {
         rule.check = [](base::Value& value) { return VAL_PARTI1(value.number()); };
     else if (field == "I2_05")
         rule.check = [](base::Value& value) { return VAL_COD(integerOf(value), 3); };
+    else if (field == "I2_01")
+        rule.before = [] {
+            // The digital rural cash book needs the property's details.
+            // The name was typed in the form: the cell is not asked again.
+            store::Table* t = editedRecord();
+            return !(settings().integer("TIPO_LANCA") == 2 && t && !t->eof() &&
+                     ruralPropertyForm(*t));
+        };
     return rule;
 }
 

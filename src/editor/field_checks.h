@@ -6,6 +6,7 @@
 #include "base/date.h"
 #include "base/value.h"
 #include "editor/browse.h"
+#include "store/table.h"
 
 // The checks of the cells of the declaration's list screens: codes against
 // their tables, identifiers by their check digits, dependants by the age
@@ -56,6 +57,11 @@ bool VAL_COD(int value, int mode);
 // VAL_PARTI1 / VAL_PARTI2: the participation of a property.
 bool VAL_PARTI1(double percentage);
 bool VAL_PARTI2(double third, double owner);
+
+// The detail form of the rural property on the current record (address,
+// registrations, third party), in the digital rural cash-book mode. True
+// when the form was confirmed and written; a blank row has no form.
+bool ruralPropertyForm(store::Table& property);
 
 // A date of an entry must fall in the base year (ANOBASE).
 bool inBaseYear(const base::Date& date);

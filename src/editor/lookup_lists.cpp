@@ -80,6 +80,7 @@ LookupList municipalitiesList(bool stateField) {
         };
         list.seekPrefix = state;
     }
+    list.alsoSession = {{"CODMUNI", "CODMUNI"}, {"CODCID", "CODCID"}};
     return list;
 }
 
@@ -299,7 +300,11 @@ base::Value HBROWSE(const LookupList& list, store::Table& table) {
                 view.goBottom();
                 break;
             case keys::Enter:
-                if (!table.eof()) chosen = table.get(list.returns);
+                if (!table.eof()) {
+                    chosen = table.get(list.returns);
+                    for (const auto& [field, name] : list.alsoSession)
+                        settings().set(name, table.get(field));
+                }
                 done = true;
                 break;
             case keys::Esc:
@@ -386,6 +391,26 @@ base::Value GERAL1() {
     return chosen;
 }
 
+std::optional<std::string> municipalityCode(const std::string& state, const std::string& name) {
+    store::WorkAreas& areas = store::workAreas();
+    const int previous = areas.current();
+    store::Table* table = openListTable(tables::kMunicipalities);
+    areas.select(previous);
+    if (!table) return std::nullopt;
+    std::optional<std::string> code;
+    try {
+        table->forEach([&](store::Table& row) {
+            if (base::rtrim(row.get("UNIFED").text()) == state &&
+                base::asciiUpper(base::rtrim(row.get("NOMEMUNI").text())) == name)
+                code = base::alltrim(row.get("CODCID").text());
+            return !code;
+        });
+    } catch (const base::Error&) {
+        return std::nullopt;
+    }
+    return code;
+}
+
 // ---- Accounts ---------------------------------------------------------------------
 
 void applyAccountEffects(store::Table& entry, int account) {
@@ -468,7 +493,11 @@ bool GERAL4(base::Value& value) {
 LookupKey::LookupKey(const std::string& field) {
     if (!lookupList(field)) return;
     const std::string name = field;
-    previous_ = ui::bindKey(keys::function(1), [name](ui::Get* get) {
+    previous_ = ui::bindKey(keys::function(1), [name, this](ui::Get* get) {
+        if (get && base::asciiUpper(get->name) != base::asciiUpper(name)) {
+            if (previous_) previous_(get);
+            return;
+        }
         const base::Value start = get ? get->value() : base::Value();
         base::Value chosen = GERAL2(name, start);
         if (chosen.isEmpty() || !get) return;

@@ -37,6 +37,9 @@ struct LookupList {
     // A letter typed puts the list in this order first (the taxpayers by
     // name, whatever order they are listed in); 0: the order stays.
     int letterOrder = 0;
+    // Fields of the row chosen copied into session values of these names
+    // (the municipality's codes, say).
+    std::vector<std::pair<std::string, std::string>> alsoSession;
     int top = 8, left = 6, bottom = 21, right = 70;
 };
 
@@ -58,6 +61,10 @@ std::optional<AccountRange> accountRange(const std::string& kind, const std::str
 // The range of the entries of the list screen running now (OPC): screens 1
 // and 2 their kinds, 17 the kind of the settings, 22 the rural one of TIPOCR.
 std::optional<AccountRange> entryKindRange();
+
+// The IBGE code of a municipality named exactly `name` (upper case) in
+// `state`; nullopt when there is none or the table cannot be read.
+std::optional<std::string> municipalityCode(const std::string& state, const std::string& name);
 
 // GERAL2: opens the list of `qualhlp` positioned at `code` and returns the
 // code chosen with Enter, or an empty value (Esc, no list, or a code table
@@ -84,8 +91,9 @@ void applyAccountEffects(store::Table& entry, int account);
 // `value`; false when the cell must not be left.
 bool GERAL4(base::Value& value);
 
-// The lookup lists while the user edits a cell: F1 opens the list of the
-// field and puts the code chosen into it. Lives for one cell edit.
+// The lookup lists while the user edits a field: F1 on the field named
+// `field` opens its list and puts the code chosen into it (on other fields
+// F1 keeps what it did). Lives for one edit or one form.
 class LookupKey {
   public:
     explicit LookupKey(const std::string& field);
