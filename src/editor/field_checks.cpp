@@ -507,7 +507,7 @@ bool VAL_COD(int value, int mode) {
             return true;
         }
     }
-    std::vector<std::string> lines{"O código " + std::to_string(value) + " não existe. Use:"};
+    std::vector<std::string> lines{"O código "_cp + std::to_string(value) + " não existe. Use:"_cp};
     for (const char* line : codes.lines)
         lines.push_back(base::cp850::fromUtf8(line));
     common::AVISOSN(lines, common::box::kStop, {}, title);

@@ -203,3 +203,51 @@ TEST_F(Checks, AnUnknownRelationCodeIsReplacedByTheOneChosenInTheList) {
     EXPECT_THAT(shown, HasSubstr("Filho(a) incapacitado(a)"));
     EXPECT_THAT(column(t, "CODIDEPEN"), ElementsAre("23.00"));
 }
+
+// The rural property form of the digital rural cash book: every refusal
+// keeps the cursor in its field, and what was typed reaches the record.
+TEST_F(Checks, TheRuralPropertyFormChecksItsFieldsAndWritesThemAll) {
+    store::Table::create("C:\\TABMUNI.DBF", {{"NOMEMUNI", base::Type::Character, 40, 0},
+                                             {"UNIFED", base::Type::Character, 2, 0},
+                                             {"CODMUNI", base::Type::Character, 4, 0},
+                                             {"CODCID", base::Type::Character, 7, 0}});
+    store::workAreas().attach(store::tables::kMunicipalities,
+                              store::Table::open("C:\\TABMUNI.DBF", store::OpenMode::Shared));
+    store::Table& towns = store::workAreas().area(store::tables::kMunicipalities);
+    add(towns, {{"NOMEMUNI", "CAMPINAS"}, {"UNIFED", "SP"}, {"CODCID", "3509502"}});
+    add(towns, {{"NOMEMUNI", "CAMPINAS DO SUL"}, {"UNIFED", "RS"}, {"CODCID", "4303707"}});
+    base::session().set("TIPO_LANCA", 2);
+    store::Table& t = table(15, 35, "TMP_1503", "CPF");
+    add(t, {{"CPF", "12345678909"}, {"I2_07", 10}, {"I2_05", 1}});
+    t.goTop();
+    keys(
+        // To the name: the form opens.
+        "key Right\nkey Right\nkey Right\nkey Enter\n"
+        "type FAZENDA BOA VISTA\nkey Enter\n"
+        "type 150\nkey Enter\nexpect Valor acima de 100%\nkey Enter\n"
+        "key Home\nkey Ctrl+Y\ntype 50\nkey Enter\n"
+        "type ESTRADA VELHA\nkey Enter\ntype 10\nkey Enter\n"
+        "type XX\nexpect Sigla de estado inválida: XX\nkey Enter\n"
+        "key Home\nkey Ctrl+Y\ntype SP\n"
+        "key Enter\n"  // no complement
+        "type CAMPINAS\nkey Enter\n"
+        "key Enter\nkey Enter\nkey Enter\nkey Enter\nkey Enter\n"
+        // The third party: not more than the owner, a condition that exists.
+        "type 60\nkey Enter\nexpect Ela não pode ser maior que o proprietário!\nkey Enter\n"
+        "key Home\nkey Ctrl+Y\ntype 20\nkey Enter\n"
+        "type 9\nexpect Condição de Terceiro Participante\nkey Enter\n"
+        "key Home\nkey Ctrl+Y\ntype 1\n"
+        "type JOSE\nkey Enter\ntype 11144477735\n"
+        "key Esc\n");
+    ASSERT_TRUE(run(editor::screens::kRuralProperties)) << failure;
+    EXPECT_THAT(column(t, "I2_01"), ElementsAre("FAZENDA BOA VISTA"));
+    EXPECT_THAT(column(t, "I2_04"), ElementsAre("50.00"));
+    EXPECT_THAT(column(t, "UF_IMR"), ElementsAre("SP"));
+    EXPECT_THAT(column(t, "DISTR_IMR"), ElementsAre("CAMPINAS"));
+    EXPECT_THAT(column(t, "CODM_IMR"), ElementsAre("3509502"));
+    EXPECT_THAT(column(t, "PERC_CONTR"), ElementsAre("20.00"));
+    EXPECT_THAT(column(t, "TIPO_CONTR"), ElementsAre("1.00"));
+    EXPECT_THAT(column(t, "NOME_CONTR"), ElementsAre("JOSE"));
+    EXPECT_THAT(column(t, "CPF_CONTR"), ElementsAre("11144477735"));
+    EXPECT_THAT(column(t, "I2_00"), ElementsAre("1.00"));
+}
