@@ -240,9 +240,11 @@ CellRule ruralEntriesRule(const std::string& field) {
             if (current >= 1 && current <= 6) {
                 common::MENS(0, kinds[static_cast<size_t>(current - 1)]);
             } else {
-                std::vector<std::string> lines{"Escolha um Tipo"};
-                lines.insert(lines.end(), kinds.begin(), kinds.end());
-                common::MENS(3, lines);
+                // On the status line, so nothing is left open over the list
+                // however the cell is left.
+                common::MENS(0,
+                             "Escolha um Tipo: 1-Nota Fiscal 2-Fatura 3-Recibo 4-Contrato "
+                             "5-F.Pag. 6-Outros");
             }
             return true;
         };

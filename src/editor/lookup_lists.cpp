@@ -244,6 +244,42 @@ void seekTyped(store::Table& table, const LookupList& list, const std::string& t
     }
 }
 
+// The code a list opens at, as typed (a zero code opens at the top).
+std::string codeText(const base::Value& code) {
+    if (code.isNumeric()) return code.number() == 0 ? std::string() : std::to_string(codeOf(code));
+    return base::alltrim(code.text());
+}
+
+// While a list is open: a second list is refused (PROG), and however the
+// list ends its table gets back its order, position and no filter, and the
+// area selected before is selected again.
+class OpenList {
+  public:
+    OpenList(store::Table& table, int previousArea)
+        : table_(table), previous_(previousArea), order_(table.order()), here_(table.recNo()) {
+        settings().set("PROG", 1);
+    }
+    ~OpenList() {
+        table_.setFilter({});
+        try {
+            table_.setOrder(order_);
+            table_.goTo(here_);
+        } catch (const base::Error& e) {
+            ui::diagnostic(e.what());
+        }
+        settings().set("PROG", 0);
+        store::workAreas().select(previous_);
+    }
+    OpenList(const OpenList&) = delete;
+    OpenList& operator=(const OpenList&) = delete;
+
+  private:
+    store::Table& table_;
+    int previous_;
+    int order_;
+    uint32_t here_;
+};
+
 }  // namespace
 
 base::Value HBROWSE(const LookupList& list, store::Table& table) {
@@ -344,12 +380,10 @@ base::Value GERAL2(const std::string& qualhlp, const base::Value& code) {
         return {};
     }
     s.set("QUALHLP", qualhlp);
-    s.set("PROG", 1);
     s.set("COD", code);
     base::Value chosen;
-    const int order = table->order();
-    const uint32_t here = table->recNo();
     try {
+        const OpenList open(*table, previous);
         areas.select(list->table);
         TemporaryOrders orders(*table);
         if (!list->temporaryKey.empty())
@@ -358,24 +392,15 @@ base::Value GERAL2(const std::string& qualhlp, const base::Value& code) {
             table->setOrder(1);
         table->setFilter(list->rows);
         table->goTop();
-        const std::string start =
-            base::alltrim(code.isNumeric() && code.number() == 0 ? std::string()
-                          : code.isNumeric()                     ? std::to_string(codeOf(code))
-                                                                 : code.text());
+        const std::string start = codeText(code);
         if (!start.empty()) seekTyped(*table, *list, start);
         if (table->eof()) table->goTop();
         chosen = HBROWSE(*list, *table);
-        table->setFilter({});
     } catch (const base::Error& e) {
-        table->setFilter({});
         common::MENS(1, std::string(e.what()));
         chosen = base::Value();
     }
-    table->setOrder(order);
-    table->goTo(here);
-    s.set("PROG", 0);
     s.set("COD", chosen);
-    areas.select(previous);
     return chosen;
 }
 
