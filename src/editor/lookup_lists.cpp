@@ -491,6 +491,10 @@ bool GERAL4(base::Value& value) {
         tellUnavailable(tables::kAccounts);
         return true;  // the account can only be checked against the chart
     }
+    if (tableIsEmpty(*chart)) {
+        tellUnavailable(tables::kAccounts);
+        return true;  // a chart without accounts cannot refuse one
+    }
     bool known = false;
     try {
         const int order = chart->order();
