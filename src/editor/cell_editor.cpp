@@ -8,6 +8,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/lookup_lists.h"
 #include "platform/console/keys.h"
 #include "store/access.h"
 #include "store/work_areas.h"
@@ -173,6 +174,7 @@ int DOGET(TableBrowser& browser, bool append) {
         return ok;
     };
     const platform::CursorShape shape = ui::setCursorShape(platform::CursorShape::Underline);
+    const LookupKey lookup(described.field);
     ui::GetList fields{field};
     ui::ReadOptions options;
     options.exitAtEdges = true;

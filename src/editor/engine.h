@@ -58,6 +58,9 @@ struct ScreenRules {
     // Deleted rows are compacted away before a row is added (when the table
     // is open exclusively).
     bool compactsBeforeAppend = false;
+    // A row Del must leave alone says why and returns false (the folder in
+    // use, for one).
+    std::function<bool(store::Table& table)> mayDelete;
     // A stored cell redraws every row (a change may reorder the whole list).
     bool redrawAfterEdit = false;
     FunctionKeys functionKeys = FunctionKeys::ChangePage;
@@ -202,6 +205,7 @@ class TableBrowser {
   private:
     void hitBottomRule();
     void deleteRow();
+    void insertRow();
     void deleteFollowing();
     void copyCell();
     void pasteCell();
@@ -287,6 +291,8 @@ void writeReceiptsFooter();
 void writeSummaryFooter();
 // The variable-income statement's footer, with the kind of operations shown.
 void writeVariableIncomeFooter(const std::string& kind);
+// The "*" of the receipts' headings follows the carnê-leão basis (SO_REC).
+void markCarriedColumn(GridView& view);
 void writeRuralReceiptsFooter();
 
 }  // namespace kdx2::editor

@@ -74,6 +74,11 @@ class GridView {
     void setColPos(int col);
     int freeze() const { return freeze_; }
     void setFreeze(int columns);
+    // Changes a column's heading (a mark that moves between columns).
+    void setHeading(int col, const std::string& heading) {
+        columns_[static_cast<size_t>(col - 1)].heading = heading;
+        allDirty_ = true;
+    }
     bool hitTop() const { return hitTop_; }
     bool hitBottom() const { return hitBottom_; }
     void setHitBottom(bool on) { hitBottom_ = on; }

@@ -7,6 +7,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
 #include "ui/color.h"
 #include "ui/get.h"
@@ -167,7 +168,10 @@ int MatrixBrowser::handle(int key) {
     } else if (key == keys::alt('A')) {
         if (rules.switchMode) rules.switchMode(view);
     } else if (key == keys::alt('N')) {
-        if (settings().integer("TELA") == 2) call(h.MUDA_LEAO);
+        if (settings().integer("TELA") == 2) {
+            h.MUDA_LEAO ? h.MUDA_LEAO() : MUDA_LEAO();
+            if (screen == screens::kMonthlyReceipts) markCarriedColumn(view);
+        }
         view.refreshAll();
     } else if (key == keys::alt('S')) {
         calculator();

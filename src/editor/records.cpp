@@ -8,6 +8,7 @@
 #include "common/utilities.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/lookup_lists.h"
 #include "platform/console/keys.h"
 #include "platform/drives.h"
 #include "store/access.h"
@@ -160,6 +161,7 @@ void F_TROCA(const base::Value& value) {
 
 void TableBrowser::deleteRow() {
     if (onBlankRow()) return;
+    if (rules.mayDelete && !rules.mayDelete(table)) return;
     if (common::askBeforeDestroying("Confirma a Exclusão dessa linha?"_cp) != "S") return;
     select();
     if (!store::FIL_LOCK(5)) return;
@@ -329,6 +331,12 @@ store::Table* banksTable() {
     return areas.table(store::tables::kBanks);
 }
 
+// The shell's lookup when it has one, else the program's lists.
+base::Value lookupCode(const std::string& qualhlp, const base::Value& start) {
+    if (hooks().lookup) return hooks().lookup(qualhlp, start);
+    return GERAL2(qualhlp, start);
+}
+
 }  // namespace
 
 void TableBrowser::banks() {
@@ -336,7 +344,7 @@ void TableBrowser::banks() {
     if (col != 2 && col != 3) return;
     store::Table* banks = banksTable();
     select();
-    if (!banks || !hooks().lookup) return;
+    if (!banks) return;
     const bool byNumber = col == 2;
     const base::Value start =
         onBlankRow() ? base::Value()
@@ -344,7 +352,7 @@ void TableBrowser::banks() {
                                             : base::asciiUpper(table.get("NOM_BANCO").text()));
     banks->setOrder(byNumber ? 1 : 2);
     if (!start.isEmpty()) banks->seek(start, true);
-    const base::Value chosen = hooks().lookup(byNumber ? "NRO_BANCO" : "NOM_BANCO", start);
+    const base::Value chosen = lookupCode(byNumber ? "NRO_BANCO" : "NOM_BANCO", start);
     banks->setOrder(1);
     select();
     if (chosen.isEmpty()) {
@@ -367,8 +375,8 @@ std::string BUS_BANCO(const std::string& bankNumber) {
     if (!accounts || !banks || accounts->eof()) return number;
     banks->setOrder(1);
     bool found = banks->seek(base::Value(base::padRight(base::alltrim(number), 3)));
-    if (!found && hooks().lookup) {
-        const base::Value chosen = hooks().lookup("NRO_BANCO", base::Value(number));
+    if (!found) {
+        const base::Value chosen = lookupCode("NRO_BANCO", base::Value(number));
         if (!chosen.isEmpty()) {
             number = base::padRight(base::alltrim(chosen.text()), 3);
             found = banks->seek(base::Value(number));

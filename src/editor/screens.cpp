@@ -8,6 +8,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
 #include "store/access.h"
 #include "store/table.h"
@@ -337,8 +338,12 @@ TableScreen foldersScreen() {
 TableScreen markingScreen() {
     const int command = settings().integer("OPCAO_1");
     TableScreen s;
-    s.area =
-        command == 22 ? store::tables::scratch(store::tables::kRegister) : store::tables::kRegister;
+    s.area = store::tables::kRegister;
+    if (command == 22) {
+        // The transfer marks its own copy of the origin's register.
+        const int copy = store::workAreas().slotOf("TMPT9");
+        s.area = copy ? copy : store::tables::scratch(store::tables::kRegister);
+    }
     const char* last = command == 22 ? "Transfe" : command == 14 ? "Elimina" : "Imprime";
     s.description.columns = {
         col(" CPF ", "CPF", "@r 999.999.999-99"),
@@ -437,16 +442,24 @@ MatrixScreen statusCodesScreen() {
     return s;
 }
 
+// "*" marks the carnê-leão column carried to the summary: the tax paid when
+// SO_REC is on, the tax owed otherwise.
+std::string paidHeading() {
+    return settings().flag("SO_REC") ? "Leão Pago*" : "Leão Pago";
+}
+std::string owedHeading() {
+    return settings().flag("SO_REC") ? "CL.Devido" : "CL.Devido*";
+}
+
 MatrixScreen monthlyReceiptsScreen() {
-    const bool paidOnly = settings().flag("SO_REC");
     MatrixScreen s;
     s.description.columns = {col("Mês ", "", "@s6"),
                              col("Pes.Física", "", "@Ez 9999,999.99"),
                              col("Exterior", "", "@Ez 9999,999.99"),
                              col("Livro Caixa", "", "@Ez 9999,999.99"),
                              col("Dep/Pre/Pen", "", "@Ez 9999,999.99"),
-                             col(paidOnly ? "Leão Pago*" : "Leão Pago", "", "@Ez 9999,999.99"),
-                             col(paidOnly ? "CL.Devido" : "CL.Devido*", "", "@Ez 9999,999.99")};
+                             col(paidHeading(), "", "@Ez 9999,999.99"),
+                             col(owedHeading(), "", "@Ez 9999,999.99")};
     s.description.lastEditable = 6;
     s.description.frozen = 1;
     s.window = {5, 0, 21, 79, BrowseFrame::None};
@@ -618,6 +631,15 @@ ScreenEntry foldersEntry() {
     e.dialogTitle = "Pastas dos arquivos ";
     e.rules.keepsTaxpayer = false;
     e.rules.redrawAfterEdit = true;
+    e.rules.mayDelete = [](store::Table& t) {
+        if (base::alltrim(t.get("SELEC").text()) != "S") return true;
+        common::AVISOSN("A pasta em uso não pode ser retirada da lista."_cp,
+                        common::box::kInformation);
+        return false;
+    };
+    e.rules.newRecord = [](store::Table& t, const base::Value&, const std::string&) {
+        t.put("SELEC", "N");
+    };
     return e;
 }
 
@@ -708,7 +730,8 @@ ScreenEntry monthlyReceiptsEntry() {
             return true;
         }
         if (row == 6 && (column == 65 || column == 77)) {
-            call(hooks().MUDA_LEAO);
+            hooks().MUDA_LEAO ? hooks().MUDA_LEAO() : MUDA_LEAO();
+            markCarriedColumn(view);
             return true;
         }
         return false;
@@ -852,6 +875,12 @@ void writeSummaryFooter() {
 void writeVariableIncomeFooter(const std::string& kind) {
     footer(kOn + "<Esc>" + kOff + " Volta ao resumo " + kOn + "Alt A" + kOff + " muda o tipo  " +
            kind);
+}
+
+void markCarriedColumn(GridView& view) {
+    if (view.columnCount() < 7) return;
+    view.setHeading(6, base::cp850::fromUtf8(paidHeading()));
+    view.setHeading(7, base::cp850::fromUtf8(owedHeading()));
 }
 
 void writeReceiptsFooter() {

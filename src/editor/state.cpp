@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
 #include "store/work_areas.h"
 #include "ui/color.h"
@@ -77,6 +78,8 @@ bool handleSharedKey(GridView& view, const ScreenRules& rules, int key, bool& do
 
 CellRule cellRuleFor(int screen, const ScreenRules& rules, int column) {
     if (hooks().cellRule) return hooks().cellRule(screen, column);
+    CellRule checks = fieldRule(screen, column);
+    if (checks.before || checks.check || checks.stored) return checks;
     return rules.builtInRule ? rules.builtInRule(column) : CellRule{};
 }
 

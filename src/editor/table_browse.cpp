@@ -5,6 +5,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
 #include "store/access.h"
 #include "store/work_areas.h"
@@ -222,6 +223,9 @@ int TableBrowser::handle(int key) {
         case keys::Del:
             if (rules.editsRows) deleteRow();
             return 0;
+        case keys::Ins:
+            if (rules.editsRows) insertRow();
+            return 0;
         case keys::AltEquals:
         case keys::KeypadAltPlus:
             if (rules.marksRows) markAll(true);
@@ -281,11 +285,20 @@ int TableBrowser::handle(int key) {
     } else if (key == keys::alt('B')) {
         if (rules.banksLookup) banks();
     } else if (key == keys::alt('N')) {
-        if (settings().integer("TELA") == 2) call(h.MUDA_LEAO);
+        if (settings().integer("TELA") == 2) h.MUDA_LEAO ? h.MUDA_LEAO() : MUDA_LEAO();
     } else if (ui::isBound(key)) {
         ui::SETKEYEVAL(key);
     }
     return 0;
+}
+
+// Ins: the blank row after the last one, in its first column, ready to be
+// typed into (what moving past the last row does).
+void TableBrowser::insertRow() {
+    if (append && onBlankRow()) return;
+    view.goBottom();
+    view.setColPos(std::max(1, view.freeze() + 1));
+    view.setHitBottom(true);
 }
 
 // ---- Cell values by key ---------------------------------------------------------

@@ -173,17 +173,27 @@ TEST_F(Declaration, PagesOpenTheirListsAndRuralItemsAskForRuralActivity) {
 TEST_F(Declaration, ATaxpayerOfAnotherFolderIsOpenedThereAndTheUserIsTold) {
     std::filesystem::create_directories(drive / "A");
     std::filesystem::create_directories(drive / "B");
-    Script script = {
-        "menu Declaração > Pastas", "key Down", "type C:\\A", "key Enter", "key S", "key Esc"};
+    Script script = {"menu Declaração > Pastas",
+                     "key Down",
+                     "key Right",
+                     "type C:\\A",
+                     "key Enter",
+                     "key Up",
+                     "key Left",
+                     "type S",
+                     "key Esc"};
     script += newTaxpayerWithOneIncomeRow("key Alt+T");
     script += {"expect Ordem CPF",
                "key Esc",
                "menu Declaração > Pastas",
-               "key End",
+               "key Ctrl+PgDn",
                "key Down",
+               "key Right",
                "type C:\\B",
                "key Enter",
-               "key S",
+               "key Up",
+               "key Left",
+               "type S",
                "key Esc",
                "key Alt+I",
                "expect C:\\B",

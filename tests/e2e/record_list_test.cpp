@@ -110,22 +110,21 @@ TEST_F(RecordList, APasteLongerThanItsColumnIsCutThere) {
 }
 
 // The folder list: a new folder is typed on a line of its own after the last
-// one, and leaving it with Esc keeps the line the user was on, so the next
-// "S" marks the folder the user sees highlighted.
-TEST_F(RecordList, NewFoldersAreTypedBelowTheLastAndEscKeepsTheLine) {
+// one, and the "S" typed on it marks that folder.
+TEST_F(RecordList, NewFoldersAreTypedBelowTheLastAndMarkedWithS) {
     std::filesystem::create_directories(drive / "A");
     const std::string typing = (drive / "typing.txt").string();
-    const ProgramRun result =
-        run({"menu Declaração > Pastas", "expect SEL", "key Down", "type C:\\A", "snap " + typing,
-             "key Enter", "key Down", "key Esc", "key S", "key Esc", "expect Exercício"});
+    const ProgramRun result = run({"menu Declaração > Pastas", "expect SEL", "key Down",
+                                   "key Right", "type C:\\A", "snap " + typing, "key Enter",
+                                   "key Up", "key Left", "type S", "key Esc", "expect Exercício"});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     std::ifstream shown(typing);
     std::vector<std::string> rows;
     for (std::string row; std::getline(shown, row);)
         rows.push_back(row);
-    ASSERT_GE(rows.size(), 15u);
-    EXPECT_EQ(trimmed(columns(rows[13], 19, 20)), "S   C:\\") << "the first line was written over";
-    EXPECT_EQ(trimmed(columns(rows[14], 19, 20)), "C:\\A");
+    ASSERT_GE(rows.size(), 17u);
+    EXPECT_EQ(trimmed(columns(rows[15], 19, 20)), "S   │C:\\") << "the first line was written over";
+    EXPECT_EQ(trimmed(columns(rows[16], 19, 20)), "│C:\\A");
 
     const auto folders = records("DIRET00.DBF");
     ASSERT_EQ(folders.size(), 2u) << "a blank folder was left in the list";

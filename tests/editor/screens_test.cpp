@@ -359,7 +359,10 @@ TEST_F(BrowseTest, TheFolderListRunsInsideItsDialog) {
     store::Table& t = table(50, 50, "DIRET03", "upper(DIRETOR)", true);
     add(t, {{"SELEC", "S"}, {"DIRETOR", "C:\\IR2025"}});
     t.goTop();
-    keys("key Ctrl+P\nkey Down\ntype N\nkey Enter\ntype C:\\IR2024\nkey Enter\nkey Esc\n");
+    // A folder that does not exist is created on confirmation.
+    keys(
+        "key Ctrl+P\nkey Down\ntype N\nkey Enter\ntype C:\\IR2024\nkey Enter\n"
+        "expect Cria-o\nkey Enter\nkey Esc\n");
     ASSERT_TRUE(run(33)) << failure;
     // The dialog's frame and title are drawn around grid rows 11 ... 21.
     const std::string screen = [&] {

@@ -199,6 +199,9 @@ TEST_F(Entries, ADateTypedWithDayAndMonthOnlyTakesTheBaseYear) {
 TEST_F(Entries, AnExpenseAccountOutsideTheBookMakesTheEntryOther) {
     base::session().set("POSHORMAT", 4);
     base::session().set("POSVERMAT", 1);
+    // An office's own account among the expenses kept out of the book.
+    store::Table& chart = table(58, 58, "CONTAS", "CDCONTA");
+    add(chart, {{"CDCONTA", "4150"}, {"NMDESCRICA", "Despesas do escritorio"}});
     store::Table& t = table(2, 22, "TMP_203", "DTOS(DT_LC)");
     // Straight to the account column of the blank row; four digits fill it.
     keys("key Right\nkey Right\nkey Right\ntype 4150\nkey Esc\n");

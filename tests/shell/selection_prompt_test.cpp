@@ -132,8 +132,11 @@ TEST_F(PromptTest, TheFolderListSelectsAddsAndRemovesFolders) {
         "expect Pastas dos arquivos\n"
         "key Down\n"
         "type S\n"  // C:\\DEST in use
-        "key End\n"
+        "key Ctrl+PgDn\n"
         "key Del\n"  // C:\\VAZIA out of the list
+        "expect Confirma a Exclusão\n"
+        "key Left\n"
+        "key Enter\n"
         "key Down\n"
         "type C:\\NOVA\n"
         "key Enter\n"

@@ -9,6 +9,8 @@
 #include "common/folder_list.h"
 #include "common/identifiers.h"
 #include "common/messages.h"
+#include "editor/browse.h"
+#include "editor/lookup_lists.h"
 #include "platform/console/keys.h"
 #include "shell/main_menu.h"
 #include "shell/selection/internal.h"
@@ -39,28 +41,6 @@ std::string formattedCpf(const store::Table& row) {
 
 std::string field(const store::Table& row, const char* name, size_t width) {
     return base::padRight(row.get(name).text(), width);
-}
-
-bool isLetter(int key) {
-    return keys::isCharacter(key) && std::isalpha(static_cast<unsigned char>(key));
-}
-
-// ---- Taxpayers ----
-
-detail::ListAction taxpayerKeys(detail::RecordList& list, int key) {
-    store::Table& reg = list.table();
-    if (key == keys::F1 || key == keys::function(2)) {
-        reg.setOrder(key == keys::F1 ? 1 : 2);
-        return detail::ListAction::Reload;
-    }
-    if (isLetter(key)) {
-        // A letter jumps to the first name that starts with it.
-        reg.setOrder(2);
-        reg.seek(base::Value(std::string(1, static_cast<char>(std::toupper(key)))), true);
-        if (reg.eof()) reg.goBottom();
-        return detail::ListAction::Reload;
-    }
-    return detail::ListAction::Ignored;
 }
 
 // ---- Marking ----
@@ -99,94 +79,6 @@ std::string folderOf(const store::Table& row) {
     return base::alltrim(row.get("DIRETOR").text());
 }
 
-bool inUse(const store::Table& row) {
-    return base::alltrim(row.get("SELEC").text()) == "S";
-}
-
-// Reads a folder into a line of the list; false when left with Esc. The
-// folder is checked (and created on confirmation) as it is typed.
-bool readFolder(int row, int column, base::Value& folder) {
-    auto get = ui::Get::of(row, column, folder, "@!", "DIRETOR");
-    get->valid = [](ui::Get& f) { return common::TROCA_NAO(f.value().text(), 2); };
-    ui::GetList fields{get};
-    return ui::readFields(fields).exit != ui::ReadExit::Escape;
-}
-
-// Edits the folder of the list's current record in place; false when left
-// with Esc or refused.
-bool editFolder(detail::RecordList& list) {
-    store::Table& table = list.table();
-    base::Value folder(base::padRight(folderOf(table), kFolderWidth));
-    const uint32_t recno = table.recNo();
-    if (!readFolder(list.currentRow(), list.textColumn() + 6, folder)) return false;
-    const std::string typed = detail::bareFolder(folder.text());
-    table.goTo(recno);
-    store::workAreas().select(store::tables::kFolderList);
-    if (!store::REC_LOCK(5)) return false;
-    table.put("DIRETOR", base::Value(typed));
-    table.unlock();
-    // The folder in use changed its path: the session follows it.
-    if (inUse(table)) common::TROCASIM(1);
-    return true;
-}
-
-// A new folder is typed on a blank line after the last one and becomes a
-// record only once typed; Esc leaves the list as it was, on the same line.
-detail::ListAction addFolder(detail::RecordList& list) {
-    store::Table& table = list.table();
-    const uint32_t before = table.eof() ? 0 : table.recNo();
-    base::Value folder(std::string(kFolderWidth, ' '));
-    const int row = list.openNewLine();
-    const bool typed =
-        readFolder(row, list.textColumn() + 6, folder) && !base::alltrim(folder.text()).empty();
-    store::workAreas().select(store::tables::kFolderList);
-    if (!typed || !store::ADD_REC(5)) {
-        if (before) table.goTo(before);
-        return detail::ListAction::Reload;
-    }
-    table.put("SELEC", base::Value("N"));
-    table.put("DIRETOR", base::Value(detail::bareFolder(folder.text())));
-    table.unlock();
-    return detail::ListAction::Reload;
-}
-
-detail::ListAction folderKeys(detail::RecordList& list, int key) {
-    store::Table& table = list.table();
-    const int upper = keys::isCharacter(key) ? std::toupper(key) : key;
-    if ((key == keys::Down && list.atLast()) || (list.empty() && key == keys::Enter))
-        return addFolder(list);
-    if (list.empty()) return detail::ListAction::Ignored;
-    const uint32_t recno = table.recNo();
-    if (upper == 'S') {
-        common::TROCA_NAO("S", 1);
-        table.goTo(recno);
-        return detail::ListAction::Reload;
-    }
-    if (upper == 'N') return detail::ListAction::Redraw;  // another "S" takes the mark
-    if (key == keys::Enter) {
-        editFolder(list);
-        table.goTo(recno);
-        return detail::ListAction::Reload;
-    }
-    if (key == keys::Del) {
-        if (inUse(table)) {
-            common::AVISOSN("A pasta em uso não pode ser retirada da lista."_cp,
-                            common::box::kInformation);
-            return detail::ListAction::Redraw;
-        }
-        store::workAreas().select(store::tables::kFolderList);
-        if (store::REC_LOCK(5)) {
-            table.deleteRecord();
-            table.unlock();
-        }
-        // The line stays where the folder was.
-        table.skip(1);
-        if (table.eof()) table.goBottom();
-        return detail::ListAction::Reload;
-    }
-    return detail::ListAction::Ignored;
-}
-
 }  // namespace
 
 bool Lists::taxpayers(int order) {
@@ -196,32 +88,30 @@ bool Lists::taxpayers(int order) {
         return false;
     store::Table& reg = areas.area(store::tables::kRegister);
     reg.setOrder(order);
-    detail::ListLayout layout{
-        4,
-        6,
-        17,
-        75,
-        "",
-        {},
-        " Nome do Contribuinte                     CPF            Status Rural",
-        ""};
-    detail::RecordList list(reg, layout, [](store::Table& row) {
-        return field(row, "NOMECONTR", 40) + " " + base::padRight(formattedCpf(row), 15) + "   " +
-               std::to_string(static_cast<int>(row.get("ESTATUS").number())) + "     " +
-               field(row, "TEMRURAL", 1);
-    });
-    const bool chosen = list.run(taxpayerKeys);
-    if (chosen) {
-        base::session().set("CPF", reg.get("CPF").text());
-        base::session().set("NOMECONTR", reg.get("NOMECONTR").text());
-    }
-    const uint32_t recno = reg.recNo();
+    const base::Value cpf = editor::GERAL2("M->CPF", base::Value());
     reg.setOrder(1);
-    reg.goTo(recno);
-    return chosen;
+    if (cpf.isEmpty() || !reg.seek(cpf)) return false;
+    base::session().set("CPF", reg.get("CPF").text());
+    base::session().set("NOMECONTR", reg.get("NOMECONTR").text());
+    return true;
 }
 
 void Lists::markTaxpayers(store::Table& copy) {
+    store::WorkAreas& areas = store::workAreas();
+    const int slot = areas.slotOf(copy.alias());
+    if (slot != 0 && areas.table(slot) == &copy) {
+        // The marking screen of a transfer, over the copy of the origin's
+        // register.
+        base::NamedValues& s = base::session();
+        const base::Value command = s.get("OPCAO_1");
+        s.set("OPCAO_1", 22);
+        areas.select(slot);
+        copy.setOrder(1);
+        copy.goTop();
+        editor::EDITA(editor::screens::kMarking);
+        s.set("OPCAO_1", command);
+        return;
+    }
     detail::ListLayout layout{5,
                               2,
                               19,
@@ -240,22 +130,10 @@ void Lists::markTaxpayers(store::Table& copy) {
 void Lists::folders() {
     store::Table* table = detail::folderList();
     if (table == nullptr) return;
-    detail::ListLayout layout{7,
-                              18,
-                              24,
-                              65,
-                              "Pastas dos arquivos ",
-                              {"Escreva a lista dos diretórios onde poderá ter"_cp,
-                               "informações para o KDX  procurar. Marque com a"_cp,
-                               "letra S na coluna SEL o diretório atual.      "_cp},
-                              "SEL.  Drive e diretório"_cp,
-                              ""};
-    detail::RecordList list(*table, layout, [](store::Table& row) {
-        return "  " + field(row, "SELEC", 1) + "   " + field(row, "DIRETOR", kFolderWidth);
-    });
     table->setOrder(1);
     table->goTop();
-    list.run(folderKeys);
+    store::workAreas().select(store::tables::kFolderList);
+    editor::EDITA(editor::screens::kFolders);
 }
 
 std::string Lists::pickFolder() {

@@ -116,17 +116,22 @@ class MarkingCopy {
         copy_->createIndex(base_ + "B.cdx", "upper(NOMECONTR)");
         copy_->setOrder(1);
         copy_->goTop();
+        // In a work area of its own, so the marking list can browse it.
+        store::WorkAreas& areas = store::workAreas();
+        slot_ = areas.freeSlot();
+        if (slot_ != 0) areas.attach(slot_, std::move(copy_));
     }
     ~MarkingCopy() {
         copy_.reset();
+        if (slot_ != 0) store::workAreas().close(slot_);
         for (const char* suffix : {".DBF", ".cdx", "B.cdx"})
             platform::removeFile(base_ + suffix);
     }
-    store::Table* table() { return copy_.get(); }
+    store::Table* table() { return slot_ != 0 ? store::workAreas().table(slot_) : copy_.get(); }
 
     std::vector<std::string> marked() {
         std::vector<std::string> cpfs;
-        copy_->forEach([&](store::Table& row) {
+        table()->forEach([&](store::Table& row) {
             if (base::asciiUpper(base::alltrim(row.get("IMPRE").text())) == "S")
                 cpfs.push_back(row.get("CPF").text());
             return true;
@@ -137,6 +142,7 @@ class MarkingCopy {
   private:
     std::string base_;
     std::unique_ptr<store::Table> copy_;
+    int slot_ = 0;
 };
 
 void reportProblems(const TransferReport& report) {
