@@ -48,17 +48,13 @@ function(kdx2_tests name)
     target_compile_definitions(${target} PRIVATE
       KDX2_BINARY="${CMAKE_BINARY_DIR}/kdx2"
       KDX2_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    set(test_environment)
     set(test_timeout 300)
     if(KDX2_SANITIZE)
-      # faketime is preloaded into the whole-program runs, ahead of the
-      # sanitizer's runtime; that order is harmless for what the tests check.
       # The instrumented runs are several times slower, the forking damage
       # and fault sweeps most of all.
-      set(test_environment ENVIRONMENT "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan_suppressions.txt;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
       set(test_timeout 1200)
     endif()
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${test_timeout} ${test_environment})
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${test_timeout})
     if(name STREQUAL "e2e")
       add_dependencies(${target} kdx2)
     endif()
