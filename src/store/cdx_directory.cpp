@@ -304,7 +304,8 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
     }
 
     writeTagHeader(image.data(), level.front().offset, static_cast<uint16_t>(keyLength),
-                   definition.unique, definition.keyExpression, definition.forExpression);
+                   definition.unique, definition.descending, definition.keyExpression,
+                   definition.forExpression);
     file_.writeAt(headerOffset, image.data(), image.size());
     fileEnd_ = headerOffset + image.size();
     diskSize_ = std::max(diskSize_, fileEnd_);

@@ -60,9 +60,9 @@ platform::File openTableFile(const std::string& path, OpenMode mode) {
     constexpr int kTries = 10;
     for (int attempt = 1;; ++attempt) {
         platform::File file = platform::openFile(path, platform::File::Mode::ReadWrite);
-        if (!file.lock(kOpenLock, 1,
-                       exclusive ? platform::LockKind::Exclusive : platform::LockKind::Shared,
-                       platform::LockWait::No))
+        const auto kind = exclusive ? platform::LockKind::Exclusive : platform::LockKind::Shared;
+        if (!file.lock(kOpenLock, 1, kind, platform::LockWait::No) ||
+            !file.lock(kShareLock, 1, kind, platform::LockWait::No))
             break;
         if (file.isAt(platform::hostPath(path))) return file;
         if (attempt == kTries) break;

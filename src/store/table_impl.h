@@ -43,6 +43,10 @@ struct OpenOrder {
     Expression key;
     base::Type keyType = base::Type::Character;
     size_t keyLength = 0;
+    // Records for which it is false have no entry (an empty condition: all).
+    std::optional<Expression> condition;
+    bool descending = false;      // read from the tree's last entry to its first
+    CdxTagDefinition definition;  // to build the tag again as it was
     CdxCursor cursor;
 };
 
@@ -127,6 +131,10 @@ class Table::Impl final : public Resolver {
     void writeCount(uint32_t records);
 
     std::string keyOf(const OpenOrder& o, const char* buffer);
+    // Whether the record in `buffer` belongs in the order (its FOR condition).
+    bool holds(const OpenOrder& o, const char* buffer);
+    // Keeps an order's entry of the current record in step with a change.
+    void updateEntry(OpenOrder& o);
 
     // Writes the buffered record and updates the indexes of changed keys.
     void writeRecord();
@@ -147,6 +155,19 @@ class Table::Impl final : public Resolver {
     OpenOrder* controlling() {
         return order > 0 ? &orders[static_cast<size_t>(order - 1)] : nullptr;
     }
+
+    // Cursor moves in the order's reading order (reversed for descending tags).
+    static bool orderFirst(OpenOrder& o) {
+        return o.descending ? o.cursor.last() : o.cursor.first();
+    }
+    static bool orderLast(OpenOrder& o) {
+        return o.descending ? o.cursor.first() : o.cursor.last();
+    }
+    static bool orderNext(OpenOrder& o);
+    static bool orderPrevious(OpenOrder& o);
+    // The first entry, in reading order, whose key starts with `prefix`, or
+    // else the one that follows where it would be; false at the end.
+    static bool orderSeek(OpenOrder& o, std::string_view prefix);
 
     // Stands on the cursor's record when it is visible.
     bool landOnCursor(OpenOrder& o);
@@ -225,10 +246,7 @@ class Table::Impl final : public Resolver {
 
     void openIndex(const std::string& rawPath);
 
-    struct TagSpec {
-        std::string name;
-        std::string expression;
-    };
+    using TagSpec = CdxTagDefinition;
 
     // Builds the index file with the given tags over every record, beside
     // its final name, and renames it into place.
@@ -272,6 +290,7 @@ class Table::Impl final : public Resolver {
     void rewrite(const Structure& fields, bool keepRecords);
 
     std::string indexPathOf(const std::string& rawPath) const;
+    std::string newIndexPathOf(const std::string& rawPath) const;
 };
 
 }  // namespace kdx2::store

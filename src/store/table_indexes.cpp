@@ -32,6 +32,12 @@ void Table::Impl::addOrders(const std::string& cdxPath, std::shared_ptr<CdxFile>
         if (o.keyLength != info.keyLength)
             throw base::Error("O índice "_cp + info.name + " de "_cp + cdxPath +
                               " não confere com a tabela "_cp + path + " (tamanho da chave)."_cp);
+        if (info.hasFor && !base::alltrim(info.forExpression).empty())
+            o.condition = Expression::compile(info.forExpression, *this);
+        o.descending = info.descending;
+        o.definition =
+            CdxTagDefinition{info.name, info.keyExpression, o.condition ? info.forExpression : "",
+                             info.unique, info.descending};
         o.tag = cdx->tag(info.name, o.keyType);
         o.cursor = o.tag.cursor();
         orders.push_back(std::move(o));
@@ -59,15 +65,17 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
     };
     std::vector<Built> built;
     for (const TagSpec& wanted : tags) {
-        Expression key = Expression::compile(wanted.expression, *this);
+        Expression key = Expression::compile(wanted.keyExpression, *this);
+        std::optional<Expression> condition;
+        if (!base::alltrim(wanted.forExpression).empty())
+            condition = Expression::compile(wanted.forExpression, *this);
         const ResultInfo result = key.describe(*this);
         size_t length = result.length;
         if (result.type != base::Type::Character) length = result.length;
         if (length < 1 || length > kCdxMaxKeyLength)
-            throw base::Error("A chave "_cp + wanted.expression + " do índice "_cp + cdxPath +
+            throw base::Error("A chave "_cp + wanted.keyExpression + " do índice "_cp + cdxPath +
                               " tem tamanho inválido ("_cp + std::to_string(length) + ").");
-        Built b{CdxTagDefinition{wanted.name, wanted.expression, "", false},
-                CdxKeyList(length, result.type)};
+        Built b{wanted, CdxKeyList(length, result.type)};
         b.keys.reserve(count);
         const char* saved = evalBuffer;
         try {
@@ -75,10 +83,14 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
                 evalBuffer = bytes;
                 const uint32_t savedRecno = recno;
                 recno = n;  // RECNO() in a key
+                if (condition && !condition->test(*this)) {
+                    recno = savedRecno;
+                    return;
+                }
                 base::Value value = key.evaluate(*this);
                 recno = savedRecno;
                 if (value.type() != result.type)
-                    throw base::Error("A chave "_cp + wanted.expression + " mudou de tipo."_cp);
+                    throw base::Error("A chave "_cp + wanted.keyExpression + " mudou de tipo."_cp);
                 b.keys.add(cdxKey(value, length), n);
             });
         } catch (...) {
@@ -118,11 +130,12 @@ void Table::Impl::createIndex(const std::string& rawPath, const std::string& exp
     requireOpen();
     writeRecord();
     refreshCount();
-    const std::string cdxPath = indexPathOf(rawPath);
+    const std::string cdxPath = newIndexPathOf(rawPath);
     const int previousOrder = order;
     // An open copy of the file is replaced by the new one.
     closeIndexFile(cdxPath);
-    buildIndexFile(cdxPath, {{base::asciiUpper(platform::baseNameOf(cdxPath)), expression}});
+    buildIndexFile(
+        cdxPath, {{base::asciiUpper(platform::baseNameOf(cdxPath)), expression, "", false, false}});
     markProductionIndex(cdxPath);
     openIndex(cdxPath);
     if (previousOrder > 0 && previousOrder <= static_cast<int>(orders.size()))
@@ -145,7 +158,8 @@ void Table::Impl::rebuildIndexFile(const std::string& rawPath) {
             platform::hostPath(cdxPath), CdxFile::Access::ReadOnly,
             shared() ? CdxFile::Sharing::Shared : CdxFile::Sharing::Exclusive, cdxPath);
         for (const CdxTagInfo& info : existing.tags())
-            tags.push_back({info.name, info.keyExpression});
+            tags.push_back({info.name, info.keyExpression, info.hasFor ? info.forExpression : "",
+                            info.unique, info.descending});
     }
     const bool wasOpen = std::any_of(orders.begin(), orders.end(), [&](const OpenOrder& o) {
         return base::equalsIgnoreCase(o.filePath, cdxPath);
@@ -170,6 +184,23 @@ std::string Table::Impl::indexPathOf(const std::string& rawPath) const {
     std::string cdxPath = platform::absolutePath(rawPath);
     if (!platform::hasExtension(cdxPath)) cdxPath += ".cdx";
     return cdxPath;
+}
+
+// Index files this table creates are spelt as the table file is, with the
+// extension ".cdx", whatever case the caller wrote: another program on a
+// case-sensitive file system looks for the structural index of "BANCOS.DBF"
+// as "BANCOS.cdx". A further index file named after the table ("IRM9B")
+// keeps the table's spelling for the part they share. Files are found
+// whatever their case, so an index written under another spelling still
+// opens, and rebuilding it replaces it under its own name.
+std::string Table::Impl::newIndexPathOf(const std::string& rawPath) const {
+    const std::string cdxPath = indexPathOf(rawPath);
+    const std::string tableBase = platform::baseNameOf(path);
+    std::string base = platform::baseNameOf(cdxPath);
+    if (base.size() >= tableBase.size() &&
+        base::equalsIgnoreCase(std::string_view(base).substr(0, tableBase.size()), tableBase))
+        base.replace(0, tableBase.size(), tableBase);
+    return platform::folderOf(cdxPath) + base + ".cdx";
 }
 
 }  // namespace kdx2::store

@@ -93,7 +93,7 @@ bool Table::Impl::append() {
     record = dbf::blankRecord(layout);
     loaded = true;
     for (OpenOrder& o : orders)
-        o.tag.insert(keyOf(o, record.data()), n);
+        if (holds(o, record.data())) o.tag.insert(keyOf(o, record.data()), n);
     return true;
 }
 

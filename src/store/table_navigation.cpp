@@ -65,15 +65,48 @@ bool Table::Impl::syncCursor(OpenOrder& o) {
     return there;
 }
 
+bool Table::Impl::orderNext(OpenOrder& o) {
+    if (!o.descending) return o.cursor.next();
+    if (o.cursor.eof()) return false;  // past the end in reading order
+    if (o.cursor.previous()) return true;
+    o.cursor = o.tag.cursor();  // before the tree's first entry: the end
+    return false;
+}
+
+bool Table::Impl::orderPrevious(OpenOrder& o) {
+    if (!o.descending) return o.cursor.previous();
+    if (o.cursor.eof()) return o.cursor.first();
+    return o.cursor.next();
+}
+
+bool Table::Impl::orderSeek(OpenOrder& o, std::string_view prefix) {
+    const bool on = o.cursor.seek(prefix);
+    if (!o.descending) return on;
+    const auto matches = [&] {
+        return !o.cursor.eof() && o.cursor.key().compare(0, prefix.size(), prefix) == 0;
+    };
+    if (!matches()) {
+        // The greatest key below the prefix comes next in descending order.
+        if (o.cursor.previous()) return true;
+        o.cursor = o.tag.cursor();
+        return false;
+    }
+    // The last of the matching entries is the first one read.
+    while (matches() && o.cursor.next()) {
+    }
+    if (o.cursor.eof()) return o.cursor.last();
+    return o.cursor.previous();
+}
+
 void Table::Impl::goTop() {
     requireOpen();
     leaveRecord();
     refreshCount();
     atBof = false;
     if (OpenOrder* o = controlling()) {
-        bool on = o->cursor.first();
+        bool on = orderFirst(*o);
         while (on && !landOnCursor(*o))
-            on = o->cursor.next();
+            on = orderNext(*o);
         if (!on) markEmpty();
         return;
     }
@@ -93,9 +126,9 @@ void Table::Impl::goBottom() {
     refreshCount();
     atBof = false;
     if (OpenOrder* o = controlling()) {
-        bool on = o->cursor.last();
+        bool on = orderLast(*o);
         while (on && !landOnCursor(*o))
-            on = o->cursor.previous();
+            on = orderPrevious(*o);
         if (!on) markEmpty();
         return;
     }
@@ -119,9 +152,11 @@ void Table::Impl::goTo(uint32_t n) {
 bool Table::Impl::stepForward() {
     if (atEof) return false;
     if (OpenOrder* o = controlling()) {
-        bool on = syncCursor(*o) ? o->cursor.next() : !o->cursor.eof();
+        // Off its entry, the cursor already stands on the one after it in
+        // the tree, which for a descending order comes before it.
+        bool on = syncCursor(*o) ? orderNext(*o) : o->descending ? orderNext(*o) : !o->cursor.eof();
         while (on && !landOnCursor(*o))
-            on = o->cursor.next();
+            on = orderNext(*o);
         if (!on) placeEof();
         return on;
     }
@@ -141,10 +176,10 @@ bool Table::Impl::stepBackward() {
     }
     bool on = false;
     if (OpenOrder* o = controlling()) {
-        syncCursor(*o);
-        on = o->cursor.previous();
+        const bool onEntry = syncCursor(*o);
+        on = onEntry || !o->descending ? orderPrevious(*o) : !o->cursor.eof();
         while (on && !landOnCursor(*o))
-            on = o->cursor.previous();
+            on = orderPrevious(*o);
     } else {
         for (uint32_t n = recno; n-- > 1;)
             if (landOn(n)) {
@@ -201,9 +236,9 @@ bool Table::Impl::seek(const base::Value& key, bool soft) {
     if (!o) throw base::Error("A tabela "_cp + path + " não tem índice ativo para a busca."_cp);
     const std::string bytes = seekBytes(*o, key);
     const bool tooLong = bytes.size() > o->keyLength;
-    bool on = o->cursor.seek(tooLong ? bytes.substr(0, o->keyLength) : bytes);
+    bool on = orderSeek(*o, tooLong ? bytes.substr(0, o->keyLength) : bytes);
     while (on && !landOnCursor(*o))
-        on = o->cursor.next();
+        on = orderNext(*o);
     if (!on) {
         placeEof();
         wasFound = false;

@@ -118,17 +118,47 @@ std::string Table::Impl::keyOf(const OpenOrder& o, const char* buffer) {
     return cdxKey(value, o.keyLength);
 }
 
+bool Table::Impl::holds(const OpenOrder& o, const char* buffer) {
+    if (!o.condition) return true;
+    const char* saved = evalBuffer;
+    evalBuffer = buffer;
+    bool result = false;
+    try {
+        result = o.condition->test(*this);
+    } catch (...) {
+        evalBuffer = saved;
+        throw;
+    }
+    evalBuffer = saved;
+    return result;
+}
+
+// A record enters or leaves a FOR order when the condition changes with it.
+// A unique order keeps the first record of each key: the tag refuses a key
+// another record already holds, and a record that never held the entry has
+// none to remove.
+void Table::Impl::updateEntry(OpenOrder& o) {
+    const bool now = holds(o, record.data());
+    const std::string newKey = now ? keyOf(o, record.data()) : std::string();
+    if (pendingAppend) {
+        if (now) o.tag.insert(newKey, recno);
+        return;
+    }
+    const bool before = holds(o, original.data());
+    const std::string oldKey = before ? keyOf(o, original.data()) : std::string();
+    if (before && now) {
+        if (oldKey != newKey) o.tag.update(oldKey, newKey, recno);
+    } else if (before) {
+        o.tag.remove(oldKey, recno);
+    } else if (now) {
+        o.tag.insert(newKey, recno);
+    }
+}
+
 void Table::Impl::writeRecord() {
     if (!dirty && !pendingAppend) return;
-    for (OpenOrder& o : orders) {
-        const std::string newKey = keyOf(o, record.data());
-        if (pendingAppend) {
-            o.tag.insert(newKey, recno);
-        } else {
-            const std::string oldKey = keyOf(o, original.data());
-            if (oldKey != newKey) o.tag.update(oldKey, newKey, recno);
-        }
-    }
+    for (OpenOrder& o : orders)
+        updateEntry(o);
     if (pendingAppend && !shared()) {
         if (appendBuffer.empty()) bufferedFirst = recno;
         appendBuffer.insert(appendBuffer.end(), record.begin(), record.end());

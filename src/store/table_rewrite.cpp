@@ -42,7 +42,7 @@ void Table::Impl::rewrite(const Structure& fields, bool keepRecords) {
     for (const OpenOrder& o : orders) {
         if (indexFiles.empty() || !base::equalsIgnoreCase(indexFiles.back().first, o.filePath))
             indexFiles.push_back({o.filePath, {}});
-        indexFiles.back().second.push_back({o.tag.name(), o.key.text()});
+        indexFiles.back().second.push_back(o.definition);
     }
     const int savedOrder = order;
 
@@ -54,6 +54,7 @@ void Table::Impl::rewrite(const Structure& fields, bool keepRecords) {
         // Ours from the start: a copy that opens the table by its name once
         // it is renamed into place must wait for us.
         out.lock(kOpenLock, 1, platform::LockKind::Exclusive, platform::LockWait::No);
+        out.lock(kShareLock, 1, platform::LockKind::Exclusive, platform::LockWait::No);
         const std::vector<char> header = dbf::encodeHeader(target);
         out.writeAt(0, header.data(), header.size());
         std::vector<char> buffer;

@@ -115,7 +115,7 @@ for entry in sys.argv[2:]:
             continue
         numeric = types.get(expr.upper(), ('C',))[0] == 'N'
         out = subprocess.run(['index_dump', '--type=' + ('num' if numeric else 'char'),
-                              folder + '/' + tag + '.CDX', tag],
+                              folder + '/' + tag + '.cdx', tag],
                              capture_output=True).stdout.decode('cp850').splitlines()
         dumped = [(line.rsplit(' ', 1)[0], int(line.rsplit(' ', 1)[1])) for line in out]
         got_recnos = [r for _, r in dumped]
