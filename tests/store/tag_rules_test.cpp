@@ -15,6 +15,7 @@
 #include "store/table.h"
 #include "store/verify.h"
 #include "store_fixture.h"
+#include "support/child_process.h"
 
 using namespace kdx2;
 using base::Type;
@@ -40,6 +41,21 @@ std::vector<uint32_t> dumpedRecnos(const std::string& cdx, const std::string& ta
         recnos.push_back(static_cast<uint32_t>(std::stoul(line.substr(line.rfind(' ') + 1))));
     return recnos;
 }
+
+// Another xBase program's open of a table: the share-lock byte those
+// programs hold, taken with a POSIX lock by a second process. Prints
+// "locked" or "busy", then holds the lock until its input closes.
+const char* const kOtherOpen = R"PY(
+import fcntl, os, sys
+fd = os.open(sys.argv[1], os.O_RDWR)
+kind = fcntl.LOCK_EX if sys.argv[2] == 'exclusive' else fcntl.LOCK_SH
+try:
+    fcntl.lockf(fd, kind | fcntl.LOCK_NB, 1, 0x7FFFFFFF)
+    print('locked', flush=True)
+except OSError:
+    print('busy', flush=True)
+sys.stdin.readline()
+)PY";
 
 std::string cpfOf(int n) {
     return std::string(10, '0') + std::to_string(n);
@@ -194,6 +210,77 @@ TEST_F(TagRulesTest, DescendingTagsAreWalkedAndSoughtFromTheGreatestKey) {
     EXPECT_EQ(t->recNo(), 39u);
     EXPECT_FALSE(t->seek(Value(std::string("1"))));
     EXPECT_TRUE(t->eof());
+}
+
+TEST_F(TagRulesTest, APackKeepsEveryTagAsItWas) {
+    std::map<uint32_t, double> values;
+    changeTheTable(values);
+    {
+        auto t = Table::open("C:\\DADOS\\VALS", OpenMode::Exclusive);
+        t->openIndex("C:\\DADOS\\VALS");
+        t->pack();
+        t->close();
+    }
+    CdxFile cdx = CdxFile::open(host("DADOS/VALS.cdx"), CdxFile::Access::ReadOnly,
+                                CdxFile::Sharing::Exclusive);
+    const auto big = cdx.findTag("GRANDE");
+    ASSERT_TRUE(big);
+    EXPECT_TRUE(big->hasFor);
+    EXPECT_EQ(big->forExpression, "VALOR > 100");
+    EXPECT_TRUE(cdx.findTag("UNICO")->unique);
+    EXPECT_TRUE(cdx.findTag("INVERSO")->descending);
+    size_t live = 0;
+    for (uint32_t n = 1; n <= 40; ++n)
+        live += values[n] > 100;
+    EXPECT_EQ(cdx.tag("GRANDE", Type::Character).entries().size(), live);
+    EXPECT_EQ(cdx.tag("UNICO", Type::Character).entries().size(), 10u);
+    std::ostringstream report;
+    EXPECT_EQ(store::verifyFolder("C:\\DADOS", report), 0) << report.str();
+}
+
+// ---------------------------------------------------------------- sharing with other programs
+
+TEST_F(TagRulesTest, OpensExcludeThoseOfOtherProgramsByTheirShareLockByte) {
+    const std::string table = host("DADOS/VALS.DBF");
+    {
+        test_support::ChildProcess other("/usr/bin/python3", {"-c", kOtherOpen, table, "shared"});
+        ASSERT_EQ(other.readLine(), "locked");
+        EXPECT_THROW(Table::open("C:\\DADOS\\VALS", OpenMode::Exclusive), store::InUseError);
+        EXPECT_NO_THROW(Table::open("C:\\DADOS\\VALS", OpenMode::Shared));
+    }
+    {
+        test_support::ChildProcess other("/usr/bin/python3",
+                                         {"-c", kOtherOpen, table, "exclusive"});
+        ASSERT_EQ(other.readLine(), "locked");
+        EXPECT_THROW(Table::open("C:\\DADOS\\VALS", OpenMode::Shared), store::InUseError);
+    }
+    {
+        auto mine = Table::open("C:\\DADOS\\VALS", OpenMode::Shared);
+        test_support::ChildProcess exclusive("/usr/bin/python3",
+                                             {"-c", kOtherOpen, table, "exclusive"});
+        EXPECT_EQ(exclusive.readLine(), "busy");
+        test_support::ChildProcess shared("/usr/bin/python3", {"-c", kOtherOpen, table, "shared"});
+        EXPECT_EQ(shared.readLine(), "locked");
+    }
+    {
+        auto mine = Table::open("C:\\DADOS\\VALS", OpenMode::Exclusive);
+        test_support::ChildProcess shared("/usr/bin/python3", {"-c", kOtherOpen, table, "shared"});
+        EXPECT_EQ(shared.readLine(), "busy");
+    }
+}
+
+TEST_F(TagRulesTest, NewIndexFilesAreSpeltAsTheirTableWithLowerCaseExtension) {
+    auto t = Table::open("C:\\DADOS\\VALS", OpenMode::Exclusive);
+    t->createIndex("C:\\DADOS\\vals.CDX", "CPF");
+    t->createIndex("C:\\DADOS\\valsB.CDX", "VALOR");
+    t->close();
+    EXPECT_TRUE(std::filesystem::exists(root / "DADOS" / "VALS.cdx"));
+    EXPECT_TRUE(std::filesystem::exists(root / "DADOS" / "VALSB.cdx"));
+    EXPECT_FALSE(std::filesystem::exists(root / "DADOS" / "vals.CDX"));
+    EXPECT_FALSE(std::filesystem::exists(root / "DADOS" / "valsB.CDX"));
+    // Found again whatever the spelling asked for.
+    t = Table::open("C:\\DADOS\\VALS", OpenMode::Exclusive);
+    EXPECT_NO_THROW(t->openIndex("C:\\DADOS\\VALSB.CDX"));
 }
 
 }  // namespace
