@@ -385,6 +385,12 @@ void Table::visitRows(const std::vector<uint32_t>& rows, const std::function<boo
     }
 }
 
+void appendRecord(Table& table) {
+    if (!table.append())
+        throw base::Error("Não foi possível incluir um registro em "_cp + table.path() +
+                          ": a tabela está bloqueada por outra estação."_cp);
+}
+
 uint32_t appendFrom(Table& dest, Table& source) {
     uint32_t appended = 0;
     source.forEach([&](Table& row) {
