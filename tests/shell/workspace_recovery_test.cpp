@@ -39,7 +39,7 @@ class RecoveryTest : public WorkspaceTest {
         addIncome(irm2, cpfOf(333), "OUTRO-3", 3);
         ASSERT_TRUE(store::ABERTURA(9));
         store::Table& reg = store::workAreas().area(9);
-        reg.append();
+        EXPECT_TRUE(reg.append());
         reg.put("CPF", base::Value(kOurs));
         reg.unlock();
         store::workAreas().closeAll();
@@ -187,7 +187,7 @@ TEST_F(RecoveryTest, F4RefusesScratchCopiesThatAreNotOneTaxpayersWhole) {
     // Another program's rows in one copy, then a missing copy.
     {
         auto copy = store::Table::open(ws::scratchPath(14), store::OpenMode::Exclusive);
-        copy->append();
+        EXPECT_TRUE(copy->append());
         copy->put("CPF", base::Value(cpfOf(999)));
     }
     EXPECT_FALSE(ws::DIRETO());

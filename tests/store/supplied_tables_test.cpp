@@ -293,7 +293,7 @@ TEST_F(SuppliedTablesTest, ARestartKeepsWhatTheOfficeEdited) {
         rates->openIndex("C:\\KDX2\\UFIRM.CDX");
         ASSERT_TRUE(rates->seek(Value("202403")));
         rates->put("TJM", Value(9.99));
-        rates->append();
+        EXPECT_TRUE(rates->append());
         rates->put("ANOMES", Value("202601"));
         rates->put("TJM", Value(1.11));
         rates->close();
@@ -321,7 +321,7 @@ TEST_F(SuppliedTablesTest, AnEmptyChartGetsTheAccountsButAWorkedOneIsLeftAlone) 
                   store::suppliedTable("OCUPACAO").structure);  // one deleted record
     {
         auto occupations = Table::open("C:\\KDX2\\OCUPACAO.DBF", OpenMode::Exclusive);
-        occupations->append();
+        EXPECT_TRUE(occupations->append());
         occupations->put("CDPRO", Value("999"));
         occupations->deleteRecord();
         occupations->close();
