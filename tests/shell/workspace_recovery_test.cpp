@@ -152,7 +152,7 @@ TEST_F(RecoveryTest, TheIntegrityCheckTakesAKilledTerminalsScratchCopiesAsWorkFi
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
     std::ostringstream report;
     EXPECT_EQ(store::verifyFolder("C:\\TRAB03", report), 0) << report.str();
-    EXPECT_THAT(report.str(), HasSubstr("TMP_203.CDX"));
+    EXPECT_THAT(report.str(), HasSubstr("TMP_203.cdx"));
     EXPECT_THAT(report.str(), HasSubstr("cópia de trabalho"));
     // F4 brings back what reached the disk, and the copy is whole again.
     ws::createWorkingValues();
