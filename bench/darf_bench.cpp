@@ -42,7 +42,7 @@ void installRates() {
     store::Table::create("C:\\UFIRM.DBF", rates.structure);
     auto table = store::Table::open("C:\\UFIRM.DBF", store::OpenMode::Exclusive);
     for (const auto& row : rates.rows) {
-        table->append();
+        store::appendRecord(*table);
         for (size_t i = 0; i < row.size(); ++i)
             table->put(static_cast<int>(i), row[i]);
     }

@@ -47,7 +47,7 @@ class Folder {
         store::Table::create("C:\\TRAB\\ROWS.DBF", *store::tableLayout(2));
         auto table = store::Table::open("C:\\TRAB\\ROWS.DBF", store::OpenMode::Exclusive);
         for (int i = 0; i < kRows; ++i) {
-            table->append();
+            store::appendRecord(*table);
             table->put("CPF", "12345678909");
             table->put("I1_1", "J");
             table->put("I1_2", "EMPRESA PAGADORA " + std::to_string(i));

@@ -93,7 +93,7 @@ void BM_AppendWithIndex(benchmark::State& state) {
             // The way a workstation appends beside others: lock, write, unlock.
             const int cpf = t->fieldIndex("CPF");
             for (int i = 0; i < count; ++i) {
-                t->append();
+                store::appendRecord(*t);
                 t->put(cpf, base::Value(cpfOf(i % kTaxpayers)));
                 t->unlock();
             }

@@ -67,7 +67,7 @@ class Folder {
             std::filesystem::remove(root_ / "DADOS" / index);
         fillTable("C:\\DADOS\\IRM2.DBF", [](store::Table& t, const std::string& cpf, int n) {
             for (int row = 1; row <= kRowsEach; ++row) {
-                t.append();
+                store::appendRecord(t);
                 t.put("CPF", Value(cpf));
                 t.put("I1_1", Value("J"));
                 t.put("I1_2", Value("FONTE PAGADORA " + std::to_string(row)));
@@ -76,11 +76,11 @@ class Folder {
             }
         });
         fillTable("C:\\DADOS\\IRM1.DBF", [](store::Table& t, const std::string& cpf, int) {
-            t.append();
+            store::appendRecord(t);
             t.put("CPF", Value(cpf));
         });
         fillTable("C:\\DADOS\\IRM9.DBF", [](store::Table& t, const std::string& cpf, int n) {
-            t.append();
+            store::appendRecord(t);
             t.put("CPF", Value(cpf));
             t.put("NOMECONTR", Value("CONTRIBUINTE " + std::to_string(n)));
         });

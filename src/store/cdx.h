@@ -119,6 +119,9 @@ struct CdxTagDefinition {
     std::string keyExpression;  // stored as typed, for other programs and for callers
     std::string forExpression;  // empty: the tag has no FOR condition
     bool unique = false;        // one entry per distinct key (the lowest record number)
+    // Read from the last entry to the first. The entries are kept in
+    // ascending order in the tree, as for any tag; only readers reverse them.
+    bool descending = false;
 };
 
 struct CdxTagInfo {
@@ -128,7 +131,7 @@ struct CdxTagInfo {
     uint16_t keyLength = 0;
     bool unique = false;
     bool hasFor = false;
-    bool descending = false;  // written by other programs only; read as ascending order
+    bool descending = false;  // the tree is ascending; the order is read from its end
 };
 
 // ---- Integrity check ----

@@ -252,7 +252,8 @@ void readExpressions(const uint8_t* header, const uint8_t* pool, std::string& ke
 }
 
 void writeTagHeader(uint8_t* headerAndPool, uint32_t root, uint16_t keyLength, bool unique,
-                    const std::string& keyExpression, const std::string& forExpression) {
+                    bool descending, const std::string& keyExpression,
+                    const std::string& forExpression) {
     uint8_t* h = headerAndPool;
     putLe32(h + kHeaderRoot, root);
     putLe16(h + kHeaderKeyLength, keyLength);
@@ -260,6 +261,7 @@ void writeTagHeader(uint8_t* headerAndPool, uint32_t root, uint16_t keyLength, b
         static_cast<uint8_t>(kOptionCompact | kOptionCompound | (unique ? kOptionUnique : 0) |
                              (forExpression.empty() ? 0 : kOptionFor));
     h[kHeaderSignature] = 1;
+    putLe16(h + kHeaderOrder, descending ? 1 : 0);
     const size_t keyLen = keyExpression.size() + 1;
     const size_t forLen = forExpression.size() + 1;
     putLe16(h + kHeaderForStart, static_cast<uint32_t>(keyLen));

@@ -275,7 +275,8 @@ void readExpressions(const uint8_t* header, const uint8_t* pool, std::string& ke
                      std::string& forExpression);
 // Builds a tag header and pool (1024 bytes, zeroed by the caller).
 void writeTagHeader(uint8_t* headerAndPool, uint32_t root, uint16_t keyLength, bool unique,
-                    const std::string& keyExpression, const std::string& forExpression);
+                    bool descending, const std::string& keyExpression,
+                    const std::string& forExpression);
 // Builds the file header and the directory's empty pool (1024 bytes, zeroed).
 void writeFileHeader(uint8_t* headerAndPool);
 

@@ -533,7 +533,7 @@ void Transaction::replaceRows(Table& table, const std::string& key, Table& sourc
             if (reuse)
                 table.goTo(free[nextFree++]);
             else
-                table.append();
+                appendRecord(table);
             // Hidden before anything is written into it: a failure half way
             // through the record leaves no partial row in sight.
             table.deleteRecord();

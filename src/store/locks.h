@@ -22,6 +22,12 @@ inline constexpr uint64_t kHeaderLock = kLockBase;
 // and any other open exclude each other. It lies outside the ranges above.
 inline constexpr uint64_t kOpenLock = 2'000'000'010;
 
+// The byte other xBase programs on this system hold for the same purpose
+// (shared for a shared open, exclusive for an exclusive one). Every open
+// holds it as well, so that a pack or reindex run by one of those programs
+// never starts while kdx2 has the table open, nor the other way round.
+inline constexpr uint64_t kShareLock = 0x7FFF'FFFF;
+
 inline constexpr uint64_t recordLockOffset(uint32_t recno) {
     return kLockBase + recno;
 }

@@ -612,9 +612,32 @@ uint32_t fillEmptyTable(const std::string& folder, const std::string& name, Tabl
         if (existing->recCount() > 0) return 0;  // the file's count, deleted records included
         const SuppliedTable table = make();
         if (table.rows.empty() || existing->structure() != table.structure) return 0;
-        appendRows(*existing, table);
-        buildIndexes(*existing, folder, table);
-        existing->close();
+        // The records go into a new file that replaces the empty one only
+        // once it is whole: a write failing half way leaves the table empty,
+        // to be filled at the next start, never half filled for good. Our
+        // exclusive open keeps other copies out until the new file has the
+        // name.
+        const std::string temporary = folder + temporaryTableName(folder) + ".DBF";
+        try {
+            writeRecords(temporary, table);
+            for (const SuppliedIndex& index : table.indexes)
+                platform::removeFile(folder + index.name + ".CDX");
+            platform::renameFile(temporary, path);
+        } catch (...) {
+            platform::removeFile(temporary);
+            throw;
+        }
+        existing.reset();
+        if (!table.indexes.empty()) {
+            try {
+                auto placed = Table::open(path, OpenMode::Exclusive);
+                buildIndexes(*placed, folder, table);
+                placed->close();
+            } catch (const InUseError&) {
+                // Another workstation opened the filled table first; opening
+                // it through the store builds the missing index files.
+            }
+        }
         return static_cast<uint32_t>(table.rows.size());
     } catch (const base::Error&) {
         return 0;

@@ -70,8 +70,8 @@ class Table {
     // (upper-case). Throws InUseError when the open mode conflicts with other
     // opens, base::Error when the file is missing or damaged. Work a stopped
     // program left half done on the table is finished first (journal.h).
-    static std::unique_ptr<Table> open(const std::string& path, OpenMode mode,
-                                       std::string alias = "");
+    [[nodiscard]] static std::unique_ptr<Table> open(const std::string& path, OpenMode mode,
+                                                     std::string alias = "");
     // Creates an empty table (replacing any file of that name) and leaves it
     // closed. Throws base::Error for an invalid structure.
     static void create(const std::string& path, const Structure& structure);
@@ -132,13 +132,13 @@ class Table {
     // Appends a blank record and makes it current. Shared tables: the record
     // stays locked for this copy until unlock(); returns false (nothing
     // appended) when another copy holds the table lock.
-    bool append();
+    [[nodiscard]] bool append();
 
     // ---- Locks (shared tables; on exclusive ones they always succeed) ----
     // Single tries, no waiting: REC_LOCK/FIL_LOCK add the retries.
-    bool lockRecord();  // the current record
-    bool lockRecord(uint32_t recno);
-    bool lockTable();
+    [[nodiscard]] bool lockRecord();  // the current record
+    [[nodiscard]] bool lockRecord(uint32_t recno);
+    [[nodiscard]] bool lockTable();
     bool isRecordLocked(uint32_t recno) const;  // by this copy
     bool hasTableLock() const;
     // Writes pending changes, then drops every lock of this copy on the table.
@@ -215,5 +215,9 @@ class Table {
 // honoured) copying fields by name; returns the number appended. Both may be
 // shared: each appended record is unlocked after it is written.
 uint32_t appendFrom(Table& dest, Table& source);
+
+// Table::append() for callers with no way to wait: base::Error (Portuguese,
+// naming the table) when another copy holds the table lock.
+void appendRecord(Table& table);
 
 }  // namespace kdx2::store

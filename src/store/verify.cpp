@@ -217,9 +217,9 @@ struct ExpectedTag {
     std::vector<CdxEntry> entries;  // sorted
 };
 
-// The entries a tag should hold: every record's key (deleted records too,
-// as indexes keep them), filtered by the tag's FOR condition, one per key
-// when unique.
+// The entries a tag may hold: every record's key (deleted records too, as
+// indexes keep them), filtered by the tag's FOR condition. A unique tag holds
+// one of them per key (compareTag).
 ExpectedTag expectedEntries(TableReader& table, const CdxTagInfo& info) {
     Expression key = Expression::compile(info.keyExpression, table);
     std::optional<Expression> condition;
@@ -244,11 +244,6 @@ ExpectedTag expectedEntries(TableReader& table, const CdxTagInfo& info) {
         return a.key != b.key ? a.key < b.key : a.recno < b.recno;
     };
     std::sort(expected.entries.begin(), expected.entries.end(), byKey);
-    if (info.unique)
-        expected.entries.erase(
-            std::unique(expected.entries.begin(), expected.entries.end(),
-                        [](const CdxEntry& a, const CdxEntry& b) { return a.key == b.key; }),
-            expected.entries.end());
     return expected;
 }
 
@@ -264,8 +259,21 @@ void compareTag(const std::string& where, const CdxTagInfo& info, const Expected
     }
     std::sort(actual.begin(), actual.end(), byKey);
     std::vector<CdxEntry> missing, extra;
-    std::set_difference(expected.entries.begin(), expected.entries.end(), actual.begin(),
-                        actual.end(), std::back_inserter(missing), byKey);
+    if (info.unique) {
+        // A unique tag keeps the record that first had a key, whichever
+        // record that was; when it takes another key, the others that share
+        // the old one stay out until the tag is rebuilt, as in every xBase
+        // program. So only repeated keys and entries that disagree with
+        // their records are faults.
+        const auto sameKey = [](const CdxEntry& a, const CdxEntry& b) { return a.key == b.key; };
+        if (std::adjacent_find(actual.begin(), actual.end(), sameKey) != actual.end()) {
+            report.mismatch(where, "o índice único repete chaves."_cp);
+            sound = false;
+        }
+    } else {
+        std::set_difference(expected.entries.begin(), expected.entries.end(), actual.begin(),
+                            actual.end(), std::back_inserter(missing), byKey);
+    }
     std::set_difference(actual.begin(), actual.end(), expected.entries.begin(),
                         expected.entries.end(), std::back_inserter(extra), byKey);
     if (!missing.empty()) {

@@ -28,7 +28,7 @@ class Records : public ::testing::Test {
         store::Table::create("C:\\LISTA.DBF", {{"NOME", base::Type::Character, 10, 0}});
         auto table = store::Table::open("C:\\LISTA.DBF", store::OpenMode::Exclusive);
         for (int i = 1; i <= rows; ++i) {
-            table->append();
+            EXPECT_TRUE(table->append());
             table->put("NOME", base::Value("linha " + std::to_string(i)));
         }
         table->goTop();

@@ -109,8 +109,8 @@ TEST_F(DeletionTest, KilledAtEveryStepEachTaxpayerIsWholeOrGone) {
             SCOPED_TRACE("killed before step " + std::to_string(step));
             // Opened as the next run opens them: a decided change is finished.
             for (int n = 1; n <= 17; ++n)
-                store::Table::open("C:\\ORIG\\IRM" + std::to_string(n) + ".DBF",
-                                   store::OpenMode::Shared);
+                static_cast<void>(store::Table::open("C:\\ORIG\\IRM" + std::to_string(n) + ".DBF",
+                                                     store::OpenMode::Shared));
             const auto rows = liveRows("ORIG");
             const auto ana = rowsOfCpf(rows, kAna);
             const auto caio = rowsOfCpf(rows, kCaio);

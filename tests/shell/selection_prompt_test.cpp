@@ -171,7 +171,7 @@ TEST_F(PromptTest, TheFactorsAreThoseOfTheYearTyped) {
                                            {"SIMB_MOED", base::Type::Character, 4, 0}});
     {
         auto ufirm = store::Table::open("C:\\UFIRM.DBF", store::OpenMode::Exclusive);
-        ufirm->append();
+        EXPECT_TRUE(ufirm->append());
         ufirm->put("ANOMES", base::Value("202501"));
         ufirm->put("MULTIPL", base::Value(1.5));
         ufirm->put("SIMB_MOED", base::Value("R$"));

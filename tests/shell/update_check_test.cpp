@@ -108,7 +108,7 @@ class UpdateTest : public selection_test::SelectionTest {
         store::Table::create("C:\\UFIRM.DBF", layout);
         auto table = store::Table::open("C:\\UFIRM.DBF", store::OpenMode::Exclusive);
         for (const auto& [key, rate] : rows) {
-            table->append();
+            EXPECT_TRUE(table->append());
             table->put("ANOMES", base::Value(key));
             table->put("MULTIPL", base::Value(1.5));
             table->put("TJM", base::Value(rate));

@@ -32,7 +32,7 @@ class SaveFaultTest : public WorkspaceTest {
         addIncome(irm2, cpfOf(333), "OUTRO-3", 3);
         ASSERT_TRUE(store::ABERTURA(9));
         store::Table& reg = store::workAreas().area(9);
-        reg.append();
+        EXPECT_TRUE(reg.append());
         reg.put("CPF", base::Value(kOurs));
         reg.unlock();
         store::workAreas().closeAll();

@@ -103,7 +103,7 @@ inline std::string cpfOf(long long n) {
 // Appends one income row (IRM2 layout) to an open table.
 inline void addIncome(store::Table& table, const std::string& cpf, const std::string& payer,
                       double amount) {
-    table.append();
+    EXPECT_TRUE(table.append());
     table.put("CPF", base::Value(cpf));
     table.put("I1_1", base::Value("F"));
     table.put("I1_2", base::Value(payer));

@@ -39,7 +39,7 @@ class RecoveryTest : public WorkspaceTest {
         addIncome(irm2, cpfOf(333), "OUTRO-3", 3);
         ASSERT_TRUE(store::ABERTURA(9));
         store::Table& reg = store::workAreas().area(9);
-        reg.append();
+        EXPECT_TRUE(reg.append());
         reg.put("CPF", base::Value(kOurs));
         reg.unlock();
         store::workAreas().closeAll();
@@ -152,7 +152,7 @@ TEST_F(RecoveryTest, TheIntegrityCheckTakesAKilledTerminalsScratchCopiesAsWorkFi
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
     std::ostringstream report;
     EXPECT_EQ(store::verifyFolder("C:\\TRAB03", report), 0) << report.str();
-    EXPECT_THAT(report.str(), HasSubstr("TMP_203.CDX"));
+    EXPECT_THAT(report.str(), HasSubstr("TMP_203.cdx"));
     EXPECT_THAT(report.str(), HasSubstr("cópia de trabalho"));
     // F4 brings back what reached the disk, and the copy is whole again.
     ws::createWorkingValues();
@@ -187,7 +187,7 @@ TEST_F(RecoveryTest, F4RefusesScratchCopiesThatAreNotOneTaxpayersWhole) {
     // Another program's rows in one copy, then a missing copy.
     {
         auto copy = store::Table::open(ws::scratchPath(14), store::OpenMode::Exclusive);
-        copy->append();
+        EXPECT_TRUE(copy->append());
         copy->put("CPF", base::Value(cpfOf(999)));
     }
     EXPECT_FALSE(ws::DIRETO());

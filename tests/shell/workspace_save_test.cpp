@@ -31,7 +31,7 @@ class SaveTest : public WorkspaceTest {
         ASSERT_TRUE(store::ABERTURA(9));
         store::Table& reg = store::workAreas().area(9);
         for (const std::string& cpf : {cpfOf(111), ours, cpfOf(333)}) {
-            reg.append();
+            EXPECT_TRUE(reg.append());
             reg.put("CPF", base::Value(cpf));
             reg.put("NOMECONTR", base::Value("CONTRIBUINTE " + cpf.substr(8)));
             reg.unlock();
@@ -120,14 +120,14 @@ TEST_F(SaveTest, AssetsAndDebtsAreRenumberedByTensInTheirOrder) {
     ASSERT_TRUE(openTaxpayer(ours));
     for (int item : {7, 1, 5, 2}) {
         store::Table& assets = ws::scratch(4);
-        assets.append();
+        EXPECT_TRUE(assets.append());
         assets.put("CPF", base::Value(ours));
         assets.put("I7_0", base::Value(item));
         assets.put("I7_2", base::Value("BEM " + std::to_string(item)));
     }
     for (int item : {3, 9}) {
         store::Table& debts = ws::scratch(5);
-        debts.append();
+        EXPECT_TRUE(debts.append());
         debts.put("CPF", base::Value(ours));
         debts.put("I8_0", base::Value(item));
         debts.put("I8_2", base::Value("DIVIDA " + std::to_string(item)));

@@ -23,7 +23,7 @@ class SessionTest : public WorkspaceTest {
         WorkspaceTest::SetUp();
         ASSERT_TRUE(store::ABERTURA(9));
         store::Table& reg = store::workAreas().area(9);
-        reg.append();
+        EXPECT_TRUE(reg.append());
         reg.put("CPF", base::Value(kOurs));
         reg.put("ORDEM", base::Value(1));
         reg.put("TEM_USO", base::Value(100));

@@ -21,6 +21,7 @@
 #include "store/table.h"
 #include "store/work_areas.h"
 #include "support/child_process.h"
+#include "support/fault_sweep.h"
 
 namespace kdx2 {
 namespace {
@@ -115,7 +116,7 @@ for entry in sys.argv[2:]:
             continue
         numeric = types.get(expr.upper(), ('C',))[0] == 'N'
         out = subprocess.run(['index_dump', '--type=' + ('num' if numeric else 'char'),
-                              folder + '/' + tag + '.CDX', tag],
+                              folder + '/' + tag + '.cdx', tag],
                              capture_output=True).stdout.decode('cp850').splitlines()
         dumped = [(line.rsplit(' ', 1)[0], int(line.rsplit(' ', 1)[1])) for line in out]
         got_recnos = [r for _, r in dumped]
@@ -292,7 +293,7 @@ TEST_F(SuppliedTablesTest, ARestartKeepsWhatTheOfficeEdited) {
         rates->openIndex("C:\\KDX2\\UFIRM.CDX");
         ASSERT_TRUE(rates->seek(Value("202403")));
         rates->put("TJM", Value(9.99));
-        rates->append();
+        EXPECT_TRUE(rates->append());
         rates->put("ANOMES", Value("202601"));
         rates->put("TJM", Value(1.11));
         rates->close();
@@ -320,7 +321,7 @@ TEST_F(SuppliedTablesTest, AnEmptyChartGetsTheAccountsButAWorkedOneIsLeftAlone) 
                   store::suppliedTable("OCUPACAO").structure);  // one deleted record
     {
         auto occupations = Table::open("C:\\KDX2\\OCUPACAO.DBF", OpenMode::Exclusive);
-        occupations->append();
+        EXPECT_TRUE(occupations->append());
         occupations->put("CDPRO", Value("999"));
         occupations->deleteRecord();
         occupations->close();
@@ -340,6 +341,40 @@ TEST_F(SuppliedTablesTest, AnEmptyChartGetsTheAccountsButAWorkedOneIsLeftAlone) 
     EXPECT_EQ(chart->get("CDSTATUS").text(), "S");
     EXPECT_EQ(Table::open("C:\\KDX2\\OCUPACAO.DBF", OpenMode::Shared)->recCount(), 1u);
     EXPECT_EQ(Table::open("C:\\KDX2\\TABLOGR.DBF", OpenMode::Shared)->recCount(), 0u);
+}
+
+// An empty supplied table filled by the start-up gets all its records or
+// none: a disk that fails at any write of the filling leaves it empty, and
+// the next start fills it whole (a half-filled table would count as worked
+// on and never be filled again). The municipalities take several blocks.
+TEST_F(SuppliedTablesTest, ATableWhoseFillingFailsIsLeftEmptyAndFilledAtTheNextStart) {
+    build();
+    const store::SuppliedTable towns = store::suppliedTable("TABMUNI");
+    const auto records = [] {
+        return Table::open("C:\\KDX2\\TABMUNI.DBF", OpenMode::Shared)->recCount();
+    };
+    test_support::sweepErrors(
+        {.op = platform::FileOp::Write, .nameFilter = "", .limit = 2000, .stride = 1}, ENOSPC, true,
+        [&] {
+            std::filesystem::remove(root / "KDX2" / "TABMUNI.DBF");
+            Table::create("C:\\KDX2\\TABMUNI.DBF", towns.structure);
+        },
+        [&] {
+            try {
+                build();
+                return true;
+            } catch (const base::Error&) {
+                return false;
+            }
+        },
+        [&](long step, bool, bool) {
+            const uint32_t count = records();
+            EXPECT_TRUE(count == 0 || count == towns.rows.size())
+                << "step " << step << ": " << count;
+            if (count == 0) build();
+            EXPECT_EQ(records(), towns.rows.size()) << "step " << step;
+        });
+    EXPECT_TRUE(platform::listFiles("C:\\KDX2\\SUP*.*").empty());
 }
 
 }  // namespace

@@ -444,9 +444,9 @@ TEST_F(TableFaultTest, MessagesOfFailedFileOperationsNameDrivePathsOnly) {
         platform::ScopedFileOpHook hook(&plan);
         tell(action);
     };
-    tell([] { Table::open("C:\\DADOS\\NENHUMA", OpenMode::Shared); });
-    failing(FileOp::Open, EACCES, [] { Table::open(kTable, OpenMode::Shared); });
-    failing(FileOp::Read, EIO, [] { Table::open(kTable, OpenMode::Shared); });
+    tell([] { static_cast<void>(Table::open("C:\\DADOS\\NENHUMA", OpenMode::Shared)); });
+    failing(FileOp::Open, EACCES, [] { static_cast<void>(Table::open(kTable, OpenMode::Shared)); });
+    failing(FileOp::Read, EIO, [] { static_cast<void>(Table::open(kTable, OpenMode::Shared)); });
     failing(FileOp::Create, EROFS, [] { Table::create("C:\\DADOS\\NOVA", kRows); });
     failing(FileOp::Rename, EROFS, [] { openWithIndex(OpenMode::Exclusive)->pack(); });
     failing(FileOp::Write, ENOSPC, [] {
@@ -463,7 +463,7 @@ TEST_F(TableFaultTest, MessagesOfFailedFileOperationsNameDrivePathsOnly) {
     }
     tell([] { openWithIndex(OpenMode::Shared); });
     std::filesystem::resize_file(root / "DADOS" / "PEQ.DBF", 100);
-    tell([] { Table::open(kTable, OpenMode::Shared); });
+    tell([] { static_cast<void>(Table::open(kTable, OpenMode::Shared)); });
     std::ostringstream report;
     store::verifyFolder("C:\\DADOS", report);
     said.push_back(report.str());

@@ -81,7 +81,7 @@ TEST_F(Damage, DamagedTablesAreRefusedWithAMessageAndLeftAsTheyWere) {
         SCOPED_TRACE(n);
         const std::string path = "C:\\DADOS\\IRM" + std::to_string(n) + ".DBF";
         try {
-            Table::open(path, OpenMode::Shared);
+            static_cast<void>(Table::open(path, OpenMode::Shared));
             ADD_FAILURE() << "a damaged table opened";
         } catch (const base::Error& e) {
             EXPECT_THAT(e.what(), HasSubstr("O arquivo "_cp + path + " está danificado"_cp));

@@ -44,7 +44,7 @@ constexpr double kLeastSharedFields = 0.8;
 struct Switch {
     std::string temp;                  // file names in the folder
     std::string table;                 // "IRM2.DBF"
-    std::vector<std::string> indexes;  // "IRM2.CDX", "IRM9B.CDX"
+    std::vector<std::string> indexes;  // "IRM2.cdx", "IRM9B.cdx"
 };
 
 std::string tableFile(int n) {
@@ -55,7 +55,7 @@ std::vector<std::string> indexFilesOf(int n) {
     std::vector<std::string> files;
     if (const store::TableSpec* spec = store::tableSpec(n))
         for (const store::IndexSpec& index : spec->indexes)
-            files.push_back(base::asciiUpper(index.file) + ".CDX");
+            files.push_back(base::asciiUpper(index.file) + ".cdx");
     return files;
 }
 

@@ -180,7 +180,14 @@ bool loadForPrinting() {
 
 bool DIRETO() {
     closeScratches();
-    const std::string cpf = recoverableCpf();
+    std::string cpf;
+    try {
+        cpf = recoverableCpf();
+    } catch (const base::Error& error) {
+        common::AVISOSN({error.what(), "Impossível recuperar o último CPF."_cp},
+                        common::box::kStop);
+        return false;
+    }
     if (cpf.empty()) {
         common::MENS(11, "Impossível recuperar o último CPF."_cp,
                      {.row = 20, .column = common::MensColumn::centred()});

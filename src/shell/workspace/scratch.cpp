@@ -56,7 +56,7 @@ void createScratch(int table) {
 void copyRowsToScratch(store::Table& year, const std::string& cpf, int table) {
     store::Table& copy = scratch(table);
     year.forEachKey(base::Value(cpf), [&](store::Table& row) {
-        copy.append();
+        store::appendRecord(copy);
         copy.copyFieldsFrom(row);
         return true;
     });

@@ -73,7 +73,8 @@ std::string recoverableCpf() {
             if (!sameTaxpayer) return "";
         }
         return cpf;
-    } catch (const base::Error&) {
+    } catch (const store::InUseError&) {
+        // Another copy of this terminal holds them: nothing to recover here.
         return "";
     }
 }

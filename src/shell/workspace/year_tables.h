@@ -18,8 +18,9 @@ int openYearTables(const std::vector<int>& tables, bool exclusive);
 void closeYearTables();
 
 // The CPF whose unsaved work the scratch copies hold, or "" when they do not
-// hold a whole workspace of one taxpayer (a copy missing or unreadable, or
-// rows of another CPF).
+// hold a whole workspace of one taxpayer (a copy missing or in use by another
+// copy of the program, or rows of another CPF). A copy that cannot be read
+// throws base::Error.
 std::string recoverableCpf();
 
 }  // namespace kdx2::shell::workspace

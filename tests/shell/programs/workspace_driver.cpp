@@ -71,7 +71,7 @@ void edit(const std::string& cpf, const std::string& label, int count) {
         return true;
     });
     for (int i = 1; i <= count; ++i) {
-        rows.append();
+        kdx2::store::appendRecord(rows);
         rows.put("CPF", Value(cpf));
         rows.put("I1_1", Value("F"));
         rows.put("I1_2", Value(label + "-" + std::to_string(i)));
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
             if (!open(cpf)) return 3;
             kdx2::store::Table& rows = ws::scratch(2);
             for (int i = 1; i <= count; ++i) {
-                rows.append();
+                kdx2::store::appendRecord(rows);
                 rows.put("CPF", Value(cpf));
                 rows.put("I1_2", Value(label + "-" + std::to_string(i)));
             }

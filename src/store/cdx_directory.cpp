@@ -1,0 +1,320 @@
+#include "store/cdx_engine.h"
+#include "store/cdx_tree_search.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "base/text.h"
+
+namespace kdx2::store::detail {
+
+using namespace base::literals;
+
+// ---------------------------------------------------------------- tags
+
+TagRef CdxEngine::directory() const {
+    return TagRef{kDirectoryHeader, kDirectoryKeyLength, ' ', false};
+}
+
+TagRef CdxEngine::tagAt(uint32_t header) {
+    if (auto problem = pageOffsetProblem(header, fileEnd_);
+        !problem.empty() || header + 2 * kPageSize > fileEnd_)
+        damaged("cabeçalho de ordem: "_cp +
+                (problem.empty() ? pageName(header) + " fora do arquivo"_cp : problem));
+    const HeaderFields fields = readHeader(rawPage(header).rawBytes());
+    if (auto problem = headerProblem(fields, false, fileEnd_); !problem.empty())
+        damaged("cabeçalho de ordem na posição "_cp + std::to_string(header) + ": " + problem);
+    return TagRef{header, fields.keyLength, ' ', (fields.options & kOptionUnique) != 0};
+}
+
+uint32_t CdxEngine::rootOf(const TagRef& tag) {
+    return getLe32(rawPage(tag.header).rawBytes() + kHeaderRoot);
+}
+
+void CdxEngine::setRoot(const TagRef& tag, uint32_t root) {
+    putLe32(touch(rawPage(tag.header)).rawBytes() + kHeaderRoot, root);
+}
+
+std::string CdxEngine::directoryKey(std::string_view name) const {
+    return cdxCharacterKey(base::asciiUpper(base::alltrim(name)), kDirectoryKeyLength);
+}
+
+std::optional<CdxTagInfo> CdxEngine::findTag(std::string_view name) {
+    ReadOperation op(*this);
+    const auto header = findTagHeader(name);
+    if (!header) return std::nullopt;
+    CdxTagInfo info = tagInfo(*header);
+    info.name = base::asciiUpper(base::alltrim(name));
+    return info;
+}
+
+std::optional<uint32_t> CdxEngine::findTagHeader(std::string_view name) {
+    const std::string trimmed = base::alltrim(name);
+    if (trimmed.empty() || trimmed.size() > kDirectoryKeyLength) return std::nullopt;
+    const TagRef dir = directory();
+    const std::string key = directoryKey(trimmed);
+    const auto p = forward(dir, lowerBound(dir, PrefixBefore{key}));
+    if (!p) return std::nullopt;
+    const Node& leaf = treePage(p->leaf, dir);
+    if (leaf.keyAt(p->slot) != key) return std::nullopt;
+    return leaf.recnos[p->slot];
+}
+
+CdxTagInfo CdxEngine::tagInfo(uint32_t header) {
+    const TagRef tag = tagAt(header);
+    const Node& page = rawPage(header);
+    const Node& pool = rawPage(header + kPageSize);
+    CdxTagInfo info;
+    readExpressions(page.rawBytes(), pool.rawBytes(), info.keyExpression, info.forExpression);
+    const HeaderFields fields = readHeader(page.rawBytes());
+    info.keyLength = tag.keyLength;
+    info.unique = tag.unique;
+    info.hasFor = (fields.options & kOptionFor) != 0;
+    info.descending = fields.order == 1;
+    return info;
+}
+
+std::vector<CdxTagInfo> CdxEngine::tags() {
+    ReadOperation op(*this);
+    std::vector<std::pair<uint32_t, CdxTagInfo>> found;
+    for (const CdxEntry& entry : allEntries(directory())) {
+        CdxTagInfo info = tagInfo(entry.recno);
+        std::string name = entry.key;
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
+            name.pop_back();
+        info.name = std::move(name);
+        found.emplace_back(entry.recno, std::move(info));
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<CdxTagInfo> result;
+    for (auto& item : found)
+        result.push_back(std::move(item.second));
+    return result;
+}
+
+TagRef CdxEngine::resolve(const CdxTag& tag) {
+    // Checked once per state of the file: every operation starts here.
+    if (tag.directoryGeneration_ == directoryGeneration_ && tag.checkedGeneration_ == generation_)
+        return TagRef{tag.headerOffset_, static_cast<uint16_t>(tag.keyLength_),
+                      cdxFillByte(tag.keyType_), tag.unique_};
+    if (tag.directoryGeneration_ != directoryGeneration_) {
+        const auto header = findTagHeader(tag.name_);
+        if (!header)
+            throw base::Error("A ordem "_cp + tag.name_ + " não existe no índice "_cp + path_ +
+                              ".");
+        tag.headerOffset_ = *header;
+        tag.directoryGeneration_ = directoryGeneration_;
+    }
+    TagRef ref = tagAt(tag.headerOffset_);
+    if (ref.keyLength != tag.keyLength_)
+        throw base::Error("A ordem "_cp + tag.name_ + " do índice "_cp + path_ +
+                          " foi refeita com outra chave; abra-a de novo."_cp);
+    ref.fill = cdxFillByte(tag.keyType_);
+    tag.unique_ = ref.unique;
+    tag.checkedGeneration_ = generation_;
+    return ref;
+}
+
+bool CdxEngine::dropTag(std::string_view name) {
+    WriteOperation op(*this);
+    const bool dropped = dropTagInternal(name);
+    op.commit();
+    return dropped;
+}
+
+bool CdxEngine::dropTagInternal(std::string_view name) {
+    const auto header = findTagHeader(name);
+    if (!header) return false;
+    if (!removeEntry(directory(), directoryKey(name), *header))
+        damaged("diretório de ordens inconsistente"_cp);
+    ++directoryGeneration_;
+    std::vector<uint32_t> pages;
+    const bool wasDamaged = damaged_;
+    try {
+        collectTreePages(tagAt(*header), pages);
+    } catch (const base::Error&) {
+        // A damaged tree is left where it lies rather than freeing pages
+        // that might belong to something else; the tag goes all the same.
+        pages.clear();
+        damaged_ = wasDamaged;
+    }
+    if (pageOffsetProblem(*header, fileEnd_).empty() && *header + 2 * kPageSize <= fileEnd_) {
+        pages.push_back(*header);
+        pages.push_back(*header + kPageSize);
+    }
+    for (uint32_t offset : pages) {
+        Node* cached = cache_.find(offset);
+        freePage(cached ? *cached : newNode(offset));
+    }
+    return true;
+}
+
+void CdxEngine::collectTreePages(const TagRef& tag, std::vector<uint32_t>& pages) {
+    std::unordered_set<uint32_t> seen;
+    std::vector<uint32_t> pending{rootOf(tag)};
+    while (!pending.empty()) {
+        const uint32_t offset = pending.back();
+        pending.pop_back();
+        if (!seen.insert(offset).second) damaged(pageName(offset) + " alcançada duas vezes"_cp);
+        if (auto problem = pageOffsetProblem(offset, fileEnd_); !problem.empty()) damaged(problem);
+        pages.push_back(offset);
+        if (const Node* cached = cache_.find(offset)) {
+            if (cached->kind == Node::Kind::Raw) damaged(pageName(offset));
+            for (uint32_t child : cached->children)
+                pending.push_back(child);
+            continue;
+        }
+        uint8_t page[kPageSize];
+        file_.readExact(offset, page, kPageSize);
+        if (getLe16(page) & kAttrLeaf) continue;
+        Node node;
+        if (auto problem = decodeInterior(page, tag.keyLength, node); !problem.empty())
+            damaged(pageName(offset) + ": " + problem);
+        for (uint32_t child : node.children)
+            pending.push_back(child);
+    }
+}
+
+uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList& keys) {
+    const std::string name = base::asciiUpper(base::alltrim(definition.name));
+    const bool nameOk = !name.empty() && name.size() <= kDirectoryKeyLength &&
+                        std::all_of(name.begin(), name.end(), [](char c) {
+                            return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+                        });
+    if (!nameOk)
+        throw base::Error("Nome de ordem inválido: \""_cp + definition.name +
+                          "\" (até 10 letras, algarismos ou _)."_cp);
+    if (definition.keyExpression.empty() ||
+        definition.keyExpression.size() + definition.forExpression.size() + 2 > kPageSize)
+        throw base::Error("Expressão da ordem "_cp + name + " vazia ou longa demais."_cp);
+    const base::Type type = keys.keyType();
+    if ((type == base::Type::Numeric || type == base::Type::Date) &&
+        keys.keyLength() != kCdxNumericKeyLength)
+        throw base::Error("A chave numérica ou de data da ordem "_cp + name +
+                          " deve ter 8 bytes."_cp);
+    if (type == base::Type::Logical && keys.keyLength() != kCdxLogicalKeyLength)
+        throw base::Error("A chave lógica da ordem "_cp + name + " deve ter 1 byte."_cp);
+
+    WriteOperation op(*this);
+    dropTagInternal(name);
+
+    // Order: key bytes, then record number. The first 8 key bytes as one
+    // integer settle most comparisons without touching the key list.
+    const size_t count = keys.size();
+    const size_t keyLength = keys.keyLength();
+    const uint8_t fill = cdxFillByte(type);
+    struct Item {
+        uint64_t prefix;
+        uint32_t index;
+    };
+    std::vector<Item> items(count);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view k = keys.keyAt(i);
+        uint64_t prefix = 0;
+        for (size_t b = 0; b < 8; ++b)
+            prefix = (prefix << 8) | (b < keyLength ? static_cast<uint8_t>(k[b]) : 0);
+        items[i] = {prefix, static_cast<uint32_t>(i)};
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        if (keyLength > 8) {
+            const int c = std::memcmp(keys.keyAt(a.index).data() + 8,
+                                      keys.keyAt(b.index).data() + 8, keyLength - 8);
+            if (c != 0) return c < 0;
+        }
+        return keys.recnoAt(a.index) < keys.recnoAt(b.index);
+    });
+    // Drop exact repeats, and for a unique tag every entry after the first of its key.
+    size_t kept = 0;
+    uint32_t maxRecno = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (kept > 0) {
+            const Item& last = items[kept - 1];
+            const bool sameKey = keys.keyAt(last.index) == keys.keyAt(items[i].index);
+            if (sameKey &&
+                (definition.unique || keys.recnoAt(last.index) == keys.recnoAt(items[i].index)))
+                continue;
+        }
+        maxRecno = std::max(maxRecno, keys.recnoAt(items[i].index));
+        items[kept++] = items[i];
+    }
+    items.resize(kept);
+
+    const uint32_t headerOffset = static_cast<uint32_t>(fileEnd_);
+    std::vector<uint8_t> image(2 * kPageSize, 0);
+    auto nextOffset = [&] { return static_cast<uint32_t>(headerOffset + image.size()); };
+    auto appendPage = [&](const uint8_t* page) {
+        image.insert(image.end(), page, page + kPageSize);
+    };
+
+    struct LevelEntry {
+        std::string_view key;
+        uint32_t recno;
+        uint32_t offset;
+    };
+    std::vector<LevelEntry> level;
+    const LeafWidths widths = leafWidthsFor(keyLength, maxRecno);
+    const uint32_t firstLeaf = nextOffset();
+    uint8_t page[kPageSize];
+    size_t i = 0;
+    do {
+        std::memset(page, 0, kPageSize);
+        LeafEncoder encoder(page, keyLength, fill, widths);
+        while (i < kept && encoder.add(keys.keyAt(items[i].index), keys.recnoAt(items[i].index)))
+            ++i;
+        const uint32_t offset = nextOffset();
+        encoder.finish(kAttrLeaf, offset == firstLeaf ? kNoPage : offset - kPageSize,
+                       i < kept ? offset + kPageSize : kNoPage);
+        const size_t lastItem = i > 0 ? items[i - 1].index : 0;
+        level.push_back({kept > 0 ? keys.keyAt(lastItem) : std::string_view(),
+                         kept > 0 ? keys.recnoAt(lastItem) : 0, offset});
+        appendPage(page);
+    } while (i < kept);
+    if (level.size() == 1)
+        putLe16(image.data() + (firstLeaf - headerOffset), kAttrRoot | kAttrLeaf);
+
+    const size_t capacity = interiorCapacity(keyLength);
+    while (level.size() > 1) {
+        const size_t groups = (level.size() + capacity - 1) / capacity;
+        std::vector<LevelEntry> above;
+        size_t next = 0;
+        for (size_t g = 0; g < groups; ++g) {
+            const size_t take = level.size() / groups + (g < level.size() % groups ? 1 : 0);
+            Node node;
+            node.kind = Node::Kind::Interior;
+            node.keyLength = static_cast<uint16_t>(keyLength);
+            node.attributes = groups == 1 ? kAttrRoot : 0;
+            const uint32_t offset = nextOffset();
+            node.left = g == 0 ? kNoPage : offset - kPageSize;
+            node.right = g + 1 == groups ? kNoPage : offset + kPageSize;
+            for (size_t e = 0; e < take; ++e, ++next) {
+                node.keys.append(level[next].key);
+                node.recnos.push_back(level[next].recno);
+                node.children.push_back(level[next].offset);
+            }
+            encodeNode(node, page);
+            appendPage(page);
+            above.push_back({level[next - 1].key, level[next - 1].recno, offset});
+        }
+        level = std::move(above);
+    }
+
+    writeTagHeader(image.data(), level.front().offset, static_cast<uint16_t>(keyLength),
+                   definition.unique, definition.descending, definition.keyExpression,
+                   definition.forExpression);
+    file_.writeAt(headerOffset, image.data(), image.size());
+    fileEnd_ = headerOffset + image.size();
+    diskSize_ = std::max(diskSize_, fileEnd_);
+    transactionChanged_ = true;
+
+    insertEntry(directory(), directoryKey(name), headerOffset);
+    ++directoryGeneration_;
+    op.commit();
+    return headerOffset;
+}
+
+}  // namespace kdx2::store::detail

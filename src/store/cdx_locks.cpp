@@ -1,0 +1,74 @@
+#include "store/cdx_engine.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "base/text.h"
+
+namespace kdx2::store::detail {
+
+using namespace base::literals;
+
+// ---------------------------------------------------------------- locks
+
+// Takes the index lock and drops what another copy made stale; the lock is
+// let go again when the file turns out damaged.
+void CdxEngine::lockAndRefresh(platform::LockKind kind) {
+    file_.lock(kIndexLockOffset, 1, kind, platform::LockWait::Yes);
+    try {
+        refreshFromDisk();
+    } catch (...) {
+        file_.unlock(kIndexLockOffset, 1);
+        throw;
+    }
+}
+
+void CdxEngine::beginRead() {
+    requireOpen();
+    if (readDepth_ == 0 && writeDepth_ == 0 && shared_) lockAndRefresh(platform::LockKind::Shared);
+    ++readDepth_;
+}
+
+void CdxEngine::endRead() {
+    if (readDepth_ == 0) return;
+    --readDepth_;
+    if (readDepth_ == 0 && writeDepth_ == 0) {
+        trimCache();
+        if (shared_ && file_.isOpen()) file_.unlock(kIndexLockOffset, 1);
+    }
+}
+
+void CdxEngine::beginWrite() {
+    requireOpen();
+    if (readOnly_)
+        throw base::Error("O índice "_cp + path_ + " foi aberto somente para leitura."_cp);
+    if (writeDepth_ == 0 && readDepth_ > 0)
+        throw std::logic_error("cdx: write lock requested while holding the read lock");
+    if (damaged_) throw base::Error(damageMessage(damage_));
+    if (writeDepth_ == 0 && shared_) lockAndRefresh(platform::LockKind::Exclusive);
+    ++writeDepth_;
+}
+
+void CdxEngine::endWrite() {
+    if (writeDepth_ == 0) return;
+    --writeDepth_;
+    if (writeDepth_ > 0) return;
+    if (shared_ && file_.isOpen()) {
+        try {
+            writeDirtyPages();
+        } catch (...) {
+            // What reached the disk is unknown: forget it all and read again.
+            dropCache();
+            counter_ = ~counter_;
+            if (readDepth_ == 0) file_.unlock(kIndexLockOffset, 1);
+            throw;
+        }
+        if (readDepth_ == 0) file_.unlock(kIndexLockOffset, 1);
+    }
+    if (readDepth_ == 0) trimCache();
+}
+
+}  // namespace kdx2::store::detail
