@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "common/choosers.h"
 #include "common/colours.h"
 #include "common/messages.h"
@@ -21,14 +22,12 @@ namespace {
 class OnScreen {
   public:
     explicit OnScreen(std::string_view script) : ui_(script) {
-        base::session().clear();
         setDefaultColours(base::session());
-        resetWindows();
         installScreenMessages();
     }
     ~OnScreen() {
         removeScreenMessages();
-        resetWindows();
+        base::resetProcessState();
     }
     UiSession& ui() { return ui_; }
 
