@@ -52,7 +52,7 @@ void createScratch(int table) {
 void copyRowsToScratch(store::Table& year, const std::string& cpf, int table) {
     store::Table& copy = scratch(table);
     year.forEachKey(base::Value(cpf), [&](store::Table& row) {
-        copy.append();
+        appendRow(copy);
         copy.copyFieldsFrom(row);
         return true;
     });
@@ -66,6 +66,11 @@ void openScratch(int table, const std::string& key) {
     auto copy = store::Table::open(scratchPath(table), store::OpenMode::Exclusive);
     areas.attach(area, std::move(copy));
     reindexScratch(table, key);
+}
+
+void appendRow(store::Table& table) {
+    if (!table.append())
+        throw base::Error("Não foi possível incluir um registro em "_cp + table.path() + ".");
 }
 
 store::Table& scratch(int table) {

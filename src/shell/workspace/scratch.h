@@ -48,5 +48,9 @@ store::Table& scratch(int table);
 void reindexScratch(int table, const std::string& key = "");
 // Writes and closes every scratch copy (areas 21 ... 37).
 void closeScratches();
+// Appends a blank row and makes it current. Throws base::Error naming the
+// table when the row could not be added, so that what the caller writes next
+// never lands on the row that was current before.
+void appendRow(store::Table& table);
 
 }  // namespace kdx2::shell::workspace

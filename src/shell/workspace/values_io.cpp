@@ -24,7 +24,7 @@ std::string ruralField(int month, const char* kind) {
 void firstRowOrNew(store::Table& table, const std::string& cpf) {
     table.goTop();
     if (!table.eof()) return;
-    table.append();
+    appendRow(table);
     table.put("CPF", base::Value(cpf));
 }
 
@@ -72,7 +72,7 @@ void storeMonthlyValues(store::Table& monthly, const std::string& cpf) {
             return !found;
         });
         if (!found) {
-            monthly.append();
+            appendRow(monthly);
             monthly.put("CPF", base::Value(cpf));
             monthly.put("MES", base::Value(month));
         }
