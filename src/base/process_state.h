@@ -5,10 +5,12 @@
 namespace kdx2::base {
 
 // The program keeps some state for the whole process (the session record,
-// the open windows, the lists of the selection, ...). Each piece registers,
+// the open windows, the declaration's saved keys, ...). Each piece registers,
 // when it is first used, how to put itself back as a fresh start finds it,
-// so that one call returns the whole process to that start: a test fixture
-// between two tests, or the program between two runs in one process.
+// so that one call returns the whole process to that start (test fixtures
+// call it before each test). What start-up wires once (menu commands,
+// message handlers, lookups) belongs to the program, not to a run, and is
+// not registered.
 void onProcessReset(std::function<void()> reset);
 
 // Runs every registered reset, the last registered first (state built on

@@ -13,6 +13,8 @@ namespace {
 constexpr char kShadow = '\xB0';
 constexpr std::string_view kBox = platform::kSingleFrame;
 
+// The window definitions and saved regions of the session; the process
+// reset drops them all.
 struct OpenWindows {
     std::map<int, WindowSlot> slots;
     std::map<int, platform::SavedRegion> saved;
@@ -24,6 +26,7 @@ OpenWindows& openWindows() {
         base::registerResetOnce([] { windows = OpenWindows{}; });
     return windows;
 }
+
 std::function<TextSurface()> surfaceProvider;
 
 platform::Grid& ownGrid() {
@@ -335,11 +338,6 @@ std::string XREP(std::string_view text) {
         }
     }
     return out;
-}
-
-void resetWindows() {
-    openWindows().slots.clear();
-    openWindows().saved.clear();
 }
 
 }  // namespace kdx2::common
