@@ -25,13 +25,14 @@ class OnScreen {
         setDefaultColours(base::session());
         installScreenMessages();
     }
-    ~OnScreen() {
-        removeScreenMessages();
-        base::resetProcessState();
-    }
+    ~OnScreen() { removeScreenMessages(); }
     UiSession& ui() { return ui_; }
 
   private:
+    // Before the screen starts, so that the reset does not stop it.
+    struct FreshProcess {
+        FreshProcess() { base::resetProcessState(); }
+    } fresh_;
     UiSession ui_;
 };
 

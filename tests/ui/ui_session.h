@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "base/cp850.h"
-#include "base/process_state.h"
 #include "platform/console/console.h"
 #include "ui/screen.h"
 
@@ -18,10 +17,8 @@ namespace kdx2::ui::testing {
 
 class UiSession {
   public:
-    // Starts from the state a fresh process has.
     explicit UiSession(std::string_view script)
         : console_(platform::headlessConsoleFromText(script, platform::HeadlessEnd::Throw)) {
-        base::resetProcessState();
         start(*console_);
     }
     ~UiSession() { stop(); }
