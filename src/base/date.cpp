@@ -90,7 +90,21 @@ std::optional<Date> Date::fromDtoc(std::string_view text) {
     return fromYmd(text.size() == 8 ? 1900 + *y : *y, *m, *d);
 }
 
+namespace {
+
+std::function<Date()>& todaySource() {
+    static std::function<Date()> source;
+    return source;
+}
+
+}  // namespace
+
+void setTodaySource(std::function<Date()> source) {
+    todaySource() = std::move(source);
+}
+
 Date Date::today() {
+    if (const auto& source = todaySource()) return source();
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

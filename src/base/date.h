@@ -2,6 +2,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,7 +24,9 @@ class Date {
     // "dd/mm/yyyy" or "dd/mm/yy" (two-digit years in the 1900 epoch); a text
     // of blanks and separators gives the empty date.
     static std::optional<Date> fromDtoc(std::string_view text);
-    // The host's local date.
+    // Today's date on the program's clock: the one installed with
+    // setTodaySource (the screen installs its console's, so that a headless
+    // run's date moves only with its script), else the host's local date.
     static Date today();
 
     bool empty() const { return julian_ == 0; }
@@ -50,5 +53,9 @@ class Date {
 
 int daysInMonth(int year, int month);
 bool isLeapYear(int year);
+
+// Installs where Date::today() reads the date; an empty function restores
+// the host's local date.
+void setTodaySource(std::function<Date()> source);
 
 }  // namespace kdx2::base

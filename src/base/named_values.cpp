@@ -1,5 +1,6 @@
 #include "base/named_values.h"
 
+#include "base/process_state.h"
 #include "base/text.h"
 
 namespace kdx2::base {
@@ -25,6 +26,7 @@ void NamedValues::erase(std::string_view name) {
 
 NamedValues& session() {
     static NamedValues record;
+    [[maybe_unused]] static const bool registered = registerResetOnce([] { record.clear(); });
     return record;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "common/windows.h"
@@ -19,16 +20,21 @@ namespace {
 constexpr int kIntegerDigits = 10;
 constexpr int kDecimalDigits = 4;
 
-double calculatorMemory = 0;
+// The calculator's memory lasts from one use of the calculator to the next.
+double& calculatorMemory() {
+    static double memory = 0;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { memory = 0; });
+    return memory;
+}
 
 }  // namespace
 
 double Calculator::memory() {
-    return calculatorMemory;
+    return calculatorMemory();
 }
 
 void Calculator::clearMemory() {
-    calculatorMemory = 0;
+    calculatorMemory() = 0;
 }
 
 double Calculator::entryValue() const {
@@ -119,14 +125,14 @@ Calculator::Outcome Calculator::apply(char op) {
 Calculator::Outcome Calculator::memoryKey(char key) {
     switch (key) {
         case '+':
-            if (!error_) calculatorMemory += shown();
+            if (!error_) calculatorMemory() += shown();
             return Outcome::Shown;
         case '-':
-            if (!error_) calculatorMemory -= shown();
+            if (!error_) calculatorMemory() -= shown();
             return Outcome::Shown;
         case 'R': {
             // The whole memory comes back, decimals included.
-            const auto text = base::formatFixed(calculatorMemory, 20, kDecimalDigits);
+            const auto text = base::formatFixed(calculatorMemory(), 20, kDecimalDigits);
             entry_ = base::alltrim(text.value_or("0"));
             while (entry_.find('.') != std::string::npos &&
                    (entry_.back() == '0' || entry_.back() == '.')) {
@@ -139,7 +145,7 @@ Calculator::Outcome Calculator::memoryKey(char key) {
             return Outcome::Shown;
         }
         case 'C':
-            calculatorMemory = 0;
+            calculatorMemory() = 0;
             return Outcome::Shown;
         default:
             return Outcome::Beep;

@@ -5,6 +5,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/calculator.h"
 #include "common/messages.h"
@@ -50,7 +51,11 @@ int moved(int key, int item, int last) {
     }
 }
 
-bool helpShown = false;
+bool& helpShown() {
+    static bool shown = false;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { shown = false; });
+    return shown;
+}
 
 std::vector<std::string> helpText(const std::string& topic, int which) {
     const std::string file = base::session().text("ARQDEF") + (which == 1 ? "HELPTXT" : "HELPATXT");
@@ -90,7 +95,7 @@ void showHelp(const std::vector<std::string>& lines) {
     REDEFJAN(kHelpWindow, s.integer("COR_HELP"), s.integer("COR_TEL2"), s.integer("COR_TEL3"), 1, 0,
              bottom, 64, 2);
     ABREJAN(kHelpWindow);
-    helpShown = true;
+    helpShown() = true;
     const uint8_t text = static_cast<uint8_t>(s.integer("COR_HELP"));
     const uint8_t caption = ui::parseColorPair(s.text("COR_2_CLI")).value_or(0x1F);
     paint(1, 4, "   H E L P       ", caption);
@@ -107,7 +112,7 @@ void showHelp(const std::vector<std::string>& lines) {
         // Alt+P only brings the output back to the screen: nothing to do here.
     }
     FECHAJAN(kHelpWindow);
-    helpShown = false;
+    helpShown() = false;
 }
 
 }  // namespace
@@ -173,7 +178,7 @@ int ESC_OPCAO(int window, int lastItem, int column, int width, int rowOffset, in
 }
 
 void TXT_HELP(const std::string& topic, int which) {
-    if (helpShown) return;
+    if (helpShown()) return;
     std::string subject = base::alltrim(topic);
     if (subject.empty()) {
         ui::Get* field = ui::activeGet();
@@ -234,7 +239,7 @@ void MOS_HELP() {
 }
 
 void showContextHelp() {
-    if (helpShown) return;
+    if (helpShown()) return;
     std::vector<std::string> topics;
     if (ui::Get* field = ui::activeGet()) {
         std::string name = base::alltrim(field->name);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "ui/color.h"
 
 namespace kdx2::common {
@@ -12,8 +13,20 @@ namespace {
 constexpr char kShadow = '\xB0';
 constexpr std::string_view kBox = platform::kSingleFrame;
 
-std::map<int, WindowSlot> slots;
-std::map<int, platform::SavedRegion> saved;
+// The window definitions and saved regions of the session; the process
+// reset drops them all.
+struct OpenWindows {
+    std::map<int, WindowSlot> slots;
+    std::map<int, platform::SavedRegion> saved;
+};
+
+OpenWindows& openWindows() {
+    static OpenWindows windows;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { windows = OpenWindows{}; });
+    return windows;
+}
+
 std::function<TextSurface()> surfaceProvider;
 
 platform::Grid& ownGrid() {
@@ -44,14 +57,14 @@ void saveRegion(int number, int top, int left, int bottom, int right) {
     const TextSurface surface = textSurface();
     platform::Rect rect = clipped(top, left, bottom, right);
     platform::SavedRegion region = surface.grid->save(onSurface(surface, rect));
-    saved[number] = std::move(region);
+    openWindows().saved[number] = std::move(region);
 }
 
 void restoreRegion(int number) {
-    const auto found = saved.find(number);
-    if (found == saved.end()) return;
+    const auto found = openWindows().saved.find(number);
+    if (found == openWindows().saved.end()) return;
     textSurface().grid->restore(found->second);
-    saved.erase(found);
+    openWindows().saved.erase(found);
 }
 
 void drawBox(int top, int left, int bottom, int right, uint8_t attr) {
@@ -81,9 +94,9 @@ void define(int number, int colour1, int colour2, int colour3, int top, int left
     slot.bottom = frame == 7 ? bottom + 2 : bottom;
     slot.right = right;
     slot.frame = frame;
-    const auto existing = slots.find(number);
-    if (existing != slots.end()) slot.lastText = existing->second.lastText;
-    slots[number] = slot;
+    const auto existing = openWindows().slots.find(number);
+    if (existing != openWindows().slots.end()) slot.lastText = existing->second.lastText;
+    openWindows().slots[number] = slot;
 }
 
 int lastUsableColumn(const WindowSlot& slot) {
@@ -142,8 +155,8 @@ uint8_t statusAttr() {
 }
 
 void move(int number, int rows, int cols) {
-    const auto found = slots.find(number);
-    if (found == slots.end()) return;
+    const auto found = openWindows().slots.find(number);
+    if (found == openWindows().slots.end()) return;
     WindowSlot& slot = found->second;
     const int top = slot.top + rows;
     const int bottom = slot.bottom + rows;
@@ -186,8 +199,8 @@ void REDEFJAN(int number, int colour1, int colour2, int colour3, int top, int le
 }
 
 void REDFATR(int number, int which, int attribute) {
-    const auto found = slots.find(number == 0 ? 10 : number);
-    if (found == slots.end()) return;
+    const auto found = openWindows().slots.find(number == 0 ? 10 : number);
+    if (found == openWindows().slots.end()) return;
     const uint8_t attr = static_cast<uint8_t>(attribute & 0xFF);
     if (which == 1) found->second.colour1 = attr;
     if (which == 2) found->second.colour2 = attr;
@@ -195,12 +208,12 @@ void REDFATR(int number, int which, int attribute) {
 }
 
 const WindowSlot* windowSlot(int number) {
-    const auto found = slots.find(number);
-    return found == slots.end() ? nullptr : &found->second;
+    const auto found = openWindows().slots.find(number);
+    return found == openWindows().slots.end() ? nullptr : &found->second;
 }
 
 bool windowOpen(int number) {
-    return saved.count(number) > 0;
+    return openWindows().saved.count(number) > 0;
 }
 
 void ABREJAN(int number) {
@@ -242,8 +255,8 @@ void ESCRJAN(int number, std::string_view text) {
         }
         return;
     }
-    const auto found = slots.find(number);
-    if (found == slots.end()) return;
+    const auto found = openWindows().slots.find(number);
+    if (found == openWindows().slots.end()) return;
     writeInto(found->second, text);
 }
 
@@ -325,11 +338,6 @@ std::string XREP(std::string_view text) {
         }
     }
     return out;
-}
-
-void resetWindows() {
-    slots.clear();
-    saved.clear();
 }
 
 }  // namespace kdx2::common

@@ -85,7 +85,4 @@ std::string REP(int count);
 // Expands every repeat triple.
 std::string XREP(std::string_view text);
 
-// Drops every window definition and saved region (a new session).
-void resetWindows();
-
 }  // namespace kdx2::common

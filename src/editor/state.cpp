@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "base/process_state.h"
 #include "base/text.h"
 #include "editor/browse.h"
 #include "editor/engine.h"
@@ -14,11 +15,14 @@ namespace kdx2::editor {
 
 BrowseDescription& browseDescription() {
     static BrowseDescription description;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { description = BrowseDescription{}; });
     return description;
 }
 
 Hooks& hooks() {
     static Hooks all;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { all = Hooks{}; });
     return all;
 }
 

@@ -11,6 +11,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/calculator.h"
 #include "common/choosers.h"
@@ -49,6 +50,7 @@ int gPagesRunning = 0;
 // before, so that closing the window gives them back.
 std::map<int, ui::KeyAction>& savedKeys() {
     static std::map<int, ui::KeyAction> saved;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { saved.clear(); });
     return saved;
 }
 

@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "base/process_state.h"
 #include "editor/browse.h"
 #include "shell/declaration.h"
 #include "shell/settings.h"
@@ -60,6 +61,7 @@ editor::Matrix* matrixOfScreen(int screen) {
 
 std::optional<editor::Hooks>& hooksBefore() {
     static std::optional<editor::Hooks> before;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { before.reset(); });
     return before;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/process_state.h"
+
 #include "base/text.h"
 #include "store/catalog.h"
 #include "store/table_numbers.h"
@@ -161,6 +163,8 @@ void setDarfDefaults(base::NamedValues& s, const base::Date& today) {
 
 SessionLists& sessionLists() {
     static SessionLists lists;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { lists = SessionLists{}; });
     return lists;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/choosers.h"
 #include "common/colours.h"
@@ -156,6 +157,7 @@ constexpr const char* kTerminalLockFile = "KDX2TERM.LCK";
 
 std::optional<platform::File>& heldTerminal() {
     static std::optional<platform::File> held;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { held.reset(); });
     return held;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/cp850.h"
+#include "base/date.h"
 #include "ui/button.h"
 #include "ui/detail.h"
 #include "ui/menu.h"
@@ -398,6 +399,8 @@ void start(platform::Console& console) {
     auto& s = state();
     s = detail::State{};
     s.console = &console;
+    // Every layer reads the date from the console's clock while it runs.
+    base::setTodaySource([] { return today(); });
     // The shades of red, white and blue the screens were designed with.
     console.setPalette(4, 255, 0, 0);
     console.setPalette(12, 255, 0, 0);
@@ -425,6 +428,7 @@ void stop() {
     for (auto& window : s.windows)
         window->reading_ = false;
     s = detail::State{};
+    base::setTodaySource({});
 }
 
 // ---- The window list ------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "base/cp850.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "ui/button.h"
 #include "ui/detail.h"
@@ -22,6 +23,7 @@ namespace detail {
 
 State& state() {
     static State instance;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { stop(); });
     return instance;
 }
 

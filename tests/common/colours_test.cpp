@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/colours.h"
 #include "common/screen_messages.h"
@@ -26,15 +27,14 @@ class TerminalColours : public ::testing::Test {
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root = pattern;
         platform::configureDrives("C=" + root.string());
-        base::session().clear();
+        base::resetProcessState();
         base::session().set("ARQDEF", "C:\\");
         base::session().set("NUSU", "04");
         common::setDefaultColours(base::session());
-        common::resetWindows();
     }
     void TearDown() override {
         store::workAreas().closeAll();
-        common::resetWindows();
+        base::resetProcessState();
         platform::configureDrives("");
         fs::remove_all(root);
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "common/choosers.h"
 #include "common/colours.h"
 #include "common/messages.h"
@@ -21,18 +22,17 @@ namespace {
 class OnScreen {
   public:
     explicit OnScreen(std::string_view script) : ui_(script) {
-        base::session().clear();
         setDefaultColours(base::session());
-        resetWindows();
         installScreenMessages();
     }
-    ~OnScreen() {
-        removeScreenMessages();
-        resetWindows();
-    }
+    ~OnScreen() { removeScreenMessages(); }
     UiSession& ui() { return ui_; }
 
   private:
+    // Before the screen starts, so that the reset does not stop it.
+    struct FreshProcess {
+        FreshProcess() { base::resetProcessState(); }
+    } fresh_;
     UiSession ui_;
 };
 

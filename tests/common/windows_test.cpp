@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "common/colours.h"
 #include "common/windows.h"
 
@@ -13,13 +14,13 @@ namespace {
 class TextWindows : public ::testing::Test {
   protected:
     void SetUp() override {
-        resetWindows();
+        kdx2::base::resetProcessState();
         grid = Grid(25, 80, Cell{'.', 0x07});
         setTextSurface([this] { return TextSurface{&grid, 0, 0}; });
     }
     void TearDown() override {
         setTextSurface({});
-        resetWindows();
+        kdx2::base::resetProcessState();
     }
 
     std::string row(int r) const { return grid.rowText(r); }

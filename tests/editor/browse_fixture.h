@@ -15,6 +15,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/colours.h"
 #include "common/screen_messages.h"
@@ -59,8 +60,8 @@ class BrowseTest : public ::testing::Test {
         std::filesystem::create_directories(root / "TRAB");
         platform::configureDrives("C=" + root.string());
         platform::setCurrentFolder("C:\\DADOS");
+        base::resetProcessState();
         base::NamedValues& s = base::session();
-        s.clear();
         s.set("LOCARQ", "C:\\DADOS\\");
         s.set("ARQDEF", "C:\\");
         s.set("LOCTRAB", "C:\\TRAB\\");
@@ -73,17 +74,15 @@ class BrowseTest : public ::testing::Test {
         common::composeColourLists(s);
         store::setFeedback(&feedback);
         store::setDeletedFilter(true);
-        editor::hooks() = editor::Hooks{};
     }
 
     void TearDown() override {
-        editor::hooks() = editor::Hooks{};
         if (console) {
             common::removeScreenMessages();
             ui::stop();
         }
-        common::resetWindows();
         store::workAreas().closeAll();
+        base::resetProcessState();
         store::setFeedback(nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);

@@ -15,6 +15,7 @@
 #include "base/cp850.h"
 #include "base/date.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "common/recording_messages.h"
 #include "common/windows.h"
 #include "platform/drives.h"
@@ -58,9 +59,8 @@ class PrintingTest : public ::testing::Test {
         std::filesystem::create_directories(root / "DADOS");
         std::filesystem::create_directories(root / workFolder);
         platform::configureDrives("C=" + root.string());
-        common::resetWindows();
+        base::resetProcessState();
         base::NamedValues& s = base::session();
-        s.clear();
         s.set("ARQDEF", "C:\\");
         s.set("ROTADEF", "C:\\");
         s.set("LOCARQ", "C:\\DADOS\\");

@@ -19,6 +19,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/recording_messages.h"
 #include "common/windows.h"
@@ -86,9 +87,8 @@ class SelectionTest : public ::testing::Test {
         for (const char* folder : {"ORIG", "DEST", "TRAB"})
             std::filesystem::create_directories(root / folder);
         platform::configureDrives("C=" + root.string());
-        common::resetWindows();
+        base::resetProcessState();
         base::NamedValues& s = base::session();
-        s.clear();
         s.set("ARQDEF", "C:\\");
         s.set("ROTADEF", "C:\\");
         s.set("LOCARQ", "C:\\ORIG\\");

@@ -8,6 +8,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "common/recording_messages.h"
 #include "common/windows.h"
 #include "platform/drives.h"
@@ -27,8 +28,7 @@ class EmptyDrive : public ::testing::Test {
         platform::configureDrives("C=" + root.string());
         for (const char* name : {"TERMINAL", "KDX2DEF", "USUAR", "EQUIP"})
             ::unsetenv(name);
-        base::session().clear();
-        common::resetWindows();
+        base::resetProcessState();
     }
     void TearDown() override {
         store::workAreas().closeAll();
@@ -39,8 +39,7 @@ class EmptyDrive : public ::testing::Test {
     // A new run of the program on the same drive.
     void restart() {
         store::workAreas().closeAll();
-        base::session().clear();
-        common::resetWindows();
+        base::resetProcessState();
         platform::setCurrentFolder("C:\\");
     }
 

@@ -70,7 +70,7 @@ class SaveFaultTest : public WorkspaceTest {
             addIncome(rows, kOurs, "NEW-" + std::to_string(i), 10 + i);
         base::session().set("ENDERECO", base::Value("NEW"));
         // Moving between pages puts the typing on the disk.
-        ws::CHECKPOINT();
+        ws::checkpoint();
     }
 
     std::vector<std::vector<std::string>> otherRows(const test_support::ReadTable& table) const {

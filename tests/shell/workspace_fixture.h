@@ -18,6 +18,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "platform/drives.h"
@@ -82,8 +83,8 @@ inline void prepareSession(const std::filesystem::path& root, const std::string&
     std::filesystem::create_directories(root / ("TRAB" + terminal));
     platform::configureDrives("C=" + root.string());
     platform::setCurrentFolder("C:\\DADOS");
+    base::resetProcessState();
     base::NamedValues& s = base::session();
-    s.clear();
     s.set("LOCARQ", "C:\\DADOS\\");
     s.set("ARQDEF", "C:\\");
     s.set("LOCTRAB", "C:\\TRAB" + terminal + "\\");

@@ -158,7 +158,7 @@ TEST_F(RecoveryTest, TheIntegrityCheckTakesAKilledTerminalsScratchCopiesAsWorkFi
     ws::createWorkingValues();
     ASSERT_TRUE(ws::DIRETO());
     ASSERT_TRUE(ws::INIC_VAR(1, 1));
-    ws::LEAVE_WITHOUT_SAVING();
+    ws::leaveWithoutSaving();
     std::ostringstream after;
     EXPECT_EQ(store::verifyFolder("C:\\TRAB03", after), 0) << after.str();
     EXPECT_THAT(after.str(), Not(HasSubstr("cópia de trabalho")));
@@ -169,7 +169,7 @@ TEST_F(RecoveryTest, LeavingWithoutSavingKeepsEverythingForF4) {
     addIncome(ws::scratch(2), kOurs, "TYPED-1", 5);
     base::session().set("ENDERECO", base::Value("RUA DIGITADA"));
     base::session().set("I12_2", base::Value("RESUMO DIGITADO"));
-    ws::LEAVE_WITHOUT_SAVING();
+    ws::leaveWithoutSaving();
     ws::discardWorkingValues();
 
     ws::createWorkingValues();
@@ -183,7 +183,7 @@ TEST_F(RecoveryTest, LeavingWithoutSavingKeepsEverythingForF4) {
 
 TEST_F(RecoveryTest, F4RefusesScratchCopiesThatAreNotOneTaxpayersWhole) {
     ASSERT_TRUE(openTaxpayer(kOurs));
-    ws::LEAVE_WITHOUT_SAVING();
+    ws::leaveWithoutSaving();
     // Another program's rows in one copy, then a missing copy.
     {
         auto copy = store::Table::open(ws::scratchPath(14), store::OpenMode::Exclusive);
@@ -202,7 +202,7 @@ TEST_F(RecoveryTest, F4RefusesScratchCopiesThatAreNotOneTaxpayersWhole) {
 TEST_F(RecoveryTest, ATableInUseElsewhereStopsTheLoadBeforeAnyCopyIsReplaced) {
     ASSERT_TRUE(openTaxpayer(kOurs));
     addIncome(ws::scratch(2), kOurs, "UNSAVED", 1);
-    ws::LEAVE_WITHOUT_SAVING();
+    ws::leaveWithoutSaving();
     auto holder = store::Table::open("C:\\DADOS\\IRM5.DBF", store::OpenMode::Exclusive);
     EXPECT_FALSE(openTaxpayer(cpfOf(111)));
     EXPECT_TRUE(messages.saw("A tabela IRM5 não pôde ser aberta."));

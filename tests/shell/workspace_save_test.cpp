@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "common/numbers.h"
+#include "shell/workspace/values_io.h"
+#include "store/catalog.h"
 #include "tax/carne.h"
 
 namespace kdx2::workspace_test {
@@ -211,6 +213,29 @@ TEST_F(SaveTest, MonthlyAndRuralValuesTravelThroughTheirTables) {
         return true;
     });
     EXPECT_EQ(months, 12);
+}
+
+TEST_F(SaveTest, AMonthThatCannotBeAddedIsToldAndNoOtherMonthIsWrittenOver) {
+    const std::string path = "C:\\DADOS\\MESES.DBF";
+    store::Table::create(path, *store::tableLayout(ws::kMonthly));
+    auto mine = store::Table::open(path, store::OpenMode::Shared, "MESES1");
+    auto other = store::Table::open(path, store::OpenMode::Shared, "MESES2");
+    ASSERT_TRUE(mine->append());
+    mine->put("CPF", base::Value(ours));
+    mine->put("MES", base::Value(1));
+    mine->unlock();
+    // Another workstation holds the table: months 2 ... 12 cannot be added.
+    ASSERT_TRUE(other->lockTable());
+    try {
+        ws::storeMonthlyValues(*mine, ours);
+        ADD_FAILURE() << "a month that could not be added went untold";
+    } catch (const base::Error& error) {
+        EXPECT_THAT(std::string(error.what()), ::testing::HasSubstr("MESES.DBF"));
+    }
+    other->unlock();
+    EXPECT_EQ(mine->recCount(), 1u);
+    mine->goTop();
+    EXPECT_EQ(mine->get("MES").number(), 1);
 }
 
 }  // namespace

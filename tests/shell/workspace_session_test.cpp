@@ -137,18 +137,18 @@ TEST_F(SessionTest, TheAutomaticSaveWaitsForItsMinutes) {
     addIncome(ws::scratch(2), kOurs, "AUTOMATICO", 1);
     s.set("TEMP_SAL", 2);
     fixedClock.seconds = at(0, 1, 29);  // 1 minute 59 seconds
-    EXPECT_FALSE(ws::AUTO_SALVA());
+    EXPECT_FALSE(ws::autoSaveWhenDue());
     EXPECT_TRUE(payers().empty());
     fixedClock.seconds = at(0, 1, 30);
-    EXPECT_TRUE(ws::AUTO_SALVA());
+    EXPECT_TRUE(ws::autoSaveWhenDue());
     EXPECT_THAT(payers(), ElementsAre("AUTOMATICO"));
     // The count starts again from that save.
     fixedClock.seconds = at(0, 2, 30);
-    EXPECT_FALSE(ws::AUTO_SALVA());
+    EXPECT_FALSE(ws::autoSaveWhenDue());
     for (int never : {0, 98, 99}) {
         s.set("TEMP_SAL", never);
         fixedClock.seconds = at(12, 0, 0);
-        EXPECT_FALSE(ws::AUTO_SALVA()) << never;
+        EXPECT_FALSE(ws::autoSaveWhenDue()) << never;
     }
 }
 

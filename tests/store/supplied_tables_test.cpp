@@ -13,6 +13,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "platform/drives.h"
 #include "store/access.h"
@@ -179,8 +180,8 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& folder)
 TEST_F(SuppliedTablesTest, TheStoreOpensTheBuiltTablesWithTheirIndexesAsTheyAre) {
     build();
     const auto before = snapshot(root / "KDX2");
+    base::resetProcessState();
     base::NamedValues& session = base::session();
-    session.clear();
     session.set("ARQDEF", Value(kInstall));
     session.set("REFAZ_IND", Value(false));
     for (int number : {42, 44, 45, 46, 47, 53, 54, 55, 58, 60, 61, 69}) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "platform/drives.h"
 #include "store/feedback.h"
 #include "store/table.h"
@@ -29,8 +30,8 @@ inline std::filesystem::path setUpTempDrive(const std::string& prefix, store::Fe
     std::filesystem::create_directories(root / "DADOS");
     platform::configureDrives("C=" + root.string());
     platform::setCurrentFolder("C:\\DADOS");
+    base::resetProcessState();
     base::NamedValues& session = base::session();
-    session.clear();
     session.set("LOCARQ", base::Value("C:\\DADOS\\"));
     session.set("ARQDEF", base::Value("C:\\"));
     session.set("NUSU", base::Value("03"));

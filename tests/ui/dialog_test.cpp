@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "base/cp850.h"
+#include "base/date.h"
+#include "platform/console/console.h"
 #include "platform/console/keys.h"
 #include "ui/button.h"
 #include "ui/dialog.h"
@@ -198,4 +202,18 @@ TEST(MessageBox, ButtonCaptionsAreCentredInTen) {
     EXPECT_EQ(MSGALERT("Texto", {"Sim", "Nao"}, "", "Aviso"), 1);
     EXPECT_FALSE(boundRan);
     EXPECT_TRUE(isBound(keys::Enter));
+}
+
+TEST(Clock, EveryLayerReadsTheDateOfTheRunningConsole) {
+    base::Date first;
+    {
+        UiSession session("wait 86400\nkey x\n");
+        first = base::Date::today();
+        EXPECT_EQ(first, today());
+        EXPECT_EQ(waitKey(), 'x');
+        // A day passed on the console, none on the host.
+        EXPECT_EQ(base::Date::today(), first.plusDays(1));
+    }
+    // Without a console the host's date again.
+    EXPECT_EQ(base::Date::today(), platform::localTimeAt(std::time(nullptr)).date);
 }

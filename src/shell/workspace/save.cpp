@@ -174,7 +174,7 @@ bool SALVATUDO(int mode) {
     // The scratch copies hold all the work on the disk before the shared
     // tables are touched, so whatever happens next F4 can bring it back.
     try {
-        CHECKPOINT();
+        checkpoint();
     } catch (const base::Error& error) {
         display().done();
         tellNotSaved(error.what());

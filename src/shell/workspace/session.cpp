@@ -165,7 +165,7 @@ bool SAL_DEC() {
     return saved;
 }
 
-bool AUTO_SALVA() {
+bool autoSaveWhenDue() {
     const base::NamedValues& s = base::session();
     const int minutes = s.integer("TEMP_SAL");
     if (minutes < 1 || minutes > 97) return false;
@@ -175,15 +175,15 @@ bool AUTO_SALVA() {
     return SAL_DEC();
 }
 
-void CHECKPOINT() {
+void checkpoint() {
     storeWorkingValues(currentCpf());
     for (int table = kFirstTable; table <= kLastTable; ++table)
         if (store::Table* copy = store::workAreas().table(scratchArea(table))) copy->flush();
 }
 
-void LEAVE_WITHOUT_SAVING() {
+void leaveWithoutSaving() {
     try {
-        CHECKPOINT();
+        checkpoint();
     } catch (const base::Error& error) {
         store::feedback().alert(error.what());
     }
@@ -213,7 +213,7 @@ void DECLARA(Screens& screens) {
         s.set("CIGNORE", "S");
         screens.runDeclaration();
         if (base::alltrim(s.text("CIGNORE")) == "I") {
-            LEAVE_WITHOUT_SAVING();
+            leaveWithoutSaving();
             announceTaxpayerClosed();
             break;
         }

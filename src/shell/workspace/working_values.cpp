@@ -1,6 +1,5 @@
 #include "shell/workspace/working_values.h"
 
-#include <ctime>
 #include <set>
 
 #include "base/cp850.h"
@@ -9,6 +8,7 @@
 #include "shell/settings.h"
 #include "store/catalog.h"
 #include "ui/picture.h"
+#include "ui/screen.h"
 
 namespace kdx2::shell::workspace {
 
@@ -17,8 +17,8 @@ using base::Value;
 
 namespace {
 
-const Clock kSystemClock;
-const Clock* gClock = &kSystemClock;
+const Clock kScreenClock;
+const Clock* gClock = &kScreenClock;
 
 // Names this workspace added to the session (others were already there).
 std::set<std::string>& createdNames() {
@@ -215,14 +215,11 @@ WorkspaceGrids& workspaceGrids() {
 }
 
 long Clock::secondsSinceMidnight() const {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_hour * 3600L + local.tm_min * 60L + local.tm_sec;
+    return ui::secondsSinceMidnight();
 }
 
 base::Date Clock::today() const {
-    return base::Date::today();
+    return ui::today();
 }
 
 const Clock& clock() {
@@ -230,7 +227,7 @@ const Clock& clock() {
 }
 
 void setClock(const Clock* clock) {
-    gClock = clock ? clock : &kSystemClock;
+    gClock = clock ? clock : &kScreenClock;
 }
 
 std::string monthSuffix(int month) {

@@ -39,14 +39,15 @@ struct WorkspaceGrids {
 };
 WorkspaceGrids& workspaceGrids();
 
-// Time of day and date as the workspace reads them; tests replace it.
+// Time of day and date as the workspace reads them: the screen's clock
+// (a headless run's moves only with its script); tests replace it.
 struct Clock {
     virtual ~Clock() = default;
     virtual long secondsSinceMidnight() const;
     virtual base::Date today() const;
 };
 const Clock& clock();
-// Installs `clock` (not owned); nullptr restores the system clock.
+// Installs `clock` (not owned); nullptr restores the screen's clock.
 void setClock(const Clock* clock);
 
 // Picture of the monthly rural amounts.

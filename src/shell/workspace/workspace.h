@@ -9,7 +9,7 @@
 //
 // Entry points for the shell: DISTRIBUI for the commands 11 and 12; the CPF
 // prompt calls INIC_VAR (and DIRETO for F4); the page flow calls
-// AUTO_SALVA after each page, SAL_DEC for Alt+W and VETEMPO for Alt+H.
+// autoSaveWhenDue after each page, SAL_DEC for Alt+W and VETEMPO for Alt+H.
 namespace kdx2::shell::workspace {
 
 // What the workspace shows while it loads or saves. The default goes through
@@ -85,14 +85,14 @@ bool SAL_DEC();
 // The automatic save, checked after each page: when 1 <= TEMP_SAL <= 97 and
 // at least TEMP_SAL whole minutes passed since the last save, SAL_DEC.
 // Returns true when it saved.
-bool AUTO_SALVA();
+bool autoSaveWhenDue();
 // Writes the working values into the scratch copies and flushes them, so a
 // crash or a leave without saving keeps them for F4 (called by the page
 // flow between pages and when leaving without saving).
-void CHECKPOINT();
+void checkpoint();
 // Leaving without saving: the working values go to the scratch copies, which
 // are closed and kept.
-void LEAVE_WITHOUT_SAVING();
+void leaveWithoutSaving();
 
 // F4 at the CPF prompt: takes the CPF of the register scratch copy and sets
 // LRECUPERA, so the prompt goes on as if that CPF had been typed. False,

@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
         if (command == "edit") {
             if (!open(cpf)) return 3;
             edit(cpf, label, count);
-            ws::CHECKPOINT();
+            ws::checkpoint();
             std::raise(SIGKILL);
         }
         if (command == "type") {
