@@ -20,7 +20,7 @@ const std::string kOther = cpfOf(33333333333);
 // One payment row (IRM6 layout): code, the same amount in each month of
 // `months`, the annual amount their sum.
 void addPayment(store::Table& table, const std::string& cpf, int code, double monthly, int months) {
-    table.append();
+    store::appendRecord(table);
     table.put("CPF", base::Value(cpf));
     table.put("I6_3", base::Value(code));
     for (int month = 1; month <= months; ++month)
@@ -31,7 +31,7 @@ void addPayment(store::Table& table, const std::string& cpf, int code, double mo
 
 // One dated income entry from an individual (kind "F") in `month` of 2024.
 void addIndividualIncome(store::Table& table, const std::string& cpf, int month, double amount) {
-    table.append();
+    store::appendRecord(table);
     table.put("CPF", base::Value(cpf));
     table.put("I1_1", base::Value("F"));
     table.put("I1_2", base::Value("ALUGUEL"));
@@ -61,7 +61,7 @@ class YearSummaryTest : public WorkspaceTest {
         ASSERT_TRUE(store::ABERTURA(9));
         for (const std::string& cpf : {kOurs, kOther}) {
             store::Table& reg = store::workAreas().area(9);
-            reg.append();
+            store::appendRecord(reg);
             reg.put("CPF", base::Value(cpf));
             reg.unlock();
         }
@@ -155,7 +155,7 @@ TEST_F(YearSummaryTest, AnUnreadablePaymentsCopyIsToldAndTheRestShown) {
 TEST_F(YearSummaryTest, LoadingATaxpayerToPrintKeepsTheWorkF4BringsBack) {
     ASSERT_TRUE(openTaxpayer(kOurs));
     addIncome(ws::scratch(2), kOurs, "TYPED-1", 5);
-    ws::LEAVE_WITHOUT_SAVING();
+    ws::leaveWithoutSaving();
     ws::discardWorkingValues();
 
     base::session().set("CPF", kOther);
