@@ -3,8 +3,8 @@
 #include <functional>
 
 // The computations the workspace runs on the loaded declaration belong to
-// the tax engine. Until every one of them exists there, the workspace calls
-// one replaceable step.
+// the tax engine; the workspace calls them as one replaceable step, so tests
+// and the declaration pages can put their own in its place.
 namespace kdx2::shell::workspace {
 
 // Computes the year once the workspace is loaded: payer sums and dependants
