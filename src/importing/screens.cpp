@@ -4,6 +4,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "common/utilities.h"
@@ -109,6 +110,8 @@ void Counters::count(const FileOutcome& outcome) {
 
 Counters& counters() {
     static Counters all;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { all = Counters{}; });
     return all;
 }
 

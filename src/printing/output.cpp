@@ -5,6 +5,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "platform/drives.h"
@@ -126,6 +127,8 @@ void PrintOutput::flush() {
 
 PrintOutput& output() {
     static PrintOutput theOutput;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { theOutput = PrintOutput{}; });
     return theOutput;
 }
 

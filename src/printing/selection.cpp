@@ -6,6 +6,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "printing/output.h"
@@ -30,6 +31,7 @@ ReportPrinters& printers() {
 
 std::optional<std::set<std::string>>& marks() {
     static std::optional<std::set<std::string>> taken;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { taken.reset(); });
     return taken;
 }
 

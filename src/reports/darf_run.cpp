@@ -7,6 +7,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "printing/output.h"
@@ -139,17 +140,24 @@ void setComplementarySource(ComplementarySource source) {
     complementary() = std::move(source);
 }
 
+// The slip's months start at the current month.
+DarfSlip freshSlip() {
+    DarfSlip first;
+    first.MES_PGTO = first.MES_FINAL = base::Date::today().month();
+    return first;
+}
+
 DarfSlip& darfSlip() {
-    static DarfSlip slip = [] {
-        DarfSlip first;
-        first.MES_PGTO = first.MES_FINAL = base::Date::today().month();
-        return first;
-    }();
+    static DarfSlip slip = freshSlip();
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { slip = freshSlip(); });
     return slip;
 }
 
 DarfRun& darfRun() {
     static DarfRun run;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { run = DarfRun(); });
     return run;
 }
 

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "base/process_state.h"
+
 namespace kdx2::store {
 
 void Feedback::showMessage(const std::string&) {}
@@ -26,6 +28,9 @@ Feedback& feedback() {
 }
 
 void setFeedback(Feedback* sink) {
+    // A sink set for one run must not outlive it.
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { gCurrent = &gSilent; });
     gCurrent = sink ? sink : &gSilent;
 }
 

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "base/cp850.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "platform/drives.h"
 #include "store/cdx.h"
@@ -29,6 +30,8 @@ bool gDeletedFilter = true;
 }  // namespace
 
 void setDeletedFilter(bool on) {
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { gDeletedFilter = true; });
     gDeletedFilter = on;
 }
 

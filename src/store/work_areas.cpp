@@ -4,6 +4,7 @@
 
 #include "base/cp850.h"
 #include "base/error.h"
+#include "base/process_state.h"
 #include "base/text.h"
 
 namespace kdx2::store {
@@ -89,6 +90,14 @@ int WorkAreas::freeSlot() const {
 
 WorkAreas& workAreas() {
     static WorkAreas areas;
+    // A fresh start finds every work area closed; a table that cannot be
+    // closed cleanly is still let go.
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] {
+        try {
+            areas.closeAll();
+        } catch (const base::Error&) {
+        }
+    });
     return areas;
 }
 

@@ -1,5 +1,6 @@
 #include "tax/carne.h"
 
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/numbers.h"
 #include "tax/amount_text.h"
@@ -56,6 +57,8 @@ void MonthlyGrid::setAmount(int row, int column, double value) {
 
 CarneLeao& carneLeao() {
     static CarneLeao instance;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { instance = CarneLeao{}; });
     return instance;
 }
 

@@ -81,9 +81,7 @@ class BrowseTest : public ::testing::Test {
             common::removeScreenMessages();
             ui::stop();
         }
-        store::workAreas().closeAll();
         base::resetProcessState();
-        store::setFeedback(nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }

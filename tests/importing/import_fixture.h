@@ -60,9 +60,8 @@ class ImportTest : public ::testing::Test {
         importing::setServices({});
     }
     void TearDown() override {
-        store::workAreas().closeAll();
+        base::resetProcessState();
         importing::setServices({});
-        store::setFeedback(nullptr);
         std::error_code ignored;
         std::filesystem::permissions(root / "ORIGEM", std::filesystem::perms::all,
                                      std::filesystem::perm_options::add, ignored);

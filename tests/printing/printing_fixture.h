@@ -80,15 +80,12 @@ class PrintingTest : public ::testing::Test {
         s.set("MOS_MENS", false);
         store::setFeedback(&silent);
         store::setDeletedFilter(true);
-        printing::setMarkedTaxpayers(std::nullopt);
         printing::setPrintWorkingValues();
     }
 
     void TearDown() override {
-        printing::output().close();
+        base::resetProcessState();
         printing::setReportPrinters({});
-        store::workAreas().closeAll();
-        store::setFeedback(nullptr);
         platform::configureDrives("");
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);

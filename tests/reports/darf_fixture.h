@@ -78,16 +78,12 @@ class DarfTest : public ::testing::Test {
         s.set("CAL_AUTO", false);
         store::setFeedback(&silent);
         store::setDeletedFilter(true);
-        tax::carneLeao().REC_MENSAL = tax::MonthlyGrid();
         reports::darfSlip() = reports::DarfSlip();
-        reports::startDarfRun();
         reports::setComplementarySource({});
     }
 
     void TearDown() override {
-        printing::output().close();
-        store::workAreas().closeAll();
-        store::setFeedback(nullptr);
+        base::resetProcessState();
         platform::configureDrives("");
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);

@@ -106,11 +106,7 @@ class SelectionTest : public ::testing::Test {
         s.set("LOCARQ", "C:\\ORIG\\");
     }
     void TearDown() override {
-        try {
-            store::workAreas().closeAll();
-        } catch (...) {
-        }
-        store::setFeedback(nullptr);
+        base::resetProcessState();
         platform::configureDrives("");
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);

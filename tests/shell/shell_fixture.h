@@ -31,14 +31,13 @@ class EmptyDrive : public ::testing::Test {
         base::resetProcessState();
     }
     void TearDown() override {
-        store::workAreas().closeAll();
+        base::resetProcessState();
         platform::configureDrives("");
         std::filesystem::remove_all(root);
     }
 
     // A new run of the program on the same drive.
     void restart() {
-        store::workAreas().closeAll();
         base::resetProcessState();
         platform::setCurrentFolder("C:\\");
     }

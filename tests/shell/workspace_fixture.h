@@ -142,14 +142,8 @@ class WorkspaceTest : public ::testing::Test {
         store::workAreas().closeAll();
     }
     void TearDown() override {
-        try {
-            store::workAreas().closeAll();
-        } catch (...) {
-        }
-        if (ws::workingValuesExist()) ws::discardWorkingValues();
-        ws::setClock(nullptr);
+        base::resetProcessState();
         store::setCommitStepHook({});
-        store::setFeedback(nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }

@@ -56,11 +56,7 @@ class StoreTest : public ::testing::Test {
 
     void SetUp() override { root = test_support::setUpTempDrive("kdx2", fb); }
     void TearDown() override {
-        try {
-            store::workAreas().closeAll();
-        } catch (...) {
-        }
-        store::setFeedback(nullptr);
+        base::resetProcessState();
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }

@@ -40,11 +40,7 @@ void TableTest::SetUp() {
 }
 
 void TableTest::TearDown() {
-    try {
-        store::workAreas().closeAll();
-    } catch (...) {
-    }
-    store::setFeedback(nullptr);
+    base::resetProcessState();
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
 }

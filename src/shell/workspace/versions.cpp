@@ -7,6 +7,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "platform/drives.h"
@@ -35,6 +36,7 @@ struct OpenMark {
 
 std::optional<OpenMark>& openMark() {
     static std::optional<OpenMark> mark;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { mark.reset(); });
     return mark;
 }
 

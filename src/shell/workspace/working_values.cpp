@@ -4,6 +4,7 @@
 
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "shell/settings.h"
 #include "store/catalog.h"
@@ -19,13 +20,17 @@ namespace {
 
 const Clock kScreenClock;
 const Clock* gClock = &kScreenClock;
+bool gExist = false;
 
 // Names this workspace added to the session (others were already there).
 std::set<std::string>& createdNames() {
     static std::set<std::string> names;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] {
+        names.clear();
+        gExist = false;
+    });
     return names;
 }
-bool gExist = false;
 
 void define(std::string_view name, Value value) {
     base::NamedValues& s = base::session();
@@ -211,6 +216,8 @@ tax::Accumulator& WorkspaceGrids::accumulator(const std::string& name) {
 
 WorkspaceGrids& workspaceGrids() {
     static WorkspaceGrids grids;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { grids = WorkspaceGrids{}; });
     return grids;
 }
 
@@ -227,6 +234,8 @@ const Clock& clock() {
 }
 
 void setClock(const Clock* clock) {
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { gClock = &kScreenClock; });
     gClock = clock ? clock : &kScreenClock;
 }
 
