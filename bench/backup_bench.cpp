@@ -65,7 +65,7 @@ void writeTable(const std::string& folder, int n) {
     out.writeAt(at, &end, 1);
     out.close();
     auto table = store::Table::open(path, store::OpenMode::Exclusive);
-    for (const store::IndexSpec& index : store::tableSpec(n)->indexes)
+    for (const store::CatalogIndex& index : store::catalogTable(n)->indexes)
         table->createIndex(folder + index.file + ".cdx", index.key);
 }
 

@@ -20,6 +20,13 @@ namespace {
 
 enum class OpenResult { Opened, InUse, Missing, Failed };
 
+// How an open ended and, when it failed, what to tell the user: the caller
+// says it, after taking down any progress message of its own.
+struct OpenOutcome {
+    OpenResult result;
+    std::string problem;
+};
+
 std::string withTableExtension(const std::string& file) {
     return platform::hasExtension(file) ? file : file + ".DBF";
 }
@@ -29,13 +36,14 @@ bool showProgress() {
 }
 
 // NETUSE's loop, telling why it failed so ABREARQ shows the right message.
-OpenResult openInCurrentArea(const std::string& file, bool exclusive, int seconds) {
+OpenOutcome openInCurrentArea(const std::string& file, bool exclusive, int seconds) {
     const std::string name = withTableExtension(file);
     const std::string aliasOverride = base::alltrim(base::session().text("APELIDO"));
     WorkAreas& areas = workAreas();
     if (!aliasOverride.empty()) {
         const Table* open = areas.currentTable();
-        if (open && base::equalsIgnoreCase(open->alias(), aliasOverride)) return OpenResult::Opened;
+        if (open && base::equalsIgnoreCase(open->alias(), aliasOverride))
+            return {OpenResult::Opened, {}};
     }
     const std::string alias =
         aliasOverride.empty() ? base::asciiUpper(platform::baseNameOf(name)) : aliasOverride;
@@ -43,30 +51,28 @@ OpenResult openInCurrentArea(const std::string& file, bool exclusive, int second
     int left = seconds;
     while (forever || left > 0) {
         if (!platform::fileExists(name)) {
-            feedback().alert("Arquivo "_cp + name + " não existe!"_cp);
-            return OpenResult::Missing;
+            return {OpenResult::Missing, "Arquivo "_cp + name + " não existe!"_cp};
         }
         try {
             auto table =
                 Table::open(name, exclusive ? OpenMode::Exclusive : OpenMode::Shared, alias);
             areas.attach(areas.current(), std::move(table));
-            return OpenResult::Opened;
+            return {OpenResult::Opened, {}};
         } catch (const InUseError&) {
             // Another workstation has it: try again in a second.
         } catch (const base::Error& error) {
-            feedback().alert(error.what());
-            return OpenResult::Failed;
+            return {OpenResult::Failed, error.what()};
         }
         // Waiting "until it succeeds" still lets the user give up with Esc.
         if (forever && feedback().escPressed()) break;
         feedback().wait(1000);
         --left;
     }
-    return OpenResult::InUse;
+    return {OpenResult::InUse, {}};
 }
 
-void notAvailable(const std::string& file) {
-    feedback().alert(base::asciiUpper(file) + ".DBF não está disponível "_cp);
+std::string notAvailable(const std::string& file) {
+    return base::asciiUpper(file) + ".DBF não está disponível "_cp;
 }
 
 // Retries `attempt` every half second as the lock procedures do; 0 seconds
@@ -93,10 +99,37 @@ std::string withIndexExtension(const std::string& name) {
     return platform::hasExtension(name) ? name : name + ".cdx";
 }
 
+// The progress box of a slow open or creation: shown when wanted, closed
+// once on every way out, before any alert that follows it.
+class ProgressMessage {
+  public:
+    explicit ProgressMessage(bool wanted) : wanted_(wanted) {}
+    ProgressMessage(const ProgressMessage&) = delete;
+    ProgressMessage& operator=(const ProgressMessage&) = delete;
+    ~ProgressMessage() { close(); }
+
+    void show(const std::string& text) {
+        if (!wanted_) return;
+        feedback().showMessage(text);
+        shown_ = true;
+    }
+    void close() {
+        if (!shown_) return;
+        shown_ = false;
+        feedback().closeMessage();
+    }
+
+  private:
+    bool wanted_;
+    bool shown_ = false;
+};
+
 }  // namespace
 
 bool NETUSE(const std::string& file, bool exclusive, int seconds) {
-    return openInCurrentArea(file, exclusive, seconds) == OpenResult::Opened;
+    const OpenOutcome outcome = openInCurrentArea(file, exclusive, seconds);
+    if (!outcome.problem.empty()) feedback().alert(outcome.problem);
+    return outcome.result == OpenResult::Opened;
 }
 
 bool CRIA(std::string_view number, const std::string& file) {
@@ -106,15 +139,15 @@ bool CRIA(std::string_view number, const std::string& file) {
     const std::optional<Structure> layout = tableLayout(n);
     if (!layout) return false;
     const std::string message = creationMessage(n);
-    if (!message.empty()) feedback().showMessage(message);
+    ProgressMessage progress(!message.empty());
+    progress.show(message);
     try {
         Table::create(withTableExtension(file), *layout);
     } catch (const base::Error& error) {
-        if (!message.empty()) feedback().closeMessage();
+        progress.close();
         feedback().alert(error.what());
         return false;
     }
-    if (!message.empty()) feedback().closeMessage();
     return true;
 }
 
@@ -122,38 +155,35 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
              const std::string& key2, const std::string& name2, const std::string& key3,
              const std::string& name3) {
     WorkAreas& areas = workAreas();
-    const bool progress = showProgress();
     try {
+        ProgressMessage progress(showProgress());
         areas.select(slot);
         areas.close(slot);
         std::string second = name2;
         if (!key2.empty() && second.empty()) second = base::asciiUpper(file) + "B";
         if (key2.empty()) second.clear();
         std::string third = key3.empty() ? "" : name3;
-        if (progress) feedback().showMessage("Verificando o Arquivo "_cp + base::asciiUpper(file));
+        progress.show("Verificando o Arquivo "_cp + base::asciiUpper(file));
 
         const std::string tablePath = platform::hasExtension(file) ? file : file + ".dbf";
         if (!platform::fileExists(tablePath)) {
             if (!CRIA(std::to_string(slot), platform::hasExtension(file) ? file : file + ".DBF")) {
-                if (progress) feedback().closeMessage();
+                progress.close();
                 if (!tableLayout(slot >= 21 && slot <= 37 ? slot - 20 : slot))
                     feedback().alert("Arquivo "_cp + file + " não existe!"_cp);
                 return false;
             }
         }
         auto open = [&](bool exclusiveNow) {
-            const OpenResult result = openInCurrentArea(file, exclusiveNow, 10);
-            if (result == OpenResult::InUse) notAvailable(file);
-            return result == OpenResult::Opened;
-        };
-        if (!open(exclusive)) {
-            if (progress) feedback().closeMessage();
+            const OpenOutcome outcome = openInCurrentArea(file, exclusiveNow, 10);
+            if (outcome.result == OpenResult::Opened) return true;
+            progress.close();
+            feedback().alert(outcome.result == OpenResult::InUse ? notAvailable(file)
+                                                                 : outcome.problem);
             return false;
-        }
-        if (key1.empty()) {
-            if (progress) feedback().closeMessage();
-            return true;
-        }
+        };
+        if (!open(exclusive)) return false;
+        if (key1.empty()) return true;
 
         const bool rebuildAll = base::session().flag("REFAZ_IND");
         struct Wanted {
@@ -183,25 +213,19 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
             // records first (written beside it and renamed into place).
             if (!exclusive) {
                 areas.close(slot);
-                if (!open(true)) {
-                    if (progress) feedback().closeMessage();
-                    return false;
-                }
+                if (!open(true)) return false;
             }
             Table& table = areas.area(slot);
             if (ownMissing) table.pack();
             for (const Wanted& w : wanted) {
                 if (!w.build) continue;
-                if (progress) feedback().showMessage("Criando o indice "_cp + w.path);
+                progress.show("Criando o indice "_cp + w.path);
                 table.createIndex(w.path, w.key);
             }
             table.closeIndexes();
             if (!exclusive) {
                 areas.close(slot);
-                if (!open(false)) {
-                    if (progress) feedback().closeMessage();
-                    return false;
-                }
+                if (!open(false)) return false;
             }
         }
         Table& table = areas.area(slot);
@@ -210,10 +234,8 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
             table.openIndex(w.path);
         table.setOrder(1);
         table.goTop();
-        if (progress) feedback().closeMessage();
         return true;
     } catch (const base::Error& error) {
-        if (progress) feedback().closeMessage();
         try {
             areas.close(slot);
         } catch (const base::Error&) {
@@ -226,7 +248,7 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
 namespace {
 
 bool openByNumber(int number, bool exclusive) {
-    const TableSpec* layout = tableSpec(number);
+    const CatalogTable* layout = catalogTable(number);
     if (!layout) return true;
     const base::NamedValues& s = base::session();
     std::string file = layout->file;
@@ -234,7 +256,7 @@ bool openByNumber(int number, bool exclusive) {
     const std::string folder = s.text(layout->inDataFolder ? "LOCARQ" : "ARQDEF");
     const std::string path = folder + file;
     const bool mode = exclusive || layout->exclusive;
-    const std::vector<IndexSpec>& keys = layout->indexes;
+    const std::vector<CatalogIndex>& keys = layout->indexes;
     if (keys.empty()) return ABREARQ(number, mode, path);
     if (keys.size() == 1) return ABREARQ(number, mode, path, keys[0].key);
     return ABREARQ(number, mode, path, keys[0].key, keys[1].key, folder + keys[1].file);
@@ -279,7 +301,7 @@ bool ABERTURA(int number, bool exclusive) {
         for (int n : {42, 44, 45, 47, 49})
             areas.close(n);
     } else if (number != 50) {
-        if (!tableSpec(number)) return true;
+        if (!catalogTable(number)) return true;
         if (!openByNumber(number, exclusive)) return false;
         if ((number == 52 || number == 59) && CORRIGE(std::to_string(number)))
             if (!openByNumber(number, exclusive)) return false;

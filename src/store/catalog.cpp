@@ -367,18 +367,18 @@ Structure relnome() {
         .done();
 }
 
-const std::map<int, TableSpec>& specs() {
-    static const std::map<int, TableSpec> all = [] {
-        std::map<int, TableSpec> m;
+const std::map<int, CatalogTable>& specs() {
+    static const std::map<int, CatalogTable> all = [] {
+        std::map<int, CatalogTable> m;
         for (int n = 1; n <= 17; ++n) {
-            TableSpec layout{n, "IRM" + std::to_string(n), true, false, {}};
+            CatalogTable layout{n, "IRM" + std::to_string(n), true, false, {}};
             layout.indexes = {{"IRM" + std::to_string(n), "CPF"}};
             if (n == 9) layout.indexes.push_back({"IRM9B", "upper(NOMECONTR)"});
             m[n] = layout;
         }
-        auto install = [&m](int n, const std::string& file, std::vector<IndexSpec> indexes,
+        auto install = [&m](int n, const std::string& file, std::vector<CatalogIndex> indexes,
                             bool exclusive = false) {
-            m[n] = TableSpec{n, file, false, exclusive, std::move(indexes)};
+            m[n] = CatalogTable{n, file, false, exclusive, std::move(indexes)};
         };
         install(42, "CODEPEN", {{"CODEPEN", "CODDEP"}});
         install(44, "OCUPACAO", {{"OCUPACAO", "CDPRO"}});
@@ -406,7 +406,7 @@ const std::map<int, TableSpec>& specs() {
 
 }  // namespace
 
-const TableSpec* tableSpec(int number) {
+const CatalogTable* catalogTable(int number) {
     const auto found = specs().find(number);
     return found == specs().end() ? nullptr : &found->second;
 }

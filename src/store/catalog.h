@@ -12,21 +12,21 @@ namespace kdx2::store {
 // data folder (IRM1 ... IRM17), 21 ... 37 their scratch copies (same
 // structures), 42 ... 69 the tables of the install folder.
 
-struct IndexSpec {
+struct CatalogIndex {
     std::string file;  // index file base name (the order is named after it)
     std::string key;   // key expression
 };
 
-struct TableSpec {
+struct CatalogTable {
     int number = 0;
-    std::string file;                // base name; "DIRET" gets the terminal number appended
-    bool inDataFolder = false;       // LOCARQ, else ARQDEF
-    bool exclusive = false;          // opened exclusively
-    std::vector<IndexSpec> indexes;  // the first is named like the table
+    std::string file;                   // base name; "DIRET" gets the terminal number appended
+    bool inDataFolder = false;          // LOCARQ, else ARQDEF
+    bool exclusive = false;             // opened exclusively
+    std::vector<CatalogIndex> indexes;  // the first is named like the table
 };
 
 // The table of a number, or nullptr (numbers without a table, 21 ... 37).
-const TableSpec* tableSpec(int number);
+const CatalogTable* catalogTable(int number);
 
 // The structure that CRIA builds for a number (n and n + 20 alike for the
 // year tables); nullopt for the supplied reference tables and unknown numbers.

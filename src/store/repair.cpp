@@ -29,8 +29,8 @@ struct IndexFile {
 // The index files that belong to table `number` in the folder of `path`.
 std::vector<IndexFile> indexFilesOf(int number, const std::string& path) {
     std::vector<IndexFile> files;
-    if (const TableSpec* layout = tableSpec(number))
-        for (const IndexSpec& index : layout->indexes)
+    if (const CatalogTable* layout = catalogTable(number))
+        for (const CatalogIndex& index : layout->indexes)
             files.push_back({platform::folderOf(path) + index.file + ".cdx", index.key});
     return files;
 }

@@ -88,7 +88,21 @@ TEST_F(AccessTest, OpeningMessagesNameTheFileAndTheIndexBuilt) {
     EXPECT_THAT(fb.messages,
                 ElementsAre("Verificando o Arquivo IRM3", "Criando banco dos Dependentes - IRM3",
                             "Criando o indice irm3.cdx"));
+    EXPECT_FALSE(fb.boxShown);
     EXPECT_TRUE(platform::fileExists("C:\\DADOS\\IRM3.cdx"));
+}
+
+TEST_F(AccessTest, OpeningMessagesCloseBeforeTheAlertOfAFailedOpen) {
+    base::session().set("MOS_MENS", true);
+    // No layout for slot 40 and no file: nothing to create, the open fails.
+    EXPECT_FALSE(store::ABREARQ(40, false, "C:\\DADOS\\NADA", "CPF"));
+    EXPECT_THAT(fb.alerts, ElementsAre("Arquivo C:\\DADOS\\NADA não existe!"_cp));
+    // A table whose header is damaged fails inside the open.
+    std::ofstream(root / "DADOS" / "RUIM.DBF", std::ios::binary) << "not a table";
+    EXPECT_FALSE(store::ABREARQ(1, false, "C:\\DADOS\\RUIM", "CPF"));
+    EXPECT_EQ(fb.alerts.size(), 2u);
+    EXPECT_FALSE(fb.boxShown);
+    EXPECT_EQ(fb.alertsOverABox, 0);
 }
 
 TEST_F(AccessTest, AMissingIndexIsBuiltAfterAPackButASecondOneAlone) {
@@ -193,9 +207,12 @@ TEST_F(AccessTest, AYearTableHeldExclusivelyElsewhereIsReportedAsNotOpened) {
     workAreas().close(3);
     Peer other = peer({"DADOS\\IRM3", "exclusive"});
     ASSERT_EQ(other.readLine(), "ready");
-    EXPECT_FALSE(store::ABERTURA(3));
+    base::session().set("MOS_MENS", true);
+    EXPECT_FALSE(store::ABREARQ(3, false, "C:\\DADOS\\IRM3", "CPF"));
     EXPECT_EQ(fb.waits, 10);  // once a second for 10 seconds
     EXPECT_THAT(fb.alerts, ElementsAre("C:\\DADOS\\IRM3.DBF não está disponível "_cp));
+    EXPECT_FALSE(fb.boxShown);
+    EXPECT_EQ(fb.alertsOverABox, 0);
     EXPECT_EQ(workAreas().table(3), nullptr);
     other.release();
     EXPECT_EQ(other.wait(), 0);

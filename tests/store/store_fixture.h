@@ -33,14 +33,23 @@ namespace kdx2::testing_store {
 class RecordingFeedback : public store::Feedback {
   public:
     std::vector<std::string> messages, statuses, alerts;
+    bool boxShown = false;   // a progress message is on the screen
+    int alertsOverABox = 0;  // alerts raised while one still was
     int waits = 0;
     int escAfterWaits = -1;
     bool realWaits = false;
     std::function<void()> onWait;
 
-    void showMessage(const std::string& text) override { messages.push_back(text); }
+    void showMessage(const std::string& text) override {
+        messages.push_back(text);
+        boxShown = true;
+    }
+    void closeMessage() override { boxShown = false; }
     void status(const std::string& text) override { statuses.push_back(text); }
-    void alert(const std::string& text) override { alerts.push_back(text); }
+    void alert(const std::string& text) override {
+        alerts.push_back(text);
+        if (boxShown) ++alertsOverABox;
+    }
     bool escPressed() override { return escAfterWaits >= 0 && waits >= escAfterWaits; }
     void wait(int milliseconds) override {
         ++waits;

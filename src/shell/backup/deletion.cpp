@@ -46,7 +46,7 @@ bool openExclusively(const std::string& folder) {
 // The register again with both its indexes, so the pack rebuilds both.
 void reopenRegisterWithNames(const std::string& folder) {
     store::workAreas().close(detail::kRegister);
-    const store::TableSpec* layout = store::tableSpec(detail::kRegister);
+    const store::CatalogTable* layout = store::catalogTable(detail::kRegister);
     if (!store::ABREARQ(detail::kRegister, true, folder + layout->file, layout->indexes[0].key,
                         layout->indexes[1].key, folder + layout->indexes[1].file))
         throw base::Error("O cadastro IRM9 de "_cp + folder + " não pôde ser aberto de novo.");

@@ -53,8 +53,8 @@ std::string tableFile(int n) {
 
 std::vector<std::string> indexFilesOf(int n) {
     std::vector<std::string> files;
-    if (const store::TableSpec* layout = store::tableSpec(n))
-        for (const store::IndexSpec& index : layout->indexes)
+    if (const store::CatalogTable* layout = store::catalogTable(n))
+        for (const store::CatalogIndex& index : layout->indexes)
             files.push_back(base::asciiUpper(index.file) + ".cdx");
     return files;
 }

@@ -73,7 +73,7 @@ void ExclusiveTables::release() {
 namespace {
 
 std::string yearTablePath(const std::string& folder, int number) {
-    return folder + store::tableSpec(number)->file + ".DBF";
+    return folder + store::catalogTable(number)->file + ".DBF";
 }
 
 // Every year table of the folder, and every table owning one of its index
@@ -115,7 +115,7 @@ void openIndexesThere(store::Table& table, const std::vector<std::string>& index
 // be read is never touched.
 bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTables& held) {
     store::Feedback& fb = store::feedback();
-    const store::TableSpec* layout = store::tableSpec(number);
+    const store::CatalogTable* layout = store::catalogTable(number);
     const std::string path = yearTablePath(folder, number);
     fb.showMessage("Verificando o Arquivo "_cp + base::asciiUpper(folder + layout->file));
     try {
@@ -128,7 +128,7 @@ bool rebuildYearTable(const std::string& folder, int number, detail::ExclusiveTa
             return false;
         }
         std::vector<std::string> indexPaths;
-        for (const store::IndexSpec& index : layout->indexes)
+        for (const store::CatalogIndex& index : layout->indexes)
             indexPaths.push_back(folder + index.file + ".cdx");
         openIndexesThere(*table, indexPaths);
         table->pack();
@@ -160,7 +160,7 @@ store::Table* ownerOf(const std::string& folder, const std::string& indexName,
 bool isYearTableIndex(const std::string& indexName) {
     const std::string base = base::asciiUpper(platform::baseNameOf(indexName));
     for (int n = detail::kFirstYearTable; n <= detail::kLastYearTable; ++n)
-        for (const store::IndexSpec& index : store::tableSpec(n)->indexes)
+        for (const store::CatalogIndex& index : store::catalogTable(n)->indexes)
             if (base::asciiUpper(index.file) == base) return true;
     return false;
 }

@@ -49,7 +49,7 @@ void closeAllTables() {
 // first one in use elsewhere otherwise (nothing held).
 std::string holdYearlyTables(const std::string& folder, detail::ExclusiveTables& held) {
     for (int n : kYearlyTables) {
-        const std::string file = store::tableSpec(n)->file;
+        const std::string file = store::catalogTable(n)->file;
         const std::string path = folder + file + ".DBF";
         if (platform::fileExists(path) && !held.take(path)) {
             held.release();
@@ -64,7 +64,7 @@ std::string holdYearlyTables(const std::string& folder, detail::ExclusiveTables&
 std::vector<std::string> deleteYearlyFiles(const std::string& folder) {
     std::vector<std::string> kept;
     for (int n : kYearlyTables) {
-        const std::string file = store::tableSpec(n)->file;
+        const std::string file = store::catalogTable(n)->file;
         for (const char* extension : {".DBF", ".CDX"}) {
             const std::string path = folder + file + extension;
             try {

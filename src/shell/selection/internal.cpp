@@ -30,7 +30,7 @@ bool sameFolder(std::string_view a, std::string_view b) {
 
 bool openYearTable(int slot, const std::string& folder, int number, bool exclusive,
                    const std::string& alias) {
-    const store::TableSpec* layout = store::tableSpec(number);
+    const store::CatalogTable* layout = store::catalogTable(number);
     if (layout == nullptr || layout->indexes.empty()) return false;
     base::NamedValues& s = base::session();
     const base::Value previousAlias = s.get("APELIDO");
