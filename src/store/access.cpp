@@ -3,12 +3,12 @@
 #include <charconv>
 
 #include "base/cp850.h"
-#include "base/named_values.h"
 #include "base/text.h"
 #include "platform/drives.h"
 #include "store/catalog.h"
 #include "store/feedback.h"
 #include "store/repair.h"
+#include "store/settings.h"
 #include "store/table_files.h"
 #include "store/work_areas.h"
 
@@ -31,22 +31,18 @@ std::string withTableExtension(const std::string& file) {
     return platform::hasExtension(file) ? file : file + ".DBF";
 }
 
-bool showProgress() {
-    return base::session().flag("MOS_MENS");
-}
-
 // NETUSE's loop, telling why it failed so ABREARQ shows the right message.
 OpenOutcome openInCurrentArea(const std::string& file, bool exclusive, int seconds) {
     const std::string name = withTableExtension(file);
-    const std::string aliasOverride = base::alltrim(base::session().text("APELIDO"));
+    const std::string aliasGiven = aliasOverride();
     WorkAreas& areas = workAreas();
-    if (!aliasOverride.empty()) {
+    if (!aliasGiven.empty()) {
         const Table* open = areas.currentTable();
-        if (open && base::equalsIgnoreCase(open->alias(), aliasOverride))
+        if (open && base::equalsIgnoreCase(open->alias(), aliasGiven))
             return {OpenResult::Opened, {}};
     }
     const std::string alias =
-        aliasOverride.empty() ? base::asciiUpper(platform::baseNameOf(name)) : aliasOverride;
+        aliasGiven.empty() ? base::asciiUpper(platform::baseNameOf(name)) : aliasGiven;
     const bool forever = seconds <= 0;
     int left = seconds;
     while (forever || left > 0) {
@@ -156,7 +152,7 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
              const std::string& name3) {
     WorkAreas& areas = workAreas();
     try {
-        ProgressMessage progress(showProgress());
+        ProgressMessage progress(progressShown());
         areas.select(slot);
         areas.close(slot);
         std::string second = name2;
@@ -185,7 +181,7 @@ bool ABREARQ(int slot, bool exclusive, const std::string& file, const std::strin
         if (!open(exclusive)) return false;
         if (key1.empty()) return true;
 
-        const bool rebuildAll = base::session().flag("REFAZ_IND");
+        const bool rebuildAll = indexesRebuiltOnOpen();
         struct Wanted {
             std::string path;
             std::string key;
@@ -250,10 +246,9 @@ namespace {
 bool openByNumber(int number, bool exclusive) {
     const CatalogTable* layout = catalogTable(number);
     if (!layout) return true;
-    const base::NamedValues& s = base::session();
     std::string file = layout->file;
     if (number == 50) file += terminalNumber();
-    const std::string folder = s.text(layout->inDataFolder ? "LOCARQ" : "ARQDEF");
+    const std::string folder = layout->inDataFolder ? dataFolder() : installFolder();
     const std::string path = folder + file;
     const bool mode = exclusive || layout->exclusive;
     const std::vector<CatalogIndex>& keys = layout->indexes;
@@ -268,7 +263,7 @@ bool openFolderList() {
     Table& list = workAreas().area(50);
     if (list.recCount() > 0) return true;
     if (!ADD_REC(10)) return false;
-    std::string folder = base::session().text("ARQDEF");
+    std::string folder = installFolder();
     while (folder.size() > 3 && folder.back() == '\\')
         folder.pop_back();
     list.put("DIRETOR", base::Value(base::asciiUpper(folder)));
@@ -281,7 +276,6 @@ bool openFolderList() {
 
 bool ABERTURA(int number, bool exclusive) {
     WorkAreas& areas = workAreas();
-    base::NamedValues& s = base::session();
     if (number == 0) {
         try {
             areas.closeAll();
@@ -290,7 +284,7 @@ bool ABERTURA(int number, bool exclusive) {
         }
         if (!CORRECAO()) return false;
     }
-    s.set("MOS_MENS", false);
+    setProgressShown(false);
     setDeletedFilter(true);
 
     if (number >= 1 && number <= 17) return openByNumber(number, exclusive);

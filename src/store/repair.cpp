@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "base/cp850.h"
-#include "base/named_values.h"
 #include "base/text.h"
 #include "platform/drives.h"
 #include "store/access.h"
 #include "store/catalog.h"
 #include "store/feedback.h"
+#include "store/settings.h"
 #include "store/work_areas.h"
 
 namespace kdx2::store {
@@ -66,7 +66,7 @@ Repair repairArea(int number) {
     std::string path = table->path();
     std::string shown = path;
     if (number < 36) {
-        shown = base::session().text("LOCARQ") + "IRM" + std::to_string(number);
+        shown = dataFolder() + "IRM" + std::to_string(number);
         path = platform::absolutePath(shown + ".DBF");
     }
     const bool wasExclusive = table->exclusive();
@@ -142,11 +142,10 @@ void closeAreas(const std::vector<int>& areas) {
 }  // namespace
 
 bool CORRECAO() {
-    base::NamedValues& session = base::session();
-    const base::Value savedMessages = session.get("MOS_MENS");
-    session.set("MOS_MENS", false);
+    const bool savedMessages = progressShown();
+    setProgressShown(false);
     bool usable = true;
-    const std::string folder = session.text("LOCARQ");
+    const std::string folder = dataFolder();
     for (int number : {1, 2, 9, 10, 14, 15}) {
         if (!ABREARQ(number, false, folder + "IRM" + std::to_string(number), "CPF")) continue;
         if (repairArea(number) == Repair::Failed) usable = false;
@@ -156,7 +155,7 @@ bool CORRECAO() {
             feedback().alert(error.what());
         }
     }
-    session.set("MOS_MENS", savedMessages);
+    setProgressShown(savedMessages);
     return usable;
 }
 

@@ -2,10 +2,9 @@
 
 #include <string>
 
-namespace kdx2::store {
+#include "store/settings.h"
 
-// The terminal number of this workstation (session NUSU, "00" when unset).
-std::string terminalNumber();
+namespace kdx2::store {
 
 // A scratch name beside `path` for a file that will replace it by a rename:
 // same folder, same base name, extension `kind` + terminal number
