@@ -224,6 +224,32 @@ bool GridView::moveAlongRow(int key) {
     }
 }
 
+bool GridView::moveAcrossRows(int key) {
+    namespace keys = platform::keys;
+    switch (key) {
+        case keys::Down:
+            down();
+            return true;
+        case keys::Up:
+            up();
+            return true;
+        case keys::PgDn:
+            pageDown();
+            return true;
+        case keys::PgUp:
+            pageUp();
+            return true;
+        case keys::CtrlPgUp:
+            goTop();
+            return true;
+        case keys::CtrlPgDn:
+            goBottom();
+            return true;
+        default:
+            return false;
+    }
+}
+
 // ---- Drawing ------------------------------------------------------------------
 
 void GridView::setHighlight(bool on) {

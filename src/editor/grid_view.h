@@ -102,6 +102,9 @@ class GridView {
     // Home, End and the Ctrl+arrow pans, which every browse treats alike;
     // false for any other key.
     bool moveAlongRow(int key);
+    // The arrows, pages and Ctrl+PgUp/PgDn between rows, alike in every
+    // browse; false for any other key.
+    bool moveAcrossRows(int key);
 
     // ---- Drawing ----
     // Everything is redrawn at the next stabilize(); the row is kept.

@@ -316,25 +316,8 @@ base::Value HBROWSE(const LookupList& list, store::Table& table) {
             continue;
         }
         typed.clear();
+        if (view.moveAcrossRows(key)) continue;
         switch (key) {
-            case keys::Down:
-                view.down();
-                break;
-            case keys::Up:
-                view.up();
-                break;
-            case keys::PgDn:
-                view.pageDown();
-                break;
-            case keys::PgUp:
-                view.pageUp();
-                break;
-            case keys::CtrlPgUp:
-                view.goTop();
-                break;
-            case keys::CtrlPgDn:
-                view.goBottom();
-                break;
             case keys::Enter:
                 if (!table.eof()) {
                     chosen = table.get(list.returns);

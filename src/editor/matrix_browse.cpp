@@ -119,28 +119,12 @@ int MatrixBrowser::handle(int key) {
         if (rules.takesTyping) stuffKeys({keys::Enter, key});
         return 0;
     }
-    if (view.moveAlongRow(key) || handleSharedKey(view, rules, key, done)) return 0;
+    if (view.moveAlongRow(key) || view.moveAcrossRows(key) ||
+        handleSharedKey(view, rules, key, done))
+        return 0;
     switch (key) {
         case keys::Enter:
             return enter();
-        case keys::Down:
-            view.down();
-            return 0;
-        case keys::Up:
-            view.up();
-            return 0;
-        case keys::PgDn:
-            view.pageDown();
-            return 0;
-        case keys::PgUp:
-            view.pageUp();
-            return 0;
-        case keys::CtrlPgUp:
-            view.goTop();
-            return 0;
-        case keys::CtrlPgDn:
-            view.goBottom();
-            return 0;
         case keys::Right:
             if (rules.rightStopsAt > 0 && col >= rules.rightStopsAt) return 0;
             view.right();

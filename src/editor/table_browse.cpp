@@ -149,22 +149,7 @@ void TableBrowser::pageKey(int key) {
         leaveAppendRequested = true;
         return;
     }
-    switch (key) {
-        case keys::Up:
-            view.up();
-            break;
-        case keys::PgUp:
-            view.pageUp();
-            break;
-        case keys::CtrlPgUp:
-            view.goTop();
-            break;
-        case keys::CtrlPgDn:
-            view.goBottom();
-            break;
-        default:
-            break;
-    }
+    view.moveAcrossRows(key);
 }
 
 int TableBrowser::handle(int key) {
