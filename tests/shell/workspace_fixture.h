@@ -141,6 +141,23 @@ class WorkspaceTest : public ::testing::Test {
             ASSERT_TRUE(store::ABERTURA(table)) << table;
         store::workAreas().closeAll();
     }
+    // `ours` registered with three income rows "OLD-1".."OLD-3" (amounts 1..3)
+    // between one row of taxpayer 111 and one of 333; the tables closed.
+    static void seedTaxpayerAmongOthers(const std::string& ours) {
+        ASSERT_TRUE(store::ABERTURA(2));
+        store::Table& irm2 = store::workAreas().area(2);
+        addIncome(irm2, cpfOf(111), "OUTRO-1", 1);
+        for (int i = 1; i <= 3; ++i)
+            addIncome(irm2, ours, "OLD-" + std::to_string(i), i);
+        addIncome(irm2, cpfOf(333), "OUTRO-3", 3);
+        ASSERT_TRUE(store::ABERTURA(9));
+        store::Table& reg = store::workAreas().area(9);
+        EXPECT_TRUE(reg.append());
+        reg.put("CPF", base::Value(ours));
+        reg.unlock();
+        store::workAreas().closeAll();
+    }
+
     void TearDown() override {
         base::resetProcessState();
         store::setCommitStepHook({});

@@ -31,18 +31,7 @@ class RecoveryTest : public WorkspaceTest {
   protected:
     void SetUp() override {
         WorkspaceTest::SetUp();
-        ASSERT_TRUE(store::ABERTURA(2));
-        store::Table& irm2 = store::workAreas().area(2);
-        addIncome(irm2, cpfOf(111), "OUTRO-1", 1);
-        for (int i = 1; i <= 3; ++i)
-            addIncome(irm2, kOurs, "OLD-" + std::to_string(i), i);
-        addIncome(irm2, cpfOf(333), "OUTRO-3", 3);
-        ASSERT_TRUE(store::ABERTURA(9));
-        store::Table& reg = store::workAreas().area(9);
-        EXPECT_TRUE(reg.append());
-        reg.put("CPF", base::Value(kOurs));
-        reg.unlock();
-        store::workAreas().closeAll();
+        ASSERT_NO_FATAL_FAILURE(seedTaxpayerAmongOthers(kOurs));
     }
 
     // Runs the driver as terminal 03 (this process's terminal); returns the
