@@ -138,21 +138,7 @@ std::optional<Journal> readJournal(const std::string& path) {
 // Written beside its final name and renamed into place: a journal at the
 // final name is always whole.
 void writeJournal(const std::string& path, const Journal& journal) {
-    const std::string text = journalText(journal);
-    const std::string temp = tempPathBeside(path, 'J');
-    try {
-        platform::File out = platform::createFile(temp);
-        out.writeAt(0, text.data(), text.size());
-        out.sync();
-        out.close();
-        platform::renameFile(temp, path);
-    } catch (...) {
-        try {
-            platform::removeFile(temp);
-        } catch (const base::Error&) {
-        }
-        throw;
-    }
+    replaceFileWhole(path, journalText(journal), 'J');
 }
 
 // Every listed record still holds what the journal saw (a pack or rewrite
@@ -691,6 +677,19 @@ bool Transaction::commit() {
     staged_.clear();
     marks_.clear();
     return true;
+}
+
+bool commitAndTell(Transaction& transaction) {
+    try {
+        transaction.commit();
+        return true;
+    } catch (const UnfinishedCommit& error) {
+        feedback().alert(error.what());
+        return true;
+    } catch (const base::Error& error) {
+        feedback().alert(error.what());
+        return false;
+    }
 }
 
 }  // namespace kdx2::store

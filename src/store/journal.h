@@ -106,6 +106,11 @@ class Transaction {
     void abandon();
 };
 
+// Commits `transaction` and tells the user what failed. True when the change
+// holds (even when its end is left to the next open of the tables); false,
+// after telling why, when it failed before it was decided.
+bool commitAndTell(Transaction& transaction);
+
 // The record numbers of the live rows of `key` in `table`'s controlling
 // order (the rows a transaction would replace).
 std::vector<uint32_t> rowsOfKey(Table& table, const std::string& key);

@@ -107,20 +107,7 @@ void Table::create(const std::string& rawPath, const Structure& structure) {
     const dbf::Layout layout = dbf::layoutOf(structure);
     std::vector<char> bytes = dbf::encodeHeader(layout);
     bytes.push_back(dbf::kEndOfFile);
-    const std::string temp = tempPathBeside(path, 'N');
-    try {
-        platform::File out = platform::createFile(temp);
-        out.writeAt(0, bytes.data(), bytes.size());
-        out.sync();
-        out.close();
-        platform::renameFile(temp, path);
-    } catch (...) {
-        try {
-            platform::removeFile(temp);
-        } catch (...) {
-        }
-        throw;
-    }
+    replaceFileWhole(path, std::string_view(bytes.data(), bytes.size()), 'N');
 }
 
 void Table::close() {

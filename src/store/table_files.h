@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "store/settings.h"
 
@@ -12,5 +13,10 @@ namespace kdx2::store {
 // leaves the old file or the new one, never half of one; the terminal number
 // keeps two workstations from writing the same scratch file.
 std::string tempPathBeside(const std::string& path, char kind);
+
+// Writes `bytes` as the whole of the file at `path` that way, through the
+// scratch name of `kind`, synced before the rename; on failure the scratch
+// file is removed and the old file left as it was.
+void replaceFileWhole(const std::string& path, std::string_view bytes, char kind);
 
 }  // namespace kdx2::store

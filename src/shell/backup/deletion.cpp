@@ -52,19 +52,6 @@ void reopenRegisterWithNames(const std::string& folder) {
         throw base::Error("O cadastro IRM9 de "_cp + folder + " não pôde ser aberto de novo.");
 }
 
-bool commitTold(store::Transaction& transaction) {
-    try {
-        transaction.commit();
-        return true;
-    } catch (const store::UnfinishedCommit& error) {
-        store::feedback().alert(error.what());
-        return true;
-    } catch (const base::Error& error) {
-        store::feedback().alert(error.what());
-        return false;
-    }
-}
-
 // The private copy of the register the user marks, so that the marks of
 // other workstations' print selections are neither shown nor cleared.
 class MarkingCopy {
@@ -189,7 +176,7 @@ DeletionReport deleteTaxpayers(
             report.notDeleted.push_back(cpf);
         }
     }
-    if (!commitTold(removing)) {
+    if (!store::commitAndTell(removing)) {
         report.notDeleted.insert(report.notDeleted.end(), staged.begin(), staged.end());
         return report;
     }

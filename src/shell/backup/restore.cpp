@@ -108,22 +108,7 @@ std::optional<std::vector<Switch>> parseJournal(const std::string& text) {
 }
 
 void writeJournal(const std::string& folder, const std::vector<Switch>& switches) {
-    const std::string path = folder + kJournalName;
-    const std::string temp = store::tempPathBeside(path, kJournalTempKind);
-    const std::string text = journalText(switches);
-    try {
-        platform::File out = platform::createFile(temp);
-        out.writeAt(0, text.data(), text.size());
-        out.sync();
-        out.close();
-        platform::renameFile(temp, path);
-    } catch (...) {
-        try {
-            platform::removeFile(temp);
-        } catch (const base::Error&) {
-        }
-        throw;
-    }
+    store::replaceFileWhole(folder + kJournalName, journalText(switches), kJournalTempKind);
 }
 
 // Index files first, then the table: whatever stops it, a table never

@@ -101,22 +101,6 @@ bool stageTaxpayer(store::Transaction& copying, const std::string& cpf) {
     }
 }
 
-// True when the transaction's change holds (even when its end is left to
-// the next open of the tables); false, after telling why, when it failed
-// before it was decided.
-bool commitTold(store::Transaction& transaction) {
-    try {
-        transaction.commit();
-        return true;
-    } catch (const store::UnfinishedCommit& error) {
-        store::feedback().alert(error.what());
-        return true;
-    } catch (const base::Error& error) {
-        store::feedback().alert(error.what());
-        return false;
-    }
-}
-
 void copyRegisterRecord(const std::string& cpf) {
     store::Table& from = origin(detail::kRegister);
     store::Table& to = destination(detail::kRegister);
@@ -146,7 +130,7 @@ std::vector<std::string> removeFromOrigin(const std::vector<std::string>& cpfs) 
             notRemoved.push_back(cpf);
         }
     }
-    if (!commitTold(removing)) {
+    if (!store::commitAndTell(removing)) {
         notRemoved.insert(notRemoved.end(), staged.begin(), staged.end());
         return notRemoved;
     }
@@ -206,7 +190,7 @@ bool FAZAPP(int table) {
         store::feedback().alert(error.what());
         return false;
     }
-    return commitTold(copying);
+    return store::commitAndTell(copying);
 }
 
 TransferReport transferTaxpayers(const TransferRequest& request, const TransferProgress& progress) {
@@ -237,7 +221,7 @@ TransferReport transferTaxpayers(const TransferRequest& request, const TransferP
         else
             report.failed.push_back(cpf);
     }
-    if (!commitTold(copying)) {
+    if (!store::commitAndTell(copying)) {
         report.failed.insert(report.failed.end(), staged.begin(), staged.end());
         staged.clear();
     }
