@@ -24,6 +24,7 @@
 #include "store/access.h"
 #include "store/feedback.h"
 #include "store/work_areas.h"
+#include "support/print_session.h"
 
 namespace kdx2::printing_test {
 
@@ -61,23 +62,12 @@ class PrintingTest : public ::testing::Test {
         platform::configureDrives("C=" + root.string());
         base::resetProcessState();
         base::NamedValues& s = base::session();
-        s.set("ARQDEF", "C:\\");
-        s.set("ROTADEF", "C:\\");
-        s.set("LOCARQ", "C:\\DADOS\\");
-        s.set("LOCTRAB", "C:\\" + base::cp850::fromUtf8(workFolder) + "\\");
-        s.set("NUSU", "03");
+        test_support::setQuietPrintSession(s, "C:\\" + base::cp850::fromUtf8(workFolder) + "\\");
         s.set("HOJE", *base::Date::fromYmd(2025, 6, 15));
         s.set("QUEIMP", 3);
         s.set("QUEMOD", 1);
         s.set("QUEPAG", 1);
         s.set("QUECON", 3);
-        s.set("NRO_VIAS", 1);
-        s.set("MOSIMP", "N");
-        s.set("MOSTEL", "N");
-        s.set("NOMEIMP", "Sem Impressora");
-        s.set("STRING0", "");
-        s.set("STRING1", "");
-        s.set("MOS_MENS", false);
         store::setFeedback(&silent);
         store::setDeletedFilter(true);
         printing::setPrintWorkingValues();

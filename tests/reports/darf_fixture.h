@@ -28,6 +28,7 @@
 #include "store/supplied.h"
 #include "store/work_areas.h"
 #include "support/child_process.h"
+#include "support/print_session.h"
 #include "tax/carne.h"
 
 namespace kdx2::reports_test {
@@ -53,23 +54,12 @@ class DarfTest : public ::testing::Test {
         platform::configureDrives("C=" + root.string());
         base::resetProcessState();
         base::NamedValues& s = base::session();
-        s.set("ARQDEF", "C:\\");
-        s.set("ROTADEF", "C:\\");
-        s.set("LOCARQ", "C:\\DADOS\\");
-        s.set("LOCTRAB", "C:\\TRAB\\");
-        s.set("NUSU", "03");
+        test_support::setQuietPrintSession(s, "C:\\TRAB\\");
         s.set("QUEANO", 2025);
         s.set("QUEIMP", 2);
         s.set("QUEMOD", 2);
         s.set("QUECON", 1);
-        s.set("NRO_VIAS", 1);
         s.set("TEM_LASER", 0);
-        s.set("MOSIMP", "N");
-        s.set("MOSTEL", "N");
-        s.set("NOMEIMP", "Sem Impressora");
-        s.set("STRING0", "");
-        s.set("STRING1", "");
-        s.set("MOS_MENS", false);
         s.set("CAN_IMP", false);
         s.set("QLIN", 0);
         s.set("CPF", kCpf);
