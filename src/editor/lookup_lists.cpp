@@ -48,6 +48,39 @@ int codeOf(const base::Value& value) {
     return static_cast<int>(base::parseNumber(base::alltrim(value.text())));
 }
 
+// The companies paying the open taxpayer (its scratch copy of the income
+// lines), for the main payer's number.
+LookupList companyPayersList() {
+    LookupList list = codeList(
+        tables::scratch(tables::kIncome), "Firmas pagadoras",
+        {listColumn(" Firma pagadora ", "I1_2", "@S28", 28), listColumn("CNPJ/CPF", "I1_3", "@S18"),
+         listColumn("Valor", "I1_413", "@Ez 999,999,999.99")},
+        "I1_3");
+    list.rows = [](store::Table& t) { return t.get("I1_1").text() == "J"; };
+    return list;
+}
+
+// The capital gains already entered for the open taxpayer (the table's
+// variable-income rows left out): shown to look at, Enter takes nothing.
+// The tax column is the tax due, the table's only tax of a sale.
+LookupList capitalGainsList() {
+    const bool company = settings().integer("TIPO_BEM") == 3;
+    LookupList list = codeList(
+        tables::scratch(tables::kCapitalGains), "Ganhos de capital",
+        {listColumn("Nro.", "BEM_NRO", "@Z 99"),
+         listColumn(company ? "Nome da Sociedade" : "Descrição do Bem", "ESPC_BEM1", "@s28", 28),
+         listColumn("Tributado", "VAL_TRIBU", "@Ez 99,999,999.99"),
+         listColumn("Imposto", "VAL_IMPOSV", "@Ez 99,999,999.99"),
+         listColumn("Nao Tribu.", "VAL_NAOTRI", "@Ez 99,999,999.99")},
+        "");
+    list.rows = [](store::Table& t) { return t.get("TIPO_BEM").number() != 4; };
+    list.top = 6;
+    list.left = 2;
+    list.bottom = 19;
+    list.right = 78;
+    return list;
+}
+
 LookupList accountsList() {
     LookupList list = codeList(
         tables::kAccounts, "Plano de contas",
@@ -188,6 +221,13 @@ std::optional<LookupList> lookupList(const std::string& qualhlp) {
         list.letterOrder = 2;
         return list;
     }
+    if (name == "M->QUALCPF" || name == "QUALCPF")
+        return codeList(tables::kDarfTaxpayers, "Contribuintes do DARF",
+                        {listColumn(" Nome do Contribuinte ", "NOMECONTR", "@S40", 40),
+                         listColumn(" CPF/CNPJ", "QUALCPF", "@S18")},
+                        "QUALCPF");
+    if (name == "M->CGCPAGADOR" || name == "CGCPAGADOR") return companyPayersList();
+    if (name == "M->TIPO_BEM" || name == "TIPO_BEM") return capitalGainsList();
     if (name == "M->ORIGEM" || name == "M->DESTINO")
         return codeList(tables::kFolderList, "Pastas",
                         {listColumn("Nome dos diretórios", "DIRETOR", "@S40", 40)}, "DIRETOR");
@@ -320,7 +360,7 @@ base::Value HBROWSE(const LookupList& list, store::Table& table) {
         switch (key) {
             case keys::Enter:
                 if (!table.eof()) {
-                    chosen = table.get(list.returns);
+                    if (!list.returns.empty()) chosen = table.get(list.returns);
                     for (const auto& [field, name] : list.alsoSession)
                         settings().set(name, table.get(field));
                 }

@@ -11,6 +11,7 @@
 #include "common/identifiers.h"
 #include "common/messages.h"
 #include "common/windows.h"
+#include "editor/lookup_lists.h"
 #include "reports/darf.h"
 #include "reports/darf_calendar.h"
 #include "reports/darf_layouts.h"
@@ -257,6 +258,9 @@ bool readForm(DarfSlip& slip) {
             fields = otherTaxFields(slip);
         else
             addPaymentFields(fields, slip);
+        // F1 lists the payers already known and the revenue codes.
+        const editor::LookupKey payers("QUALCPF");
+        const editor::LookupKey codes("DF_CODIG");
         if (ui::readFields(fields).exit == ui::ReadExit::Escape) return false;
         const std::string answer =
             common::AVISOSN("Confirma a alteração ?"_cp, common::box::kYesNoCancel);

@@ -251,3 +251,50 @@ TEST_F(Checks, TheRuralPropertyFormChecksItsFieldsAndWritesThemAll) {
     EXPECT_THAT(column(t, "CPF_CONTR"), ElementsAre("11144477735"));
     EXPECT_THAT(column(t, "I2_00"), ElementsAre("1.00"));
 }
+
+// The open taxpayer's lists: only the companies among the paying sources,
+// Enter taking the payer's number; the capital gains shown without the
+// variable-income rows and Enter taking nothing.
+TEST_F(Checks, TheTaxpayersOwnListsShowTheirRowsOnly) {
+    store::Table& t = income();
+    add(t, {{"CPF", "12345678909"}, {"I1_1", "F"}, {"I1_2", "PESSOA FISICA"}, {"I1_3", "111"}});
+    add(t, {{"CPF", "12345678909"},
+            {"I1_1", "J"},
+            {"I1_2", "EMPRESA UM"},
+            {"I1_3", "11.222.333/0001-81"},
+            {"I1_413", 1500.0}});
+    add(t, {{"CPF", "12345678909"}, {"I1_1", "J"}, {"I1_2", "EMPRESA DOIS"}, {"I1_3", "222"}});
+    keys("key Ctrl+P\nkey Enter\n");
+    const Value payer = editor::GERAL2("M->CGCPAGADOR", Value());
+    EXPECT_EQ(base::alltrim(payer.text()), "11.222.333/0001-81");
+    ASSERT_EQ(snaps.size(), 1u);
+    std::string shown;
+    for (const std::string& row : snaps[0])
+        shown += row + "\n";
+    EXPECT_THAT(shown, HasSubstr("EMPRESA DOIS"));
+    EXPECT_THAT(shown, HasSubstr("1.500,00"));
+    EXPECT_THAT(shown, ::testing::Not(HasSubstr("PESSOA FISICA")));
+
+    store::Table& gains = table(7, 27, "TMP_703", "CPF");
+    add(gains, {{"CPF", "12345678909"}, {"BEM_NRO", 1}, {"TIPO_BEM", 1}, {"ESPC_BEM1", "APTO"}});
+    add(gains, {{"CPF", "12345678909"}, {"RVAR_NRO", 3}, {"TIPO_BEM", 4}, {"ESPC_BEM1", "BOLSA"}});
+    snaps.clear();
+    keys("key Ctrl+P\nkey Enter\n");
+    EXPECT_TRUE(editor::GERAL2("M->TIPO_BEM", Value()).isEmpty());
+    ASSERT_EQ(snaps.size(), 1u);
+    shown.clear();
+    for (const std::string& row : snaps[0])
+        shown += row + "\n";
+    EXPECT_THAT(shown, HasSubstr("APTO"));
+    EXPECT_THAT(shown, ::testing::Not(HasSubstr("BOLSA")));
+}
+
+// A list over a scratch copy that is not open says so and gives nothing.
+TEST_F(Checks, AListOfAScratchCopyNotOpenIsTold) {
+    keys("expect não pôde ser aberta\nkey Enter\n");
+    try {
+        EXPECT_TRUE(editor::GERAL2("M->CGCPAGADOR", Value()).isEmpty());
+    } catch (const platform::HeadlessStop& stop) {
+        FAIL() << stop.message;
+    }
+}

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "darf_fixture.h"
+#include "store/table_numbers.h"
 #include "ui/dialog.h"
 #include "ui/ui_session.h"
 
@@ -164,6 +165,24 @@ TEST_F(Dialogue, ATypedSlipRefusesAnUnknownRevenueCode) {
     EXPECT_EQ(base::alltrim(slip.QUALCPF), "111.444.777-35");
     EXPECT_EQ(slip.DF_CODIG, "4600");
     EXPECT_EQ(base::cp850::toUtf8(slip.DF_OUTR[1]), "IRPF - Ganhos de capital na alienaç");
+}
+
+// F1 on the payer of a typed slip lists the payers already known; the one
+// chosen is checked as if typed and brings its name.
+TEST_F(Dialogue, ATypedSlipTakesItsPayerFromTheListOnF1) {
+    ASSERT_TRUE(store::ABERTURA(store::tables::kDarfTaxpayers));
+    store::Table& payers = store::workAreas().area(store::tables::kDarfTaxpayers);
+    ASSERT_TRUE(payers.append());
+    payers.put("QUALCPF", base::Value("529.982.247-25"));
+    payers.put("NOMECONTR", base::Value("MARIA PAGADORA"));
+    payers.unlock();
+    store::workAreas().close(store::tables::kDarfTaxpayers);
+    EXPECT_FALSE(
+        dialogue("key Down\nkey Down\nkey Enter\nkey Enter\nkey F1\n"
+                 "expect MARIA PAGADORA\nkey Enter\nkey Esc\n"));
+    const reports::DarfSlip& slip = reports::darfSlip();
+    EXPECT_EQ(base::alltrim(slip.QUALCPF), "529.982.247-25");
+    EXPECT_EQ(base::alltrim(slip.NOMECONTR), "MARIA PAGADORA");
 }
 
 TEST_F(Dialogue, ForSeveralTaxpayersTheFirstOnesAnswersServeEveryOne) {
