@@ -11,6 +11,7 @@
 #include "common/identifiers.h"
 #include "common/messages.h"
 #include "common/windows.h"
+#include "editor/field_checks.h"
 #include "editor/lookup_lists.h"
 #include "reports/darf.h"
 #include "reports/darf_calendar.h"
@@ -262,8 +263,7 @@ bool readForm(DarfSlip& slip) {
         const editor::LookupKey payers("QUALCPF");
         const editor::LookupKey codes("DF_CODIG");
         if (ui::readFields(fields).exit == ui::ReadExit::Escape) return false;
-        const std::string answer =
-            common::AVISOSN("Confirma a alteração ?"_cp, common::box::kYesNoCancel);
+        const std::string answer = editor::TERMINOU();
         if (answer == "S") return true;
         if (answer != "N") return false;
     }

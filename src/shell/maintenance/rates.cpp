@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "common/messages.h"
 #include "common/windows.h"
+#include "editor/field_checks.h"
 #include "shell/maintenance/internal.h"
 #include "shell/maintenance/maintenance.h"
 #include "shell/settings.h"
@@ -186,7 +187,7 @@ void CAD_UFIR() {
             answer = "I";
             break;
         }
-        answer = common::AVISOSN("Confirma a alteração ?"_cp, common::box::kYesNoCancel);
+        answer = editor::TERMINOU();
     }
     if (answer == "S") storeMonth(entry);
     common::FECHAJAN(kRateSlot);
