@@ -322,6 +322,36 @@ TEST_F(TransferTest, TotalMoveWithNaoSaltaOCpfThroughTheScreens) {
     EXPECT_NE(std::find(folders.begin(), folders.end(), "N C:\\ORIG"), folders.end());
 }
 
+// F1 on a folder field lists the registered folders; the one chosen is
+// checked as if typed.
+TEST_F(TransferTest, TheDestinationComesFromTheRegisteredFoldersOnF1) {
+    ASSERT_TRUE(store::ABERTURA(store::tables::kFolderList));
+    store::Table& list = store::workAreas().area(store::tables::kFolderList);
+    ASSERT_TRUE(list.append());
+    list.put("DIRETOR", base::Value("C:\\DEST"));
+    list.put("SELEC", base::Value("N"));
+    list.unlock();
+    ui::testing::UiSession session(
+        "key F1\n"
+        "expect Nome dos diretórios\n"
+        "type C:\\DE\n"
+        "key Enter\n"  // chosen in the list
+        "key Enter\n"  // and the field left
+        "expect PARCIAL - Copia alguns selecionados\n"
+        "key Esc\n");
+    common::installScreenMessages();
+    std::string failure;
+    ui::testing::runUntilScriptEnds(
+        [&] {
+            ui::pushKey(platform::keys::Enter);
+            (void)sel::TRANOME(1);
+        },
+        &failure);
+    common::removeScreenMessages();
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(base::alltrim(base::session().text("DESTINO")), "C:\\DEST");
+}
+
 TEST_F(TransferTest, PartialCopyMarksInItsOwnCopyOfTheRegister) {
     // The workspace's register scratch copy, which F4 brings back, must
     // survive a partial transfer.

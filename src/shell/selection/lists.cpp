@@ -30,7 +30,6 @@ namespace keys = platform::keys;
 
 namespace {
 
-constexpr size_t kFolderWidth = 40;
 
 Lists gDefaultLists;
 Lists* gLists = &gDefaultLists;
@@ -74,10 +73,6 @@ detail::ListAction markingKeys(detail::RecordList& list, int key) {
 }
 
 // ---- Folders ----
-
-std::string folderOf(const store::Table& row) {
-    return base::alltrim(row.get("DIRETOR").text());
-}
 
 }  // namespace
 
@@ -137,14 +132,8 @@ void Lists::folders() {
 }
 
 std::string Lists::pickFolder() {
-    store::Table* table = detail::folderList();
-    if (table == nullptr) return "";
-    table->setOrder(1);
-    table->goTop();
-    detail::ListLayout layout{6, 18, 20, 61, "", {}, "Nome dos diretórios"_cp, ""};
-    detail::RecordList list(*table, layout,
-                            [](store::Table& row) { return field(row, "DIRETOR", kFolderWidth); });
-    return list.run() ? folderOf(*table) : "";
+    if (detail::folderList() == nullptr) return "";
+    return base::alltrim(editor::GERAL2("M->ORIGEM", base::Value()).text());
 }
 
 Lists& lists() {
