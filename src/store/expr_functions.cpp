@@ -95,10 +95,10 @@ std::string numberToStr(double value, long long width, long long decimals) {
     if (width < 1) return std::string();
     decimals = std::clamp<long long>(decimals, 0, std::max<long long>(0, width - 2));
     if (decimals == 0 && std::fabs(value) < 1e15) {
-        // Whole numbers are the usual case in keys (STRZERO of item numbers):
-        // std::round halves away from zero, exactly so below 2^52.
+        // Whole numbers are the usual case in keys (STRZERO of item numbers),
+        // rounded half away from zero as the decimal the value stands for.
         char digits[32];
-        const auto rounded = static_cast<long long>(std::round(value));
+        const auto rounded = static_cast<long long>(base::roundDecimal(value, 0));
         const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, rounded);
         const auto length = static_cast<long long>(end - digits);
         if (ec != std::errc() || length > width)

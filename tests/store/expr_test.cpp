@@ -294,6 +294,8 @@ TEST(ExpressionNumbers, StrRoundsAndOverflows) {
     EXPECT_EQ(evalText("STR(99999999999999.5, 16, 0)"), " 100000000000000");
     EXPECT_EQ(evalText("STR(1.005, 6, 2)"), "  1.01");
     EXPECT_EQ(evalText("STR(1234.5, 4)"), "1235");
+    // A product that stands for 14.5 rounds up like the decimal it means.
+    EXPECT_EQ(evalText("STR(0.145 * 100, 3)"), " 15");
     EXPECT_EQ(evalText("STR(123456, 5)"), "*****");
     EXPECT_EQ(evalText("STR(12345678901)"), "**********");
     // The decimals give way before the integer part does.
