@@ -1,5 +1,8 @@
 #include "shell/layouts.h"
 
+#include <algorithm>
+#include <map>
+
 #include "base/cp850.h"
 #include "base/named_values.h"
 #include "base/text.h"
@@ -83,7 +86,278 @@ void folderWindow() {
     common::ESCRJAN(kFolderSlot, text);
 }
 
+// ---- Declaration pages ----
+
+constexpr char kTopLeft = '\xDA';
+constexpr char kTopRight = '\xBF';
+constexpr char kBottomLeft = '\xC0';
+constexpr char kBottomRight = '\xD9';
+constexpr char kHorizontal = '\xC4';
+constexpr char kVertical = '\xB3';
+
+std::string yearText(int offset) {
+    return std::to_string(base::session().integer("QUEANO") + offset);
+}
+
+Layout pageWindow(int top, int left, int bottom, int right) {
+    Layout layout;
+    layout.slot = 3;
+    layout.top = top;
+    layout.left = left;
+    layout.bottom = bottom;
+    layout.right = right;
+    return layout;
+}
+
+// The browses of pages 1, 2, 4, 10 and 11 draw inside the boxes below, so
+// each box is the rectangle its list screen runs in.
+Layout incomeFromCompanies() {
+    Layout l = pageWindow(1, 1, 22, 79);
+    l.boxes = {{0, 0, 11, 78, "(1)RENDIMENTOS TRIBUTAVEIS RECEBIDOS DE PESSOAS JURIDICAS"},
+               {12, 0, 20, 78,
+                "(2) REND.RECEBIDOS PELOS DEPENDENTES(Tributáveis,Isentos e Trib. na Fonte)"}};
+    return l;
+}
+
+Layout incomeFromIndividuals() {
+    Layout l = pageWindow(2, 0, 22, 79);
+    l.colour3 = "COR_TEL2";
+    const bool totalsOnly = base::session().flag("CAL_AUTO");
+    l.boxes = {{3, 0, 19, 79, ""}};
+    l.texts = {{0, 3, " 2)Rend. Tribut.Recebido de P.Físicas e apuração do recolhimento mensal "},
+               {1, 1, "Os valores podem ser só com os totais ou individual de cada fonte pagadora"},
+               {2, 1,
+                std::string("porém sempre informadas em R$.Muda com ALT A.         MODO ATUAL:") +
+                    (totalsOnly ? "SO TOTAIS  " : "INDIVIDUAL ")}};
+    return l;
+}
+
+Layout payments() {
+    Layout l = pageWindow(2, 0, 23, 79);
+    l.boxes = {{1, 0, 21, 79, ""}};
+    l.texts = {{0, 18, "RELAÇÃO DOS PAGAMENTOS E DOAÇÕES EFETUADAS "}};
+    return l;
+}
+
+Layout identification() {
+    Layout l = pageWindow(2, 0, 22, 78);
+    const std::string year = yearText(0);
+    l.boxes = {
+        {0, 0, 7, 78, "Identificação"}, {8, 0, 14, 78, "Endereço"}, {15, 0, 20, 78, "Ocupação"}};
+    l.texts = {{1, 1, "CPF"},
+               {1, 21, "Tem Atividade Rural"},
+               {1, 45, "Em 31/12/" + year},
+               {2, 1, "Nome"},
+               {3, 1, "Nascimento"},
+               {3, 24, "Idade"},
+               {3, 33, "anos"},
+               {3, 41, "meses"},
+               {3, 48, "Tit.Eleitor"},
+               {4, 1, "CPF do Conjuge"},
+               {4, 32, "Conjunta"},
+               {4, 45, "Recibo " + year},
+               {5, 1, "Recibo " + yearText(-1)},
+               {5, 28, "Banco"},
+               {5, 39, "Agência"},
+               {5, 56, "Conta"},
+               {6, 1, "Verificar situacao na SRF  Senha"},
+               {6, 51, "Codigo"},
+               {9, 1, "Tipo"},
+               {9, 18, "Logradouro"},
+               {9, 60, "Número"},
+               {10, 1, "Complemento"},
+               {10, 35, "Bairro"},
+               {10, 63, "CEP"},
+               {11, 1, "UF"},
+               {11, 8, "Município"},
+               {11, 43, "Código"},
+               {11, 55, "País"},
+               {11, 65, "Embaixada"},
+               {12, 1, "Telefone (  )"},
+               {12, 28, "Celular (  )"},
+               {13, 1, "Correio Eletrônico (Email)"},
+               {16, 1, "Nat"},
+               {17, 1, "Cód"},
+               {18, 1, "Registro Profissional"},
+               {18, 45, "NIT/PIS"}};
+    return l;
+}
+
+Layout summary() {
+    Layout l = pageWindow(1, 0, 23, 79);
+    l.colour3 = "COR_TEL2";
+    l.frame = 2;
+    return l;
+}
+
+std::string cashBookModeCaption() {
+    switch (base::session().integer("TIPO_LANCA")) {
+        case 1:
+            return " modo Sem uso do Livro Caixa    ";
+        case 2:
+            return " modo Livro Caixa Digital(LCDPR)";
+        default:
+            return " modo Livro Caixa Comum         ";
+    }
+}
+
+Layout ruralProperties() {
+    Layout l = pageWindow(2, 0, 20, 78);
+    l.boxes = {{2, 0, 18, 78, "(1) IDENTIFICACAO DA ATIVIDADE E DO IMÓVEL EXPLORADO"}};
+    l.texts = {{0, 0, "    Atividade Rural exercida no Brasil" + cashBookModeCaption() + " \xA6"}};
+    return l;
+}
+
+Layout ruralReceipts() {
+    static const char* const kMonths[] = {"Janeiro   ", "Fevereiro ", "Março     ", "Abril     ",
+                                          "Maio      ", "Junho     ", "Julho     ", "Agosto    ",
+                                          "Setembro  ", "Outubro   ", "Novembro  ", "Dezembro  "};
+    Layout l = pageWindow(2, 20, 21, 61);
+    const int mode = base::session().integer("TIPO_LANCA");
+    const std::string label = mode == 1 ? "Só Totais " : mode == 2 ? "  LCDPR   " : " L.Caixa  ";
+    l.boxes = {{0, 0, 19, 41, " (3) RECEITAS E DESPESAS    " + label}};
+    l.texts = {{1, 1, "       Valores em REAIS      "}, {2, 1, "  Meses "}};
+    // The month rows face the rows of the grid the list screen draws.
+    for (int m = 0; m < 12; ++m)
+        l.texts.push_back({4 + m, 1, kMonths[m]});
+    l.texts.push_back({16, 1, " TOTAIS   "});
+    return l;
+}
+
+Layout ruralResult() {
+    Layout l = pageWindow(3, 1, 21, 77);
+    l.boxes = {{0, 0, 2, 76, "INFORMAÇÃO DO EXERCICIO ANTERIOR"},
+               {3, 0, 10, 76, "APURAÇÃO DO RESULTADO TRIBUTÁVEL"},
+               {11, 0, 13, 76, "INFORMAÇÕES PARA O EXERCÍCIO SEGUINTE"},
+               {14, 0, 18, 76, "APURAÇÃO DO RESULTADO NAO TRIBUTÁVEL"}};
+    l.texts = {
+        {0, 58, " Valor em R$ "},
+        {1, 1, "Saldo de prejuízos de exercícios anteriores"},
+        {4, 1, "Receita Bruta Total"},
+        {5, 1, "Despesas de Custeio e Investimentos"},
+        {6, 1, "Resultado I"},
+        {7, 1, "Opção pelo limite de 20% da receita bruta (S/N)"},
+        {8, 1, "Compensação de prejuízos de exercícios anteriores"},
+        {9, 1, "RESULTADO TRIBUTAVEL"},
+        {12, 1, "Saldo de prejuízo a compensar"},
+        {15, 1, "Receita recebida em " + yearText(0) + " para ser entregue em " + yearText(1)},
+        {16, 1, "Adiantamento até " + yearText(-1) + " e entregue durante " + yearText(0)},
+        {17, 1, "RESULTADO NAO TRIBUTAVEL"}};
+    return l;
+}
+
+// Writes `text` (CP850) into the rows from (row, column), cut at the edges.
+void put(std::vector<std::string>& rows, int row, int column, const std::string& text) {
+    if (row < 0 || row >= static_cast<int>(rows.size())) return;
+    std::string& line = rows[static_cast<size_t>(row)];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const long at = column + static_cast<long>(i);
+        if (at < 0) continue;
+        if (at >= static_cast<long>(line.size())) break;
+        line[static_cast<size_t>(at)] = text[i];
+    }
+}
+
+void putBox(std::vector<std::string>& rows, const LayoutBox& box) {
+    const int width = box.right - box.left + 1;
+    if (width < 2 || box.bottom <= box.top) return;
+    const std::string rule(static_cast<size_t>(width - 2), kHorizontal);
+    put(rows, box.top, box.left, kTopLeft + rule + kTopRight);
+    for (int row = box.top + 1; row < box.bottom; ++row) {
+        put(rows, row, box.left, std::string(1, kVertical));
+        put(rows, row, box.right, std::string(1, kVertical));
+    }
+    put(rows, box.bottom, box.left, kBottomLeft + rule + kBottomRight);
+    if (!box.caption.empty()) put(rows, box.top, box.left + 2, base::cp850::fromUtf8(box.caption));
+}
+
+void setPageAnchor(int page, int row, int column) {
+    SessionLists& lists = sessionLists();
+    base::session().set("NT", page);
+    if (page < 0 || page >= static_cast<int>(lists.ALJ.size())) return;
+    lists.ALJ[static_cast<size_t>(page)] = row;
+    lists.ACJ[static_cast<size_t>(page)] = column;
+}
+
 }  // namespace
+
+std::optional<Layout> pageLayout(int page) {
+    switch (page) {
+        case 1:
+            return incomeFromCompanies();
+        case 2:
+            return incomeFromIndividuals();
+        case 4:
+            return payments();
+        case 5:
+            return identification();
+        case 6:
+            return summary();
+        case 10:
+            return ruralProperties();
+        case 11:
+            return ruralReceipts();
+        case 12:
+            return ruralResult();
+        default:
+            return std::nullopt;
+    }
+}
+
+std::vector<std::string> layoutRows(const Layout& layout) {
+    const int height = std::max(layout.bottom - layout.top + 1, 0);
+    const int width = std::max(layout.right - layout.left + 1, 0);
+    std::vector<std::string> rows(static_cast<size_t>(height),
+                                  std::string(static_cast<size_t>(width), ' '));
+    for (const LayoutBox& box : layout.boxes)
+        putBox(rows, box);
+    for (const LayoutText& text : layout.texts)
+        put(rows, text.row, text.column, base::cp850::fromUtf8(text.text));
+    return rows;
+}
+
+void drawLayout(const Layout& layout) {
+    const base::NamedValues& s = base::session();
+    common::REDEFJAN(layout.slot, s.integer(layout.colour1), s.integer(layout.colour2),
+                     s.integer(layout.colour3), layout.top, layout.left, layout.bottom,
+                     layout.right, layout.frame);
+    common::ABREJAN(layout.slot);
+    std::string text;
+    for (const std::string& row : layoutRows(layout))
+        text += row;
+    if (!text.empty()) common::ESCRJAN(layout.slot, text);
+}
+
+void MTELA(int page) {
+    static const std::map<int, std::pair<int, int>> kAnchorOnly = {{3, {4, 0}}};
+    if (const std::optional<Layout> layout = pageLayout(page)) {
+        setPageAnchor(page, layout->top, layout->left);
+        drawLayout(*layout);
+    } else if (const auto anchor = kAnchorOnly.find(page); anchor != kAnchorOnly.end()) {
+        setPageAnchor(page, anchor->second.first, anchor->second.second);
+    } else {
+        base::session().set("NT", page);
+    }
+}
+
+std::string pageFooter(int page) {
+    const std::string on = "\x02";
+    const std::string off = "\x01";
+    switch (page) {
+        case 5:
+        case 12:
+            return on + "[Esc]" + off + " - Termina declaracao " + on + "[Tab]" + off +
+                   " - Proxima pagina " + on + "[Shift Tab]" + off + " - Pagina anterior";
+        default:
+            return {};
+    }
+}
+
+void MRODAPE(int page) {
+    const std::string text = pageFooter(page);
+    if (text.empty()) return;
+    common::ESCRJAN(0, base::padRight(text, 80 + 6));
+}
 
 std::vector<std::string> titleWindowRows(int baseYear, const std::string& terminal,
                                          const std::string& version) {
