@@ -155,8 +155,11 @@ struct Form {
         if (auto found = gets.find(name); found != gets.end()) found->second->display();
     }
     void showText(const std::string& name, const std::string& text) {
+        // Cut to the working value's width: that is what the register keeps.
         const size_t width = base::session().get(name).text().size();
-        show(name, base::Value(base::padRight(text, std::max(width, text.size()))));
+        show(name, base::Value(width > 0 ? base::padRight(
+                                               text.substr(0, std::min(width, text.size())), width)
+                                         : text));
     }
 };
 
@@ -493,7 +496,7 @@ std::vector<FieldSpec> fieldSpecs() {
         {"AGENCIA", 5, 47, "@r !!!!!-!", {}, {}},
         {"CONTACO", 5, 62, "@r !!!!!!!!!!!!!-!!", {}, {}},
         {"SENACESSO", 6, 34, "", {}, {}},
-        {"CODACESSO", 6, 58, "999999999999", {}, {}},
+        {"CODACESSO", 6, 58, "@Z 999999999999", {}, {}},
         {"TIPOEND", 9, 6, "@!", checkStreetType, {}, "M->TIPOEND"},
         {"ENDERECO", 9, 29, "@S30", {}, {}},
         {"NUMERO", 9, 67, "", {}, {}},
