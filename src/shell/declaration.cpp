@@ -381,6 +381,7 @@ void DeclarationScreens::runDeclaration() {
     MENU_IRJAN();
     try {
         pages::patrimonyTotals();
+        pages::startRuralValues();
         // A new taxpayer has only a CPF: the identification comes first.
         if (s.flag("PVEZ")) MENUOPC(51);
         pollUntilLeaving();

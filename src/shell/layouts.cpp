@@ -204,7 +204,8 @@ std::string cashBookModeCaption() {
 Layout ruralProperties() {
     Layout l = pageWindow(2, 0, 20, 78);
     l.boxes = {{2, 0, 18, 78, "(1) IDENTIFICACAO DA ATIVIDADE E DO IMÓVEL EXPLORADO"}};
-    l.texts = {{0, 0, "    Atividade Rural exercida no Brasil" + cashBookModeCaption() + " \xA6"}};
+    // The mode's caption stands where Alt+A rewrites it.
+    l.texts = {{0, 1, "    Atividade Rural exercida no Brasil" + cashBookModeCaption() + " ¦"}};
     return l;
 }
 
@@ -215,8 +216,9 @@ Layout ruralReceipts() {
     Layout l = pageWindow(2, 20, 21, 61);
     const int mode = base::session().integer("TIPO_LANCA");
     const std::string label = mode == 1 ? "Só Totais " : mode == 2 ? "  LCDPR   " : " L.Caixa  ";
-    l.boxes = {{0, 0, 19, 41, " (3) RECEITAS E DESPESAS    " + label}};
-    l.texts = {{1, 1, "       Valores em REAIS      "}, {2, 1, "  Meses "}};
+    // The mode's label stands where Alt+A rewrites it.
+    l.boxes = {{0, 0, 19, 41, " (3) RECEITAS E DESPESAS    "}};
+    l.texts = {{1, 1, label}, {1, 13, "Valores em REAIS"}, {2, 1, "  Meses "}};
     // The month rows face the rows of the grid the list screen draws.
     for (int m = 0; m < 12; ++m)
         l.texts.push_back({4 + m, 1, kMonths[m]});

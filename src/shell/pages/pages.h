@@ -81,6 +81,9 @@ void runRuralCashBook();
 // SOMA_RUR (mode): the monthly rural totals from the rural entries; mode 3
 // into the taxpayer's IRM10 record, other modes into the rural grid.
 void SOMA_RUR(int mode);
+// When the declaration opens: a taxpayer without rural figures starts with
+// the 20 % option off.
+void startRuralValues();
 // Page 12: the rural result form.
 void ruralResultForm();
 // FI7_T, FI8_T and FI10_1 over the scratch copies of goods and debts, into

@@ -159,6 +159,16 @@ void SOMA_RUR(int mode) {
     (void)mode;
 }
 
+void startRuralValues() {
+    // The session starts with the option on, and a taxpayer without rural
+    // figures would inherit it (or the last taxpayer's): it opens off, so no
+    // loss compensation is given up without being chosen.
+    store::Table* rural = store::workAreas().table(tables::scratch(tables::kRural));
+    if (!rural) return;
+    rural->goTop();
+    if (rural->eof()) base::session().set("OPTA", "N");
+}
+
 void ruralResultForm() {
     base::NamedValues& s = base::session();
     for (const char* name : {"I4_04", "I5_09", "I5_10"})
