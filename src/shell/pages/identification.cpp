@@ -615,8 +615,7 @@ void identificationForm() {
     for (const FieldSpec& spec : fieldSpecs())
         if (spec.lookup) lookups.push_back(std::make_unique<editor::LookupKey>(spec.lookup));
 
-    s.set("TECLAMUDA", false);
-    const ui::ReadResult result = ui::readFields(fields);
+    const ui::ReadResult result = readPageForm(fields);
     s.set("ULTTECLA", endingKey(result));
     // Each list key gives F1 back to the one bound before it: last first.
     while (!lookups.empty())

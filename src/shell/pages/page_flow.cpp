@@ -355,6 +355,26 @@ PageKeys::~PageKeys() {
     gOwnFormReading = false;
 }
 
+ui::ReadResult readPageForm(ui::GetList& fields) {
+    base::NamedValues& s = base::session();
+    ui::ReadOptions options;
+    for (;;) {
+        s.set("TECLAMUDA", false);
+        const ui::ReadResult result = ui::readFields(fields, options);
+        const bool endedOutside =
+            result.exit == ui::ReadExit::Ended || result.exit == ui::ReadExit::Cancelled;
+        if (!endedOutside || result.position < 0 ||
+            result.position >= static_cast<int>(fields.size()))
+            return result;
+        ui::Get& field = *fields[static_cast<size_t>(result.position)];
+        if (!field.valid || field.valid(field)) return result;
+        // Refused: a page key waits until the value is right; a leave or a
+        // page chosen from the menu goes on without it.
+        if (s.flag("LSAI") || pendingPage() || !s.flag("TECLAMUDA")) return result;
+        options.start = result.position;
+    }
+}
+
 void runRuralCashBook() {
     common::AVISOSN(notAvailableMessage(), common::box::kInformation);
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "editor/browse.h"
+#include "ui/get.h"
 
 // The declaration's pages and the order they follow one another: the page
 // loop GIRO, the page keys (Tab, Shift+Tab and the function keys) inside a
@@ -71,6 +72,11 @@ class PageKeys {
     PageKeys(const PageKeys&) = delete;
     PageKeys& operator=(const PageKeys&) = delete;
 };
+
+// Reads a page's own form. A page key or a leave ends it with the field
+// being edited checked as if it were left: refused by a page key, the
+// cursor stays in it; refused by a leave, its value is dropped.
+ui::ReadResult readPageForm(ui::GetList& fields);
 
 // Item 104: the rural cash book. One function, so that plugging the cash
 // book in is one line.

@@ -194,10 +194,9 @@ void ruralResultForm() {
     ui::GetList fields = {amountField("I4_04", 1), option, amountField("I5_09", 15),
                           amountField("I5_10", 16)};
     const PageKeys pageKeys;
-    s.set("TECLAMUDA", false);
     // The page stays until Esc, Tab or a page key.
     for (;;) {
-        const ui::ReadResult result = ui::readFields(fields);
+        const ui::ReadResult result = readPageForm(fields);
         recomputeResult();
         if (s.flag("TECLAMUDA")) return;
         if (result.exit == ui::ReadExit::Escape) {
