@@ -175,6 +175,8 @@ double MUDATEL13(int, const std::string&) {
         if (result.exit != ui::ReadExit::Finished) break;
     }
     common::FECHAJAN(kToolSlot);
+    // A leave chosen inside the window ends the list screen under it too.
+    if (s.flag("LSAI")) ui::pushKey(keys::Esc);
     for (auto& v : months)
         if (v.number() < 0) v = base::Value(0);
     const double total = sumOf(months);
