@@ -306,9 +306,14 @@ void MENUOPC(int code) {
                 tellDigitalBookOnly(code);
             return;
         case 108:
+            if (digitalRuralBook())
+                pages::accountantForm();
+            else
+                tellDigitalBookOnly(code);
+            return;
         case 109:
             if (digitalRuralBook())
-                notAvailable();
+                pages::VAL_LCDPR();
             else
                 tellDigitalBookOnly(code);
             return;

@@ -179,7 +179,8 @@ Layout identification() {
                {16, 1, "Nat"},
                {17, 1, "Cód"},
                {18, 1, "Registro Profissional"},
-               {18, 45, "NIT/PIS"}};
+               {18, 45, "NIT/PIS"},
+               {19, 1, "Transportar os valores da declaração do cônjuge (S/N)"}};
     return l;
 }
 

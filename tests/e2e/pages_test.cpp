@@ -190,32 +190,30 @@ TEST_F(Pages, ARuralRevenueAgainstALargerPreviousLossIsNotTaxedAndTheRestIsCarri
     EXPECT_EQ(field(rural[0], "OPTA"), "N");
 }
 
-TEST_F(Pages, AltUBreaksAnAmountIntoMonthsAndTheirTotalGoesToTheCell) {
+// Alt+U on an amount of a form converts it by the month's factor; a month
+// without a factor converts to 0, which leaves the amount as it was.
+TEST_F(Pages, AltUWithoutAFactorForTheMonthLeavesTheAmountAsItWas) {
     Script script = newTaxpayer();
-    script += {"key Enter",
-               "type ANA",
-               "key F1",
-               "expect RENDIMENTOS TRIBUTAVEIS",
-               "type ACME LTDA",
+    script += {"type S",
+               "type JOSE RURAL",
                "key Enter",
+               "key F12",
+               "expect RESULTADO TRIBUTAVEL",
+               "type 100",
+               "key Enter",
+               "key Up",
                "key Alt+U",
-               "expect Mês     Rendimentos",
+               "expect Conversão pelo fator do mês",
+               "key Enter",
                "type 1000",
                "key Enter",
-               "type 500,50",
-               "key Enter",
-               "expect Totais         1.500,50",
-               "key Esc",
-               "expect 1.500,50",
-               "key Esc"};
-    script += {"key Alt+T", "expect Ordem CPF", "key Esc"};
+               "expect 100,00"};
+    script += kSaveAndLeave;
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
-    const auto income = rowsOf("IRM2.DBF");
-    ASSERT_EQ(income.size(), 1u);
-    EXPECT_EQ(field(income[0], "I1_401"), "1000.0");
-    EXPECT_EQ(field(income[0], "I1_402"), "500.5");
-    EXPECT_EQ(field(income[0], "I1_413"), "1500.5");
+    const auto rural = rowsOf("IRM10.DBF");
+    ASSERT_EQ(rural.size(), 1u);
+    EXPECT_EQ(field(rural[0], "I4_04"), "100.0");
 }
 
 // With a one-minute interval, leaving a page a minute after the last save

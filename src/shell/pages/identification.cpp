@@ -463,6 +463,16 @@ bool checkOccupation(Form& form, ui::Get&) {
     return true;
 }
 
+// BUSCA_CONJU: whether the spouse's values are carried over.
+bool checkSpouseValues(Form& form, ui::Get&) {
+    const std::string answer = form.text("BUSCA");
+    if (answer == "S" || answer == "N") return true;
+    refuse({"Digite (S)im ou (N)ão caso deseje transportar automaticamente os "_cp,
+            "valores da declaração do Conjuge. Lembre-se que só deve ser feito"_cp,
+            "com os valores de apenas um dos conjuges e não de ambos         "_cp});
+    return false;
+}
+
 bool checkNit(Form& form, ui::Get&) {
     return common::VAL_NIT(form.text("NIT_TIT"));
 }
@@ -524,6 +534,7 @@ std::vector<FieldSpec> fieldSpecs() {
          [](Form& f) { return f.text("CDPRO").empty() && natureAllowsOccupation(f); }},
         {"REGPROF", 18, 23, "@!", {}, {}},
         {"NIT_TIT", 18, 53, "@R 999.99999.99-9", checkNit, {}},
+        {"BUSCA", 19, 56, "!", checkSpouseValues, {}},
     };
 }
 
@@ -596,6 +607,7 @@ void identificationForm() {
     Form form;
     // A new taxpayer has no rural activity until told otherwise.
     if (base::alltrim(s.text("TEMRURAL")).empty()) s.set("TEMRURAL", "N");
+    if (base::alltrim(s.text("BUSCA")).empty()) s.set("BUSCA", "N");
 
     showCpf();
     showAge(s.date("NASCIMENTO"));

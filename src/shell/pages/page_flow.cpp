@@ -384,6 +384,9 @@ void connectPageHooks(editor::Hooks& h) {
     h.MUDATEL1 = MUDATEL1;
     h.MUDATEL2 = MUDATEL2;
     h.SOMA_RUR = SOMA_RUR;
+}
+
+void connectMonthlyBreakdown(editor::Hooks& h) {
     h.MUDATEL13 = MUDATEL13;
 }
 

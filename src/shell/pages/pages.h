@@ -96,6 +96,15 @@ void ruralResultForm();
 // the working values.
 void patrimonyTotals();
 
+// ---- The digital rural cash book (items 108 and 109) ----
+
+// The accountant who signs the book, on the summary's working values.
+void accountantForm();
+// VAL_LCDPR: every property, bank account and rural entry has what the book
+// needs; stops at the first gap with its message. A missing bank register
+// only warns.
+bool VAL_LCDPR();
+
 // ---- Tools bound to keys ----
 
 // Alt+U on a field of a form (CALC_UFIR).
@@ -115,7 +124,11 @@ void CHAMA_CALC();
 void runSystemCalculator();
 
 // The hooks the list screens call into the pages (QUETEL, MUDATEL1,
-// MUDATEL2, SOMA_RUR, MUDATEL13).
+// MUDATEL2, SOMA_RUR).
 void connectPageHooks(editor::Hooks& hooks);
+// The monthly breakdown behind Alt+U on a list cell. The list screens also
+// open it with Enter on the amounts of the income and payment screens, where
+// amounts are typed directly today; so it is connected on its own.
+void connectMonthlyBreakdown(editor::Hooks& hooks);
 
 }  // namespace kdx2::shell::pages
