@@ -123,12 +123,12 @@ Layout incomeFromIndividuals() {
     Layout l = pageWindow(2, 0, 22, 79);
     l.colour3 = "COR_TEL2";
     const bool totalsOnly = base::session().flag("CAL_AUTO");
-    l.boxes = {{3, 0, 19, 79, ""}};
+    // The mode itself stands at column 66, where Alt+A rewrites it; the
+    // grid below draws its own lines.
     l.texts = {{0, 3, " 2)Rend. Tribut.Recebido de P.Físicas e apuração do recolhimento mensal "},
                {1, 1, "Os valores podem ser só com os totais ou individual de cada fonte pagadora"},
-               {2, 1,
-                std::string("porém sempre informadas em R$.Muda com ALT A.         MODO ATUAL:") +
-                    (totalsOnly ? "SO TOTAIS  " : "INDIVIDUAL ")}};
+               {2, 1, "porém sempre informadas em R$.Muda com ALT A.  MODO ATUAL:"},
+               {2, 66, totalsOnly ? " SO TOTAIS " : " INDIVIDUAL"}};
     return l;
 }
 
