@@ -235,3 +235,32 @@ TEST_F(Pages, LeavingAPageAfterTheSaveIntervalSavesAutomatically) {
             EXPECT_EQ(field(registered(), "NOMECONTR"), "ANA AUTOSAVE");
     }
 }
+
+TEST_F(Pages, ASpouseCpfWithWrongCheckDigitsIsRefusedAndNeverStored) {
+    Script script = newTaxpayer();
+    script += {"key Enter",
+               "type ANA",
+               "key Enter",
+               "key Enter",
+               "key Enter",
+               "type 12345678900",  // fills the field, which is then checked
+               "expect está incorreto",
+               "key Enter"};
+    script += kSaveAndLeave;
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_EQ(field(registered(), "NOMECONTR"), "ANA");
+    EXPECT_EQ(field(registered(), "CPFCONJU"), "");
+}
+
+// The calculator of KDX2_CALC is started directly: a ";" in its command is
+// part of an argument, not a second command.
+TEST_F(Pages, AltKStartsTheConfiguredCalculatorWithoutAShell) {
+    const std::string marker = (drive / "calc;ran").string();
+    Script script = newTaxpayer();
+    script += {"key Alt+K", "expect Tem Atividade Rural"};
+    const ProgramRun result = run(script, {{"KDX2_CALC", "touch " + marker}});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_FALSE(std::filesystem::exists(drive / "calc"));
+}

@@ -134,7 +134,7 @@ class Staging {
 struct Form;
 using Check = std::function<bool(Form&, ui::Get&)>;
 
-struct FieldSpec {
+struct FormField {
     const char* name;  // the working value
     int row;
     int column;
@@ -358,39 +358,46 @@ bool checkMunicipality(Form& form, ui::Get&) {
     return true;
 }
 
-bool checkCountry(Form& form, ui::Get&) {
-    const std::string typed = form.text("CODPAIS");
+bool tableIsEmpty(int number) {
+    store::Table* table = codeTable(number);
+    if (!table) return false;
+    const uint32_t here = table->recNo();
+    table->goTop();
+    const bool empty = table->eof();
+    table->goTo(here);
+    return empty;
+}
+
+// A code of a code table: found, or chosen from the table's list. A table
+// the office has not filled in yet (the embassies ship empty) takes the
+// code as typed.
+bool checkCode(Form& form, const std::string& name, int number, const char* codeField,
+               const char* list, const std::string& what) {
+    const std::string typed = form.text(name);
     if (typed.empty()) return true;
-    if (findRow(tables::kCountries,
-                [&typed](store::Table& row) {
-                    return base::alltrim(row.get("CODPAIS").text()) == typed;
+    if (findRow(number,
+                [&typed, codeField](store::Table& row) {
+                    return base::alltrim(row.get(codeField).text()) == typed;
                 },
-                {"CODPAIS"}))
+                {codeField}))
         return true;
-    const base::Value chosen = editor::GERAL2("M->CODPAIS", base::Value(typed));
+    if (tableIsEmpty(number)) return true;
+    const base::Value chosen = editor::GERAL2(list, base::Value(typed));
     if (chosen.isEmpty()) {
-        refuse({"País "_cp + typed + " não encontrado. Escolha-o na lista (F1)."_cp});
+        refuse({what + " " + typed + " não encontrado. Escolha-o na lista (F1)."_cp});
         return false;
     }
-    form.showText("CODPAIS", base::alltrim(chosen.text()));
+    form.showText(name, base::alltrim(chosen.text()));
     return true;
 }
 
+bool checkCountry(Form& form, ui::Get&) {
+    return checkCode(form, "CODPAIS", tables::kCountries, "CODPAIS", "M->CODPAIS", "País"_cp);
+}
+
 bool checkEmbassy(Form& form, ui::Get&) {
-    const std::string typed = form.text("CODEMB");
-    if (typed.empty()) return true;
-    if (findRow(
-            tables::kEmbassies,
-            [&typed](store::Table& row) { return base::alltrim(row.get("CD_EX").text()) == typed; },
-            {"CD_EX"}))
-        return true;
-    const base::Value chosen = editor::GERAL2("M->CODEMB", base::Value(typed));
-    if (chosen.isEmpty()) {
-        refuse({"Embaixada "_cp + typed + " não encontrada. Escolha-a na lista (F1)."_cp});
-        return false;
-    }
-    form.showText("CODEMB", base::alltrim(chosen.text()));
-    return true;
+    return checkCode(form, "CODEMB", tables::kEmbassies, "CD_EX", "M->CODEMB",
+                     "Código de embaixada"_cp);
 }
 
 constexpr const char* kNoOccupation = "81";
@@ -489,7 +496,7 @@ bool natureAllowsOccupation(Form& form) {
 }
 
 // The fields in form order, placed from the page's corner.
-std::vector<FieldSpec> fieldSpecs() {
+std::vector<FormField> formFields() {
     auto receipt = [](const char* name) {
         return [name](Form& f, ui::Get& g) { return checkReceipt(name, f, g); };
     };
@@ -538,7 +545,7 @@ std::vector<FieldSpec> fieldSpecs() {
     };
 }
 
-std::shared_ptr<ui::Get> makeGet(Form& form, const FieldSpec& spec) {
+std::shared_ptr<ui::Get> makeGet(Form& form, const FormField& spec) {
     const std::string name = spec.name;
     auto get = std::make_shared<ui::Get>(
         kTop + spec.row, kLeft + spec.column, [&form, name] { return form.values[name]; },
@@ -614,7 +621,7 @@ void identificationForm() {
     showMunicipalityCode(base::alltrim(s.text("CODMUNI")));
 
     ui::GetList fields;
-    for (const FieldSpec& spec : fieldSpecs()) {
+    for (const FormField& spec : formFields()) {
         auto get = makeGet(form, spec);
         form.gets[spec.name] = get;
         fields.push_back(get);
@@ -624,7 +631,7 @@ void identificationForm() {
     // F1 opens the list of the field being edited; on other fields it is
     // the page key.
     std::vector<std::unique_ptr<editor::LookupKey>> lookups;
-    for (const FieldSpec& spec : fieldSpecs())
+    for (const FormField& spec : formFields())
         if (spec.lookup) lookups.push_back(std::make_unique<editor::LookupKey>(spec.lookup));
 
     const ui::ReadResult result = readPageForm(fields);
