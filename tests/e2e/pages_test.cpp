@@ -264,3 +264,49 @@ TEST_F(Pages, AltKStartsTheConfiguredCalculatorWithoutAShell) {
     EXPECT_TRUE(std::filesystem::exists(marker));
     EXPECT_FALSE(std::filesystem::exists(drive / "calc"));
 }
+
+TEST_F(Pages, TheOccupationIsFoundByItsCodeUnlessTheNatureHasNone) {
+    Script script = newTaxpayer();
+    script += {"key Enter", "type ANA", "key Enter"};
+    for (int i = 0; i < 24; ++i)
+        script.push_back("key Enter");  // to the nature of the occupation
+    script += {"type 81",               // an estate has no principal occupation
+               "expect O código 81 não tem a ocupação principal",
+               "key Enter",
+               "key Up",
+               "type 02",
+               "expect Empregado de instituições financeiras",
+               "type 10",
+               "key Enter",
+               "expect Militar da Aeronáutica"};
+    script += kSaveAndLeave;
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const Row row = registered();
+    EXPECT_EQ(field(row, "CODAT"), "02");
+    EXPECT_EQ(field(row, "CDPRO"), "010");
+    EXPECT_EQ(field(row, "OCUPACAO"), "Militar da Aeronáutica");
+}
+
+// The digital rural cash book's items: the accountant's CPF is checked, and
+// the validation stops at the first thing the book lacks.
+TEST_F(Pages, TheDigitalRuralBookChecksTheAccountantAndItsProperties) {
+    Script script = newTaxpayer();
+    script += {"type S", "type JOSE RURAL", "key Enter", "key F11", "key Alt+A",
+               "key Alt+A",  // totals only, then the digital book
+               "expect LCDPR", "key Esc",
+               // The menu has the book's items from the next opening on.
+               "key Alt+T", "expect Ordem CPF", "type " + std::string(kNewCpf),
+               "expect Páginas  Rural  Ajuda", "menu Rural > Valida lançamentos",
+               "expect Nenhum imóvel rural cadastrado!", "key Enter", "menu Rural > Contador",
+               "type CONTADORA", "key Enter", "type 12345678900", "key Enter",
+               "expect está incorreto", "key Enter", "key Esc"};
+    script += {"key Alt+T", "expect Ordem CPF", "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto summary = rowsOf("IRM1.DBF");
+    ASSERT_EQ(summary.size(), 1u);
+    EXPECT_EQ(field(summary[0], "TIPO_LANCA"), "2");
+    EXPECT_EQ(field(summary[0], "NOME_CONT"), "CONTADORA");
+    EXPECT_EQ(field(summary[0], "CPFCNPJ_CO"), "");
+}

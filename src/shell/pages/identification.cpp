@@ -22,6 +22,7 @@
 #include "shell/layouts.h"
 #include "shell/pages/pages.h"
 #include "store/access.h"
+#include "store/catalog.h"
 #include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "ui/get.h"
@@ -144,6 +145,16 @@ struct FormField {
     const char* lookup = nullptr;  // the F1 list
 };
 
+// The width the register keeps a field in (the working value's when the
+// register has no such field).
+size_t registerWidth(const std::string& name) {
+    static const store::Structure layout =
+        store::tableLayout(tables::kRegister).value_or(store::Structure{});
+    for (const store::FieldDef& field : layout)
+        if (field.name == name) return static_cast<size_t>(field.width);
+    return base::session().get(name).text().size();
+}
+
 struct Form {
     Staging values;
     std::map<std::string, std::shared_ptr<ui::Get>> gets;
@@ -155,8 +166,7 @@ struct Form {
         if (auto found = gets.find(name); found != gets.end()) found->second->display();
     }
     void showText(const std::string& name, const std::string& text) {
-        // Cut to the working value's width: that is what the register keeps.
-        const size_t width = base::session().get(name).text().size();
+        const size_t width = registerWidth(name);
         show(name, base::Value(width > 0 ? base::padRight(
                                                text.substr(0, std::min(width, text.size())), width)
                                          : text));
@@ -288,6 +298,7 @@ bool abroad(Form& form) {
 // clears the country and embassy.
 bool checkState(Form& form, ui::Get&) {
     std::string state = form.text("UF");
+    if (state.empty()) return true;  // the address may come later
     if (!knownState(state)) {
         // The list of states: the rows of the municipality table that have
         // no state of their own ("SP - SAO PAULO").
