@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,13 @@ struct Layout {
     std::vector<LayoutText> texts;
 };
 
+// The layout of `code` ("MTELA 5", "MTELA1 11", "MTELA2 4") with its
+// {NAME} fields filled from the session and from `fields`; nullopt for a
+// code without a layout.
+std::optional<Layout> layoutOf(const std::string& code,
+                               const std::map<std::string, std::string>& fields = {});
+// Every code of the table of layouts.
+std::vector<std::string> layoutCodes();
 // The frame of declaration page n (MTELA): nullopt for pages that only set
 // their anchor.
 std::optional<Layout> pageLayout(int page);

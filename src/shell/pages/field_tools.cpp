@@ -36,10 +36,6 @@ namespace {
 constexpr int kToolSlot = 5;
 const char* const kMonthPicture = "@Ez 99,999,999.99";
 
-const char* const kMonthNames[] = {"Janeiro  ", "Fevereiro", "Março    ", "Abril    ",
-                                   "Maio     ", "Junho    ", "Julho    ", "Agosto   ",
-                                   "Setembro ", "Outubro  ", "Novembro ", "Dezembro "};
-
 // ---- Monthly breakdown ----
 
 struct Breakdown {
@@ -84,25 +80,6 @@ std::optional<Breakdown> breakdownOf(int screen, int column) {
 
 std::string monthField(const std::string& base, int month) {
     return base + (month < 10 ? "0" : "") + std::to_string(month);
-}
-
-Layout breakdownWindow(const std::string& caption) {
-    Layout l;
-    l.slot = kToolSlot;
-    l.top = 5;
-    l.left = 49;
-    l.bottom = 21;
-    l.right = 75;
-    l.colour1 = "COR_TEL2";
-    l.colour2 = "COR_TEL1";
-    l.colour3 = "COR_TEL3";
-    l.boxes = {{0, 0, 16, 26, ""}};
-    l.texts = {{1, 1, "  Mês    " + caption}};
-    for (int m = 0; m < 12; ++m)
-        l.texts.push_back({2 + m, 1, kMonthNames[m]});
-    l.texts.push_back({14, 1, " Totais  "});
-    l.texts.push_back({15, 1, "Esc termina"});
-    return l;
 }
 
 double sumOf(const std::array<base::Value, 12>& months) {
@@ -152,7 +129,7 @@ double MUDATEL13(int, const std::string&) {
         months[static_cast<size_t>(m - 1)] =
             base::Value(record->get(monthField(b->base, m)).number());
 
-    drawLayout(breakdownWindow(b->caption));
+    drawLayout(*layoutOf("MTELA1 11", {{"LEGENDA", b->caption}}));
     ui::GetList fields;
     for (int m = 1; m <= 12; ++m) {
         base::Value& v = months[static_cast<size_t>(m - 1)];
@@ -217,17 +194,7 @@ void CALC_UFIR() {
     base::NamedValues& s = base::session();
     base::Value month(static_cast<double>(std::clamp(s.integer("MES_ATU"), 1, 12)));
     base::Value amount(get->value().number());
-    Layout l;
-    l.slot = kToolSlot;
-    l.top = 5;
-    l.left = 10;
-    l.bottom = 12;
-    l.right = 54;
-    l.colour3 = "COR_TEL2";
-    l.boxes = {{0, 0, 7, 44, "Conversão pelo fator do mês"}};
-    l.texts = {
-        {2, 2, "Mês (1 a 12)"}, {3, 2, "Valor em R$"}, {4, 2, "Fator"}, {5, 2, "Valor convertido"}};
-    drawLayout(l);
+    drawLayout(*layoutOf("MTELA1 10"));
     auto showConversion = [&month, &amount] {
         const int m = static_cast<int>(month.number());
         ATUAVAL(1, amount.number(), m);

@@ -185,17 +185,7 @@ bool VAL_LCDPR() {
 }
 
 void accountantForm() {
-    Layout l;
-    l.slot = kAccountantSlot;
-    l.top = kTop;
-    l.left = kLeft;
-    l.bottom = kTop + 4;
-    l.right = kLeft + 72;
-    l.colour3 = "COR_TEL2";
-    l.boxes = {{0, 0, 4, 72, "Contador"}};
-    l.texts = {
-        {1, 1, "Nome"}, {2, 1, "CPF/CNPJ"}, {2, 30, "Fone"}, {2, 51, "CRC"}, {3, 1, "E-Mail"}};
-    drawLayout(l);
+    drawLayout(*layoutOf("MTELA2 4"));
     auto field = [](const char* name, int row, int column, const char* picture) {
         const std::string n = name;
         return std::make_shared<ui::Get>(
