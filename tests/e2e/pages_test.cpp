@@ -310,3 +310,23 @@ TEST_F(Pages, TheDigitalRuralBookChecksTheAccountantAndItsProperties) {
     EXPECT_EQ(field(summary[0], "NOME_CONT"), "CONTADORA");
     EXPECT_EQ(field(summary[0], "CPFCNPJ_CO"), "");
 }
+
+TEST_F(Pages, AltSHandsTheCalculatorsResultToTheAmountBeingTyped) {
+    Script script = newTaxpayer();
+    script += {"type S",
+               "type JOSE RURAL",
+               "key Enter",
+               "key F12",
+               "expect RESULTADO TRIBUTAVEL",
+               "key Alt+S",
+               "type 12*3=",
+               "key Ctrl+Enter",
+               "key Enter",
+               "expect 36,00"};
+    script += kSaveAndLeave;
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto rural = rowsOf("IRM10.DBF");
+    ASSERT_EQ(rural.size(), 1u);
+    EXPECT_EQ(field(rural[0], "I4_04"), "36.0");
+}

@@ -89,9 +89,10 @@ double sumOf(const std::array<base::Value, 12>& months) {
     return base::roundDecimal(total, 2);
 }
 
-// SOMA_VAL: the total under the months.
-void showTotal(double total) {
-    ui::say(5 + 14, 49 + 12, ui::transform(base::Value(total), kMonthPicture).text());
+// SOMA_VAL: the total under the months, on the window's totals row.
+void showTotal(const Layout& window, double total) {
+    ui::say(window.top + 14, window.left + 12,
+            ui::transform(base::Value(total), kMonthPicture).text());
 }
 
 // The field being edited gets `value`: a number as it is; a text field
@@ -129,23 +130,24 @@ double MUDATEL13(int, const std::string&) {
         months[static_cast<size_t>(m - 1)] =
             base::Value(record->get(monthField(b->base, m)).number());
 
-    drawLayout(*layoutOf("MTELA1 11", {{"LEGENDA", b->caption}}));
+    const Layout window = *layoutOf("MTELA1 11", {{"LEGENDA", b->caption}});
+    drawLayout(window);
     ui::GetList fields;
     for (int m = 1; m <= 12; ++m) {
         base::Value& v = months[static_cast<size_t>(m - 1)];
-        auto get = ui::Get::of(5 + 1 + m, 49 + 12, v, kMonthPicture,
+        auto get = ui::Get::of(window.top + 1 + m, window.left + 12, v, kMonthPicture,
                                "NPOS" + std::string(m < 10 ? "0" : "") + std::to_string(m));
-        get->valid = [&months](ui::Get& g) {
+        get->valid = [&months, &window](ui::Get& g) {
             if (g.value().number() < 0) {
                 common::AVISOSN({"O valor não pode ser negativo."_cp}, common::box::kStop);
                 return false;
             }
-            showTotal(sumOf(months));
+            showTotal(window, sumOf(months));
             return true;
         };
         fields.push_back(get);
     }
-    showTotal(sumOf(months));
+    showTotal(window, sumOf(months));
     // The months are read again until Esc.
     for (;;) {
         const ui::ReadResult result = ui::readFields(fields);
@@ -190,21 +192,30 @@ void CALC_UFIR() {
     if (running || !get || get->name == "MGETVAR" || get->type() != base::Type::Numeric ||
         get->displayWidth() < 10)
         return;
+    // Not re-entrant: Alt+U inside the window does nothing. The flag drops
+    // however the window ends.
     running = true;
+    struct Release {
+        bool& flag;
+        ~Release() { flag = false; }
+    } release{running};
     base::NamedValues& s = base::session();
     base::Value month(static_cast<double>(std::clamp(s.integer("MES_ATU"), 1, 12)));
     base::Value amount(get->value().number());
-    drawLayout(*layoutOf("MTELA1 10"));
-    auto showConversion = [&month, &amount] {
+    const Layout window = *layoutOf("MTELA1 10");
+    drawLayout(window);
+    const int top = window.top;
+    const int valueColumn = window.left + 20;
+    auto showConversion = [&month, &amount, top, valueColumn] {
         const int m = static_cast<int>(month.number());
         ATUAVAL(1, amount.number(), m);
         const double factor =
             m >= 1 && m <= 12 ? tax::carneLeao().TAB_UFIR[static_cast<size_t>(m - 1)] : 0;
-        ui::say(5 + 4, 10 + 20, ui::transform(base::Value(factor), "@E 9999.9999").text());
-        ui::say(5 + 5, 10 + 20,
+        ui::say(top + 4, valueColumn, ui::transform(base::Value(factor), "@E 9999.9999").text());
+        ui::say(top + 5, valueColumn,
                 ui::transform(base::session().get("QUF"), "@E 999,999,999.99").text());
     };
-    auto monthGet = ui::Get::of(5 + 2, 10 + 20, month, "99", "QMES");
+    auto monthGet = ui::Get::of(top + 2, valueColumn, month, "99", "QMES");
     monthGet->valid = [&showConversion](ui::Get& g) {
         const int m = static_cast<int>(g.value().number());
         if (m < 1 || m > 12) {
@@ -214,7 +225,7 @@ void CALC_UFIR() {
         showConversion();
         return true;
     };
-    auto amountGet = ui::Get::of(5 + 3, 10 + 20, amount, "@E 999,999,999.99", "QCR1");
+    auto amountGet = ui::Get::of(top + 3, valueColumn, amount, "@E 999,999,999.99", "QCR1");
     amountGet->valid = [&showConversion](ui::Get&) {
         showConversion();
         return true;
@@ -223,7 +234,6 @@ void CALC_UFIR() {
     ui::GetList fields = {monthGet, amountGet};
     const ui::ReadResult result = ui::readFields(fields);
     common::FECHAJAN(kToolSlot);
-    running = false;
     const double converted = s.number("QUF");
     if (result.exit == ui::ReadExit::Finished && converted > 0) handToField(converted);
 }
