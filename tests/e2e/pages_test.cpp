@@ -330,3 +330,30 @@ TEST_F(Pages, AltSHandsTheCalculatorsResultToTheAmountBeingTyped) {
     ASSERT_EQ(rural.size(), 1u);
     EXPECT_EQ(field(rural[0], "I4_04"), "36.0");
 }
+
+// An existing taxpayer opens on the menu; the identification shows what was
+// saved, and F7 (the cash book, not in this version yet) says so and comes
+// back to the identification of a taxpayer without rural activity.
+TEST_F(Pages, ASavedIdentificationComesBackAndF7SaysTheCashBookIsNotYetThere) {
+    Script script = newTaxpayer();
+    script += {"key Enter",
+               "type Maria da Silva",
+               "key Enter",
+               "type 15031980",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "type " + std::string(kNewCpf),
+               "expect Páginas  Rural  Ajuda",
+               "key F5",
+               "expect Nome Maria da Silva",
+               "expect Idade 45 anos  9 meses",
+               "key F7",
+               "expect ainda não está disponível",
+               "key Enter",
+               "expect Tem Atividade Rural",
+               "key Esc"};
+    script += {"key Alt+T", "expect Ordem CPF", "key Esc"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+}
