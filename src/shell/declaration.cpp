@@ -21,6 +21,7 @@
 #include "platform/console/keys.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
+#include "shell/pages/pages.h"
 #include "shell/selection/selection.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
@@ -42,10 +43,6 @@ namespace {
 constexpr int kTaxpayerSlot = 3;
 constexpr int kTitleSlot = 7;
 
-// How many page screens are running inside one another; a leave chosen
-// inside a page ends that page's browse.
-int gPagesRunning = 0;
-
 // The keys bound while the declaration window is open, with what they had
 // before, so that closing the window gives them back.
 std::map<int, ui::KeyAction>& savedKeys() {
@@ -59,7 +56,8 @@ void bindWhileOpen(int key, ui::KeyAction action) {
     savedKeys().emplace(key, std::move(previous));
 }
 
-void unbindAll() {
+// LIMPA_SET: gives back every key bound while the declaration was open.
+void LIMPA_SET() {
     for (auto& [key, previous] : savedKeys())
         ui::bindKey(key, std::move(previous));
     savedKeys().clear();
@@ -87,23 +85,6 @@ bool digitalRuralBook() {
     return base::session().integer("TIPO_LANCA") == 2;
 }
 
-// A page: its list screen inside the page count, so that a leave asked
-// for inside it can end it.
-void runPage(int page, int screen) {
-    base::NamedValues& s = base::session();
-    s.set("TELA", page);
-    s.set("NT", page);
-    common::ENCHETELA(' ', s.text("COR_ENCH_C"));
-    ++gPagesRunning;
-    try {
-        editor::EDITA(screen);
-    } catch (...) {
-        --gPagesRunning;
-        throw;
-    }
-    --gPagesRunning;
-}
-
 void showAbout() {
     const base::NamedValues& s = base::session();
     common::AVISOSN(
@@ -112,8 +93,7 @@ void showAbout() {
 }
 
 void runCalculator() {
-    double result = 0;
-    common::CALCULADORA(result);
+    pages::runSystemCalculator();
 }
 
 // "Termina a Declaração?" with its three answers. Esc stays in the
@@ -183,8 +163,11 @@ int pageOfKey(int key) {
     return found == pages.end() ? 0 : found->second;
 }
 
-void bindDeclarationKeys() {
+// CHAMA_SET: the keys bound while the declaration is open. The page keys
+// (Tab, Shift+Tab, the function keys) are bound by each page's own form.
+void CHAMA_SET() {
     base::NamedValues& s = base::session();
+    bindWhileOpen(keys::alt('S'), [](ui::Get*) { pages::CHAMA_CALC(); });
     bindWhileOpen(keys::alt('V'), [](ui::Get*) { ui::LGETCLIPBOARD(); });
     bindWhileOpen(keys::CtrlC, [](ui::Get*) { ui::LSETCLIPBOARD(); });
     bindWhileOpen(keys::alt('T'), [](ui::Get*) { SAI_DA_DEC(112); });
@@ -256,6 +239,25 @@ bool MENU_IRJAN() {
     return base::session().integer("ULTTECLA") != keys::Esc;
 }
 
+namespace {
+
+// The page of a menu code (0: the code is no page).
+int pageOfCode(int code) {
+    static const std::map<int, int> pages = {{11, 1}, {21, 2}, {31, 3},   {32, 3},   {41, 4},
+                                             {51, 5}, {61, 6}, {101, 10}, {102, 11}, {103, 12}};
+    const auto found = pages.find(code);
+    return found == pages.end() ? 0 : found->second;
+}
+
+void tellDigitalBookOnly(int code) {
+    common::AVISOSN({code == 109 ? "Essa validação só é necessária para o"_cp
+                                 : "Esse cadastro só é necessário para o"_cp,
+                     "Livro Caixa Digital do Produtor Rural (LCDPR)"},
+                    common::box::kInformation);
+}
+
+}  // namespace
+
 void MENUOPC(int code) {
     base::NamedValues& s = base::session();
     if (s.flag("LSAI")) return;
@@ -273,55 +275,47 @@ void MENUOPC(int code) {
         s.set("TELA", 10);
     }
     s.set("QTD_DEP", tax::NRODP(tax::carneLeao()));
-    switch (code) {
-        case 11:
+    if (const int page = pageOfCode(code)) {
+        if (code == 11) {
             s.set("I1_1", "J");
             s.set("I1_11", "S");
-            runPage(1, editor::screens::kIncome);
+        }
+        if (code == 31) s.set("OPCIR_1", 31);
+        // Chosen while a page is shown: that page ends and the loop goes on
+        // with this one, rather than a loop inside the page.
+        if (pages::pageRunning()) {
+            pages::choosePage(page);
             return;
-        case 21:
-            // Dependants and payments changed on other pages count in the
-            // months' deductions: the grid is worked out again before it shows.
-            tax::RESOMA(tax::carneLeao());
-            runPage(2, editor::screens::kMonthlyReceipts);
-            break;
-        case 31:
-            runPage(3, editor::screens::kDependants);
-            break;
-        case 41:
-            runPage(4, editor::screens::kPayments);
-            break;
-        case 61:
-            runPage(6, editor::screens::kYearlySummary);
-            break;
-        case 101:
-            runPage(10, editor::screens::kRuralProperties);
-            break;
-        case 102:
-            runPage(11, editor::screens::kRuralReceipts);
-            break;
+        }
+        pages::GIRO(page);
+        return;
+    }
+    switch (code) {
         case 17:
         case 111:
         case 112:
             SAI_DA_DEC(code);
             return;
+        case 104:
+            pages::runRuralCashBook();
+            return;
         case 107:
             if (digitalRuralBook())
                 editor::EDITA(editor::screens::kBankAccounts);
             else
-                common::AVISOSN({"Esse cadastro só é necessário para o"_cp,
-                                 "Livro Caixa Digital do Produtor Rural (LCDPR)"},
-                                common::box::kInformation);
+                tellDigitalBookOnly(code);
             return;
         case 108:
+            if (digitalRuralBook())
+                pages::accountantForm();
+            else
+                tellDigitalBookOnly(code);
+            return;
         case 109:
             if (digitalRuralBook())
-                notAvailable();
+                pages::VAL_LCDPR();
             else
-                common::AVISOSN({code == 108 ? "Esse cadastro só é necessário para o"_cp
-                                             : "Essa validação só é necessária para o"_cp,
-                                 "Livro Caixa Digital do Produtor Rural (LCDPR)"},
-                                common::box::kInformation);
+                tellDigitalBookOnly(code);
             return;
         case 121:
             common::HELPGER();
@@ -332,11 +326,10 @@ void MENUOPC(int code) {
         case 123:
             showAbout();
             return;
-        default:  // identification, the rural result and the cash book
+        default:
             notAvailable();
             return;
     }
-    common::FECHAJAN(kTaxpayerSlot);
 }
 
 void SAI_DA_DEC(int code) {
@@ -357,7 +350,7 @@ void SAI_DA_DEC(int code) {
     s.set("TECLAMUDA", true);
     s.set("ULTTECLA", keys::Esc);
     // A leave chosen inside a page ends the page, so the window can close.
-    if (s.flag("LSAI") && gPagesRunning > 0) ui::pushKey(keys::Esc);
+    if (s.flag("LSAI")) pages::endRunningPage();
 }
 
 // ---- The screens of the workspace ----
@@ -382,7 +375,7 @@ void DeclarationScreens::runDeclaration() {
     installEditorHooks();
     common::FECHAJAN(kTitleSlot);
     common::ENCHETELA(' ', s.text("COR_ENCH_C"));
-    bindDeclarationKeys();
+    CHAMA_SET();
     common::MENS();
     common::FECHAJAN(kTaxpayerSlot);
 
@@ -392,14 +385,18 @@ void DeclarationScreens::runDeclaration() {
     ui::LSBDRAW({std::string(250, ' ')});
     MENU_IRJAN();
     try {
+        pages::patrimonyTotals();
+        pages::startRuralValues();
+        // A new taxpayer has only a CPF: the identification comes first.
+        if (s.flag("PVEZ")) MENUOPC(51);
         pollUntilLeaving();
     } catch (...) {
-        unbindAll();
+        LIMPA_SET();
         window->close();
         removeEditorHooks();
         throw;
     }
-    unbindAll();
+    LIMPA_SET();
     common::FECHAJAN(kTaxpayerSlot);
     window->close();
     removeEditorHooks();

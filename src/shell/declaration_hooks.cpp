@@ -6,6 +6,7 @@
 #include "base/process_state.h"
 #include "editor/browse.h"
 #include "shell/declaration.h"
+#include "shell/pages/pages.h"
 #include "shell/settings.h"
 #include "shell/workspace/working_values.h"
 #include "shell/workspace/workspace.h"
@@ -75,6 +76,7 @@ void installEditorHooks() {
     h.VE_LEAO = [](int row) { tax::VE_LEAO(tax::carneLeao(), row); };
     h.SAL_DEC = [] { workspace::SAL_DEC(); };
     h.matrix = matrixOfScreen;
+    pages::connectPageHooks(h);
     workspace::connectYearHooks(h);
 }
 

@@ -1,0 +1,263 @@
+// The tools bound to keys inside a page: the monthly breakdown of an amount
+// (Alt+U on a list cell), the currency-factor conversion (Alt+U on a form
+// field) and the calculators (Alt+S, Alt+K), whose result goes to the field
+// being edited.
+
+#include <array>
+#include <cstdlib>
+#include <memory>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "base/named_values.h"
+#include "base/text.h"
+#include "common/calculator.h"
+#include "common/messages.h"
+#include "common/numbers.h"
+#include "common/windows.h"
+#include "platform/console/keys.h"
+#include "platform/process.h"
+#include "shell/layouts.h"
+#include "shell/pages/pages.h"
+#include "store/access.h"
+#include "store/work_areas.h"
+#include "tax/carne.h"
+#include "ui/get.h"
+#include "ui/picture.h"
+#include "ui/screen.h"
+
+namespace kdx2::shell::pages {
+
+using namespace base::literals;
+namespace keys = platform::keys;
+
+namespace {
+
+constexpr int kToolSlot = 5;
+const char* const kMonthPicture = "@Ez 99,999,999.99";
+
+// ---- Monthly breakdown ----
+
+struct Breakdown {
+    std::string base;     // the months' fields are base + "01" ... "12"
+    std::string caption;  // 14 characters
+};
+
+// The months behind a column of the income screens (1, 2) and of the
+// payments (4); nullopt for the other cells.
+std::optional<Breakdown> breakdownOf(int screen, int column) {
+    if (screen == editor::screens::kIncome || screen == editor::screens::kDependantsIncome) {
+        const bool dependants = screen == editor::screens::kDependantsIncome;
+        switch (column) {
+            case 2:
+                return Breakdown{"I1_4", " Rendimentos  "};
+            case 3:
+                return Breakdown{"I1_6", " Previdência  "};
+            case 4:
+                return Breakdown{"I1_5", " Imposto Fonte"};
+            case 5:
+                return Breakdown{"I1_7", " 13º Salário  "};
+            case 6:
+                return dependants ? Breakdown{"I1_9", "   Isentos    "}
+                                  : Breakdown{"I1_11", " Lucro Distr. "};
+            case 7:
+                if (dependants) return Breakdown{"I1_10", " Trib. Fonte  "};
+                break;
+            case 8:
+                if (dependants) return Breakdown{"I1_11", " Lucro Distr. "};
+                break;
+            default:
+                break;
+        }
+        return std::nullopt;
+    }
+    if (screen == editor::screens::kPayments) {
+        if (column == 5) return Breakdown{"I6_4", " Total Despesa"};
+        if (column == 6) return Breakdown{"I6_5", " Não Dedutível"};
+    }
+    return std::nullopt;
+}
+
+std::string monthField(const std::string& base, int month) {
+    return base + (month < 10 ? "0" : "") + std::to_string(month);
+}
+
+double sumOf(const std::array<base::Value, 12>& months) {
+    double total = 0;
+    for (const base::Value& v : months)
+        total += v.number();
+    return base::roundDecimal(total, 2);
+}
+
+// SOMA_VAL: the total under the months, on the window's totals row.
+void showTotal(const Layout& window, double total) {
+    ui::say(window.top + 14, window.left + 12,
+            ui::transform(base::Value(total), kMonthPicture).text());
+}
+
+// The field being edited gets `value`: a number as it is; a text field
+// its text, a blank and the value in the user's picture, cut to its width.
+void handToField(double value) {
+    ui::Get* get = ui::activeGet();
+    if (!get) return;
+    if (get->type() == base::Type::Numeric) {
+        if (!get->fits(base::Value(value))) {
+            common::AVISOSN({get->tooLargeMessage()}, common::box::kStop);
+            return;
+        }
+        get->replaceBuffer(base::Value(value));
+        return;
+    }
+    if (get->type() != base::Type::Character) return;
+    const size_t width = get->value().text().size();
+    std::string text =
+        base::alltrim(get->value().text()) + " " +
+        base::alltrim(ui::transform(base::Value(value), base::session().text("PIC_USU")).text());
+    text = base::padRight(text.substr(0, std::min(text.size(), width)), width);
+    get->replaceBuffer(base::Value(text));
+}
+
+}  // namespace
+
+double MUDATEL13(int, const std::string&) {
+    base::NamedValues& s = base::session();
+    const std::optional<Breakdown> b = breakdownOf(s.integer("OPC"), s.integer("PONTEIRO"));
+    store::Table* record = store::workAreas().currentTable();
+    if (!b || !record || record->eof()) return 0;
+
+    std::array<base::Value, 12> months;
+    for (int m = 1; m <= 12; ++m)
+        months[static_cast<size_t>(m - 1)] =
+            base::Value(record->get(monthField(b->base, m)).number());
+
+    const Layout window = *layoutOf("MTELA1 11", {{"LEGENDA", b->caption}});
+    drawLayout(window);
+    ui::GetList fields;
+    for (int m = 1; m <= 12; ++m) {
+        base::Value& v = months[static_cast<size_t>(m - 1)];
+        auto get = ui::Get::of(window.top + 1 + m, window.left + 12, v, kMonthPicture,
+                               "NPOS" + std::string(m < 10 ? "0" : "") + std::to_string(m));
+        get->valid = [&months, &window](ui::Get& g) {
+            if (g.value().number() < 0) {
+                common::AVISOSN({"O valor não pode ser negativo."_cp}, common::box::kStop);
+                return false;
+            }
+            showTotal(window, sumOf(months));
+            return true;
+        };
+        fields.push_back(get);
+    }
+    showTotal(window, sumOf(months));
+    // The months are read again until Esc.
+    for (;;) {
+        const ui::ReadResult result = ui::readFields(fields);
+        if (result.exit != ui::ReadExit::Finished) break;
+    }
+    common::FECHAJAN(kToolSlot);
+    // A leave chosen inside the window ends the list screen under it too.
+    if (s.flag("LSAI")) ui::pushKey(keys::Esc);
+    for (auto& v : months)
+        if (v.number() < 0) v = base::Value(0);
+    const double total = sumOf(months);
+    if (!store::REC_LOCK(5)) return 0;
+    for (int m = 1; m <= 12; ++m)
+        record->put(monthField(b->base, m), months[static_cast<size_t>(m - 1)]);
+    if (record->hasField(b->base)) record->put(b->base, base::Value(total));
+    if (record->hasField(monthField(b->base, 13)))
+        record->put(monthField(b->base, 13), base::Value(total));
+    record->unlock();
+    return total;
+}
+
+bool ATUAVAL(int mode, double value, int month) {
+    base::NamedValues& s = base::session();
+    const bool known = month >= 1 && month <= 12;
+    // A month without a factor, or a zero factor, converts to 0.
+    const double factor = known ? tax::carneLeao().TAB_UFIR[static_cast<size_t>(month - 1)] : 0;
+    switch (mode) {
+        case 1:
+            s.set("QUF", base::Value(common::DIV(value, factor)));
+            return true;
+        case 2:
+            s.set("QCR1", base::Value(base::roundDecimal(value * factor, 2)));
+            return true;
+        default:
+            return known;
+    }
+}
+
+void CALC_UFIR() {
+    static bool running = false;
+    ui::Get* get = ui::activeGet();
+    if (running || !get || get->name == "MGETVAR" || get->type() != base::Type::Numeric ||
+        get->displayWidth() < 10)
+        return;
+    // Not re-entrant: Alt+U inside the window does nothing. The flag drops
+    // however the window ends.
+    running = true;
+    struct Release {
+        bool& flag;
+        ~Release() { flag = false; }
+    } release{running};
+    base::NamedValues& s = base::session();
+    base::Value month(static_cast<double>(std::clamp(s.integer("MES_ATU"), 1, 12)));
+    base::Value amount(get->value().number());
+    const Layout window = *layoutOf("MTELA1 10");
+    drawLayout(window);
+    const int top = window.top;
+    const int valueColumn = window.left + 20;
+    auto showConversion = [&month, &amount, top, valueColumn] {
+        const int m = static_cast<int>(month.number());
+        ATUAVAL(1, amount.number(), m);
+        const double factor =
+            m >= 1 && m <= 12 ? tax::carneLeao().TAB_UFIR[static_cast<size_t>(m - 1)] : 0;
+        ui::say(top + 4, valueColumn, ui::transform(base::Value(factor), "@E 9999.9999").text());
+        ui::say(top + 5, valueColumn,
+                ui::transform(base::session().get("QUF"), "@E 999,999,999.99").text());
+    };
+    auto monthGet = ui::Get::of(top + 2, valueColumn, month, "99", "QMES");
+    monthGet->valid = [&showConversion](ui::Get& g) {
+        const int m = static_cast<int>(g.value().number());
+        if (m < 1 || m > 12) {
+            common::AVISOSN({"Informe um mês de 1 a 12."_cp}, common::box::kStop);
+            return false;
+        }
+        showConversion();
+        return true;
+    };
+    auto amountGet = ui::Get::of(top + 3, valueColumn, amount, "@E 999,999,999.99", "QCR1");
+    amountGet->valid = [&showConversion](ui::Get&) {
+        showConversion();
+        return true;
+    };
+    showConversion();
+    ui::GetList fields = {monthGet, amountGet};
+    const ui::ReadResult result = ui::readFields(fields);
+    common::FECHAJAN(kToolSlot);
+    const double converted = s.number("QUF");
+    if (result.exit == ui::ReadExit::Finished && converted > 0) handToField(converted);
+}
+
+void CHAMA_CALC() {
+    const base::NamedValues& s = base::session();
+    double result = 0;
+    if (common::CALCULADORA(result, 9, std::clamp(s.integer("LCAL"), 0, 11),
+                            std::clamp(s.integer("CCAL"), 0, 48)))
+        handToField(result);
+}
+
+void runSystemCalculator() {
+    const char* command = std::getenv("KDX2_CALC");
+    const std::vector<std::string> words =
+        command ? platform::splitCommandWords(command) : std::vector<std::string>{};
+    if (words.empty()) {
+        CHAMA_CALC();
+        return;
+    }
+    const std::vector<std::string> arguments(words.begin() + 1, words.end());
+    const platform::ProgramRun run =
+        platform::runProgram(words.front(), arguments, true, platform::ProgramTerminal::HandOver);
+    if (!run.started) common::AVISOSN({run.error}, common::box::kStop);
+}
+
+}  // namespace kdx2::shell::pages
