@@ -556,13 +556,13 @@ std::vector<FormField> formFields() {
     };
 }
 
-std::shared_ptr<ui::Get> makeGet(Form& form, const FormField& spec) {
-    const std::string name = spec.name;
+std::shared_ptr<ui::Get> makeGet(Form& form, const FormField& field) {
+    const std::string name = field.name;
     auto get = std::make_shared<ui::Get>(
-        kTop + spec.row, kLeft + spec.column, [&form, name] { return form.values[name]; },
-        [&form, name](const base::Value& v) { form.values[name] = v; }, spec.picture,
-        spec.lookup ? spec.lookup : name);
-    const Check check = spec.check;
+        kTop + field.row, kLeft + field.column, [&form, name] { return form.values[name]; },
+        [&form, name](const base::Value& v) { form.values[name] = v; }, field.picture,
+        field.lookup ? field.lookup : name);
+    const Check check = field.check;
     get->valid = [&form, name, check](ui::Get& g) {
         if (check && !check(form, g)) {
             form.values.revert(name);
@@ -571,8 +571,8 @@ std::shared_ptr<ui::Get> makeGet(Form& form, const FormField& spec) {
         form.values.commit(name);
         return true;
     };
-    if (spec.when) {
-        const auto when = spec.when;
+    if (field.when) {
+        const auto when = field.when;
         get->when = [&form, when](ui::Get&) { return when(form); };
     }
     return get;
@@ -632,9 +632,9 @@ void identificationForm() {
     showMunicipalityCode(base::alltrim(s.text("CODMUNI")));
 
     ui::GetList fields;
-    for (const FormField& spec : formFields()) {
-        auto get = makeGet(form, spec);
-        form.gets[spec.name] = get;
+    for (const FormField& field : formFields()) {
+        auto get = makeGet(form, field);
+        form.gets[field.name] = get;
         fields.push_back(get);
     }
 
@@ -642,8 +642,8 @@ void identificationForm() {
     // F1 opens the list of the field being edited; on other fields it is
     // the page key.
     std::vector<std::unique_ptr<editor::LookupKey>> lookups;
-    for (const FormField& spec : formFields())
-        if (spec.lookup) lookups.push_back(std::make_unique<editor::LookupKey>(spec.lookup));
+    for (const FormField& field : formFields())
+        if (field.lookup) lookups.push_back(std::make_unique<editor::LookupKey>(field.lookup));
 
     const ui::ReadResult result = readPageForm(fields);
     s.set("ULTTECLA", endingKey(result));

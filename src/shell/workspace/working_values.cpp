@@ -62,7 +62,7 @@ void blankRegisterValues() {
         {"CODMUNI", 4},    {"MUNICIPIO", 24},  {"UF", 2},        {"DDDTEL", 4},
         {"TELEFO", 8},     {"DDDFAX", 4},      {"NROFAX", 8},    {"EMAIL", 30},
         {"TITULO", 13},    {"CGCPAGADOR", 18}, {"OCUPACAO", 46}, {"RECIBOANT", 12},
-        {"SENACESSO", 15}, {"REGPROF", 20},    {"CODPRO", 3},    {"CDPRO", 2},
+        {"SENACESSO", 15}, {"REGPROF", 20},    {"CODPRO", 3},    {"CDPRO", 3},
         {"CODEMB", 3},     {"CODPAIS", 4},     {"CPFCONJU", 11}, {"CODAT", 2},
         {"DESCRAT", 58},   {"BANCO", 3},       {"AGENCIA", 7},   {"CONTACO", 15},
         {"TELCELU", 8},    {"TELESCR", 8},     {"TELSECR", 8},   {"NIT_TIT", 11},
