@@ -2,6 +2,7 @@
 #include "store/cdx_tree_search.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -179,6 +180,110 @@ void CdxEngine::collectTreePages(const TagRef& tag, std::vector<uint32_t>& pages
     }
 }
 
+namespace {
+
+// A key in the bulk sort: its first eight bytes that can differ from
+// another key's (zeros beyond the key), as an integer.
+struct SortItem {
+    uint64_t prefix;  // eight key bytes from the first one that differs between keys
+    uint32_t index;   // into the key list
+};
+
+// Leading bytes every key of the list shares: they cannot order anything.
+size_t commonPrefix(const CdxKeyList& keys) {
+    if (keys.size() == 0) return 0;
+    const std::string_view first = keys.keyAt(0);
+    size_t common = first.size();
+    for (size_t i = 1; i < keys.size() && common > 0; ++i) {
+        const std::string_view k = keys.keyAt(i);
+        size_t n = 0;
+        while (n < common && k[n] == first[n])
+            ++n;
+        common = n;
+    }
+    return common;
+}
+
+// Stable least-significant-digit radix sort on the eight prefix bytes; a
+// byte that is the same in every item costs no pass.
+void radixSortByPrefix(std::vector<SortItem>& items) {
+    std::vector<SortItem> scratch(items.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::array<size_t, 256> counts{};
+        for (const SortItem& item : items)
+            ++counts[(item.prefix >> shift) & 0xFF];
+        if (std::any_of(counts.begin(), counts.end(), [&](size_t c) { return c == items.size(); }))
+            continue;
+        size_t sum = 0;
+        for (size_t& c : counts) {
+            const size_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (const SortItem& item : items)
+            scratch[counts[(item.prefix >> shift) & 0xFF]++] = item;
+        items.swap(scratch);
+    }
+}
+
+}  // namespace
+
+// The list's entries in tag order (key bytes, then record number) as
+// indexes into the list, exact repeats dropped, and for a unique tag every
+// entry after the first (lowest record number) of its key. Bulk loading
+// sorts once instead of descending the tree per key: a radix pass per key
+// byte that differs between keys, then a comparison sort only inside runs
+// the prefix cannot tell apart.
+std::vector<uint32_t> CdxEngine::sortedForTag(const CdxKeyList& keys, bool unique) {
+    const size_t count = keys.size();
+    const size_t keyLength = keys.keyLength();
+    const size_t skip = commonPrefix(keys);
+    std::vector<SortItem> items(count);
+    bool ascendingRecnos = true;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view k = keys.keyAt(i);
+        uint64_t prefix = 0;
+        for (size_t b = skip; b < skip + 8; ++b)
+            prefix = (prefix << 8) | (b < keyLength ? static_cast<uint8_t>(k[b]) : 0);
+        items[i] = {prefix, static_cast<uint32_t>(i)};
+        if (i > 0 && keys.recnoAt(i) <= keys.recnoAt(i - 1)) ascendingRecnos = false;
+    }
+    radixSortByPrefix(items);
+
+    // The radix sort is stable, so equal prefixes keep the list's order,
+    // which is record order when the records came in ascending.
+    const bool prefixDecides = skip + 8 >= keyLength;
+    if (!prefixDecides || !ascendingRecnos) {
+        const auto before = [&](const SortItem& a, const SortItem& b) {
+            const int c =
+                compareBytes(keys.keyAt(a.index).data(), keys.keyAt(b.index).data(), keyLength);
+            if (c != 0) return c < 0;
+            return keys.recnoAt(a.index) < keys.recnoAt(b.index);
+        };
+        for (size_t begin = 0; begin < count;) {
+            size_t end = begin + 1;
+            while (end < count && items[end].prefix == items[begin].prefix)
+                ++end;
+            if (end - begin > 1)
+                std::sort(items.begin() + long(begin), items.begin() + long(end), before);
+            begin = end;
+        }
+    }
+
+    std::vector<uint32_t> order;
+    order.reserve(count);
+    for (const SortItem& item : items) {
+        if (!order.empty()) {
+            const uint32_t last = order.back();
+            if (keys.keyAt(last) == keys.keyAt(item.index) &&
+                (unique || keys.recnoAt(last) == keys.recnoAt(item.index)))
+                continue;
+        }
+        order.push_back(item.index);
+    }
+    return order;
+}
+
 uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList& keys) {
     const std::string name = base::asciiUpper(base::alltrim(definition.name));
     const bool nameOk = !name.empty() && name.size() <= kDirectoryKeyLength &&
@@ -202,47 +307,13 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
     WriteOperation op(*this);
     dropTagInternal(name);
 
-    // Order: key bytes, then record number. The first 8 key bytes as one
-    // integer settle most comparisons without touching the key list.
-    const size_t count = keys.size();
     const size_t keyLength = keys.keyLength();
     const uint8_t fill = cdxFillByte(type);
-    struct Item {
-        uint64_t prefix;
-        uint32_t index;
-    };
-    std::vector<Item> items(count);
-    for (size_t i = 0; i < count; ++i) {
-        const std::string_view k = keys.keyAt(i);
-        uint64_t prefix = 0;
-        for (size_t b = 0; b < 8; ++b)
-            prefix = (prefix << 8) | (b < keyLength ? static_cast<uint8_t>(k[b]) : 0);
-        items[i] = {prefix, static_cast<uint32_t>(i)};
-    }
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        if (keyLength > 8) {
-            const int c = std::memcmp(keys.keyAt(a.index).data() + 8,
-                                      keys.keyAt(b.index).data() + 8, keyLength - 8);
-            if (c != 0) return c < 0;
-        }
-        return keys.recnoAt(a.index) < keys.recnoAt(b.index);
-    });
-    // Drop exact repeats, and for a unique tag every entry after the first of its key.
-    size_t kept = 0;
+    const std::vector<uint32_t> order = sortedForTag(keys, definition.unique);
+    const size_t kept = order.size();
     uint32_t maxRecno = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (kept > 0) {
-            const Item& last = items[kept - 1];
-            const bool sameKey = keys.keyAt(last.index) == keys.keyAt(items[i].index);
-            if (sameKey &&
-                (definition.unique || keys.recnoAt(last.index) == keys.recnoAt(items[i].index)))
-                continue;
-        }
-        maxRecno = std::max(maxRecno, keys.recnoAt(items[i].index));
-        items[kept++] = items[i];
-    }
-    items.resize(kept);
+    for (uint32_t index : order)
+        maxRecno = std::max(maxRecno, keys.recnoAt(index));
 
     const uint32_t headerOffset = static_cast<uint32_t>(fileEnd_);
     std::vector<uint8_t> image(2 * kPageSize, 0);
@@ -264,12 +335,12 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
     do {
         std::memset(page, 0, kPageSize);
         LeafEncoder encoder(page, keyLength, fill, widths);
-        while (i < kept && encoder.add(keys.keyAt(items[i].index), keys.recnoAt(items[i].index)))
+        while (i < kept && encoder.add(keys.keyAt(order[i]), keys.recnoAt(order[i])))
             ++i;
         const uint32_t offset = nextOffset();
         encoder.finish(kAttrLeaf, offset == firstLeaf ? kNoPage : offset - kPageSize,
                        i < kept ? offset + kPageSize : kNoPage);
-        const size_t lastItem = i > 0 ? items[i - 1].index : 0;
+        const size_t lastItem = i > 0 ? order[i - 1] : 0;
         level.push_back({kept > 0 ? keys.keyAt(lastItem) : std::string_view(),
                          kept > 0 ? keys.recnoAt(lastItem) : 0, offset});
         appendPage(page);

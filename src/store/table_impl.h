@@ -48,6 +48,9 @@ struct OpenOrder {
     bool descending = false;      // read from the tree's last entry to its first
     CdxTagDefinition definition;  // to build the tag again as it was
     CdxCursor cursor;
+    // The character field the key is, when the key expression names just
+    // that field: its stored bytes are the key, with no evaluation.
+    int plainField = -1;
 };
 
 class Table::Impl final : public Resolver {
@@ -131,6 +134,9 @@ class Table::Impl final : public Resolver {
     void writeCount(uint32_t records);
 
     std::string keyOf(const OpenOrder& o, const char* buffer);
+    // The character field an expression of this table's keys names and
+    // nothing else, or -1: such a key is the field's bytes as stored.
+    int plainCharacterField(const std::string& keyExpression) const;
     // Whether the record in `buffer` belongs in the order (its FOR condition).
     bool holds(const OpenOrder& o, const char* buffer);
     // Keeps an order's entry of the current record in step with a change.

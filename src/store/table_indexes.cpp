@@ -38,6 +38,7 @@ void Table::Impl::addOrders(const std::string& cdxPath, std::shared_ptr<CdxFile>
         o.definition =
             CdxTagDefinition{info.name, info.keyExpression, o.condition ? info.forExpression : "",
                              info.unique, info.descending};
+        o.plainField = plainCharacterField(info.keyExpression);
         o.tag = cdx->tag(info.name, o.keyType);
         o.cursor = o.tag.cursor();
         orders.push_back(std::move(o));
@@ -77,6 +78,9 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
                               " tem tamanho inválido ("_cp + std::to_string(length) + ").");
         Built b{wanted, CdxKeyList(length, result.type)};
         b.keys.reserve(count);
+        const int plainField = plainCharacterField(wanted.keyExpression);
+        const size_t plainOffset =
+            plainField >= 0 ? layout.offsets[static_cast<size_t>(plainField)] : 0;
         const char* saved = evalBuffer;
         try {
             walkRecords([&](uint32_t n, const char* bytes) {
@@ -85,6 +89,11 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
                 recno = n;  // RECNO() in a key
                 if (condition && !condition->test(*this)) {
                     recno = savedRecno;
+                    return;
+                }
+                if (plainField >= 0) {
+                    recno = savedRecno;
+                    b.keys.add(std::string_view(bytes + plainOffset, length), n);
                     return;
                 }
                 base::Value value = key.evaluate(*this);
