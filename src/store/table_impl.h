@@ -79,7 +79,7 @@ class Table::Impl final : public Resolver {
     uint32_t bufferedFirst = 0;  // record number of the first buffered record
     bool loaded = false;
     bool dirty = false;
-    bool pendingAppend = false;  // exclusive appends are written on the first move
+    bool pendingAppend = false;  // appended: written, with its index entries, on the first move
     bool headerDirty = false;
     bool changed = false;  // something written since open (header date)
     const char* evalBuffer = nullptr;
