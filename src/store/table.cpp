@@ -97,13 +97,19 @@ std::unique_ptr<Table> Table::open(const std::string& rawPath, OpenMode mode, st
     return table;
 }
 
-void Table::create(const std::string& rawPath, const Structure& structure) {
+void Table::create(const std::string& rawPath, const Structure& structure, Replace how) {
     std::string path = platform::absolutePath(rawPath);
     if (!platform::hasExtension(path)) path += ".DBF";
     dbf::validateStructure(structure, path);
     const dbf::Layout layout = dbf::layoutOf(structure);
     std::vector<char> bytes = dbf::encodeHeader(layout);
     bytes.push_back(dbf::kEndOfFile);
+    if (how == Replace::WorkFile) {
+        platform::File out = platform::createFile(path);
+        out.writeAt(0, bytes.data(), bytes.size());
+        out.close();
+        return;
+    }
     const std::string temp = tempPathBeside(path, 'N');
     try {
         platform::File out = platform::createFile(temp);
@@ -284,8 +290,8 @@ void Table::openIndex(const std::string& path) {
     impl_->openIndex(path);
     impl_->cursorOnRecord = false;
 }
-void Table::createIndex(const std::string& path, const std::string& keyExpression) {
-    impl_->createIndex(path, keyExpression);
+void Table::createIndex(const std::string& path, const std::string& keyExpression, Replace how) {
+    impl_->createIndex(path, keyExpression, how);
 }
 void Table::closeIndexes() {
     impl_->closeIndexes();

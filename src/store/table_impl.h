@@ -256,11 +256,12 @@ class Table::Impl final : public Resolver {
 
     // Builds the index file with the given tags over every record, beside
     // its final name, and renames it into place.
-    void buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags);
+    void buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags,
+                        Replace how = Replace::Durable);
 
     void markProductionIndex(const std::string& cdxPath);
 
-    void createIndex(const std::string& rawPath, const std::string& expression);
+    void createIndex(const std::string& rawPath, const std::string& expression, Replace how);
 
     // Closes the index files of these orders and drops the orders, all of
     // them even when closing one reports an error (the first is thrown): an

@@ -59,7 +59,8 @@ void Table::Impl::openIndex(const std::string& rawPath) {
     addOrders(cdxPath, std::move(cdx));
 }
 
-void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags) {
+void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags,
+                                 Replace how) {
     struct Built {
         CdxTagDefinition definition;
         CdxKeyList keys;
@@ -109,6 +110,14 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
         evalBuffer = saved;
         built.push_back(std::move(b));
     }
+    if (how == Replace::WorkFile) {
+        CdxFile out = CdxFile::create(platform::hostPath(cdxPath), CdxFile::Sharing::Exclusive,
+                                      platform::absolutePath(cdxPath));
+        for (const Built& b : built)
+            out.addTag(b.definition, b.keys);
+        out.close();
+        return;
+    }
     const std::string temp = tempPathBeside(cdxPath, 'X');
     try {
         CdxFile out = CdxFile::create(platform::hostPath(temp), CdxFile::Sharing::Exclusive,
@@ -135,7 +144,8 @@ void Table::Impl::markProductionIndex(const std::string& cdxPath) {
     writeHeader();
 }
 
-void Table::Impl::createIndex(const std::string& rawPath, const std::string& expression) {
+void Table::Impl::createIndex(const std::string& rawPath, const std::string& expression,
+                              Replace how) {
     requireOpen();
     writeRecord();
     refreshCount();
@@ -144,7 +154,8 @@ void Table::Impl::createIndex(const std::string& rawPath, const std::string& exp
     // An open copy of the file is replaced by the new one.
     closeIndexFile(cdxPath);
     buildIndexFile(
-        cdxPath, {{base::asciiUpper(platform::baseNameOf(cdxPath)), expression, "", false, false}});
+        cdxPath, {{base::asciiUpper(platform::baseNameOf(cdxPath)), expression, "", false, false}},
+        how);
     markProductionIndex(cdxPath);
     openIndex(cdxPath);
     if (previousOrder > 0 && previousOrder <= static_cast<int>(orders.size()))
