@@ -105,6 +105,9 @@ void Table::create(const std::string& rawPath, const Structure& structure, Repla
     std::vector<char> bytes = dbf::encodeHeader(layout);
     bytes.push_back(dbf::kEndOfFile);
     if (how == Replace::WorkFile) {
+        // A new file rather than the old one cut to nothing: emptying a file
+        // whose pages were just written makes the file system write them first.
+        platform::removeFile(path);
         platform::File out = platform::createFile(path);
         out.writeAt(0, bytes.data(), bytes.size());
         out.close();

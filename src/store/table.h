@@ -30,9 +30,9 @@ enum class OpenMode { Shared, Exclusive };
 
 // How a new file takes the place of an old one. Durable: written beside it,
 // flushed to the disk and renamed into place, so a power cut leaves the old
-// file or the new one. WorkFile: written in place with no waiting for the
-// disk, for work files that are rebuilt from the data whenever they are
-// used (a terminal's scratch copies and their temporary indexes); callers
+// file or the new one. WorkFile: the old file removed and the new one
+// written under its name with no waiting for the disk, for work files that are rebuilt from the
+// data whenever they are used (a terminal's scratch copies and their temporary indexes); callers
 // that need an order between such files after a power cut sync them.
 enum class Replace { Durable, WorkFile };
 

@@ -111,6 +111,7 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
         built.push_back(std::move(b));
     }
     if (how == Replace::WorkFile) {
+        platform::removeFile(cdxPath);  // see Table::create
         CdxFile out = CdxFile::create(platform::hostPath(cdxPath), CdxFile::Sharing::Exclusive,
                                       platform::absolutePath(cdxPath));
         for (const Built& b : built)
