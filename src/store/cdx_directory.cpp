@@ -187,6 +187,7 @@ namespace {
 struct SortItem {
     uint64_t prefix;  // eight key bytes from the first one that differs between keys
     uint32_t index;   // into the key list
+    uint32_t recno;   // carried along, so the sorted walk never goes back to the list
 };
 
 // Leading bytes every key of the list shares: they cannot order anything.
@@ -204,37 +205,42 @@ size_t commonPrefix(const CdxKeyList& keys) {
     return common;
 }
 
-// Stable least-significant-digit radix sort on the eight prefix bytes; a
-// byte that is the same in every item costs no pass.
+// Stable least-significant-digit radix sort on the eight prefix bytes. One
+// reading pass counts every byte position at once; a position whose byte
+// is the same in every item costs no pass.
 void radixSortByPrefix(std::vector<SortItem>& items) {
+    std::array<std::array<size_t, 256>, 8> counts{};
+    for (const SortItem& item : items)
+        for (int digit = 0; digit < 8; ++digit)
+            ++counts[size_t(digit)][(item.prefix >> (8 * digit)) & 0xFF];
     std::vector<SortItem> scratch(items.size());
-    for (int shift = 0; shift < 64; shift += 8) {
-        std::array<size_t, 256> counts{};
-        for (const SortItem& item : items)
-            ++counts[(item.prefix >> shift) & 0xFF];
-        if (std::any_of(counts.begin(), counts.end(), [&](size_t c) { return c == items.size(); }))
+    for (int digit = 0; digit < 8; ++digit) {
+        std::array<size_t, 256>& starts = counts[size_t(digit)];
+        if (std::any_of(starts.begin(), starts.end(), [&](size_t c) { return c == items.size(); }))
             continue;
         size_t sum = 0;
-        for (size_t& c : counts) {
+        for (size_t& c : starts) {
             const size_t here = c;
             c = sum;
             sum += here;
         }
+        const int shift = 8 * digit;
         for (const SortItem& item : items)
-            scratch[counts[(item.prefix >> shift) & 0xFF]++] = item;
+            scratch[starts[(item.prefix >> shift) & 0xFF]++] = item;
         items.swap(scratch);
     }
 }
 
 }  // namespace
 
-// The list's entries in tag order (key bytes, then record number) as
-// indexes into the list, exact repeats dropped, and for a unique tag every
-// entry after the first (lowest record number) of its key. Bulk loading
-// sorts once instead of descending the tree per key: a radix pass per key
-// byte that differs between keys, then a comparison sort only inside runs
-// the prefix cannot tell apart.
-std::vector<uint32_t> CdxEngine::sortedForTag(const CdxKeyList& keys, bool unique) {
+// The list's entries in tag order (key bytes, then record number), exact
+// repeats dropped, and for a unique tag every entry after the first (lowest
+// record number) of its key. Bulk loading sorts once instead of descending
+// the tree per key: a radix pass per key byte that differs between keys,
+// then a comparison sort only inside runs the prefix cannot tell apart.
+// When the prefix holds every byte that differs, the keys are rebuilt from
+// it rather than fetched from the list in random order.
+CdxKeyList CdxEngine::sortedForTag(const CdxKeyList& keys, bool unique) {
     const size_t count = keys.size();
     const size_t keyLength = keys.keyLength();
     const size_t skip = commonPrefix(keys);
@@ -245,7 +251,7 @@ std::vector<uint32_t> CdxEngine::sortedForTag(const CdxKeyList& keys, bool uniqu
         uint64_t prefix = 0;
         for (size_t b = skip; b < skip + 8; ++b)
             prefix = (prefix << 8) | (b < keyLength ? static_cast<uint8_t>(k[b]) : 0);
-        items[i] = {prefix, static_cast<uint32_t>(i)};
+        items[i] = {prefix, static_cast<uint32_t>(i), keys.recnoAt(i)};
         if (i > 0 && keys.recnoAt(i) <= keys.recnoAt(i - 1)) ascendingRecnos = false;
     }
     radixSortByPrefix(items);
@@ -255,10 +261,12 @@ std::vector<uint32_t> CdxEngine::sortedForTag(const CdxKeyList& keys, bool uniqu
     const bool prefixDecides = skip + 8 >= keyLength;
     if (!prefixDecides || !ascendingRecnos) {
         const auto before = [&](const SortItem& a, const SortItem& b) {
-            const int c =
-                compareBytes(keys.keyAt(a.index).data(), keys.keyAt(b.index).data(), keyLength);
-            if (c != 0) return c < 0;
-            return keys.recnoAt(a.index) < keys.recnoAt(b.index);
+            if (!prefixDecides) {
+                const int c =
+                    compareBytes(keys.keyAt(a.index).data(), keys.keyAt(b.index).data(), keyLength);
+                if (c != 0) return c < 0;
+            }
+            return a.recno < b.recno;
         };
         for (size_t begin = 0; begin < count;) {
             size_t end = begin + 1;
@@ -270,18 +278,30 @@ std::vector<uint32_t> CdxEngine::sortedForTag(const CdxKeyList& keys, bool uniqu
         }
     }
 
-    std::vector<uint32_t> order;
-    order.reserve(count);
-    for (const SortItem& item : items) {
-        if (!order.empty()) {
-            const uint32_t last = order.back();
-            if (keys.keyAt(last) == keys.keyAt(item.index) &&
-                (unique || keys.recnoAt(last) == keys.recnoAt(item.index)))
+    CdxKeyList sorted(keyLength, keys.keyType());
+    sorted.reserve(count);
+    std::string key(count > 0 ? keys.keyAt(0).substr(0, skip) : std::string_view());
+    key.resize(keyLength);
+    for (size_t i = 0; i < count; ++i) {
+        const SortItem& item = items[i];
+        if (i > 0) {
+            const SortItem& last = items[i - 1];
+            const bool sameKey = prefixDecides ? item.prefix == last.prefix
+                                               : keys.keyAt(item.index) == keys.keyAt(last.index);
+            if (sameKey && (unique || item.recno == last.recno)) {
+                items[i] = last;  // the entry kept stands for the run
                 continue;
+            }
         }
-        order.push_back(item.index);
+        if (prefixDecides) {
+            for (size_t b = skip; b < keyLength; ++b)
+                key[b] = static_cast<char>(item.prefix >> (8 * (7 - (b - skip))));
+            sorted.add(key, item.recno);
+        } else {
+            sorted.add(keys.keyAt(item.index), item.recno);
+        }
     }
-    return order;
+    return sorted;
 }
 
 uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList& keys) {
@@ -309,11 +329,11 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
 
     const size_t keyLength = keys.keyLength();
     const uint8_t fill = cdxFillByte(type);
-    const std::vector<uint32_t> order = sortedForTag(keys, definition.unique);
-    const size_t kept = order.size();
+    const CdxKeyList sorted = sortedForTag(keys, definition.unique);
+    const size_t kept = sorted.size();
     uint32_t maxRecno = 0;
-    for (uint32_t index : order)
-        maxRecno = std::max(maxRecno, keys.recnoAt(index));
+    for (size_t i = 0; i < kept; ++i)
+        maxRecno = std::max(maxRecno, sorted.recnoAt(i));
 
     const uint32_t headerOffset = static_cast<uint32_t>(fileEnd_);
     std::vector<uint8_t> image(2 * kPageSize, 0);
@@ -329,20 +349,24 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
     };
     std::vector<LevelEntry> level;
     const LeafWidths widths = leafWidthsFor(keyLength, maxRecno);
+    // Room for the most pages the tag can take (no key byte shared between
+    // neighbours), so that the image is never moved while it grows.
+    const size_t leastPerLeaf = std::max<size_t>(1, kLeafArea / (widths.bytes + keyLength));
+    image.reserve(image.size() + (kept / leastPerLeaf + 2) * kPageSize * 9 / 8);
     const uint32_t firstLeaf = nextOffset();
     uint8_t page[kPageSize];
     size_t i = 0;
     do {
         std::memset(page, 0, kPageSize);
         LeafEncoder encoder(page, keyLength, fill, widths);
-        while (i < kept && encoder.add(keys.keyAt(order[i]), keys.recnoAt(order[i])))
+        while (i < kept && encoder.add(sorted.keyAt(i), sorted.recnoAt(i)))
             ++i;
         const uint32_t offset = nextOffset();
         encoder.finish(kAttrLeaf, offset == firstLeaf ? kNoPage : offset - kPageSize,
                        i < kept ? offset + kPageSize : kNoPage);
-        const size_t lastItem = i > 0 ? order[i - 1] : 0;
-        level.push_back({kept > 0 ? keys.keyAt(lastItem) : std::string_view(),
-                         kept > 0 ? keys.recnoAt(lastItem) : 0, offset});
+        const size_t lastItem = i > 0 ? i - 1 : 0;
+        level.push_back({kept > 0 ? sorted.keyAt(lastItem) : std::string_view(),
+                         kept > 0 ? sorted.recnoAt(lastItem) : 0, offset});
         appendPage(page);
     } while (i < kept);
     if (level.size() == 1)

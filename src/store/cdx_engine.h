@@ -70,7 +70,7 @@ class CdxEngine {
     std::optional<CdxTagInfo> findTag(std::string_view name);
     CdxTagInfo tagInfo(uint32_t header);
     uint32_t addTag(const CdxTagDefinition& definition, const CdxKeyList& keys);
-    static std::vector<uint32_t> sortedForTag(const CdxKeyList& keys, bool unique);
+    static CdxKeyList sortedForTag(const CdxKeyList& keys, bool unique);
     bool dropTag(std::string_view name);
     // The tag a handle names, found again when the directory changed.
     TagRef resolve(const CdxTag& tag);
