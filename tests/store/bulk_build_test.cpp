@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <map>
 #include <random>
 #include <set>
@@ -16,6 +18,7 @@
 #include "store/table.h"
 #include "store/verify.h"
 #include "store_fixture.h"
+#include "support/child_process.h"
 #include "support/independent_readers.h"
 
 using namespace kdx2;
@@ -225,6 +228,47 @@ TEST_F(BulkBuildTest, SharedCopiesAppendingInTurnEachSeeTheOthersRecords) {
     }
     std::ostringstream report;
     EXPECT_EQ(store::verifyFolder("C:\\DADOS", report), 0) << report.str();
+}
+
+// A copy whose cached pages answer a read without the index lock must
+// notice a change another copy completes while that read is under way: here
+// the other copy holds the write lock when the read starts, so the read
+// finds the counter unchanged, then needs a page it never cached and waits
+// for the lock; by then the file has changed and the read starts again.
+TEST_F(BulkBuildTest, AReadFromTheCacheStartsAgainWhenAnotherCopyChangedTheFileMeanwhile) {
+    const std::string host = this->host("DADOS/IRM1.cdx");
+    {
+        CdxFile cdx = CdxFile::create(host);
+        CdxKeyList keys(11);
+        for (uint32_t r = 1; r <= 3000; ++r)
+            keys.add(std::to_string(10000000000 + r * 10), r);
+        cdx.addTag(CdxTagDefinition{"IRM1", "CPF", "", false, false}, keys);
+    }
+    // Named by its drive path, on a local disk: reads may come from the cache.
+    CdxFile cdx = CdxFile::open(host, CdxFile::Access::ReadWrite, CdxFile::Sharing::Shared,
+                                "C:\\DADOS\\IRM1.cdx");
+    auto tag = cdx.tag("IRM1", Type::Character);
+    auto cursor = tag.cursor();
+    ASSERT_TRUE(cursor.seek("10000000010"));  // caches the root and the first leaf
+    const uint32_t counterBefore = cdx.changeCounter();
+
+    test_support::ChildProcess peer(std::string(KDX2_TEST_PROGRAMS) + "/store_cdx_peer",
+                                    {host, "IRM1"});
+    ASSERT_EQ(peer.readLine(), "ready");
+    ASSERT_EQ(peer.ask("hold"), "held");
+    // The last leaf was never read here: the seek waits for the peer's lock.
+    auto seeking = std::async(std::launch::async, [&] {
+        auto far = tag.cursor();
+        return far.seek("10000029995") ? far.key() + " " + std::to_string(far.recno()) : "eof";
+    });
+    EXPECT_EQ(seeking.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    ASSERT_EQ(peer.ask("insert 10000029995 9001"), "ok");
+    ASSERT_EQ(peer.ask("release"), "released");
+    EXPECT_EQ(seeking.get(), "10000029995 9001");
+    // The read went on from the file as the peer left it, not from the old pages.
+    EXPECT_GT(cdx.changeCounter(), counterBefore);
+    EXPECT_TRUE(cursor.seek("10000000010"));
+    EXPECT_EQ(tag.entries().size(), 3001u);
 }
 
 // Work files replace what was there, whatever it held and however its name
