@@ -110,22 +110,21 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
         evalBuffer = saved;
         built.push_back(std::move(b));
     }
-    if (how == Replace::WorkFile) {
-        platform::removeFile(cdxPath);  // see Table::create
-        CdxFile out = CdxFile::create(platform::hostPath(cdxPath), CdxFile::Sharing::Exclusive,
-                                      platform::absolutePath(cdxPath));
+    const auto writeTags = [&](const std::string& file) {
+        CdxFile out = CdxFile::create(platform::hostPath(file), CdxFile::Sharing::Exclusive,
+                                      platform::absolutePath(file));
         for (const Built& b : built)
             out.addTag(b.definition, b.keys);
         out.close();
+    };
+    if (how == Replace::WorkFile) {
+        platform::removeFile(cdxPath);  // see Table::create
+        writeTags(cdxPath);
         return;
     }
     const std::string temp = tempPathBeside(cdxPath, 'X');
     try {
-        CdxFile out = CdxFile::create(platform::hostPath(temp), CdxFile::Sharing::Exclusive,
-                                      platform::absolutePath(temp));
-        for (const Built& b : built)
-            out.addTag(b.definition, b.keys);
-        out.close();
+        writeTags(temp);
         platform::renameFile(temp, cdxPath);
     } catch (...) {
         try {
