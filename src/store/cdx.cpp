@@ -8,6 +8,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "platform/drives.h"
 #include "platform/file.h"
 #include "store/cdx_engine.h"
 
@@ -19,6 +20,17 @@ namespace {
 
 std::shared_ptr<detail::CdxEngine> openEngine(platform::File file, bool readOnly, bool shared) {
     return std::make_shared<detail::CdxEngine>(std::move(file), readOnly, shared);
+}
+
+// Whether the file named by the drive path `name` lies on a local disk;
+// no when that cannot be told (a host path, an unknown drive).
+bool onLocalDisk(const std::string& name) {
+    if (name.empty()) return false;
+    try {
+        return !platform::isNetworkDrive(name);
+    } catch (const base::Error&) {
+        return false;
+    }
 }
 
 std::string keyTypeName(base::Type type) {
@@ -55,6 +67,7 @@ CdxFile CdxFile::open(const std::string& hostPath, Access access, Sharing sharin
             name),
         readOnly, sharing == Sharing::Shared);
     engine->validateOpenedFile();
+    engine->allowCachedReads(onLocalDisk(name));
     return CdxFile(std::move(engine));
 }
 

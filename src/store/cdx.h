@@ -18,8 +18,12 @@
 // released the changed pages are written and the change counter in the file
 // header (offset 8, big-endian) goes up by one; taking a lock compares that
 // counter with the last one seen and drops the cached pages when another copy
-// changed the file. A file opened Exclusive takes no locks; its changes stay
-// in memory until flush() or close().
+// changed the file. A shared file named by a drive path on a local disk may
+// answer a cursor move from its cached pages without the lock, after reading
+// the counter and finding it unchanged: a writer raises it with its last
+// write, so the cached pages are then the file as it stands; a page missing
+// from the cache is read under the lock. A file opened Exclusive takes no
+// locks; its changes stay in memory until flush() or close().
 //
 // Damage. Every page read is checked (offsets, counts, widths, order, loops);
 // a damaged or truncated file gives base::Error with a Portuguese message

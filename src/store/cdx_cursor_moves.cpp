@@ -47,93 +47,100 @@ std::optional<Position> CdxEngine::currentPosition(const TagRef& tag, CdxCursor&
 }
 
 bool CdxEngine::first(CdxCursor& cursor) {
-    ReadOperation op(*this);
-    const TagRef tag = resolve(cursor.tag_);
-    const auto p = forward(tag, Position{leftmostLeaf(tag), 0});
-    place(cursor, tag, p);
-    cursor.bof_ = !p;
-    return p.has_value();
+    return read([&]() -> bool {
+        const TagRef tag = resolve(cursor.tag_);
+        const auto p = forward(tag, Position{leftmostLeaf(tag), 0});
+        place(cursor, tag, p);
+        cursor.bof_ = !p;
+        return p.has_value();
+    });
 }
 
 bool CdxEngine::last(CdxCursor& cursor) {
-    ReadOperation op(*this);
-    const TagRef tag = resolve(cursor.tag_);
-    const uint32_t leaf = rightmostLeaf(tag);
-    const auto p =
-        backward(tag, Position{leaf, static_cast<uint32_t>(treePage(leaf, tag).count())});
-    place(cursor, tag, p);
-    cursor.bof_ = !p;
-    return p.has_value();
-}
-
-bool CdxEngine::seek(CdxCursor& cursor, std::string_view prefix) {
-    ReadOperation op(*this);
-    const TagRef tag = resolve(cursor.tag_);
-    const auto p = forward(tag, lowerBound(tag, PrefixBefore{prefix}));
-    place(cursor, tag, p);
-    cursor.bof_ = false;
-    return p.has_value();
-}
-
-bool CdxEngine::seekEntry(CdxCursor& cursor, std::string_view key, uint32_t recno) {
-    ReadOperation op(*this);
-    const TagRef tag = resolve(cursor.tag_);
-    const std::string padded = padKey(key, tag);
-    const auto p = forward(tag, lowerBound(tag, EntryBefore{padded, recno}));
-    place(cursor, tag, p);
-    cursor.bof_ = false;
-    return p.has_value();
-}
-
-bool CdxEngine::next(CdxCursor& cursor) {
-    ReadOperation op(*this);
-    const TagRef tag = resolve(cursor.tag_);
-    if (cursor.eof_) return false;
-    bool exact = false;
-    const auto current = currentPosition(tag, cursor, exact);
-    std::optional<Position> p;
-    if (exact)
-        p = forward(tag, Position{current->leaf, current->slot + 1});
-    else
-        p = forward(tag, *current);
-    const std::string previousKey = cursor.key_;
-    const uint32_t previousRecno = cursor.recno_;
-    place(cursor, tag, p);
-    cursor.bof_ = false;
-    if (p && compareEntries(cursor.key_, cursor.recno_, previousKey, previousRecno) <= 0)
-        damaged("chaves fora de ordem ou laço entre páginas irmãs ("_cp + pageName(p->leaf) + ")");
-    return p.has_value();
-}
-
-bool CdxEngine::previous(CdxCursor& cursor) {
-    ReadOperation op(*this);
-    const TagRef tag = resolve(cursor.tag_);
-    if (cursor.eof_) {
+    return read([&]() -> bool {
+        const TagRef tag = resolve(cursor.tag_);
         const uint32_t leaf = rightmostLeaf(tag);
         const auto p =
             backward(tag, Position{leaf, static_cast<uint32_t>(treePage(leaf, tag).count())});
         place(cursor, tag, p);
         cursor.bof_ = !p;
         return p.has_value();
-    }
-    bool exact = false;
-    const auto current = currentPosition(tag, cursor, exact);
-    const auto p = backward(tag, *current);
-    if (p) {
+    });
+}
+
+bool CdxEngine::seek(CdxCursor& cursor, std::string_view prefix) {
+    return read([&]() -> bool {
+        const TagRef tag = resolve(cursor.tag_);
+        const auto p = forward(tag, lowerBound(tag, PrefixBefore{prefix}));
+        place(cursor, tag, p);
+        cursor.bof_ = false;
+        return p.has_value();
+    });
+}
+
+bool CdxEngine::seekEntry(CdxCursor& cursor, std::string_view key, uint32_t recno) {
+    return read([&]() -> bool {
+        const TagRef tag = resolve(cursor.tag_);
+        const std::string padded = padKey(key, tag);
+        const auto p = forward(tag, lowerBound(tag, EntryBefore{padded, recno}));
+        place(cursor, tag, p);
+        cursor.bof_ = false;
+        return p.has_value();
+    });
+}
+
+bool CdxEngine::next(CdxCursor& cursor) {
+    return read([&]() -> bool {
+        const TagRef tag = resolve(cursor.tag_);
+        if (cursor.eof_) return false;
+        bool exact = false;
+        const auto current = currentPosition(tag, cursor, exact);
+        std::optional<Position> p;
+        if (exact)
+            p = forward(tag, Position{current->leaf, current->slot + 1});
+        else
+            p = forward(tag, *current);
         const std::string previousKey = cursor.key_;
         const uint32_t previousRecno = cursor.recno_;
         place(cursor, tag, p);
         cursor.bof_ = false;
-        if (compareEntries(cursor.key_, cursor.recno_, previousKey, previousRecno) >= 0)
+        if (p && compareEntries(cursor.key_, cursor.recno_, previousKey, previousRecno) <= 0)
             damaged("chaves fora de ordem ou laço entre páginas irmãs ("_cp + pageName(p->leaf) +
                     ")");
-        return true;
-    }
-    // Nothing before: stay on the first entry (the current one, or what
-    // now stands where it stood).
-    place(cursor, tag, forward(tag, *current));
-    cursor.bof_ = true;
-    return false;
+        return p.has_value();
+    });
+}
+
+bool CdxEngine::previous(CdxCursor& cursor) {
+    return read([&]() -> bool {
+        const TagRef tag = resolve(cursor.tag_);
+        if (cursor.eof_) {
+            const uint32_t leaf = rightmostLeaf(tag);
+            const auto p =
+                backward(tag, Position{leaf, static_cast<uint32_t>(treePage(leaf, tag).count())});
+            place(cursor, tag, p);
+            cursor.bof_ = !p;
+            return p.has_value();
+        }
+        bool exact = false;
+        const auto current = currentPosition(tag, cursor, exact);
+        const auto p = backward(tag, *current);
+        if (p) {
+            const std::string previousKey = cursor.key_;
+            const uint32_t previousRecno = cursor.recno_;
+            place(cursor, tag, p);
+            cursor.bof_ = false;
+            if (compareEntries(cursor.key_, cursor.recno_, previousKey, previousRecno) >= 0)
+                damaged("chaves fora de ordem ou laço entre páginas irmãs ("_cp +
+                        pageName(p->leaf) + ")");
+            return true;
+        }
+        // Nothing before: stay on the first entry (the current one, or what
+        // now stands where it stood).
+        place(cursor, tag, forward(tag, *current));
+        cursor.bof_ = true;
+        return false;
+    });
 }
 
 }  // namespace kdx2::store::detail

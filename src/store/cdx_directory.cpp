@@ -2,6 +2,7 @@
 #include "store/cdx_tree_search.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <unordered_set>
 
@@ -179,6 +180,130 @@ void CdxEngine::collectTreePages(const TagRef& tag, std::vector<uint32_t>& pages
     }
 }
 
+namespace {
+
+// A key in the bulk sort: its first eight bytes that can differ from
+// another key's (zeros beyond the key), as an integer.
+struct SortItem {
+    uint64_t prefix;  // eight key bytes from the first one that differs between keys
+    uint32_t index;   // into the key list
+    uint32_t recno;   // carried along, so the sorted walk never goes back to the list
+};
+
+// Leading bytes every key of the list shares: they cannot order anything.
+size_t commonPrefix(const CdxKeyList& keys) {
+    if (keys.size() == 0) return 0;
+    const std::string_view first = keys.keyAt(0);
+    size_t common = first.size();
+    for (size_t i = 1; i < keys.size() && common > 0; ++i) {
+        const std::string_view k = keys.keyAt(i);
+        size_t n = 0;
+        while (n < common && k[n] == first[n])
+            ++n;
+        common = n;
+    }
+    return common;
+}
+
+// Stable least-significant-digit radix sort on the eight prefix bytes. One
+// reading pass counts every byte position at once; a position whose byte
+// is the same in every item costs no pass.
+void radixSortByPrefix(std::vector<SortItem>& items) {
+    std::array<std::array<size_t, 256>, 8> counts{};
+    for (const SortItem& item : items)
+        for (int digit = 0; digit < 8; ++digit)
+            ++counts[size_t(digit)][(item.prefix >> (8 * digit)) & 0xFF];
+    std::vector<SortItem> scratch(items.size());
+    for (int digit = 0; digit < 8; ++digit) {
+        std::array<size_t, 256>& starts = counts[size_t(digit)];
+        if (std::any_of(starts.begin(), starts.end(), [&](size_t c) { return c == items.size(); }))
+            continue;
+        size_t sum = 0;
+        for (size_t& c : starts) {
+            const size_t here = c;
+            c = sum;
+            sum += here;
+        }
+        const int shift = 8 * digit;
+        for (const SortItem& item : items)
+            scratch[starts[(item.prefix >> shift) & 0xFF]++] = item;
+        items.swap(scratch);
+    }
+}
+
+}  // namespace
+
+// The list's entries in tag order (key bytes, then record number), exact
+// repeats dropped, and for a unique tag every entry after the first (lowest
+// record number) of its key. Bulk loading sorts once instead of descending
+// the tree per key: a radix pass per key byte that differs between keys,
+// then a comparison sort only inside runs the prefix cannot tell apart.
+// When the prefix holds every byte that differs, the keys are rebuilt from
+// it rather than fetched from the list in random order.
+CdxKeyList CdxEngine::sortedForTag(const CdxKeyList& keys, bool unique) {
+    const size_t count = keys.size();
+    const size_t keyLength = keys.keyLength();
+    const size_t skip = commonPrefix(keys);
+    std::vector<SortItem> items(count);
+    bool ascendingRecnos = true;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view k = keys.keyAt(i);
+        uint64_t prefix = 0;
+        for (size_t b = skip; b < skip + 8; ++b)
+            prefix = (prefix << 8) | (b < keyLength ? static_cast<uint8_t>(k[b]) : 0);
+        items[i] = {prefix, static_cast<uint32_t>(i), keys.recnoAt(i)};
+        if (i > 0 && keys.recnoAt(i) <= keys.recnoAt(i - 1)) ascendingRecnos = false;
+    }
+    radixSortByPrefix(items);
+
+    // The radix sort is stable, so equal prefixes keep the list's order,
+    // which is record order when the records came in ascending.
+    const bool prefixDecides = skip + 8 >= keyLength;
+    if (!prefixDecides || !ascendingRecnos) {
+        const auto before = [&](const SortItem& a, const SortItem& b) {
+            if (!prefixDecides) {
+                const int c =
+                    compareBytes(keys.keyAt(a.index).data(), keys.keyAt(b.index).data(), keyLength);
+                if (c != 0) return c < 0;
+            }
+            return a.recno < b.recno;
+        };
+        for (size_t begin = 0; begin < count;) {
+            size_t end = begin + 1;
+            while (end < count && items[end].prefix == items[begin].prefix)
+                ++end;
+            if (end - begin > 1)
+                std::sort(items.begin() + long(begin), items.begin() + long(end), before);
+            begin = end;
+        }
+    }
+
+    CdxKeyList sorted(keyLength, keys.keyType());
+    sorted.reserve(count);
+    std::string key(count > 0 ? keys.keyAt(0).substr(0, skip) : std::string_view());
+    key.resize(keyLength);
+    for (size_t i = 0; i < count; ++i) {
+        const SortItem& item = items[i];
+        if (i > 0) {
+            const SortItem& last = items[i - 1];
+            const bool sameKey = prefixDecides ? item.prefix == last.prefix
+                                               : keys.keyAt(item.index) == keys.keyAt(last.index);
+            if (sameKey && (unique || item.recno == last.recno)) {
+                items[i] = last;  // the entry kept stands for the run
+                continue;
+            }
+        }
+        if (prefixDecides) {
+            for (size_t b = skip; b < keyLength; ++b)
+                key[b] = static_cast<char>(item.prefix >> (8 * (7 - (b - skip))));
+            sorted.add(key, item.recno);
+        } else {
+            sorted.add(keys.keyAt(item.index), item.recno);
+        }
+    }
+    return sorted;
+}
+
 uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList& keys) {
     const std::string name = base::asciiUpper(base::alltrim(definition.name));
     const bool nameOk = !name.empty() && name.size() <= kDirectoryKeyLength &&
@@ -202,47 +327,13 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
     WriteOperation op(*this);
     dropTagInternal(name);
 
-    // Order: key bytes, then record number. The first 8 key bytes as one
-    // integer settle most comparisons without touching the key list.
-    const size_t count = keys.size();
     const size_t keyLength = keys.keyLength();
     const uint8_t fill = cdxFillByte(type);
-    struct Item {
-        uint64_t prefix;
-        uint32_t index;
-    };
-    std::vector<Item> items(count);
-    for (size_t i = 0; i < count; ++i) {
-        const std::string_view k = keys.keyAt(i);
-        uint64_t prefix = 0;
-        for (size_t b = 0; b < 8; ++b)
-            prefix = (prefix << 8) | (b < keyLength ? static_cast<uint8_t>(k[b]) : 0);
-        items[i] = {prefix, static_cast<uint32_t>(i)};
-    }
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        if (keyLength > 8) {
-            const int c = std::memcmp(keys.keyAt(a.index).data() + 8,
-                                      keys.keyAt(b.index).data() + 8, keyLength - 8);
-            if (c != 0) return c < 0;
-        }
-        return keys.recnoAt(a.index) < keys.recnoAt(b.index);
-    });
-    // Drop exact repeats, and for a unique tag every entry after the first of its key.
-    size_t kept = 0;
+    const CdxKeyList sorted = sortedForTag(keys, definition.unique);
+    const size_t kept = sorted.size();
     uint32_t maxRecno = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (kept > 0) {
-            const Item& last = items[kept - 1];
-            const bool sameKey = keys.keyAt(last.index) == keys.keyAt(items[i].index);
-            if (sameKey &&
-                (definition.unique || keys.recnoAt(last.index) == keys.recnoAt(items[i].index)))
-                continue;
-        }
-        maxRecno = std::max(maxRecno, keys.recnoAt(items[i].index));
-        items[kept++] = items[i];
-    }
-    items.resize(kept);
+    for (size_t i = 0; i < kept; ++i)
+        maxRecno = std::max(maxRecno, sorted.recnoAt(i));
 
     const uint32_t headerOffset = static_cast<uint32_t>(fileEnd_);
     std::vector<uint8_t> image(2 * kPageSize, 0);
@@ -258,20 +349,24 @@ uint32_t CdxEngine::addTag(const CdxTagDefinition& definition, const CdxKeyList&
     };
     std::vector<LevelEntry> level;
     const LeafWidths widths = leafWidthsFor(keyLength, maxRecno);
+    // Room for the most pages the tag can take (no key byte shared between
+    // neighbours), so that the image is never moved while it grows.
+    const size_t leastPerLeaf = std::max<size_t>(1, kLeafArea / (widths.bytes + keyLength));
+    image.reserve(image.size() + (kept / leastPerLeaf + 2) * kPageSize * 9 / 8);
     const uint32_t firstLeaf = nextOffset();
     uint8_t page[kPageSize];
     size_t i = 0;
     do {
         std::memset(page, 0, kPageSize);
         LeafEncoder encoder(page, keyLength, fill, widths);
-        while (i < kept && encoder.add(keys.keyAt(items[i].index), keys.recnoAt(items[i].index)))
+        while (i < kept && encoder.add(sorted.keyAt(i), sorted.recnoAt(i)))
             ++i;
         const uint32_t offset = nextOffset();
         encoder.finish(kAttrLeaf, offset == firstLeaf ? kNoPage : offset - kPageSize,
                        i < kept ? offset + kPageSize : kNoPage);
-        const size_t lastItem = i > 0 ? items[i - 1].index : 0;
-        level.push_back({kept > 0 ? keys.keyAt(lastItem) : std::string_view(),
-                         kept > 0 ? keys.recnoAt(lastItem) : 0, offset});
+        const size_t lastItem = i > 0 ? i - 1 : 0;
+        level.push_back({kept > 0 ? sorted.keyAt(lastItem) : std::string_view(),
+                         kept > 0 ? sorted.recnoAt(lastItem) : 0, offset});
         appendPage(page);
     } while (i < kept);
     if (level.size() == 1)

@@ -158,7 +158,11 @@ void CdxEngine::writeDirtyPages() {
     std::stable_sort(nodes.begin(), nodes.end(),
                      [&](const Node* a, const Node* b) { return rank(a) < rank(b); });
     nodes.push_back(&header);
-    if (file_.size() < fileEnd_) file_.truncate(fileEnd_);
+    // Pages allocated but never written (taken and given back within the
+    // change) must still lie inside the file; the size is asked only when
+    // the file grew, the common case of a change inside the tree costs no
+    // system call for it.
+    if (fileEnd_ > diskSize_ && file_.size() < fileEnd_) file_.truncate(fileEnd_);
 
     // Contiguous pages of one rank go out in one write.
     std::vector<uint8_t> run;

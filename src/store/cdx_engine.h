@@ -64,12 +64,20 @@ class CdxEngine {
     void beginWrite();
     void endWrite();
 
+    // Lets reads of a shared file be answered from the cached pages without
+    // the index lock when the change counter on disk shows that nobody
+    // changed the file since they were read. Only for files on a local
+    // disk: a network file system may answer an unlocked read from a stale
+    // copy of its own.
+    void allowCachedReads(bool allow) { cachedReads_ = allow && shared_; }
+
     // ---- Tags ----
     std::vector<CdxTagInfo> tags();
     std::optional<uint32_t> findTagHeader(std::string_view name);
     std::optional<CdxTagInfo> findTag(std::string_view name);
     CdxTagInfo tagInfo(uint32_t header);
     uint32_t addTag(const CdxTagDefinition& definition, const CdxKeyList& keys);
+    static CdxKeyList sortedForTag(const CdxKeyList& keys, bool unique);
     bool dropTag(std::string_view name);
     // The tag a handle names, found again when the directory changed.
     TagRef resolve(const CdxTag& tag);
@@ -110,6 +118,17 @@ class CdxEngine {
     };
 
     void requireOpen() const;
+    // Starts a read without the lock when the cache can answer it (see
+    // allowCachedReads); false when the read must take the lock.
+    bool beginCachedRead();
+    // A page the cache lacks is about to be read from the disk: the lock is
+    // taken, and the read starts again (StaleRead) when the file changed
+    // since the counter was compared.
+    void lockForDiskRead();
+    struct StaleRead {};
+    // Runs one read operation, from the cache alone when it can.
+    template <class Body>
+    auto read(Body body);
     void refreshFromDisk();
     void lockAndRefresh(platform::LockKind kind);
     void dropCache();
@@ -181,6 +200,8 @@ class CdxEngine {
     uint64_t directoryGeneration_ = 1;
     int readDepth_ = 0;
     int writeDepth_ = 0;
+    bool cachedReads_ = false;
+    bool unlockedRead_ = false;  // the read under way holds no lock: every page came from the cache
 
     PageCache cache_;
     std::vector<uint32_t> dirty_;
@@ -191,6 +212,31 @@ class CdxEngine {
     bool transactionChanged_ = false;
     std::vector<Undo> undo_;
 };
+
+template <class Body>
+auto CdxEngine::read(Body body) {
+    if (beginCachedRead()) {
+        try {
+            auto result = body();
+            endRead();
+            return result;
+        } catch (const StaleRead&) {
+            endRead();  // read again below, under the lock
+        } catch (...) {
+            endRead();
+            throw;
+        }
+    }
+    beginRead();
+    try {
+        auto result = body();
+        endRead();
+        return result;
+    } catch (...) {
+        endRead();
+        throw;
+    }
+}
 
 // Write lock + transaction for one public change; rolled back unless committed.
 class WriteOperation {

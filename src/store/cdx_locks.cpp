@@ -32,12 +32,39 @@ void CdxEngine::beginRead() {
     ++readDepth_;
 }
 
+bool CdxEngine::beginCachedRead() {
+    requireOpen();
+    if (!cachedReads_ || readDepth_ > 0 || writeDepth_ > 0 || cache_.size() == 0) return false;
+    // Writers raise the counter with the last write of a change, after every
+    // page of it: an unchanged counter means that no change was completed
+    // since the cached pages were read, so they are the file as it stands.
+    uint8_t b[4];
+    if (file_.readAt(kHeaderCounter, b, 4) != 4 || getBe32(b) != counter_) return false;
+    unlockedRead_ = true;
+    ++readDepth_;
+    return true;
+}
+
+void CdxEngine::lockForDiskRead() {
+    file_.lock(kIndexLockOffset, 1, platform::LockKind::Shared, platform::LockWait::Yes);
+    uint8_t b[4];
+    if (file_.readAt(kHeaderCounter, b, 4) != 4 || getBe32(b) != counter_) {
+        // Pages read so far and those on the disk now belong to two states.
+        file_.unlock(kIndexLockOffset, 1);
+        throw StaleRead{};
+    }
+    unlockedRead_ = false;
+}
+
 void CdxEngine::endRead() {
     if (readDepth_ == 0) return;
     --readDepth_;
     if (readDepth_ == 0 && writeDepth_ == 0) {
         trimCache();
-        if (shared_ && file_.isOpen()) file_.unlock(kIndexLockOffset, 1);
+        if (unlockedRead_)
+            unlockedRead_ = false;
+        else if (shared_ && file_.isOpen())
+            file_.unlock(kIndexLockOffset, 1);
     }
 }
 

@@ -22,6 +22,7 @@ Node& CdxEngine::rawPage(uint32_t offset) {
     }
     if (offset % kPageSize != 0 || offset + kPageSize > fileEnd_)
         damaged(pageName(offset) + " fora do arquivo"_cp);
+    if (unlockedRead_) lockForDiskRead();
     auto node = std::make_unique<Node>();
     node->offset = offset;
     node->raw.resize(kPageSize);
@@ -43,6 +44,7 @@ Node& CdxEngine::treePage(uint32_t offset, const TagRef& tag) {
         return node;
     }
     if (auto problem = pageOffsetProblem(offset, fileEnd_); !problem.empty()) damaged(problem);
+    if (unlockedRead_) lockForDiskRead();
     uint8_t page[kPageSize];
     file_.readExact(offset, page, kPageSize);
     auto node = std::make_unique<Node>();
@@ -61,6 +63,7 @@ std::optional<uint32_t> CdxEngine::freePageLink(uint32_t offset) {
         if (cached->kind != Node::Kind::Raw) return std::nullopt;
         std::memcpy(bytes, cached->raw.data(), kPageSize);
     } else {
+        if (unlockedRead_) lockForDiskRead();
         file_.readExact(offset, bytes, kPageSize);
     }
     if (!std::all_of(bytes + 4, bytes + kPageSize, [](uint8_t b) { return b == 0; }))

@@ -100,13 +100,22 @@ std::unique_ptr<Table> Table::open(const std::string& rawPath, OpenMode mode, st
     return table;
 }
 
-void Table::create(const std::string& rawPath, const Structure& structure) {
+void Table::create(const std::string& rawPath, const Structure& structure, Replace how) {
     std::string path = platform::absolutePath(rawPath);
     if (!platform::hasExtension(path)) path += ".DBF";
     dbf::validateStructure(structure, path);
     const dbf::Layout layout = dbf::layoutOf(structure);
     std::vector<char> bytes = dbf::encodeHeader(layout);
     bytes.push_back(dbf::kEndOfFile);
+    if (how == Replace::WorkFile) {
+        // A new file rather than the old one cut to nothing: emptying a file
+        // whose pages were just written makes the file system write them first.
+        platform::removeFile(path);
+        platform::File out = platform::createFile(path);
+        out.writeAt(0, bytes.data(), bytes.size());
+        out.close();
+        return;
+    }
     replaceFileWhole(path, std::string_view(bytes.data(), bytes.size()), 'N');
 }
 
@@ -274,8 +283,8 @@ void Table::openIndex(const std::string& path) {
     impl_->openIndex(path);
     impl_->cursorOnRecord = false;
 }
-void Table::createIndex(const std::string& path, const std::string& keyExpression) {
-    impl_->createIndex(path, keyExpression);
+void Table::createIndex(const std::string& path, const std::string& keyExpression, Replace how) {
+    impl_->createIndex(path, keyExpression, how);
 }
 void Table::closeIndexes() {
     impl_->closeIndexes();

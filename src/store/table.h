@@ -28,6 +28,14 @@ using Structure = std::vector<FieldDef>;
 
 enum class OpenMode { Shared, Exclusive };
 
+// How a new file takes the place of an old one. Durable: written beside it,
+// flushed to the disk and renamed into place, so a power cut leaves the old
+// file or the new one. WorkFile: the old file removed and the new one
+// written under its name with no waiting for the disk, for work files that are rebuilt from the
+// data whenever they are used (a terminal's scratch copies and their temporary indexes); callers
+// that need an order between such files after a power cut sync them.
+enum class Replace { Durable, WorkFile };
+
 // Thrown by Table::open when another workstation holds the table in a way
 // that excludes this open (exclusive use wanted or held elsewhere). Callers
 // that retry (NETUSE) catch this one; every other base::Error is final.
@@ -74,7 +82,8 @@ class Table {
                                                      std::string alias = "");
     // Creates an empty table (replacing any file of that name) and leaves it
     // closed. Throws base::Error for an invalid structure.
-    static void create(const std::string& path, const Structure& structure);
+    static void create(const std::string& path, const Structure& structure,
+                       Replace how = Replace::Durable);
 
     void close();
     bool isOpen() const;
@@ -173,7 +182,8 @@ class Table {
     // Builds (or rebuilds) the index file `path` with one tag named by its
     // base name on `keyExpression`, over every record (deleted ones too), and
     // adds it to the open list (it becomes controlling when it is the first).
-    void createIndex(const std::string& path, const std::string& keyExpression);
+    void createIndex(const std::string& path, const std::string& keyExpression,
+                     Replace how = Replace::Durable);
     void closeIndexes();
     // Rebuilds the existing index file `path` with the tags it holds (a
     // stale index after a change cut short). Throws base::Error when the

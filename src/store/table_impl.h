@@ -48,6 +48,9 @@ struct OpenOrder {
     bool descending = false;      // read from the tree's last entry to its first
     CdxTagDefinition definition;  // to build the tag again as it was
     CdxCursor cursor;
+    // The character field the key is, when the key expression names just
+    // that field: its stored bytes are the key, with no evaluation.
+    int plainField = -1;
 };
 
 class Table::Impl final : public Resolver {
@@ -76,7 +79,7 @@ class Table::Impl final : public Resolver {
     uint32_t bufferedFirst = 0;  // record number of the first buffered record
     bool loaded = false;
     bool dirty = false;
-    bool pendingAppend = false;  // exclusive appends are written on the first move
+    bool pendingAppend = false;  // appended: written, with its index entries, on the first move
     bool headerDirty = false;
     bool changed = false;  // something written since open (header date)
     const char* evalBuffer = nullptr;
@@ -131,6 +134,9 @@ class Table::Impl final : public Resolver {
     void writeCount(uint32_t records);
 
     std::string keyOf(const OpenOrder& o, const char* buffer);
+    // The character field an expression of this table's keys names and
+    // nothing else, or -1: such a key is the field's bytes as stored.
+    int plainCharacterField(const std::string& keyExpression) const;
     // Whether the record in `buffer` belongs in the order (its FOR condition).
     bool holds(const OpenOrder& o, const char* buffer);
     // Keeps an order's entry of the current record in step with a change.
@@ -250,11 +256,12 @@ class Table::Impl final : public Resolver {
 
     // Builds the index file with the given tags over every record, beside
     // its final name, and renames it into place.
-    void buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags);
+    void buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags,
+                        Replace how = Replace::Durable);
 
     void markProductionIndex(const std::string& cdxPath);
 
-    void createIndex(const std::string& rawPath, const std::string& expression);
+    void createIndex(const std::string& rawPath, const std::string& expression, Replace how);
 
     // Closes the index files of these orders and drops the orders, all of
     // them even when closing one reports an error (the first is thrown): an

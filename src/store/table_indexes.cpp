@@ -38,6 +38,7 @@ void Table::Impl::addOrders(const std::string& cdxPath, std::shared_ptr<CdxFile>
         o.definition =
             CdxTagDefinition{info.name, info.keyExpression, o.condition ? info.forExpression : "",
                              info.unique, info.descending};
+        o.plainField = plainCharacterField(info.keyExpression);
         o.tag = cdx->tag(info.name, o.keyType);
         o.cursor = o.tag.cursor();
         orders.push_back(std::move(o));
@@ -58,7 +59,8 @@ void Table::Impl::openIndex(const std::string& rawPath) {
     addOrders(cdxPath, std::move(cdx));
 }
 
-void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags) {
+void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<TagSpec>& tags,
+                                 Replace how) {
     struct Built {
         CdxTagDefinition definition;
         CdxKeyList keys;
@@ -77,6 +79,9 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
                               " tem tamanho inválido ("_cp + std::to_string(length) + ").");
         Built b{wanted, CdxKeyList(length, result.type)};
         b.keys.reserve(count);
+        const int plainField = plainCharacterField(wanted.keyExpression);
+        const size_t plainOffset =
+            plainField >= 0 ? layout.offsets[static_cast<size_t>(plainField)] : 0;
         const char* saved = evalBuffer;
         try {
             walkRecords([&](uint32_t n, const char* bytes) {
@@ -85,6 +90,11 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
                 recno = n;  // RECNO() in a key
                 if (condition && !condition->test(*this)) {
                     recno = savedRecno;
+                    return;
+                }
+                if (plainField >= 0) {
+                    recno = savedRecno;
+                    b.keys.add(std::string_view(bytes + plainOffset, length), n);
                     return;
                 }
                 base::Value value = key.evaluate(*this);
@@ -100,13 +110,21 @@ void Table::Impl::buildIndexFile(const std::string& cdxPath, const std::vector<T
         evalBuffer = saved;
         built.push_back(std::move(b));
     }
-    const std::string temp = tempPathBeside(cdxPath, 'X');
-    try {
-        CdxFile out = CdxFile::create(platform::hostPath(temp), CdxFile::Sharing::Exclusive,
-                                      platform::absolutePath(temp));
+    const auto writeTags = [&](const std::string& file) {
+        CdxFile out = CdxFile::create(platform::hostPath(file), CdxFile::Sharing::Exclusive,
+                                      platform::absolutePath(file));
         for (const Built& b : built)
             out.addTag(b.definition, b.keys);
         out.close();
+    };
+    if (how == Replace::WorkFile) {
+        platform::removeFile(cdxPath);  // see Table::create
+        writeTags(cdxPath);
+        return;
+    }
+    const std::string temp = tempPathBeside(cdxPath, 'X');
+    try {
+        writeTags(temp);
         platform::renameFile(temp, cdxPath);
     } catch (...) {
         try {
@@ -126,7 +144,8 @@ void Table::Impl::markProductionIndex(const std::string& cdxPath) {
     writeHeader();
 }
 
-void Table::Impl::createIndex(const std::string& rawPath, const std::string& expression) {
+void Table::Impl::createIndex(const std::string& rawPath, const std::string& expression,
+                              Replace how) {
     requireOpen();
     writeRecord();
     refreshCount();
@@ -135,7 +154,8 @@ void Table::Impl::createIndex(const std::string& rawPath, const std::string& exp
     // An open copy of the file is replaced by the new one.
     closeIndexFile(cdxPath);
     buildIndexFile(
-        cdxPath, {{base::asciiUpper(platform::baseNameOf(cdxPath)), expression, "", false, false}});
+        cdxPath, {{base::asciiUpper(platform::baseNameOf(cdxPath)), expression, "", false, false}},
+        how);
     markProductionIndex(cdxPath);
     openIndex(cdxPath);
     if (previousOrder > 0 && previousOrder <= static_cast<int>(orders.size()))

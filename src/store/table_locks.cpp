@@ -92,8 +92,10 @@ bool Table::Impl::append() {
     place(n);
     record = dbf::blankRecord(layout);
     loaded = true;
-    for (OpenOrder& o : orders)
-        if (holds(o, record.data())) o.tag.insert(keyOf(o, record.data()), n);
+    // The record's index entries go in when it is written (unlock, a move,
+    // flush), with the values given to it by then: one index change per
+    // append instead of a blank key and then its replacement.
+    pendingAppend = true;
     return true;
 }
 

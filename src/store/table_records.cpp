@@ -101,7 +101,16 @@ void Table::Impl::writeCount(uint32_t records) {
     file.writeAt(0, block, 8);  // version, date and count
 }
 
+int Table::Impl::plainCharacterField(const std::string& keyExpression) const {
+    const int index = fieldIndex(keyExpression);
+    if (index < 0) return -1;
+    const FieldDef& f = layout.fields[static_cast<size_t>(index)];
+    return f.type == base::Type::Character ? index : -1;
+}
+
 std::string Table::Impl::keyOf(const OpenOrder& o, const char* buffer) {
+    if (o.plainField >= 0)
+        return std::string(buffer + layout.offsets[static_cast<size_t>(o.plainField)], o.keyLength);
     const char* saved = evalBuffer;
     evalBuffer = buffer;
     base::Value value;

@@ -48,12 +48,32 @@ void createScratch(int table) {
     store::workAreas().close(scratchArea(table));
     const std::optional<store::Structure> layout = store::tableLayout(table);
     if (!layout) throw base::Error("Tabela "_cp + std::to_string(table) + " desconhecida.");
-    store::Table::create(scratchPath(table) + ".DBF", *layout);
+    // The register copy is emptied for good before any other copy changes,
+    // so that after a power cut no register copy stands beside copies of
+    // another taxpayer's rows. The others are work files: what they hold
+    // reaches the disk at once, before the register copy is filled.
+    store::Table::create(scratchPath(table) + ".DBF", *layout,
+                         table == kRegister ? store::Replace::Durable : store::Replace::WorkFile);
     // An index of the old contents must not survive the new table.
     platform::removeFile(scratchPath(table) + ".CDX");
 }
 
+namespace {
+
+// Puts every other open scratch copy on the disk: a register copy that
+// names the taxpayer then always stands beside all of the taxpayer's rows.
+void syncCopiesBeforeRegister() {
+    for (int table = kFirstTable; table <= kLastTable; ++table) {
+        if (table == kRegister) continue;
+        if (store::Table* copy = store::workAreas().table(scratchArea(table))) copy->sync();
+    }
+    platform::syncFolderOf(scratchPath(kRegister));
+}
+
+}  // namespace
+
 void copyRowsToScratch(store::Table& year, const std::string& cpf, int table) {
+    if (table == kRegister) syncCopiesBeforeRegister();
     store::Table& copy = scratch(table);
     year.forEachKey(base::Value(cpf), [&](store::Table& row) {
         store::appendRecord(copy);
@@ -79,7 +99,9 @@ store::Table& scratch(int table) {
 void reindexScratch(int table, const std::string& key) {
     store::Table& copy = scratch(table);
     copy.closeIndexes();
-    copy.createIndex(scratchPath(table) + ".CDX", key.empty() ? scratchKey(table) : key);
+    // A temporary index, built again whenever the copy is opened.
+    copy.createIndex(scratchPath(table) + ".CDX", key.empty() ? scratchKey(table) : key,
+                     store::Replace::WorkFile);
     copy.setOrder(1);
     copy.goTop();
 }
