@@ -242,6 +242,11 @@ double ruralWeight(const store::Table& item, const std::vector<double>& shares,
     return shares[static_cast<size_t>(property - 1)] / 100.0;
 }
 
+void noteTaxpayer(RebuildResult& result, const std::string& cpf) {
+    if (std::find(result.taxpayers.begin(), result.taxpayers.end(), cpf) == result.taxpayers.end())
+        result.taxpayers.push_back(cpf);
+}
+
 int itemMonth(const store::Table& item) {
     const base::Date date = item.get("DT_LC").date();
     return date.empty() ? 1 : date.month();
@@ -455,9 +460,11 @@ RebuildResult rebuildRuralItems(store::Table& income, store::Table& entries, int
             ++result.failed;
             continue;
         }
+        const std::string owner = base::alltrim(income.get("CPF").text());
         income.deleteRecord();
         income.unlock();
         ++result.deleted;
+        noteTaxpayer(result, owner);
     }
     areas.select(areas.slotOf(income.alias()));
     const uint32_t count = entries.recCount();
@@ -479,9 +486,7 @@ RebuildResult rebuildRuralItems(store::Table& income, store::Table& entries, int
         entries.put("LANCADO", base::Value(true));
         entries.unlock();
         ++result.rebuilt;
-        if (std::find(result.taxpayers.begin(), result.taxpayers.end(), entry.cpf) ==
-            result.taxpayers.end())
-            result.taxpayers.push_back(entry.cpf);
+        noteTaxpayer(result, entry.cpf);
     }
     areas.select(previousArea);
     return result;

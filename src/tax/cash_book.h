@@ -150,7 +150,7 @@ struct RebuildResult {
     int deleted = 0;
     int rebuilt = 0;
     int failed = 0;                      // items or entries a lock kept as they were
-    std::vector<std::string> taxpayers;  // CPFs that have rebuilt items
+    std::vector<std::string> taxpayers;  // CPFs whose rural items changed
 };
 RebuildResult rebuildRuralItems(store::Table& income, store::Table& entries, int year,
                                 double lockSeconds = 5);

@@ -333,7 +333,7 @@ TEST_F(CashBookTransfer, RuralRebuildMarksWhatItWrote) {
     EXPECT_EQ(result.deleted, 1);
     EXPECT_EQ(result.rebuilt, 2);
     EXPECT_EQ(result.failed, 0);
-    EXPECT_EQ(result.taxpayers, (std::vector<std::string>{kTaxpayer, kOther}));
+    EXPECT_EQ(result.taxpayers, (std::vector<std::string>{kOther, kTaxpayer}));
     EXPECT_EQ(marks(), (std::vector<bool>{true, true, false}));
     const std::string rows = incomeRows();
     EXPECT_NE(rows.find(kTaxpayer + " R C 8001 1000.0 2025-02-03"), std::string::npos) << rows;
