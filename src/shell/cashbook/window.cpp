@@ -51,6 +51,7 @@ void guarded(F&& command) {
 
 void editGrid(int screen, int area) {
     store::workAreas().select(area);
+    store::workAreas().area(area).goTop();
     editor::EDITA(screen);
 }
 
