@@ -227,7 +227,7 @@ bool belongsToWindow(const TransferPlace& place, const CashEntry& entry) {
 // The participation of each of the taxpayer's properties, in table order.
 std::vector<double> participations(store::Table& properties, const std::string& cpf) {
     std::vector<double> shares;
-    properties.forEachKey(base::Value(cpf), [&](store::Table& row) {
+    forEachItemOf(properties, cpf, [&](store::Table& row) {
         shares.push_back(row.get("I2_04").number());
         return true;
     });
@@ -406,7 +406,7 @@ RuralTotals ruralTotals(store::Table& income, store::Table& properties, const st
                         bool ruralDeclaration) {
     const std::vector<double> shares = participations(properties, cpf);
     RuralTotals totals;
-    income.forEachKey(base::Value(cpf), [&](store::Table& item) {
+    forEachItemOf(income, cpf, [&](store::Table& item) {
         if (base::asciiUpper(base::alltrim(item.get("I1_1").text())) != "R") return true;
         const double amount =
             item.get("I1_413").number() * ruralWeight(item, shares, ruralDeclaration);
@@ -499,7 +499,7 @@ std::map<std::string, AccountBalance> accountBalances(store::Table& income,
                                                       int lastMonth, bool ruralDeclaration) {
     const std::vector<double> shares = participations(properties, cpf);
     std::map<std::string, AccountBalance> balances;
-    income.forEachKey(base::Value(cpf), [&](store::Table& item) {
+    forEachItemOf(income, cpf, [&](store::Table& item) {
         const std::string kind = base::asciiUpper(base::alltrim(item.get("I1_1").text()));
         if (kind.size() != 1 || kinds.find(kind) == std::string_view::npos) return true;
         const int month = itemMonth(item);

@@ -207,6 +207,7 @@ void dropWorkTable() {
 tax::TransferResult transferEntries(int mode) {
     const std::string cpf = base::alltrim(base::session().text("CPF"));
     tax::TransferResult result;
+    if (!openChart()) return result;
     try {
         if (mode == kFromMainMenu) {
             result = transferShared(cpf);
