@@ -11,7 +11,6 @@
 #include "common/identifiers.h"
 #include "common/messages.h"
 #include "common/windows.h"
-#include "editor/field_checks.h"
 #include "editor/lookup_lists.h"
 #include "shell/cashbook/cashbook.h"
 #include "shell/cashbook/internal.h"
@@ -142,6 +141,15 @@ bool VEDAT(int month) {
     return false;
 }
 
+// An entry's date belongs to the tax year of the folder (QUEANO).
+bool inTaxYear(const base::Date& date) {
+    const int year = base::session().integer("QUEANO");
+    if (date.empty() || year <= 0 || date.year() == year) return true;
+    common::AVISOSN("A data deve ser do ano-base "_cp + std::to_string(year) + ".",
+                    common::box::kStop);
+    return false;
+}
+
 // VEDOC: a type 1 ... 6 is shown beside the field; any other opens the list.
 bool VEDOC(ui::Get& field) {
     int type = static_cast<int>(field.value().number());
@@ -203,7 +211,7 @@ ui::GetList detailFields(EntryValues& values, const AccountRules& rules) {
     fields.push_back(number);
     auto date = ui::Get::of(at(7), col, values.date, "@D", "DATALAN");
     date->when = [cashBook = account.cashBook](ui::Get&) { return cashBook; };
-    date->valid = [](ui::Get& g) { return editor::inBaseYear(g.value().date()); };
+    date->valid = [](ui::Get& g) { return inTaxYear(g.value().date()); };
     fields.push_back(date);
     auto month = ui::Get::of(at(8), col, values.month, "@ 99", "MESLAN");
     month->when = [cashBook = account.cashBook](ui::Get&) { return !cashBook; };
