@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include "whole_program.h"
 
@@ -166,4 +168,27 @@ TEST_F(CashBook, ADamagedChartOfAccountsIsToldAndNothingOpens) {
              "expect Ano Base"});
     EXPECT_EQ(result.exitCode, 0) << result.errors << screenText(result);
     EXPECT_EQ(rowsOf("IRM14.DBF").size(), 0u);
+}
+
+// The printed chart: the rule, the headings and one line per account, a new
+// page after line 60 with its headings again.
+TEST_F(CashBook, PrintedChartListsEveryAccountUnderItsHeadings) {
+    const ProgramRun result =
+        run({"menu Declaração > Lancamentos", "expect Ordem CPF", std::string("type ") + kNewCpf,
+             "key Enter", "expect Plano de Conta", "menu Plano de Conta > Imprime o Plano",
+             "key Enter", "menu Terminar > Sair", "expect Ano Base"});
+    ASSERT_EQ(result.exitCode, 0) << result.errors << screenText(result);
+    std::ifstream file(drive / "NAO-DOS00.TXT", std::ios::binary);
+    ASSERT_TRUE(file.good());
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    const std::string rule(135, '_');
+    const size_t page = text.find('\f');
+    ASSERT_NE(page, std::string::npos);
+    EXPECT_EQ(text.find(rule + "\r\nCodigo  Descricao\r\n" + rule + "\r\n1000    RENDIMENTOS"), 0u)
+        << text.substr(0, 400);
+    EXPECT_NE(text.find("\r\n4001    Sal"), std::string::npos);
+    // 3 heading lines and 58 accounts on the first page.
+    EXPECT_EQ(std::count(text.begin(), text.begin() + static_cast<long>(page), '\n'), 61);
+    EXPECT_NE(text.find("Codigo  Descricao", page), std::string::npos);
 }
