@@ -55,6 +55,22 @@ void editGrid(int screen, int area) {
     editor::EDITA(screen);
 }
 
+// The entries grid; inside the declaration only the rural accounts' entries.
+void viewEntries(int mode) {
+    store::Table& entries = store::workAreas().area(kWorkArea);
+    if (mode == kFromDeclaration)
+        entries.setFilter([](store::Table& row) {
+            return base::alltrim(row.get("CDCONTA").text()) >= kFirstRuralAccount;
+        });
+    try {
+        editGrid(editor::screens::kCashBook, kWorkArea);
+    } catch (...) {
+        entries.setFilter({});
+        throw;
+    }
+    entries.setFilter({});
+}
+
 void buildMenu(ui::LDialog& window, int mode, bool& leaving) {
     std::shared_ptr<ui::LMenu> menu = ui::LMenu::make(&window);
     menu->subMenu("&Lançamentos"_cp);
@@ -63,8 +79,8 @@ void buildMenu(ui::LDialog& window, int mode, bool& leaving) {
     menu->menuItem("Transfere os dados", [mode](ui::LMenuItem&, ui::LDialog*) {
         guarded([mode] { transferEntries(mode); });
     });
-    menu->menuItem("Visualiza os dados", [](ui::LMenuItem&, ui::LDialog*) {
-        guarded([] { editGrid(editor::screens::kCashBook, kWorkArea); });
+    menu->menuItem("Visualiza os dados", [mode](ui::LMenuItem&, ui::LDialog*) {
+        guarded([mode] { viewEntries(mode); });
     });
     menu->endMenu();
     menu->subMenu("&Plano de Conta");
