@@ -79,6 +79,21 @@ void tellNoMonth(const Account& account) {
                     common::box::kStop);
 }
 
+// The month an entry is written in, when its account's line names a field
+// and the entry has a month; otherwise the user is told why it stays.
+std::optional<int> monthToWrite(const CashEntry& entry, const Account& account, bool lineUsable) {
+    if (!lineUsable) {
+        tellUnusableLine(account);
+        return std::nullopt;
+    }
+    const int month = entryMonth(entry);
+    if (month == 0) {
+        tellNoMonth(account);
+        return std::nullopt;
+    }
+    return month;
+}
+
 // The entry's writes, one destination each. Each returns true when every
 // write the entry needed was made; the record written is unlocked at once.
 class Transfer {
@@ -87,15 +102,9 @@ class Transfer {
 
     bool companies(const CashEntry& entry, const Account& account) {
         const std::optional<std::string> group = companyGroup(account.line);
-        if (!group) {
-            tellUnusableLine(account);
-            return false;
-        }
-        const int month = entryMonth(entry);
-        if (month == 0) {
-            tellNoMonth(account);
-            return false;
-        }
+        const std::optional<int> found = monthToWrite(entry, account, group.has_value());
+        if (!found) return false;
+        const int month = *found;
         const std::string kind = account.takesCpf && account.takesCnpj ? "D" : "J";
         const std::string number = common::CONTAPONTO(entry.number);
         select(place_.incomeArea);
@@ -120,15 +129,9 @@ class Transfer {
 
     bool monthly(const CashEntry& entry, const Account& account) {
         const std::optional<MonthlyItemKind> kind = monthlyItemKind(account.line);
-        if (!kind) {
-            tellUnusableLine(account);
-            return false;
-        }
-        const int month = entryMonth(entry);
-        if (month == 0) {
-            tellNoMonth(account);
-            return false;
-        }
+        const std::optional<int> found = monthToWrite(entry, account, kind.has_value());
+        if (!found) return false;
+        const int month = *found;
         select(place_.incomeArea);
         if (kind->namedItem.empty()) {
             if (!store::ADD_REC(place_.lockSeconds)) return false;
@@ -156,15 +159,9 @@ class Transfer {
 
     bool payments(const CashEntry& entry, const Account& account) {
         const std::optional<PaymentTarget> target = paymentTarget(account.line);
-        if (!target) {
-            tellUnusableLine(account);
-            return false;
-        }
-        const int month = entryMonth(entry);
-        if (month == 0) {
-            tellNoMonth(account);
-            return false;
-        }
+        const std::optional<int> found = monthToWrite(entry, account, target.has_value());
+        if (!found) return false;
+        const int month = *found;
         const std::string number = common::CONTAPONTO(entry.number);
         select(place_.paymentsArea);
         // The payee is found by its number alone.
@@ -391,9 +388,12 @@ std::vector<std::string> transferReport(const TransferResult& result) {
         lines.push_back("Sem lançamento para transferir"_cp);
     else if (result.transferred == 1)
         lines.push_back("Transferido 1 lançamento!"_cp);
-    else
-        lines.push_back("Transferidos " + base::padLeft(std::to_string(result.transferred), 3) +
+    else {
+        // Three columns as a rule, but a count never loses digits.
+        const std::string count = std::to_string(result.transferred);
+        lines.push_back("Transferidos " + base::padLeft(count, std::max<size_t>(3, count.size())) +
                         " lançamentos!"_cp);
+    }
     if (result.notTransferred > 0)
         lines.push_back(
             std::to_string(result.notTransferred) +

@@ -64,6 +64,8 @@ TEST(CashBookDestinations, TransferReportCountsAndLeftovers) {
     EXPECT_EQ(transferReport({0, 0, false, false}).front(), "Sem lançamento para transferir"_cp);
     EXPECT_EQ(transferReport({1, 0, false, false}).front(), "Transferido 1 lançamento!"_cp);
     EXPECT_EQ(transferReport({2, 0, false, false}).front(), "Transferidos   2 lançamentos!"_cp);
+    EXPECT_EQ(transferReport({10000, 0, false, false}).front(),
+              "Transferidos 10000 lançamentos!"_cp);
     const auto lines = transferReport({3, 2, false, false});
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Transferidos   3 lançamentos!"_cp);
