@@ -343,13 +343,22 @@ TransferResult LANCAVAL(const TransferPlace& place, store::Table& chart) {
     const int previousArea = areas.current();
     store::Table& entries = areas.area(place.entriesArea);
     Transfer transfer(place, result);
+    // The chart is read once: thousands of entries share a few accounts.
+    std::map<std::string, Account> accounts;
+    chart.forEach([&](store::Table& row) {
+        const Account account = readAccount(row);
+        accounts.emplace(account.code, account);
+        return true;
+    });
     const uint32_t count = entries.recCount();
     for (uint32_t recno = 1; recno <= count; ++recno) {
         entries.goTo(recno);
         if (entries.deleted()) continue;
         const CashEntry entry = readEntry(entries);
         if (entry.transferred || !belongsToWindow(place, entry)) continue;
-        const std::optional<Account> account = findAccount(chart, entry.account);
+        const auto known = accounts.find(entry.account);
+        const std::optional<Account> account =
+            known == accounts.end() ? std::nullopt : std::optional<Account>(known->second);
         bool written = true;
         if (account && account->detail) {
             switch (account->page) {
