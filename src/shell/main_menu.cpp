@@ -9,7 +9,6 @@
 #include "common/utilities.h"
 #include "common/windows.h"
 #include "printing/output.h"
-#include "shell/cashbook/cashbook.h"
 #include "shell/print_selection.h"
 #include "store/access.h"
 #include "store/table_numbers.h"
@@ -71,10 +70,6 @@ void tellNotAvailable() {
 }
 
 void run(int code, int option) {
-    if (code == 12) {
-        cashbook::runCommand();
-        return;
-    }
     const auto found = commands().find(code);
     if (found == commands().end() || !found->second) {
         tellNotAvailable();

@@ -177,5 +177,50 @@ TEST_F(CashBookTest, RuralTransferInTheDeclarationShowsInTheRuralGridAtOnce) {
     EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{});
 }
 
+// The rural rebuild from the window: what was typed is written back first
+// and counts; every taxpayer's rural items are made again from the entries,
+// which are marked transferred (also in the window), and the rural totals
+// follow.
+TEST_F(CashBookTest, RuralRebuildWritesTheWindowFirstAndMarksWhatItRebuilt) {
+    ASSERT_TRUE(store::ABERTURA(2));
+    store::Table& income = store::workAreas().area(2);
+    addIncome(income, kOther, "RURAL VELHO", 5);
+    income.put("I1_1", base::Value("R"));
+    income.unlock();
+    store::workAreas().close(2);
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    addEntry(store::workAreas().area(kWorkArea), kOurs, "8001", "VENDA DE GADO", 1000.00);
+
+    messages.answers = {1};  // "Sim"
+    cashbook::AJUSTE();
+    EXPECT_TRUE(messages.saw("Excluidos 1 lançamentos"));
+    EXPECT_TRUE(messages.saw("Refeitos 1 lançamentos"));
+    EXPECT_EQ(storedIncome(kOther), std::vector<std::string>{});
+    EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{"VENDA DE GADO 1000.00"});
+    const std::vector<std::string> marks =
+        lines(python("import dbfread\n"
+                     "for r in dbfread.DBF('" +
+                     host("DADOS/IRM14.DBF") +
+                     "', encoding='cp850'):\n"
+                     "    if r['CDCONTA'] == '8001':\n        print(r['LANCADO'])\n"));
+    EXPECT_EQ(marks, std::vector<std::string>{"True"});
+    // The window shows the mark, so leaving it keeps it.
+    bool marked = false;
+    store::workAreas().area(kWorkArea).forEach([&](store::Table& row) {
+        if (base::alltrim(row.get("CDCONTA").text()) == "8001")
+            marked = row.get("LANCADO").logical();
+        return true;
+    });
+    EXPECT_TRUE(marked);
+    const std::vector<std::string> totals =
+        lines(python("import dbfread\n"
+                     "for r in dbfread.DBF('" +
+                     host("DADOS/IRM10.DBF") +
+                     "', encoding='cp850'):\n"
+                     "    print(r['CPF'], r['I3_02OR'])\n"));
+    // The other taxpayer's totals follow the removal of its item.
+    EXPECT_EQ(totals, (std::vector<std::string>{kOther + " 0.0", kOurs + " 1000.0"}));
+}
+
 }  // namespace
 }  // namespace kdx2::workspace_test

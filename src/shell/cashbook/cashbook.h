@@ -21,6 +21,8 @@ inline constexpr int kFromDeclaration = 2;
 
 // Main-menu command 12: the CPF prompt, then the window in mode 1.
 void runCommand();
+// Registers runCommand as the main menu's command 12.
+void registerCashBookCommand();
 // The declaration's rural entries (its menu item 104 and F7): the window in
 // mode 2 on the open declaration, whose figures are worked out again after
 // a transfer.

@@ -2,6 +2,7 @@
 // rural rebuild with the tables they need.
 
 #include <memory>
+#include <vector>
 
 #include "base/cp850.h"
 #include "base/error.h"
@@ -36,9 +37,7 @@ void tellNotSaved(const std::string& why) {
                     common::box::kStop);
 }
 
-// Closes the year tables a command opened for itself (the register stays
-// with the main menu).
-void closeTables(std::initializer_list<int> numbers) {
+void closeTables(const std::vector<int>& numbers) {
     for (int number : numbers) {
         try {
             store::workAreas().close(number);
@@ -48,20 +47,34 @@ void closeTables(std::initializer_list<int> numbers) {
     }
 }
 
-// Opens the tables a transfer of mode 1 writes into; false, after telling
-// the user (F1: nothing is written), when one could not be opened.
-bool openSharedTables(std::initializer_list<int> numbers) {
-    for (int number : numbers) {
-        if (store::workAreas().table(number)) continue;
-        if (!store::ABERTURA(number)) {
-            common::AVISOSN({"A tabela IRM"_cp + std::to_string(number) + " não pôde ser aberta.",
-                             "Nada foi transferido."_cp},
-                            common::box::kStop);
-            return false;
+// The year tables a command needs: those not open yet are opened, and only
+// those are closed when it ends (the register and what the caller had open
+// stay). A table that cannot be opened is told, with what was not done
+// (F1: nothing is written then).
+class TablesForCommand {
+  public:
+    TablesForCommand(std::initializer_list<int> numbers, const std::string& notDone) {
+        for (int number : numbers) {
+            if (store::workAreas().table(number)) continue;
+            if (!store::ABERTURA(number)) {
+                common::AVISOSN(
+                    {"A tabela IRM"_cp + std::to_string(number) + " não pôde ser aberta.", notDone},
+                    common::box::kStop);
+                ok_ = false;
+                return;
+            }
+            opened_.push_back(number);
         }
     }
-    return true;
-}
+    ~TablesForCommand() { closeTables(opened_); }
+    TablesForCommand(const TablesForCommand&) = delete;
+    TablesForCommand& operator=(const TablesForCommand&) = delete;
+    bool ok() const { return ok_; }
+
+  private:
+    std::vector<int> opened_;
+    bool ok_ = true;
+};
 
 bool ruralDeclaration() {
     return base::session().integer("TIPO_LANCA") == 2;
@@ -92,9 +105,11 @@ void rebuildSharedRuralTotals(const std::string& cpf) {
 
 tax::TransferResult transferShared(const std::string& cpf) {
     tax::TransferResult result;
-    if (!openSharedTables({tables::kRuralProperties, tables::kMonthlyFigures, tables::kSummary,
-                           tables::kIncome, tables::kPayments, tables::kRural}))
-        return result;
+    const TablesForCommand opened(
+        {tables::kRuralProperties, tables::kMonthlyFigures, tables::kSummary, tables::kIncome,
+         tables::kPayments, tables::kRural},
+        "Nada foi transferido."_cp);
+    if (!opened.ok()) return result;
     tax::TransferPlace place;
     place.entriesArea = kWorkArea;
     place.cpf = cpf;
@@ -211,8 +226,6 @@ tax::TransferResult transferEntries(int mode) {
     try {
         if (mode == kFromMainMenu) {
             result = transferShared(cpf);
-            closeTables({tables::kRuralProperties, tables::kMonthlyFigures, tables::kSummary,
-                         tables::kIncome, tables::kPayments, tables::kRural});
             // The marks go to IRM14 with the amounts they stand for: a stop
             // before leaving the window must not transfer them twice.
             if (result.transferred > 0) writeBack(cpf);
@@ -227,24 +240,19 @@ tax::TransferResult transferEntries(int mode) {
     return result;
 }
 
-void AJUSTE() {
-    base::NamedValues& s = base::session();
-    const std::string answer =
-        common::askBeforeDestroying({"Atenção! Essa opção só deve ser usada se TODOS os "_cp,
-                                     "lançamentos do livro caixa RURAL foram feitos usando"_cp,
-                                     "a opção de lançamentos. Ela excluirá e depois refará  "_cp,
-                                     "todos lancamentos. Continua ? "});
-    if (answer != "S") return;
-    const std::string cpf = base::alltrim(s.text("CPF"));
-    // What was typed in this window counts in the rebuild.
-    if (!writeBack(cpf)) return;
-    if (!openSharedTables(
-            {tables::kIncome, tables::kCashBook, tables::kRuralProperties, tables::kRural}))
-        return;
+namespace {
+
+// Every taxpayer's rural items rebuilt from the entries, with the rural
+// totals of each taxpayer whose items changed.
+void rebuildRural(int year) {
+    const TablesForCommand opened(
+        {tables::kIncome, tables::kCashBook, tables::kRuralProperties, tables::kRural},
+        "Os lançamentos rurais não foram refeitos."_cp);
+    if (!opened.ok()) return;
     try {
         store::WorkAreas& areas = store::workAreas();
         const tax::RebuildResult result = tax::rebuildRuralItems(
-            areas.area(tables::kIncome), areas.area(tables::kCashBook), s.integer("QUEANO"));
+            areas.area(tables::kIncome), areas.area(tables::kCashBook), year);
         common::AVISOSN("Excluidos " + std::to_string(result.deleted) + " lançamentos"_cp,
                         common::box::kInformation);
         for (const std::string& taxpayer : result.taxpayers)
@@ -258,10 +266,24 @@ void AJUSTE() {
     } catch (const base::Error& error) {
         common::AVISOSN(error.what(), common::box::kStop);
     }
-    closeTables({tables::kIncome, tables::kCashBook, tables::kRuralProperties, tables::kRural});
+}
+
+}  // namespace
+
+void AJUSTE() {
+    base::NamedValues& s = base::session();
+    const std::string answer =
+        common::askBeforeDestroying({"Atenção! Essa opção só deve ser usada se TODOS os "_cp,
+                                     "lançamentos do livro caixa RURAL foram feitos usando"_cp,
+                                     "a opção de lançamentos. Ela excluirá e depois refará  "_cp,
+                                     "todos lancamentos. Continua ? "});
+    if (answer != "S") return;
+    const std::string cpf = base::alltrim(s.text("CPF"));
+    // What was typed in this window counts in the rebuild.
+    if (!writeBack(cpf)) return;
+    rebuildRural(s.integer("QUEANO"));
     s.set("CPF", cpf);
     // The marks the rebuild set come back into the window.
     loadWorkTable(cpf);
 }
-
 }  // namespace kdx2::shell::cashbook

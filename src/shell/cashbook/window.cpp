@@ -15,6 +15,7 @@
 #include "printing/routing.h"
 #include "shell/cashbook/cashbook.h"
 #include "shell/cashbook/internal.h"
+#include "shell/main_menu.h"
 #include "shell/selection/selection.h"
 #include "store/access.h"
 #include "store/table_numbers.h"
@@ -172,6 +173,10 @@ void runCommand() {
     common::FECHAJAN(kTaxpayerSlot);
     FAZ_LANCA(kFromMainMenu);
     s.set("ULT_CPF", s.get("CPF"));
+}
+
+void registerCashBookCommand() {
+    registerCommand(12, [](int) { runCommand(); });
 }
 
 void openFromDeclaration() {
