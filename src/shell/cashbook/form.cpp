@@ -154,10 +154,9 @@ bool inTaxYear(const base::Date& date) {
 bool VEDOC(ui::Get& field) {
     int type = static_cast<int>(field.value().number());
     if (type < 1 || type > 6) {
-        const std::vector<std::string> choices(std::begin(kDocumentTypes),
-                                               std::end(kDocumentTypes));
-        const std::string chosen =
-            common::AVISOSN("Escolha um Tipo", common::box::kOneToSix, choices);
+        std::vector<std::string> lines{"Escolha um Tipo"};
+        lines.insert(lines.end(), std::begin(kDocumentTypes), std::end(kDocumentTypes));
+        const std::string chosen = common::AVISOSN(lines, common::box::kOneToSix);
         type = static_cast<int>(base::parseNumber(chosen));
         if (type < 1 || type > 6) return false;
         field.setValue(base::Value(type));
