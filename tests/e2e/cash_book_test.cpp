@@ -130,7 +130,7 @@ TEST_F(CashBook, TwoEntriesTransferredShowInTheirMonthsAndAreNotTransferredTwice
     EXPECT_EQ(rowsOf("IRM14.DBF").size(), 2u);
 }
 
-// Each refusal keeps the cursor where it was, with the Part's message, and
+// Each refusal keeps the cursor where it was, with its message, and
 // an entry refused at "Sim" is not stored.
 TEST_F(CashBook, BadInputIsRefusedAndNothingIsStored) {
     Script script = entryForm();

@@ -50,7 +50,7 @@ void closeTables(const std::vector<int>& numbers) {
 // The year tables a command needs: those not open yet are opened, and only
 // those are closed when it ends (the register and what the caller had open
 // stay). A table that cannot be opened is told, with what was not done
-// (F1: nothing is written then).
+// (nothing is written then).
 class TablesForCommand {
   public:
     TablesForCommand(std::initializer_list<int> numbers, const std::string& notDone) {
