@@ -192,3 +192,25 @@ TEST_F(CashBook, PrintedChartListsEveryAccountUnderItsHeadings) {
     EXPECT_EQ(std::count(text.begin(), text.begin() + static_cast<long>(page), '\n'), 61);
     EXPECT_NE(text.find("Codigo  Descricao", page), std::string::npos);
 }
+
+// An account of a company's income takes a CNPJ and a month: "Sim" without
+// them says which is missing, in that order; "Fim" closes the form with
+// nothing stored.
+TEST_F(CashBook, MissingNumberAndMonthAreAskedForAndFimLeavesWithoutStoring) {
+    Script script = entryForm();
+    script += {"type 2001", "key Enter", "type SALARIO", "key Enter", "type 100", "key Enter",
+               "key Enter",  // no CNPJ
+               "key Enter",  // no month
+               "type 1", "key Enter", "key Enter", "expect Confirma ?", "key Enter",
+               "expect Falta preencher o CNPF ou CPF", "key Enter",
+               // Back at the first field: through to the CNPJ.
+               "key Enter", "key Enter", "key Enter", "type 11222333000181", "key Enter",
+               "key Enter", "key Enter", "key Enter", "expect Confirma ?", "key Enter",
+               "expect Falta preencher o mês de lançamento", "key Enter", "key Enter", "key Enter",
+               "key Enter", "key Enter", "key Enter", "key Enter", "key Enter", "key Enter",
+               "expect Confirma ?", "key Right", "key Right", "key Enter", "menu Terminar > Sair",
+               "expect Ano Base"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors << screenText(result);
+    EXPECT_EQ(rowsOf("IRM14.DBF").size(), 0u);
+}
