@@ -10,6 +10,7 @@
 #include "platform/console/keys.h"
 #include "printing/routing.h"
 #include "shell/backup/backup.h"
+#include "shell/cashbook/cashbook.h"
 #include "shell/declaration.h"
 #include "shell/exit.h"
 #include "shell/import_commands.h"
@@ -84,6 +85,7 @@ void registerOwnCommands() {
     selection::registerSelectionCommands();
     maintenance::registerMaintenanceCommands();
     declaration::registerDeclarationCommands();
+    cashbook::registerCashBookCommand();
     registerPrintCommands();
     registerImportCommands();
     backup::registerBackupCommands();

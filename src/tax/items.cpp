@@ -20,6 +20,22 @@ bool sameText(std::string_view stored, std::string_view wanted) {
 
 }  // namespace
 
+void forEachItemOf(store::Table& table, const std::string& cpf,
+                   const std::function<bool(store::Table&)>& visit) {
+    const std::string key = base::alltrim(cpf);
+    const bool byCpf =
+        table.order() > 0 &&
+        base::asciiUpper(base::alltrim(table.indexKeyExpression(table.order()))) == "CPF";
+    auto ofTaxpayer = [&](store::Table& row) {
+        if (base::alltrim(row.get("CPF").text()) != key) return true;
+        return visit(row);
+    };
+    if (byCpf)
+        table.forEachKey(base::Value(key), ofTaxpayer);
+    else
+        table.forEach(ofTaxpayer);
+}
+
 bool ACHA_ITEM(const std::string& cpf, std::string_view field, std::string_view value, bool create,
                std::string_view kindField, std::string_view kind, double lockSeconds) {
     store::Table* table = store::workAreas().currentTable();
@@ -28,8 +44,7 @@ bool ACHA_ITEM(const std::string& cpf, std::string_view field, std::string_view 
     if (key.empty()) return false;
 
     uint32_t found = 0;
-    table->forEachKey(base::Value(key), [&](store::Table& row) {
-        if (base::alltrim(row.get("CPF").text()) != key) return true;
+    forEachItemOf(*table, key, [&](store::Table& row) {
         if (!sameText(row.get(field).text(), value) || !sameText(row.get(kindField).text(), kind))
             return true;
         found = row.recNo();

@@ -110,7 +110,7 @@ TEST_F(Declaration, EscAsksHowToLeaveAndItsOwnEscStaysInTheDeclaration) {
     ASSERT_EQ(incomeRows().size(), 1u);
 }
 
-TEST_F(Declaration, TheCashBookCommandSaysItIsNotAvailable) {
+TEST_F(Declaration, TheCashBookCommandOpensTheTaxpayersEntries) {
     const Script script = {"key Alt+I",
                            "type " + std::string(kCpf),
                            "key Enter",
@@ -118,7 +118,7 @@ TEST_F(Declaration, TheCashBookCommandSaysItIsNotAvailable) {
                            "key Esc",
                            "menu Declaração > Lancamentos",
                            "type " + std::string(kCpf),
-                           "expect ainda não está disponível"};
+                           "expect Plano de Conta"};
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
 }

@@ -1,0 +1,289 @@
+// Mode 1's private table of entries and its write-back; the transfer and the
+// rural rebuild with the tables they need.
+
+#include <memory>
+#include <vector>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "base/named_values.h"
+#include "base/text.h"
+#include "common/messages.h"
+#include "platform/drives.h"
+#include "shell/cashbook/cashbook.h"
+#include "shell/cashbook/internal.h"
+#include "shell/workspace/hooks.h"
+#include "shell/workspace/working_values.h"
+#include "store/access.h"
+#include "store/catalog.h"
+#include "store/journal.h"
+#include "store/table_files.h"
+#include "store/table_numbers.h"
+#include "store/work_areas.h"
+#include "tax/carne.h"
+#include "tax/carne_tables.h"
+#include "ui/picture.h"
+
+namespace kdx2::shell::cashbook {
+
+using namespace base::literals;
+namespace tables = store::tables;
+
+namespace {
+
+void tellNotSaved(const std::string& why) {
+    common::AVISOSN({why, "Os lançamentos NÃO foram gravados; continuam nesta janela."_cp,
+                     "Tente de novo quando a tabela estiver livre."},
+                    common::box::kStop);
+}
+
+void closeTables(const std::vector<int>& numbers) {
+    for (int number : numbers) {
+        try {
+            store::workAreas().close(number);
+        } catch (const base::Error& error) {
+            common::AVISOSN(error.what(), common::box::kStop);
+        }
+    }
+}
+
+// The year tables a command needs: those not open yet are opened, and only
+// those are closed when it ends (the register and what the caller had open
+// stay). A table that cannot be opened is told, with what was not done
+// (nothing is written then).
+class TablesForCommand {
+  public:
+    TablesForCommand(std::initializer_list<int> numbers, const std::string& notDone) {
+        for (int number : numbers) {
+            if (store::workAreas().table(number)) continue;
+            if (!store::ABERTURA(number)) {
+                common::AVISOSN(
+                    {"A tabela IRM"_cp + std::to_string(number) + " não pôde ser aberta.", notDone},
+                    common::box::kStop);
+                ok_ = false;
+                return;
+            }
+            opened_.push_back(number);
+        }
+    }
+    ~TablesForCommand() { closeTables(opened_); }
+    TablesForCommand(const TablesForCommand&) = delete;
+    TablesForCommand& operator=(const TablesForCommand&) = delete;
+    bool ok() const { return ok_; }
+
+  private:
+    std::vector<int> opened_;
+    bool ok_ = true;
+};
+
+bool ruralDeclaration() {
+    return base::session().integer("TIPO_LANCA") == 2;
+}
+
+void showRuralGrid(const tax::RuralTotals& totals) {
+    auto& grid = workspace::workspaceGrids().REND_RURAL;
+    double revenue = 0, expenses = 0;
+    auto text = [](double amount) {
+        return ui::transform(base::Value(amount), workspace::kRuralPicture).text();
+    };
+    for (size_t month = 0; month < 12; ++month) {
+        grid[month] = {text(totals.revenue[month]), text(totals.expenses[month])};
+        revenue += totals.revenue[month];
+        expenses += totals.expenses[month];
+    }
+    grid[12] = {text(base::roundDecimal(revenue, 2)), text(base::roundDecimal(expenses, 2))};
+}
+
+void rebuildSharedRuralTotals(const std::string& cpf) {
+    const tax::RuralTotals totals = tax::ruralTotals(
+        store::workAreas().area(tables::kIncome), store::workAreas().area(tables::kRuralProperties),
+        cpf, ruralDeclaration());
+    if (!tax::writeRuralTotals(store::workAreas().area(tables::kRural), cpf, totals))
+        common::AVISOSN("Totais mensais da atividade rural não gravados: registro em uso."_cp,
+                        common::box::kStop);
+}
+
+tax::TransferResult transferShared(const std::string& cpf) {
+    tax::TransferResult result;
+    const TablesForCommand opened(
+        {tables::kRuralProperties, tables::kMonthlyFigures, tables::kSummary, tables::kIncome,
+         tables::kPayments, tables::kRural},
+        "Nada foi transferido."_cp);
+    if (!opened.ok()) return result;
+    tax::TransferPlace place;
+    place.entriesArea = kWorkArea;
+    place.cpf = cpf;
+    place.year = base::session().integer("QUEANO");
+    place.ruralDeclaration = ruralDeclaration();
+    result = tax::LANCAVAL(place, chart());
+    if (result.wroteRural) rebuildSharedRuralTotals(cpf);
+    if (result.wroteMonthly) {
+        tax::CarneLeao carne;
+        tax::SOMA_FIS(carne, tax::EntrySource::SharedTable, 1, cpf);
+    }
+    return result;
+}
+
+tax::TransferResult transferInDeclaration(const std::string& cpf) {
+    tax::TransferPlace place;
+    place.entriesArea = kWorkArea;
+    place.incomeArea = tables::scratch(tables::kIncome);
+    place.paymentsArea = tables::scratch(tables::kPayments);
+    place.cpf = cpf;
+    place.year = base::session().integer("QUEANO");
+    place.ruralDeclaration = ruralDeclaration();
+    place.onlyAccountsFrom = kFirstRuralAccount;
+    const tax::TransferResult result = tax::LANCAVAL(place, chart());
+    if (result.wroteRural) {
+        store::WorkAreas& areas = store::workAreas();
+        showRuralGrid(tax::ruralTotals(areas.area(tables::scratch(tables::kIncome)),
+                                       areas.area(tables::scratch(tables::kRuralProperties)), cpf,
+                                       ruralDeclaration()));
+    }
+    // The monthly grid, the summary and the rural result follow at once.
+    if (result.transferred > 0) workspace::recomputeYear();
+    return result;
+}
+
+}  // namespace
+
+std::string workTablePath() {
+    return base::session().text("LOCTRAB") + "TMPL14" + store::terminalNumber();
+}
+
+bool loadWorkTable(const std::string& cpf) {
+    store::WorkAreas& areas = store::workAreas();
+    areas.close(kWorkArea);
+    if (!store::ABERTURA(tables::kCashBook)) {
+        common::AVISOSN({"A tabela IRM14 não pôde ser aberta."_cp,
+                         "Os lançamentos não podem ser feitos agora."_cp},
+                        common::box::kStop);
+        return false;
+    }
+    try {
+        const std::string path = workTablePath();
+        store::Table::create(path + ".DBF", *store::tableLayout(tables::kCashBook));
+        auto work = store::Table::open(path + ".DBF", store::OpenMode::Exclusive,
+                                       "TMPL14" + store::terminalNumber());
+        areas.area(tables::kCashBook).forEachKey(base::Value(cpf), [&](store::Table& row) {
+            store::appendRecord(*work);
+            work->copyFieldsFrom(row);
+            return true;
+        });
+        work->flush();
+        areas.close(tables::kCashBook);
+        areas.attach(kWorkArea, std::move(work));
+        return true;
+    } catch (const base::Error& error) {
+        closeTables({tables::kCashBook});
+        common::AVISOSN({error.what(), "Os lançamentos não podem ser feitos agora."_cp},
+                        common::box::kStop);
+        return false;
+    }
+}
+
+bool writeBack(const std::string& cpf) {
+    store::WorkAreas& areas = store::workAreas();
+    store::Table* work = areas.table(kWorkArea);
+    if (work == nullptr) return true;
+    // Every other workstation is kept out of IRM14 while it changes: the
+    // taxpayer's rows are replaced whole, or not at all.
+    if (!store::ABERTURA(tables::kCashBook, true)) {
+        tellNotSaved("A tabela IRM14 está em uso em outro terminal."_cp);
+        return false;
+    }
+    try {
+        work->setFilter({});
+        work->flush();
+        store::Transaction saving;
+        saving.replaceRows(areas.area(tables::kCashBook), cpf, *work, store::liveRows(*work));
+        try {
+            saving.commit();
+        } catch (const store::UnfinishedCommit& error) {
+            // Decided: the next opening of IRM14 finishes it.
+            common::AVISOSN({error.what(), "Os lançamentos foram gravados."_cp},
+                            common::box::kStop);
+        }
+        closeTables({tables::kCashBook});
+        return true;
+    } catch (const base::Error& error) {
+        closeTables({tables::kCashBook});
+        tellNotSaved(error.what());
+        return false;
+    }
+}
+
+void dropWorkTable() {
+    store::workAreas().close(kWorkArea);
+    for (const char* extension : {".DBF", ".cdx"})
+        platform::removeFile(workTablePath() + extension);
+}
+
+tax::TransferResult transferEntries(int mode) {
+    const std::string cpf = base::alltrim(base::session().text("CPF"));
+    tax::TransferResult result;
+    if (!openChart()) return result;
+    try {
+        if (mode == kFromMainMenu) {
+            result = transferShared(cpf);
+            // The marks go to IRM14 with the amounts they stand for: a stop
+            // before leaving the window must not transfer them twice.
+            if (result.transferred > 0) writeBack(cpf);
+        } else {
+            result = transferInDeclaration(cpf);
+        }
+    } catch (const base::Error& error) {
+        common::AVISOSN({error.what(), "A transferência foi interrompida."_cp}, common::box::kStop);
+        return result;
+    }
+    common::AVISOSN(tax::transferReport(result), common::box::kInformation);
+    return result;
+}
+
+namespace {
+
+// Every taxpayer's rural items rebuilt from the entries, with the rural
+// totals of each taxpayer whose items changed.
+void rebuildRural(int year) {
+    const TablesForCommand opened(
+        {tables::kIncome, tables::kCashBook, tables::kRuralProperties, tables::kRural},
+        "Os lançamentos rurais não foram refeitos."_cp);
+    if (!opened.ok()) return;
+    try {
+        store::WorkAreas& areas = store::workAreas();
+        const tax::RebuildResult result = tax::rebuildRuralItems(
+            areas.area(tables::kIncome), areas.area(tables::kCashBook), year);
+        common::AVISOSN("Excluidos " + std::to_string(result.deleted) + " lançamentos"_cp,
+                        common::box::kInformation);
+        for (const std::string& taxpayer : result.taxpayers)
+            rebuildSharedRuralTotals(taxpayer);
+        common::AVISOSN("Refeitos " + std::to_string(result.rebuilt) + " lançamentos"_cp,
+                        common::box::kInformation);
+        if (result.failed > 0)
+            common::AVISOSN(std::to_string(result.failed) +
+                                " registro(s) em uso em outro terminal ficaram como estavam."_cp,
+                            common::box::kStop);
+    } catch (const base::Error& error) {
+        common::AVISOSN(error.what(), common::box::kStop);
+    }
+}
+
+}  // namespace
+
+void AJUSTE() {
+    base::NamedValues& s = base::session();
+    const std::string answer =
+        common::askBeforeDestroying({"Atenção! Essa opção só deve ser usada se TODOS os "_cp,
+                                     "lançamentos do livro caixa RURAL foram feitos usando"_cp,
+                                     "a opção de lançamentos. Ela excluirá e depois refará  "_cp,
+                                     "todos lancamentos. Continua ? "});
+    if (answer != "S") return;
+    const std::string cpf = base::alltrim(s.text("CPF"));
+    // What was typed in this window counts in the rebuild.
+    if (!writeBack(cpf)) return;
+    rebuildRural(s.integer("QUEANO"));
+    s.set("CPF", cpf);
+    // The marks the rebuild set come back into the window.
+    loadWorkTable(cpf);
+}
+}  // namespace kdx2::shell::cashbook

@@ -1,0 +1,226 @@
+// The cash book's private table and its write-back to IRM14, killed at every
+// step; the rural transfer inside an open declaration, shown at once.
+
+#include <algorithm>
+
+#include "shell/cashbook/cashbook.h"
+#include "store/catalog.h"
+#include "support/fault_sweep.h"
+#include "workspace_fixture.h"
+
+namespace kdx2::workspace_test {
+namespace {
+
+namespace cashbook = shell::cashbook;
+
+const std::string kOurs = cpfOf(12345678909);
+const std::string kOther = cpfOf(52998224725);
+constexpr int kWorkArea = 34;
+
+void addEntry(store::Table& table, const std::string& cpf, const std::string& account,
+              const std::string& description, double amount) {
+    store::appendRecord(table);
+    table.put("CPF", base::Value(cpf));
+    table.put("CDCONTA", base::Value(account));
+    table.put("DESCONTA", base::Value(description));
+    table.put("VALODESP", base::Value(amount));
+    table.put("DATALAN", base::Value(*base::Date::fromYmd(2024, 2, 3)));
+    table.put("LANCADO", base::Value(false));
+    table.unlock();
+}
+
+class CashBookTest : public WorkspaceTest {
+  protected:
+    void SetUp() override {
+        WorkspaceTest::SetUp();
+        base::session().set("CPF", kOurs);
+        ASSERT_TRUE(store::ABERTURA(14));
+        store::Table& entries = store::workAreas().area(14);
+        addEntry(entries, kOther, "1001", "OUTRO-1", 1);
+        for (int i = 1; i <= 3; ++i)
+            addEntry(entries, kOurs, "1001", "OLD-" + std::to_string(i), i);
+        addEntry(entries, kOther, "1001", "OUTRO-2", 2);
+        store::workAreas().closeAll();
+    }
+
+    // The descriptions of a taxpayer's live entries in IRM14, sorted, read
+    // by python3-dbfread.
+    std::vector<std::string> stored(const std::string& cpf) const {
+        std::vector<std::string> rows =
+            lines(python("import dbfread\n"
+                         "for r in dbfread.DBF('" +
+                         host("DADOS/IRM14.DBF") +
+                         "', encoding='cp850'):\n"
+                         "    if r['CPF'] == '" +
+                         cpf + "':\n        print(r['DESCONTA'].strip())\n"));
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    // The user removes the old entries and types five new ones.
+    static void editEntries() {
+        ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+        store::Table& work = store::workAreas().area(kWorkArea);
+        work.forEach([](store::Table& row) {
+            row.deleteRecord();
+            return true;
+        });
+        for (int i = 1; i <= 5; ++i)
+            addEntry(work, kOurs, "1001", "NEW-" + std::to_string(i), 10 + i);
+    }
+
+    const std::vector<std::string> oldOnes{"OLD-1", "OLD-2", "OLD-3"};
+    const std::vector<std::string> newOnes{"NEW-1", "NEW-2", "NEW-3", "NEW-4", "NEW-5"};
+};
+
+TEST_F(CashBookTest, PrivateTableHasItsOwnNameAndOnlyTheTaxpayersEntries) {
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    EXPECT_EQ(cashbook::workTablePath(), "C:\\TRAB03\\TMPL1403");
+    EXPECT_TRUE(std::filesystem::exists(root / "TRAB03" / "TMPL1403.DBF"));
+    EXPECT_EQ(store::workAreas().area(kWorkArea).recCount(), 3u);
+    // The declaration's scratch copy of the entries is not touched.
+    EXPECT_FALSE(std::filesystem::exists(root / "TRAB03" / "TMP_1403.DBF"));
+    cashbook::dropWorkTable();
+    EXPECT_FALSE(std::filesystem::exists(root / "TRAB03" / "TMPL1403.DBF"));
+}
+
+TEST_F(CashBookTest, WriteBackReplacesOnlyTheTaxpayersEntries) {
+    editEntries();
+    ASSERT_TRUE(cashbook::writeBack(kOurs));
+    EXPECT_EQ(stored(kOurs), newOnes);
+    EXPECT_EQ(stored(kOther), (std::vector<std::string>{"OUTRO-1", "OUTRO-2"}));
+}
+
+// Another workstation has IRM14 open: nothing is written and the user is
+// told; the typed entries stay in the private table for the next try.
+TEST_F(CashBookTest, WriteBackRefusedWhileAnotherTerminalUsesTheTable) {
+    editEntries();
+    auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
+    EXPECT_FALSE(cashbook::writeBack(kOurs));
+    EXPECT_TRUE(messages.saw("Os lançamentos NÃO foram gravados"));
+    EXPECT_EQ(stored(kOurs), oldOnes);
+    other->close();
+    ASSERT_TRUE(cashbook::writeBack(kOurs));
+    EXPECT_EQ(stored(kOurs), newOnes);
+}
+
+TEST_F(CashBookTest, KilledAtAnyStepOfTheWriteBackTheEntriesAreOldOrNewNeverNone) {
+    for (const char* folder : {"DADOS", "TRAB03"}) {
+        std::filesystem::create_directories(root / "pristine" / folder);
+        std::filesystem::copy(root / folder, root / "pristine" / folder);
+    }
+    auto restore = [&] {
+        store::workAreas().closeAll();
+        for (const char* folder : {"DADOS", "TRAB03"}) {
+            std::filesystem::remove_all(root / folder);
+            std::filesystem::copy(root / "pristine" / folder, root / folder);
+        }
+    };
+    bool sawOld = false, sawNew = false;
+    const long steps = test_support::sweepKills(
+        {platform::FaultPlan::kEveryChange, "", 2000, 3}, restore, [this] { editEntries(); },
+        [] { cashbook::writeBack(kOurs); },
+        [&](long step, bool ended) {
+            SCOPED_TRACE("killed before step " + std::to_string(step));
+            // The next opening finishes or forgets what the stopped one left.
+            store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared)->close();
+            const std::vector<std::string> ours = stored(kOurs);
+            EXPECT_TRUE(ours == oldOnes || ours == newOnes) << ::testing::PrintToString(ours);
+            EXPECT_EQ(stored(kOther), (std::vector<std::string>{"OUTRO-1", "OUTRO-2"}));
+            (ours == newOnes ? sawNew : sawOld) = true;
+            if (!ended) {
+                EXPECT_EQ(ours, newOnes);
+            }
+        });
+    EXPECT_GT(steps, 5);
+    EXPECT_TRUE(sawOld);
+    EXPECT_TRUE(sawNew);
+}
+
+// Inside the declaration a rural entry goes to the declaration's own copy,
+// and the rural grid shows it without the declaration being reopened.
+TEST_F(CashBookTest, RuralTransferInTheDeclarationShowsInTheRuralGridAtOnce) {
+    store::Table::create("C:\\CONTAS.DBF", *store::tableLayout(58));
+    {
+        auto chart = store::Table::open("C:\\CONTAS.DBF", store::OpenMode::Exclusive);
+        chart->createIndex("C:\\CONTAS.cdx", "CDCONTA");
+        for (const auto& [code, line] : {std::pair<const char*, int>{"8001", 1}, {"9001", 2}}) {
+            store::appendRecord(*chart);
+            chart->put("CDCONTA", base::Value(code));
+            chart->put("NMDESCRICA", base::Value("RURAL"));
+            chart->put("CDSTATUS", base::Value("S"));
+            chart->put("PAGINA", base::Value(10));
+            chart->put("LINHA", base::Value(line));
+            chart->put("LIVROCX", base::Value("S"));
+        }
+    }
+    ASSERT_TRUE(openTaxpayer(kOurs));
+    store::Table& entries = ws::scratch(14);
+    addEntry(entries, kOurs, "8001", "VENDA DE GADO", 1000.00);
+    addEntry(entries, kOurs, "9001", "RACAO", 250.00);
+    addEntry(entries, kOurs, "1001", "CONSULTA", 80.00);  // not a rural account: left
+
+    const tax::TransferResult result = cashbook::transferEntries(cashbook::kFromDeclaration);
+    EXPECT_EQ(result.transferred, 2);
+    EXPECT_TRUE(messages.saw("Transferidos   2 lançamentos!"));
+    const auto& grid = ws::workspaceGrids().REND_RURAL;
+    EXPECT_EQ(base::alltrim(grid[1][0]), "1.000,00");
+    EXPECT_EQ(base::alltrim(grid[1][1]), "250,00");
+    EXPECT_EQ(base::alltrim(grid[12][0]), "1.000,00");
+    int ruralItems = 0;
+    ws::scratch(2).forEach([&](store::Table& row) {
+        ruralItems += row.get("I1_1").text() == "R";
+        return true;
+    });
+    EXPECT_EQ(ruralItems, 2);
+    // The shared table is untouched until the declaration is saved.
+    EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{});
+}
+
+// The rural rebuild from the window: what was typed is written back first
+// and counts; every taxpayer's rural items are made again from the entries,
+// which are marked transferred (also in the window), and the rural totals
+// follow.
+TEST_F(CashBookTest, RuralRebuildWritesTheWindowFirstAndMarksWhatItRebuilt) {
+    ASSERT_TRUE(store::ABERTURA(2));
+    store::Table& income = store::workAreas().area(2);
+    addIncome(income, kOther, "RURAL VELHO", 5);
+    income.put("I1_1", base::Value("R"));
+    income.unlock();
+    store::workAreas().close(2);
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    addEntry(store::workAreas().area(kWorkArea), kOurs, "8001", "VENDA DE GADO", 1000.00);
+
+    messages.answers = {1};  // "Sim"
+    cashbook::AJUSTE();
+    EXPECT_TRUE(messages.saw("Excluidos 1 lançamentos"));
+    EXPECT_TRUE(messages.saw("Refeitos 1 lançamentos"));
+    EXPECT_EQ(storedIncome(kOther), std::vector<std::string>{});
+    EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{"VENDA DE GADO 1000.00"});
+    const std::vector<std::string> marks =
+        lines(python("import dbfread\n"
+                     "for r in dbfread.DBF('" +
+                     host("DADOS/IRM14.DBF") +
+                     "', encoding='cp850'):\n"
+                     "    if r['CDCONTA'] == '8001':\n        print(r['LANCADO'])\n"));
+    EXPECT_EQ(marks, std::vector<std::string>{"True"});
+    // The window shows the mark, so leaving it keeps it.
+    bool marked = false;
+    store::workAreas().area(kWorkArea).forEach([&](store::Table& row) {
+        if (base::alltrim(row.get("CDCONTA").text()) == "8001")
+            marked = row.get("LANCADO").logical();
+        return true;
+    });
+    EXPECT_TRUE(marked);
+    const std::vector<std::string> totals =
+        lines(python("import dbfread\n"
+                     "for r in dbfread.DBF('" +
+                     host("DADOS/IRM10.DBF") +
+                     "', encoding='cp850'):\n"
+                     "    print(r['CPF'], r['I3_02OR'])\n"));
+    // The other taxpayer's totals follow the removal of its item.
+    EXPECT_EQ(totals, (std::vector<std::string>{kOther + " 0.0", kOurs + " 1000.0"}));
+}
+
+}  // namespace
+}  // namespace kdx2::workspace_test
