@@ -19,6 +19,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "platform/console/keys.h"
+#include "shell/cashbook/cashbook.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/pages/pages.h"
@@ -360,9 +361,8 @@ bool DeclarationScreens::chooseTaxpayer(int command) {
 }
 
 void DeclarationScreens::runCashBook() {
-    notAvailable();
-    // The taxpayer's box goes with the message: nothing follows it here.
     common::FECHAJAN(kTaxpayerSlot);
+    cashbook::FAZ_LANCA(cashbook::kFromMainMenu);
 }
 
 void DeclarationScreens::showTitle() {
@@ -406,12 +406,10 @@ void DeclarationScreens::runDeclaration() {
 // ---- Commands ----
 
 void registerDeclarationCommands() {
-    for (const int code : {11, 12}) {
-        registerCommand(code, [code](int) {
-            DeclarationScreens screens;
-            workspace::DISTRIBUI(code, screens);
-        });
-    }
+    registerCommand(11, [](int) {
+        DeclarationScreens screens;
+        workspace::DISTRIBUI(11, screens);
+    });
 }
 
 }  // namespace kdx2::shell::declaration

@@ -332,9 +332,9 @@ TEST_F(Pages, AltSHandsTheCalculatorsResultToTheAmountBeingTyped) {
 }
 
 // An existing taxpayer opens on the menu; the identification shows what was
-// saved, and F7 (the cash book, not in this version yet) says so and comes
-// back to the identification of a taxpayer without rural activity.
-TEST_F(Pages, ASavedIdentificationComesBackAndF7SaysTheCashBookIsNotYetThere) {
+// saved, and F7 opens the declaration's cash book, whose Esc comes back to
+// the identification.
+TEST_F(Pages, ASavedIdentificationComesBackAndF7OpensTheCashBookOfTheDeclaration) {
     Script script = newTaxpayer();
     script += {"key Enter",
                "type Maria da Silva",
@@ -349,8 +349,8 @@ TEST_F(Pages, ASavedIdentificationComesBackAndF7SaysTheCashBookIsNotYetThere) {
                "expect Nome Maria da Silva",
                "expect Idade 45 anos  9 meses",
                "key F7",
-               "expect ainda não está disponível",
-               "key Enter",
+               "expect Lançamentos para Maria da Silva",
+               "key Esc",
                "expect Tem Atividade Rural",
                "key Esc"};
     script += {"key Alt+T", "expect Ordem CPF", "key Esc"};

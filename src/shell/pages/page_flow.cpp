@@ -11,6 +11,7 @@
 #include "common/windows.h"
 #include "editor/browse.h"
 #include "platform/console/keys.h"
+#include "shell/cashbook/cashbook.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/pages/identification.h"
@@ -376,7 +377,7 @@ ui::ReadResult readPageForm(ui::GetList& fields) {
 }
 
 void runRuralCashBook() {
-    common::AVISOSN(notAvailableMessage(), common::box::kInformation);
+    cashbook::openFromDeclaration();
 }
 
 void connectPageHooks(editor::Hooks& h) {
