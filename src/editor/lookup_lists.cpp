@@ -234,6 +234,20 @@ std::optional<LookupList> lookupList(const std::string& qualhlp) {
     return std::nullopt;
 }
 
+store::Table* openCodeTable(int number) {
+    store::WorkAreas& areas = store::workAreas();
+    if (store::Table* open = areas.table(number)) return open;
+    const int previous = areas.current();
+    try {
+        common::OpeningMessagesOff quiet;
+        store::ABERTURA(number);
+    } catch (const base::Error& e) {
+        common::MENS(1, std::string(e.what()));
+    }
+    areas.select(previous);
+    return areas.table(number);
+}
+
 // ---- The list's browse ----------------------------------------------------------
 
 namespace {
@@ -242,20 +256,8 @@ namespace {
 // the register, the folder list and the scratch copies must already be open
 // (their folder depends on the command running).
 store::Table* openListTable(int number) {
-    store::WorkAreas& areas = store::workAreas();
-    if (store::Table* open = areas.table(number)) return open;
     const bool codeTable = number >= tables::kDependantCodes && number != tables::kFolderList;
-    if (codeTable) {
-        const int previous = areas.current();
-        try {
-            common::OpeningMessagesOff quiet;
-            store::ABERTURA(number);
-        } catch (const base::Error& e) {
-            common::MENS(1, std::string(e.what()));
-        }
-        areas.select(previous);
-    }
-    return areas.table(number);
+    return codeTable ? openCodeTable(number) : store::workAreas().table(number);
 }
 
 void tellUnavailable(int number) {

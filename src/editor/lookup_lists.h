@@ -66,6 +66,11 @@ std::optional<AccountRange> entryKindRange();
 // `state`; nullopt when there is none or the table cannot be read.
 std::optional<std::string> municipalityCode(const std::string& state, const std::string& name);
 
+// A code table of the install folder in its work area, opened quietly on
+// first use (the current area kept); nullptr when it cannot be opened, the
+// reason shown on the status line.
+store::Table* openCodeTable(int number);
+
 // GERAL2: opens the list of `qualhlp` positioned at `code` and returns the
 // code chosen with Enter, or an empty value (Esc, no list, or a code table
 // that could not be opened: the user is told and may type the code).

@@ -56,17 +56,7 @@ void refuse(const common::MessageLines& lines) {
 // A code table of the install folder, opened on first use; nullptr (the
 // user told) when it cannot be.
 store::Table* codeTable(int number) {
-    store::WorkAreas& areas = store::workAreas();
-    if (store::Table* open = areas.table(number)) return open;
-    const int previous = areas.current();
-    try {
-        common::OpeningMessagesOff quiet;
-        store::ABERTURA(number);
-    } catch (const base::Error& e) {
-        common::MENS(1, std::string(e.what()));
-    }
-    areas.select(previous);
-    if (store::Table* opened = areas.table(number)) return opened;
+    if (store::Table* opened = editor::openCodeTable(number)) return opened;
     refuse({"A tabela de consulta nº "_cp + std::to_string(number) +
                 " não pôde ser aberta (ausente, danificada ou em uso)."_cp,
             "O campo fica como foi digitado."_cp});
