@@ -13,6 +13,7 @@
 #include "printing/routing.h"
 #include "printing/selection.h"
 #include "reports/darf.h"
+#include "reports/declaration_print.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/selection/selection.h"
@@ -149,7 +150,7 @@ void registerPrintCommands() {
     registerCommand(51, [](int) { SELECIONA(); });
     registerCommand(52, [](int) { printLastAgain(); });
     selection::setTaxpayerPrint([] { printing::FAZIMP(); });
-    printing::setReportPrinters({.FOLHA = {},
+    printing::setReportPrinters({.FOLHA = [](int page) { return reports::FOLHA(page); },
                                  .PREP_DARF = [] { reports::PREP_DARF(); },
                                  .loadTaxpayer = loadTaxpayerForPrinting});
     reports::setComplementarySource(suggestedComplementaryPayment);

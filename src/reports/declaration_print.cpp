@@ -1,0 +1,130 @@
+#include "reports/declaration_print.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+#include "base/cp850.h"
+#include "base/error.h"
+#include "base/named_values.h"
+#include "base/text.h"
+#include "common/messages.h"
+#include "reports/cash_book_print.h"
+#include "store/access.h"
+#include "store/work_areas.h"
+#include "tax/cash_book.h"
+
+namespace kdx2::reports {
+
+using namespace base::literals;
+
+namespace {
+
+// Work areas of the loaded taxpayer's copies of the year tables, and of the
+// chart of accounts.
+constexpr int kIncomeCopy = 22;      // IRM2
+constexpr int kPropertiesCopy = 35;  // IRM15
+constexpr int kChart = 58;           // CONTAS
+
+store::Table& loadedTable(int area) {
+    store::Table* table = store::workAreas().table(area);
+    if (table == nullptr)
+        throw base::Error("Os dados do contribuinte não estão carregados para a impressão."_cp);
+    return *table;
+}
+
+std::string trimmed(const char* name) {
+    return base::alltrim(base::session().text(name));
+}
+
+// The months the cash book settings ask for (QUEMES, MES_INIC, MES_FINAL).
+std::pair<int, int> monthsAsked() {
+    const base::NamedValues& s = base::session();
+    const int first = std::clamp(s.integer("MES_INIC"), 1, 12);
+    switch (s.integer("QUEMES")) {
+        case 2:
+            return {first, first};
+        case 3:
+            return {first, std::clamp(s.integer("MES_FINAL"), first, 12)};
+        default:
+            return {1, 12};
+    }
+}
+
+bool flagSet(const char* name, bool otherwise) {
+    const std::string value = base::asciiUpper(trimmed(name));
+    if (value.empty()) return otherwise;
+    return value == "S";
+}
+
+// The account's description in the chart; the code when the chart lacks it.
+std::string accountDescription(const std::string& code) {
+    store::Table* chart = store::workAreas().table(kChart);
+    if (chart == nullptr && store::ABERTURA(kChart)) chart = store::workAreas().table(kChart);
+    if (chart == nullptr) return code;
+    const std::optional<tax::Account> account = tax::findAccount(*chart, code);
+    return account ? account->description : code;
+}
+
+TaxpayerIdentity loadedTaxpayer() {
+    TaxpayerIdentity t;
+    t.name = trimmed("NOMECONTR");
+    t.cpf = trimmed("CPF");
+    t.address = base::alltrim(trimmed("TIPOEND") + " " + trimmed("ENDERECO") + " " +
+                              trimmed("NUMERO") + " " + trimmed("COMPLEM")) +
+                (trimmed("BAIRRO").empty() ? "" : " - " + trimmed("BAIRRO"));
+    t.postcode = trimmed("CEP");
+    t.municipality = trimmed("MUNICIPIO");
+    t.state = trimmed("UF");
+    t.areaCode = trimmed("DDDTEL");
+    t.phone = trimmed("TELEFO");
+    if (!trimmed("NROFAX").empty()) t.fax = "(" + trimmed("DDDFAX") + ") " + trimmed("NROFAX");
+    t.email = trimmed("EMAIL");
+    return t;
+}
+
+// Pages 5 and 6: the book of the months asked, and the terms after a book
+// of the whole year.
+bool printCashBook(Book book) {
+    const base::NamedValues& s = base::session();
+    common::MENS(0, book == Book::Rural ? "Imprimindo o Livro Caixa Rural."
+                                        : "Imprimindo o Livro Caixa Normal.");
+    store::Table& income = loadedTable(kIncomeCopy);
+    store::Table& properties = loadedTable(kPropertiesCopy);
+    const std::string cpf = trimmed("CPF");
+    const bool ruralDeclaration = s.integer("TIPO_LANCA") == 2;
+    const auto [first, last] = monthsAsked();
+    CashBookSettings settings;
+    settings.book = book;
+    settings.firstMonth = first;
+    settings.lastMonth = last;
+    settings.pagePerMonth = flagSet("AVANCA_PAG", true);
+    settings.dailyTotals = flagSet("FECHA_DIA", false);
+    settings.runningBalance = flagSet("MOSTR_ACU", true);
+    settings.monthHeader = s.integer("TIPO_LANCA") != 1;
+    settings.year = s.integer("QUEANO");
+    settings.name = trimmed("NOMECONTR");
+    const std::vector<CashBookLine> lines =
+        cashBookLines(income, cpf, book, propertyShares(properties, cpf), ruralDeclaration);
+    const std::map<std::string, tax::AccountBalance> balances = tax::accountBalances(
+        income, properties, cpf, book == Book::Rural ? "R" : "FEL", first, last, ruralDeclaration);
+    const CashBookResult result = LIVRO_CX(lines, settings, balances, accountDescription);
+    if (result.printed && first == 1 && last == 12)
+        ENCERRA(result.pages + 1, result.lastEntry, book, settings.year, loadedTaxpayer());
+    return result.printed;
+}
+
+}  // namespace
+
+bool FOLHA(int page) {
+    switch (page) {
+        case kCashBookPage:
+            return printCashBook(Book::Normal);
+        case kRuralCashBookPage:
+            return printCashBook(Book::Rural);
+        default:
+            return false;
+    }
+}
+
+}  // namespace kdx2::reports
