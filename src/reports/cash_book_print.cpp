@@ -126,6 +126,14 @@ class BookWriter {
         line_ = -1;
     }
 
+    // A range without entries: the balances carried into it, on a page of
+    // its own.
+    void balancesOnly(int month) {
+        month_ = month;
+        newPage();
+        closeMonth();
+    }
+
     int pages() const { return page_; }
     const base::Date& lastEntry() const { return lastEntry_; }
 
@@ -361,7 +369,7 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
     const auto inRange = [&](const CashBookLine& l) {
         return l.month >= settings.firstMonth && l.month <= settings.lastMonth;
     };
-    if (std::none_of(lines.begin(), lines.end(), inRange)) return result;
+    if (lines.empty()) return result;
     const bool allMonths = settings.firstMonth == 1 && settings.lastMonth == 12;
     BookWriter writer(settings, allMonths);
     writer.accountName_ = accountName;
@@ -373,6 +381,8 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
         sum = base::roundDecimal(sum + line.amount, 2);
     }
     writer.carryEarlier(revenue, expenses);
+    result.balancesOnly = std::none_of(lines.begin(), lines.end(), inRange);
+    if (result.balancesOnly) writer.balancesOnly(settings.firstMonth);
     for (int month = settings.firstMonth; month <= settings.lastMonth; ++month) {
         std::vector<const CashBookLine*> entries;
         for (const CashBookLine& line : lines)
@@ -383,6 +393,9 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
     result.printed = true;
     result.pages = writer.pages();
     result.lastEntry = writer.lastEntry();
+    for (const CashBookLine& line : lines)
+        if (line.month <= settings.lastMonth && line.date > result.lastEntry)
+            result.lastEntry = line.date;
     return result;
 }
 

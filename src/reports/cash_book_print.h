@@ -52,14 +52,16 @@ struct CashBookSettings {
 
 struct CashBookResult {
     bool printed = false;
-    int pages = 0;         // pages used, the opening term's included
-    base::Date lastEntry;  // DULTLAN
+    int pages = 0;              // pages used, the opening term's included
+    base::Date lastEntry;       // DULTLAN
+    bool balancesOnly = false;  // the months asked had no entries
 };
 
 // LIVRO_CX: the months asked, the balance of the accounts (`balances`, the
 // per-account totals of the months printed) and, when all months were
 // printed, the terms. `accountName` gives an account's description.
-// Nothing is printed when no line falls within the months.
+// Nothing is printed when there are no lines at all; a range without lines
+// prints the balances carried into it.
 CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSettings& settings,
                         const std::map<std::string, tax::AccountBalance>& balances,
                         const std::function<std::string(const std::string&)>& accountName);
@@ -82,7 +84,8 @@ struct TaxpayerIdentity {
 std::string DATA_COMPLETA(const base::Date& date);
 
 // The opening term on one page and the closing term on the next, for a
-// book of `pages` pages whose last entry is `lastEntry`.
+// book of `pages` pages (both terms included) whose last entry is
+// `lastEntry`.
 void ENCERRA(int pages, const base::Date& lastEntry, Book book, int year,
              const TaxpayerIdentity& taxpayer);
 

@@ -109,7 +109,9 @@ bool printCashBook(Book book) {
     const std::map<std::string, tax::AccountBalance> balances = tax::accountBalances(
         income, properties, cpf, book == Book::Rural ? "R" : "FEL", first, last, ruralDeclaration);
     const CashBookResult result = LIVRO_CX(lines, settings, balances, accountDescription);
-    if (result.printed && first == 1 && last == 12)
+    // A book of the whole year, or a range that had nothing to print but
+    // its balances, is closed by its terms.
+    if (result.printed && ((first == 1 && last == 12) || result.balancesOnly))
         ENCERRA(result.pages + 1, result.lastEntry, book, settings.year, loadedTaxpayer());
     return result.printed;
 }
