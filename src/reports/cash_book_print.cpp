@@ -75,7 +75,9 @@ class BookWriter {
 
     void printMonth(int month, const std::vector<const CashBookLine*>& entries) {
         month_ = month;
-        if (line_ < 0 || s_.pagePerMonth)
+        // A month continuing a page needs room for its heading, an account
+        // and an entry before the page can be carried over.
+        if (line_ < 0 || s_.pagePerMonth || line_ > kLastBodyLine - 5)
             newPage();
         else
             monthHeading();

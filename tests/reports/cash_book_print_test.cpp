@@ -36,6 +36,7 @@ class CashBookPrintTest : public DarfTest {
         s.set("MUNICIPIO", "SAO PAULO");
         s.set("UF", "SP");
         s.set("DDDTEL", "11");
+        printing::setPrintWorkingValues();
         installSupplied("CONTAS");
         ASSERT_TRUE(store::ABREARQ(kIncomeCopy, true, "C:\\TRAB\\TMP_P203"));
         ASSERT_TRUE(store::ABREARQ(kPropertiesCopy, true, "C:\\TRAB\\TMP_P1503"));
@@ -256,6 +257,34 @@ TEST_F(CashBookPrintTest, PagesNeverPassSixtyLinesAndCarryTheirTotals) {
     ASSERT_FALSE(carried.empty());
     EXPECT_EQ(carried, brought);
     EXPECT_EQ(at(lineWith("Totais do Mes"), 49, 15), "140,00");
+}
+
+// Months of 2 ... 24 entries on several accounts and days, continuing on
+// the same page: whatever the page holds when a month or a carry comes, no
+// page passes its 60 lines.
+TEST_F(CashBookPrintTest, MonthsSharingPagesNeverOverflow) {
+    base::NamedValues& s = base::session();
+    s.set("AVANCA_PAG", "N");
+    s.set("FECHA_DIA", "S");
+    for (int month = 1; month <= 12; ++month)
+        for (int i = 0; i < month * 2; ++i) {
+            const bool expense = i % 3 == 0;
+            item(expense ? "L" : "F", date(1 + i / 2, month, 2025),
+                 expense ? "4001" : (i % 2 ? "1001" : "1002"), "ITEM", 10.00, expense ? "D" : "C");
+        }
+    ASSERT_TRUE(print(reports::kCashBookPage));
+    int onPage = 0;
+    int longest = 0;
+    for (const std::string& line : printedLines()) {
+        onPage = line == "\f" ? 0 : onPage + 1;
+        longest = std::max(longest, onPage);
+    }
+    EXPECT_LE(longest, 60);
+    EXPECT_GT(longest, 50);
+    // 156 entries of 10,00; each month 2m entries, every third an expense:
+    // 1+2+2+3+4+4+5+6+6+7+8+8 = 56 expenses and 100 revenue.
+    EXPECT_EQ(at(lineWith("TOTAIS"), 95, 13), "1.000,00");
+    EXPECT_EQ(at(lineWith("TOTAIS"), 119, 13), "560,00");
 }
 
 TEST_F(CashBookPrintTest, DatesWrittenOutInFull) {
