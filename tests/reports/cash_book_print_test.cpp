@@ -287,6 +287,30 @@ TEST_F(CashBookPrintTest, MonthsSharingPagesNeverOverflow) {
     EXPECT_EQ(at(lineWith("TOTAIS"), 119, 13), "560,00");
 }
 
+// A month that closes anywhere on a page, followed by a month of one entry:
+// the second month's closing lines still fit on the page.
+TEST_F(CashBookPrintTest, AMonthAfterAFullPageStillFits) {
+    reports::CashBookSettings settings;
+    settings.pagePerMonth = false;
+    settings.dailyTotals = true;
+    settings.year = 2025;
+    settings.name = "JOAO";
+    for (int count = 1; count <= 60; ++count) {
+        std::vector<reports::CashBookLine> lines;
+        for (int i = 0; i < count; ++i)
+            lines.push_back({date(1 + i % 28, 1, 2025), 1, "1001", "JANEIRO", 1.0, true});
+        lines.push_back({date(3, 2, 2025), 2, "4001", "FEVEREIRO", 1.0, false});
+        ASSERT_TRUE(printing::PREP_IMP());
+        reports::LIVRO_CX(lines, settings, {}, [](const std::string& code) { return code; });
+        ASSERT_TRUE(printing::closePrintOutput());
+        int onPage = 0;
+        for (const std::string& line : printedLines()) {
+            onPage = line == "\f" ? 0 : onPage + 1;
+            ASSERT_LE(onPage, 60) << count << " entries in January";
+        }
+    }
+}
+
 TEST_F(CashBookPrintTest, DatesWrittenOutInFull) {
     EXPECT_EQ(base::cp850::toUtf8(reports::DATA_COMPLETA(date(1, 3, 2026))), "1 de março de 2026");
     EXPECT_EQ(reports::DATA_COMPLETA(date(31, 12, 2026)), "31 de dezembro de 2026");
