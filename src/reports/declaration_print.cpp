@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "common/messages.h"
 #include "reports/cash_book_print.h"
+#include "reports/summary_print.h"
 #include "store/access.h"
 #include "store/work_areas.h"
 #include "tax/cash_book.h"
@@ -118,8 +119,13 @@ bool printCashBook(Book book) {
 
 }  // namespace
 
-bool FOLHA(int page) {
+bool FOLHA(int page, const SummarySource& summary) {
     switch (page) {
+        case kSummaryPage:
+            if (!summary) return false;
+            common::MENS(0, "Imprimindo o Resumo ");
+            printSummaryPage(summary());
+            return true;
         case kCashBookPage:
             return printCashBook(Book::Normal);
         case kRuralCashBookPage:

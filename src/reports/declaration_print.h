@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+
+#include "tax/projection.h"
+
 // The printed pages of the loaded taxpayer's declaration, called by the
 // print selection once per page. They read the taxpayer's working copies
 // (the year tables' scratch copies in work areas 21 ... 37), the chart of
@@ -7,11 +11,17 @@
 // printing::output().
 namespace kdx2::reports {
 
+inline constexpr int kSummaryPage = 4;
 inline constexpr int kCashBookPage = 5;
 inline constexpr int kRuralCashBookPage = 6;
 inline constexpr int kTermsPage = 7;
 
+// The yearly summary of the loaded taxpayer, worked out again.
+using SummarySource = std::function<tax::Summary()>;
+
 // FOLHA: prints page `page` (1 ... 7); true when something was printed.
-bool FOLHA(int page);
+// The summary page asks `summary` for its figures (without it the page is
+// not printed).
+bool FOLHA(int page, const SummarySource& summary = {});
 
 }  // namespace kdx2::reports

@@ -20,6 +20,7 @@
 #include "shell/settings.h"
 #include "shell/workspace/versions.h"
 #include "shell/workspace/workspace.h"
+#include "shell/workspace/year_summary.h"
 #include "store/access.h"
 #include "store/repair.h"
 #include "store/table_numbers.h"
@@ -150,7 +151,11 @@ void registerPrintCommands() {
     registerCommand(51, [](int) { SELECIONA(); });
     registerCommand(52, [](int) { printLastAgain(); });
     selection::setTaxpayerPrint([] { printing::FAZIMP(); });
-    printing::setReportPrinters({.FOLHA = [](int page) { return reports::FOLHA(page); },
+    printing::setReportPrinters({.FOLHA =
+                                     [](int page) {
+                                         return reports::FOLHA(
+                                             page, [] { return workspace::computeYearSummary(); });
+                                     },
                                  .PREP_DARF = [] { reports::PREP_DARF(); },
                                  .loadTaxpayer = loadTaxpayerForPrinting});
     reports::setComplementarySource(suggestedComplementaryPayment);
