@@ -124,7 +124,6 @@ class BookWriter {
         ++line_;
         balanceCarry("TOTAIS", revenue, expenses);
         out.normal();
-        out.eject();
         line_ = -1;
     }
 
@@ -459,7 +458,6 @@ void term(bool closing, int page, int pages, const base::Date& lastEntry, Book b
     out.say(row, 5, "do contribuinte abaixo identificado:");
     row += 3;
     NOME_IDEN(row, taxpayer);
-    out.eject();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "common/messages.h"
 #include "reports/cash_book_print.h"
+#include "reports/declaration_pages.h"
 #include "reports/summary_print.h"
 #include "store/access.h"
 #include "store/work_areas.h"
@@ -24,6 +25,8 @@ namespace {
 // Work areas of the loaded taxpayer's copies of the year tables, and of the
 // chart of accounts.
 constexpr int kIncomeCopy = 22;      // IRM2
+constexpr int kDependantsCopy = 23;  // IRM3
+constexpr int kPaymentsCopy = 26;    // IRM6
 constexpr int kPropertiesCopy = 35;  // IRM15
 constexpr int kChart = 58;           // CONTAS
 
@@ -121,6 +124,14 @@ bool printCashBook(Book book) {
 
 bool FOLHA(int page, const SummarySource& summary) {
     switch (page) {
+        case kIncomePage:
+            common::MENS(0, "Imprimindo os rendimentos tributáveis"_cp);
+            printIncomePage(loadedTable(kIncomeCopy));
+            return true;
+        case kPaymentsPage:
+            common::MENS(0, "Imprimindo os Pagamentos Efetuados");
+            printPaymentsPage(loadedTable(kPaymentsCopy), loadedTable(kDependantsCopy));
+            return true;
         case kSummaryPage:
             if (!summary) return false;
             common::MENS(0, "Imprimindo o Resumo ");

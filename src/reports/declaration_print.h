@@ -11,6 +11,8 @@
 // printing::output().
 namespace kdx2::reports {
 
+inline constexpr int kIncomePage = 1;
+inline constexpr int kPaymentsPage = 3;
 inline constexpr int kSummaryPage = 4;
 inline constexpr int kCashBookPage = 5;
 inline constexpr int kRuralCashBookPage = 6;

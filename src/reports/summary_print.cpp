@@ -71,7 +71,6 @@ class SummaryPage {
         say(0, border());
         out.normal();
         identification();
-        out.eject();
     }
 
   private:
