@@ -1,0 +1,205 @@
+// The taxable-income and payments pages of the printed declaration, from the
+// loaded taxpayer's copies on a temporary drive, printed alone and through
+// the print selection; the print file is read back.
+
+#include "reports/declaration_pages.h"
+
+#include <algorithm>
+
+#include "darf_fixture.h"
+#include "printing/selection.h"
+#include "reports/declaration_print.h"
+#include "store/access.h"
+
+namespace kdx2::reports_test {
+namespace {
+
+constexpr int kIncomeCopy = 22;
+constexpr int kDependantsCopy = 23;
+constexpr int kPaymentsCopy = 26;
+
+class DeclarationPagesTest : public DarfTest {
+  protected:
+    void SetUp() override {
+        DarfTest::SetUp();
+        base::session().set("QUEIMP", 1);
+        printing::setPrintWorkingValues();
+        openCopies();
+    }
+
+    void TearDown() override {
+        printing::setReportPrinters({});
+        DarfTest::TearDown();
+    }
+
+    static void openCopies() {
+        ASSERT_TRUE(store::ABREARQ(kIncomeCopy, true, "C:\\TRAB\\TMP_P203"));
+        ASSERT_TRUE(store::ABREARQ(kDependantsCopy, true, "C:\\TRAB\\TMP_P303"));
+        ASSERT_TRUE(store::ABREARQ(kPaymentsCopy, true, "C:\\TRAB\\TMP_P603"));
+    }
+
+    static store::Table& copy(int area) { return store::workAreas().area(area); }
+
+    static void company(const std::string& kind, const std::string& name, double income,
+                        double security, double withheld, double thirteenth,
+                        const std::string& dependant = "") {
+        store::Table& t = copy(kIncomeCopy);
+        ASSERT_TRUE(t.append());
+        t.put("CPF", base::Value(kCpf));
+        t.put("I1_1", base::Value(kind));
+        t.put("I1_2", base::Value(name));
+        t.put("I1_3", base::Value("12.345.678/0001-95"));
+        t.put("I1_4", base::Value(income));
+        t.put("I1_6", base::Value(security));
+        t.put("I1_5", base::Value(withheld));
+        t.put("I1_7", base::Value(thirteenth));
+        t.put("I1_8", base::Value(dependant));
+        t.unlock();
+    }
+
+    static void payment(int code, const std::string& name, double paid, double notDeductible,
+                        const std::string& dependant = "") {
+        store::Table& t = copy(kPaymentsCopy);
+        ASSERT_TRUE(t.append());
+        t.put("CPF", base::Value(kCpf));
+        t.put("I6_1", base::Value(name));
+        t.put("I6_2", base::Value("529.982.247-25"));
+        t.put("I6_3", base::Value(code));
+        t.put("I6_4", base::Value(paid));
+        t.put("I6_5", base::Value(notDeductible));
+        t.put("I6_7", base::Value(dependant));
+        t.unlock();
+    }
+
+    static void dependant(const std::string& name, const std::string& cpf) {
+        store::Table& t = copy(kDependantsCopy);
+        ASSERT_TRUE(t.append());
+        t.put("CPF", base::Value(kCpf));
+        t.put("NOMEDEPEN", base::Value(name));
+        t.put("CPFDEPEN", base::Value(cpf));
+        t.unlock();
+    }
+
+    std::string print(int page) {
+        EXPECT_TRUE(printing::PREP_IMP());
+        EXPECT_TRUE(reports::FOLHA(page));
+        EXPECT_TRUE(printing::closePrintOutput());
+        std::string all;
+        for (const std::string& line : printedLines())
+            all += line + "\n";
+        return all;
+    }
+
+    std::string lineWith(const std::string& part) const {
+        for (const std::string& line : printedLines())
+            if (has(line, part)) return line;
+        return "";
+    }
+
+    static std::string at(const std::string& line, size_t column, size_t width) {
+        return line.size() <= column ? "" : base::alltrim(line.substr(column, width));
+    }
+};
+
+TEST_F(DeclarationPagesTest, CompanyIncomeOfTheHolderAndDependantsWithTotals) {
+    company("J", "EMPRESA UM LTDA", 50000.00, 5500.10, 4000.25, 3000.00);
+    company("J", "EMPRESA DOIS SA", 12000.50, 1320.00, 0.75, 0);
+    company("D", "EMPRESA DO FILHO", 8000.00, 880.00, 0, 600.00, "52998224725");
+    company("F", "PESSOA FISICA", 999.00, 0, 0, 0);
+    const std::string all = print(reports::kIncomePage);
+    EXPECT_TRUE(has(all, "Rendimentos Tributaveis recebidos de pessoas juridicas"));
+    EXPECT_TRUE(has(all, "PESSOAS JURIDICAS PELO TITULAR"));
+    EXPECT_TRUE(has(all, "PESSOAS JURIDICAS PELOS DEPENDENTES"));
+    EXPECT_FALSE(has(all, "PESSOA FISICA"));
+    const std::string first = lineWith("EMPRESA UM LTDA");
+    EXPECT_EQ(at(first, 42, 18), "12.345.678/0001-95");
+    EXPECT_EQ(at(first, 64, 14), "50.000,00");
+    EXPECT_EQ(at(first, 81, 14), "5.500,10");
+    EXPECT_EQ(at(first, 102, 14), "4.000,25");
+    EXPECT_EQ(at(first, 117, 14), "3.000,00");
+    // The holder's totals, worked out by hand, then the dependants'.
+    const std::string total = lineWith("TOTAL");
+    EXPECT_EQ(at(total, 64, 14), "62.000,50");
+    EXPECT_EQ(at(total, 81, 14), "6.820,10");
+    EXPECT_EQ(at(total, 102, 14), "4.001,00");
+    EXPECT_EQ(at(total, 117, 14), "3.000,00");
+    EXPECT_TRUE(has(all, "CPF do dependente: 52998224725"));
+    EXPECT_EQ(at(lineWith("EMPRESA DO FILHO"), 117, 14), "600,00");
+}
+
+TEST_F(DeclarationPagesTest, ListsWithoutItemsSaySo) {
+    EXPECT_TRUE(has(print(reports::kIncomePage), "Sem informacoes"));
+    size_t count = 0;
+    for (const std::string& line : printedLines())
+        count += has(line, "Sem informacoes") ? 1 : 0;
+    EXPECT_EQ(count, 2u);
+    EXPECT_TRUE(has(print(reports::kPaymentsPage), "Sem informacoes"));
+}
+
+TEST_F(DeclarationPagesTest, PaymentsNameTheDependantTheyBelongTo) {
+    dependant("MARIA FILHA", "52998224725");
+    payment(10, "CLINICA SAUDE", 1234.56, 100.00, "52998224725");
+    payment(1, "ESCOLA ABC", 3000.00, 0);
+    const std::string all = print(reports::kPaymentsPage);
+    const std::string clinic = lineWith("CLINICA SAUDE");
+    EXPECT_EQ(at(clinic, 0, 13), "10");
+    EXPECT_EQ(at(clinic, 88, 14), "1.234,56");
+    EXPECT_EQ(at(clinic, 117, 14), "100,00");
+    EXPECT_TRUE(has(all, "Nome do dependente/alimentando: MARIA FILHA"));
+    EXPECT_EQ(at(lineWith("ESCOLA ABC"), 88, 14), "3.000,00");
+    size_t named = 0;
+    for (const std::string& line : printedLines())
+        named += has(line, "Nome do dependente") ? 1 : 0;
+    EXPECT_EQ(named, 1u);
+}
+
+TEST_F(DeclarationPagesTest, LongListsBreakPastLine57) {
+    for (int i = 0; i < 90; ++i)
+        company("J", "EMPRESA " + std::to_string(i), 100.00, 0, 0, 0);
+    print(reports::kIncomePage);
+    int onPage = 0;
+    int pages = 1;
+    for (const std::string& line : printedLines()) {
+        onPage = line == "\f" ? 0 : onPage + 1;
+        pages += line == "\f" ? 1 : 0;
+        EXPECT_LE(onPage, 60);
+    }
+    EXPECT_GE(pages, 2);
+    EXPECT_EQ(at(lineWith("TOTAL"), 64, 14), "9.000,00");
+}
+
+// Page 3 chosen alone in the print selection, for the taxpayer of the
+// register: printed once, with no blank page after it.
+TEST_F(DeclarationPagesTest, OnePageThroughThePrintSelection) {
+    ASSERT_TRUE(store::ABERTURA(9));
+    store::Table& reg = store::workAreas().area(9);
+    ASSERT_TRUE(reg.append());
+    reg.put("CPF", base::Value(kCpf));
+    reg.put("NOMECONTR", base::Value("JOAO DA SILVA SANTOS"));
+    reg.unlock();
+    payment(10, "CLINICA SAUDE", 1234.56, 0);
+    base::NamedValues& s = base::session();
+    s.set("QUECON", 1);
+    s.set("QUEPAG", 4);
+    printing::setReportPrinters({.FOLHA = [](int page) { return reports::FOLHA(page); },
+                                 .PREP_DARF = {},
+                                 .loadTaxpayer =
+                                     [] {
+                                         openCopies();
+                                         return true;
+                                     }});
+    printing::FAZIMP();
+    const std::vector<std::string> lines = printedLines();
+    ASSERT_FALSE(lines.empty());
+    size_t clinics = 0;
+    for (const std::string& line : lines)
+        clinics += has(line, "CLINICA SAUDE") ? 1 : 0;
+    EXPECT_EQ(clinics, 1u);
+    // The selection ends the page; nothing before it did.
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "\f"), 1);
+    EXPECT_EQ(lines.back(), "\f");
+    EXPECT_FALSE(lineWith("Relacao dos Pagamentos e Doacoes Efetuadas").empty());
+}
+
+}  // namespace
+}  // namespace kdx2::reports_test
