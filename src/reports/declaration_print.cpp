@@ -9,12 +9,14 @@
 #include "base/named_values.h"
 #include "base/text.h"
 #include "common/messages.h"
+#include "common/windows.h"
 #include "reports/cash_book_print.h"
 #include "reports/declaration_pages.h"
 #include "reports/summary_print.h"
 #include "store/access.h"
 #include "store/work_areas.h"
 #include "tax/cash_book.h"
+#include "ui/get.h"
 
 namespace kdx2::reports {
 
@@ -120,6 +122,36 @@ bool printCashBook(Book book) {
     return result.printed;
 }
 
+// The terms alone: the number of pages, the last entry and the kind of
+// book are asked; Esc or a kind other than 1 or 2 prints nothing.
+bool printTerms() {
+    const base::NamedValues& s = base::session();
+    constexpr int kSlot = 5;
+    constexpr int kTop = 9;
+    constexpr int kLeft = 10;
+    common::REDEFJAN(kSlot, s.integer("COR_TEL1"), s.integer("COR_TEL2"), s.integer("COR_TEL3"),
+                     kTop, kLeft, kTop + 4, kLeft + 58, 1);
+    common::ABREJAN(kSlot);
+    common::ESCRLCOL(kSlot, 1, 2, "Número de paginas"_cp);
+    common::ESCRLCOL(kSlot, 2, 2, "Ultimo lancamento:  ");
+    common::ESCRLCOL(kSlot, 3, 2, "Informe com 1 se L.Caixa comum ou 2 se L.Caixa Rural");
+    base::Value pages(0);
+    base::Value last(base::Date::today());
+    base::Value kind(1);
+    ui::GetList fields;
+    fields.push_back(ui::Get::of(kTop + 1, kLeft + 22, pages, "@Z 999", "NRO_PAG"));
+    fields.push_back(ui::Get::of(kTop + 2, kLeft + 22, last, "@D", "DULTLAN"));
+    fields.push_back(ui::Get::of(kTop + 3, kLeft + 56, kind, "9", "TIPO_LIVRO"));
+    const bool answered = ui::readFields(fields).exit != ui::ReadExit::Escape;
+    common::FECHAJAN(kSlot);
+    const int book = static_cast<int>(kind.number());
+    if (!answered || (book != 1 && book != 2) || pages.number() < 1) return false;
+    common::MENS(0, "Imprimindo os termos de Abertura e fechamento.");
+    ENCERRA(static_cast<int>(pages.number()), last.date(), book == 2 ? Book::Rural : Book::Normal,
+            s.integer("QUEANO"), loadedTaxpayer());
+    return true;
+}
+
 }  // namespace
 
 bool FOLHA(int page, const SummarySource& summary) {
@@ -141,6 +173,8 @@ bool FOLHA(int page, const SummarySource& summary) {
             return printCashBook(Book::Normal);
         case kRuralCashBookPage:
             return printCashBook(Book::Rural);
+        case kTermsPage:
+            return printTerms();
         default:
             return false;
     }
