@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "base/value.h"
 #include "printing/output.h"
+#include "printing/questions.h"
 #include "ui/picture.h"
 
 namespace kdx2::reports {
@@ -73,7 +74,8 @@ class BookWriter {
         hasEarlier_ = revenue != 0 || expenses != 0;
     }
 
-    void printMonth(int month, const std::vector<const CashBookLine*>& entries) {
+    // False when the user abandoned the printing.
+    bool printMonth(int month, const std::vector<const CashBookLine*>& entries) {
         month_ = month;
         // A month continuing a page needs room for its heading, an account
         // and an entry before the page can be carried over.
@@ -93,10 +95,13 @@ class BookWriter {
             if (s_.dailyTotals && dayEnds && i + 1 < entries.size()) dayTotals();
             if (line_ > kLastBodyLine && i + 1 < entries.size()) {
                 balances(false, true);
+                // Esc is heard between pages; what was printed stays.
+                if (printing::PAREIMP()) return false;
                 newPage();
             }
         }
         closeMonth();
+        return !printing::PAREIMP();
     }
 
     void accountTotals(const std::map<std::string, tax::AccountBalance>& totals,
@@ -388,7 +393,11 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
         std::vector<const CashBookLine*> entries;
         for (const CashBookLine& line : lines)
             if (line.month == month) entries.push_back(&line);
-        if (!entries.empty()) writer.printMonth(month, entries);
+        if (!entries.empty() && !writer.printMonth(month, entries)) {
+            result.printed = true;
+            result.abandoned = true;
+            return result;
+        }
     }
     writer.accountTotals(balances, accountName);
     result.printed = true;

@@ -55,6 +55,7 @@ struct CashBookResult {
     int pages = 0;              // pages used, the opening term's included
     base::Date lastEntry;       // DULTLAN
     bool balancesOnly = false;  // the months asked had no entries
+    bool abandoned = false;     // Esc stopped it; no balance of accounts, no terms
 };
 
 // LIVRO_CX: the months asked, the balance of the accounts (`balances`, the

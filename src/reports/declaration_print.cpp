@@ -117,7 +117,7 @@ bool printCashBook(Book book) {
     const CashBookResult result = LIVRO_CX(lines, settings, balances, accountDescription);
     // A book of the whole year, or a range that had nothing to print but
     // its balances, is closed by its terms.
-    if (result.printed && ((first == 1 && last == 12) || result.balancesOnly))
+    if (result.printed && !result.abandoned && ((first == 1 && last == 12) || result.balancesOnly))
         ENCERRA(result.pages + 1, result.lastEntry, book, settings.year, loadedTaxpayer());
     return result.printed;
 }

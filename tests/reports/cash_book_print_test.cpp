@@ -7,8 +7,10 @@
 #include <algorithm>
 
 #include "darf_fixture.h"
+#include "platform/console/keys.h"
 #include "reports/declaration_print.h"
 #include "store/access.h"
+#include "ui/ui_session.h"
 
 namespace kdx2::reports_test {
 namespace {
@@ -309,6 +311,32 @@ TEST_F(CashBookPrintTest, AMonthAfterAFullPageStillFits) {
             ASSERT_LE(onPage, 60) << count << " entries in January";
         }
     }
+}
+
+// Esc between pages, confirmed: what was printed stays, and the book ends
+// there without its balance of accounts or terms.
+TEST_F(CashBookPrintTest, EscAbandonsTheBookBetweenPages) {
+    for (int i = 0; i < 120; ++i)
+        item("F", date(1 + i % 28, 3, 2025), "1001", "CONSULTA", 1.00, "C");
+    messages.answers = {1};
+    ASSERT_TRUE(printing::PREP_IMP());
+    {
+        ui::testing::UiSession ui("");
+        ui::pushKey(platform::keys::Esc);
+        EXPECT_TRUE(reports::FOLHA(reports::kCashBookPage));
+    }
+    ASSERT_TRUE(printing::closePrintOutput());
+    const std::string all = text();
+    EXPECT_TRUE(has(all, "A transportar......."));
+    EXPECT_FALSE(has(all, "Balanco das receitas e despesas"));
+    EXPECT_FALSE(has(all, "T E R M O"));
+    EXPECT_TRUE(base::session().flag("CAN_IMP"));
+    ASSERT_FALSE(messages.boxes.empty());
+    EXPECT_EQ(boxLines(0).front(), "Abandona a impressão ?");
+    const std::vector<std::string>& status = messages.status;
+    const bool told =
+        std::find(status.begin(), status.end(), "Imprimindo o Livro Caixa Normal.") != status.end();
+    EXPECT_TRUE(told);
 }
 
 TEST_F(CashBookPrintTest, DatesWrittenOutInFull) {

@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "darf_fixture.h"
+#include "on_screen.h"
 #include "reports/declaration_print.h"
-#include "ui/dialog.h"
-#include "ui/ui_session.h"
 
 namespace kdx2::reports_test {
 namespace {
@@ -30,19 +29,7 @@ class TermsDialogue : public DarfTest {
     bool terms(const std::string& script) {
         EXPECT_TRUE(printing::PREP_IMP());
         bool printed = false;
-        ui::testing::UiSession session(script);
-        const std::shared_ptr<ui::LDialog> main = ui::LDLGSHOW(0, 0, 24, 79, "kdx2");
-        common::setTextSurface([] {
-            const std::shared_ptr<ui::LDialog> active = ui::activeWindow();
-            if (!active) return common::TextSurface{};
-            return common::TextSurface{&active->grid(), active->nTop, active->nLeft};
-        });
-        std::string failure;
-        const int stop =
-            ui::testing::runUntilScriptEnds([&] { printed = reports::FOLHA(7); }, &failure);
-        EXPECT_EQ(stop, -1) << "the script ran out inside the questions: " << failure;
-        common::setTextSurface({});
-        main->close();
+        onScreen(script, [&] { printed = reports::FOLHA(7); });
         EXPECT_TRUE(printing::closePrintOutput());
         return printed;
     }
