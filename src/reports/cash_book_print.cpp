@@ -8,7 +8,7 @@
 #include "base/value.h"
 #include "printing/output.h"
 #include "printing/questions.h"
-#include "ui/picture.h"
+#include "reports/print_text.h"
 
 namespace kdx2::reports {
 
@@ -23,14 +23,6 @@ constexpr int kEntryRevenueColumn = 52;
 constexpr int kEntryExpenseColumn = 66;
 constexpr int kTotalRevenueColumn = 49;
 constexpr int kTotalExpenseColumn = 64;
-
-const char* const kMonthNames[] = {"janeiro",  "fevereiro", "março",    "abril",
-                                   "maio",     "junho",     "julho",    "agosto",
-                                   "setembro", "outubro",   "novembro", "dezembro"};
-
-std::string amountText(double value, const char* picture) {
-    return ui::transform(base::Value(value), picture).text();
-}
 
 std::string rule() {
     return base::session().text("LIN_DIV1");
@@ -52,8 +44,7 @@ std::string shortDate(const base::Date& date) {
 }
 
 std::string monthAbbreviation(int month) {
-    std::string name = base::cp850::fromUtf8(kMonthNames[month - 1]).substr(0, 3);
-    return base::cp850::upper(name);
+    return base::cp850::upper(monthName(month).substr(0, 3));
 }
 
 bool isRevenue(std::string_view kind, std::string_view credit) {
@@ -411,9 +402,8 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
 
 std::string DATA_COMPLETA(const base::Date& date) {
     if (date.empty()) return "";
-    return std::to_string(date.day()) + " de " +
-           base::cp850::fromUtf8(kMonthNames[date.month() - 1]) + " de " +
-           std::to_string(date.year());
+    return std::to_string(date.day()) + " de " + base::asciiLower(monthName(date.month())) +
+           " de " + std::to_string(date.year());
 }
 
 namespace {

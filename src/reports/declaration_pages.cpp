@@ -8,8 +8,8 @@
 #include "base/named_values.h"
 #include "base/text.h"
 #include "printing/output.h"
+#include "reports/print_text.h"
 #include "reports/summary_print.h"
-#include "ui/picture.h"
 
 namespace kdx2::reports {
 
@@ -19,7 +19,7 @@ constexpr int kLastLine = 57;
 constexpr const char* kAmountPicture = "@Ez 999,999,999.99";
 
 std::string amountText(double value) {
-    return ui::transform(base::Value(value), kAmountPicture).text();
+    return reports::amountText(value, kAmountPicture);
 }
 
 std::string field(const store::Table& table, const char* name) {

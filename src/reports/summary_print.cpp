@@ -6,6 +6,7 @@
 #include "base/named_values.h"
 #include "base/text.h"
 #include "printing/output.h"
+#include "reports/print_text.h"
 
 namespace kdx2::reports {
 
@@ -16,10 +17,6 @@ namespace {
 constexpr int kPrintedRows = 28;
 constexpr int kCellWidth = 16;
 constexpr int kLastLine = 57;
-
-const char* const kMonths[] = {"Janeiro",  "Fevereiro", "Março",    "Abril",
-                               "Maio",     "Junho",     "Julho",    "Agosto",
-                               "Setembro", "Outubro",   "Novembro", "Dezembro"};
 
 std::string trimmed(const char* name) {
     return base::alltrim(base::session().text(name));
@@ -33,8 +30,8 @@ std::string border() {
 }
 
 std::string monthHead(int month) {
-    const std::string first = base::cp850::fromUtf8(kMonths[month - 1]).substr(0, 7);
-    const std::string later = base::cp850::fromUtf8(kMonths[month + 5]).substr(0, 8);
+    const std::string first = monthName(month).substr(0, 7);
+    const std::string later = monthName(month + 6).substr(0, 8);
     return base::padRight(first + "/" + later, kCellWidth) + "|";
 }
 
