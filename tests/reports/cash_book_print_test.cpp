@@ -8,6 +8,7 @@
 
 #include "darf_fixture.h"
 #include "platform/console/keys.h"
+#include "printed_pages.h"
 #include "reports/declaration_print.h"
 #include "store/access.h"
 #include "ui/ui_session.h"
@@ -82,22 +83,12 @@ class CashBookPrintTest : public DarfTest {
         return printed;
     }
 
-    std::string text() const {
-        std::string all;
-        for (const std::string& line : printedLines())
-            all += line + "\n";
-        return all;
+    std::string text() const { return joinedLines(printedLines()); }
+    std::string lineWith(const std::string& part) const {
+        return reports_test::lineWith(printedLines(), part);
     }
-
-    // The printed line that begins (after blanks) with `label`.
-    std::string lineWith(const std::string& label) const {
-        for (const std::string& line : printedLines())
-            if (line.find(label) != std::string::npos) return line;
-        return "";
-    }
-
     static std::string at(const std::string& line, size_t column, size_t width) {
-        return line.size() <= column ? "" : base::alltrim(line.substr(column, width));
+        return cut(line, column, width);
     }
 };
 
@@ -236,18 +227,8 @@ TEST_F(CashBookPrintTest, PagesNeverPassSixtyLinesAndCarryTheirTotals) {
     base::session().set("FECHA_DIA", "S");
     ASSERT_TRUE(print(reports::kCashBookPage));
     const std::vector<std::string> lines = printedLines();
-    int onPage = 0;
-    int pages = 1;
-    for (const std::string& line : lines) {
-        if (line == "\f") {
-            ++pages;
-            onPage = 0;
-            continue;
-        }
-        ++onPage;
-        EXPECT_LE(onPage, 60) << "page " << pages;
-    }
-    EXPECT_GT(pages, 4);
+    EXPECT_LE(longestPage(lines), 60);
+    EXPECT_GT(pageCount(lines), 4);
     // What one page carries is what the next brings forward.
     std::vector<std::string> carried;
     std::vector<std::string> brought;
@@ -275,12 +256,7 @@ TEST_F(CashBookPrintTest, MonthsSharingPagesNeverOverflow) {
                  expense ? "4001" : (i % 2 ? "1001" : "1002"), "ITEM", 10.00, expense ? "D" : "C");
         }
     ASSERT_TRUE(print(reports::kCashBookPage));
-    int onPage = 0;
-    int longest = 0;
-    for (const std::string& line : printedLines()) {
-        onPage = line == "\f" ? 0 : onPage + 1;
-        longest = std::max(longest, onPage);
-    }
+    const int longest = longestPage(printedLines());
     EXPECT_LE(longest, 60);
     EXPECT_GT(longest, 50);
     // 156 entries of 10,00; each month 2m entries, every third an expense:
@@ -305,11 +281,7 @@ TEST_F(CashBookPrintTest, AMonthAfterAFullPageStillFits) {
         ASSERT_TRUE(printing::PREP_IMP());
         reports::LIVRO_CX(lines, settings, {}, [](const std::string& code) { return code; });
         ASSERT_TRUE(printing::closePrintOutput());
-        int onPage = 0;
-        for (const std::string& line : printedLines()) {
-            onPage = line == "\f" ? 0 : onPage + 1;
-            ASSERT_LE(onPage, 60) << count << " entries in January";
-        }
+        ASSERT_LE(longestPage(printedLines()), 60) << count << " entries in January";
     }
 }
 

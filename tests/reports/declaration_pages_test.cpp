@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "darf_fixture.h"
+#include "printed_pages.h"
 #include "printing/selection.h"
 #include "reports/declaration_print.h"
 #include "store/access.h"
@@ -84,20 +85,14 @@ class DeclarationPagesTest : public DarfTest {
         EXPECT_TRUE(printing::PREP_IMP());
         EXPECT_TRUE(reports::FOLHA(page));
         EXPECT_TRUE(printing::closePrintOutput());
-        std::string all;
-        for (const std::string& line : printedLines())
-            all += line + "\n";
-        return all;
+        return joinedLines(printedLines());
     }
 
     std::string lineWith(const std::string& part) const {
-        for (const std::string& line : printedLines())
-            if (has(line, part)) return line;
-        return "";
+        return reports_test::lineWith(printedLines(), part);
     }
-
     static std::string at(const std::string& line, size_t column, size_t width) {
-        return line.size() <= column ? "" : base::alltrim(line.substr(column, width));
+        return cut(line, column, width);
     }
 };
 
@@ -157,14 +152,9 @@ TEST_F(DeclarationPagesTest, LongListsBreakPastLine57) {
     for (int i = 0; i < 90; ++i)
         company("J", "EMPRESA " + std::to_string(i), 100.00, 0, 0, 0);
     print(reports::kIncomePage);
-    int onPage = 0;
-    int pages = 1;
-    for (const std::string& line : printedLines()) {
-        onPage = line == "\f" ? 0 : onPage + 1;
-        pages += line == "\f" ? 1 : 0;
-        EXPECT_LE(onPage, 60);
-    }
-    EXPECT_GE(pages, 2);
+    const std::vector<std::string> lines = printedLines();
+    EXPECT_LE(longestPage(lines), 60);
+    EXPECT_GE(pageCount(lines), 2);
     EXPECT_EQ(at(lineWith("TOTAL"), 64, 14), "9.000,00");
 }
 

@@ -5,6 +5,7 @@
 
 #include "darf_fixture.h"
 #include "on_screen.h"
+#include "printed_pages.h"
 #include "reports/declaration_print.h"
 
 namespace kdx2::reports_test {
@@ -34,12 +35,7 @@ class TermsDialogue : public DarfTest {
         return printed;
     }
 
-    std::string text() const {
-        std::string all;
-        for (const std::string& line : printedLines())
-            all += line + "\n";
-        return all;
-    }
+    std::string text() const { return joinedLines(printedLines()); }
 };
 
 TEST_F(TermsDialogue, RuralBookTermsWithTheTypedPagesAndDate) {
