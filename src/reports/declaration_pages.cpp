@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "printing/output.h"
 #include "reports/print_text.h"
 #include "reports/summary_print.h"
+#include "tax/rural_patrimony.h"
+#include "ui/picture.h"
 
 namespace kdx2::reports {
 
@@ -40,7 +43,10 @@ void forEachOfTaxpayer(store::Table& table, Visit visit) {
 // A page that breaks past line 57, starting the next with its heading.
 class ListPage {
   public:
-    explicit ListPage(std::string section) : section_(std::move(section)) {}
+    using Heading = std::function<int()>;  // prints it, gives the row after it
+    explicit ListPage(std::string section)
+        : heading_([section = std::move(section)] { return CABEC_IMP(0, section); }) {}
+    explicit ListPage(Heading heading) : heading_(std::move(heading)) {}
 
     void say(int column, const std::string& text) { printing::output().say(line_, column, text); }
     void next() {
@@ -50,7 +56,7 @@ class ListPage {
             start();
         }
     }
-    void start() { line_ = CABEC_IMP(0, section_); }
+    void start() { line_ = heading_(); }
     void rule(const char* name) {
         say(0, base::session().text(name));
         next();
@@ -63,7 +69,7 @@ class ListPage {
     }
 
   private:
-    std::string section_;
+    Heading heading_;
     int line_ = 0;
 };
 
@@ -146,7 +152,158 @@ std::string dependantName(store::Table& dependants, const std::string& cpf, int 
     return name;
 }
 
+// CABECRUR: the rural page's heading.
+int CABECRUR() {
+    const base::NamedValues& s = base::session();
+    printing::PrintOutput& out = printing::output();
+    out.say(0, 0, s.text("LIN_DIV1"));
+    out.say(1, 0, "Nome:" + base::alltrim(s.text("NOMECONTR")));
+    out.say(1, 65, base::alltrim(s.text("CPF")));
+    out.say(2, 0, "ATIVIDADE RURAL ");
+    out.say(2, 46, "IMPOSTO DE RENDA - PESSOA FISICA");
+    out.say(3, 0, s.text("LIN_DIV1"));
+    return 4;
+}
+
+std::string picture(double value, const char* mask) {
+    return reports::amountText(value, mask);
+}
+
+void properties(ListPage& page, store::Table& table) {
+    page.say(0, "DADOS E IDENTIFICACAO DA ATIVIDADE E DO IMOVEL EXPLORADO ");
+    page.next();
+    forEachOfTaxpayer(table, [&](store::Table& p) {
+        page.say(0, base::padLeft(std::to_string(static_cast<int>(p.get("I2_00").number())), 3));
+        page.say(5, picture(p.get("I2_04").number(), "@ZE 999.99"));
+        page.say(13, std::to_string(static_cast<int>(p.get("I2_05").number())));
+        page.say(16, base::padRight(field(p, "I2_01"), 60).substr(0, 60));
+        page.next();
+        page.say(5, "Area: " + picture(p.get("I2_02").number(), "@ZE 999,999.9"));
+        page.say(26, "Registro: " + ui::transform(p.get("I2_03"), "@R 9999999.9").text());
+        page.say(48, base::padRight(field(p, "I2_06"), 31).substr(0, 31));
+        page.next();
+    });
+}
+
+void months(ListPage& page, const std::array<double, 12>& revenue,
+            const std::array<double, 12>& expenses) {
+    page.rule("LIN_DIV1");
+    page.say(0, "RECEITAS E DESPESAS");
+    page.next();
+    page.say(0, " MES        RECEITA BRUTA MENSAL              DESPESAS DE CUSTEIO/INVESTIMENTO");
+    page.next();
+    double totalRevenue = 0;
+    double totalExpenses = 0;
+    for (size_t m = 0; m < 12; ++m) {
+        page.say(1, monthName(static_cast<int>(m) + 1));
+        page.say(18, amountText(revenue[m]));
+        page.say(56, amountText(expenses[m]));
+        page.next();
+        totalRevenue = base::roundDecimal(totalRevenue + revenue[m], 2);
+        totalExpenses = base::roundDecimal(totalExpenses + expenses[m], 2);
+    }
+    page.say(1, "TOTAL");
+    page.say(18, amountText(totalRevenue));
+    page.say(56, amountText(totalExpenses));
+    page.next();
+}
+
+void valueLine(ListPage& page, const std::string& label, double value) {
+    page.say(1, label);
+    page.say(64, amountText(value));
+    page.next();
+}
+
+void result(ListPage& page, const tax::RuralResult& r, int year) {
+    page.rule("LIN_DIV1");
+    page.say(0, "APURACAO DO RESULTADO");
+    page.next();
+    valueLine(page, "Saldo de prejuizo(s) a compensar", r.I4_04);
+    valueLine(page, "Receita Bruta Total", r.I4_01);
+    valueLine(page, "Despesas de custeio e investimentos", r.I4_02);
+    valueLine(page, "Resultado", r.I4_03);
+    valueLine(page, "Limite de 20% da Receita Bruta", base::roundDecimal(r.I4_01 * 0.2, 2));
+    valueLine(page, "Compensacao de prejuizo(s) anterior(es)", r.I4_05);
+    page.say(1, std::string("Opcao pela forma de apuracao - ") +
+                    (r.OPTA ? "Pelo Limite de 20% da receita" : "Pelo Resultado"));
+    page.next();
+    valueLine(page, "RESULTADO TRIBUTAVEL", r.I4_06);
+    page.rule("LIN_DIV1");
+    page.say(0, "INFORMACOES PARA O EXERCICIO SEGUINTE ");
+    page.next();
+    valueLine(page, "Prejuizo a compensar", r.I5_08);
+    valueLine(
+        page,
+        "Receita recebida em " + std::to_string(year) + " por conta de venda p/entrega futura",
+        r.I5_09);
+    page.rule("LIN_DIV1");
+    page.say(0, "APURACAO DO RESULTADO NAO-TRIBUTAVEL");
+    page.next();
+    valueLine(page,
+              "Adiantamento em ate " + std::to_string(year - 1) + " ref. a produtos entregue em " +
+                  std::to_string(year),
+              r.I5_10);
+    valueLine(page, "RESULTADO NAO-TRIBUTAVEL", r.I6_10);
+}
+
+void dependantsList(ListPage& page, store::Table& dependants) {
+    page.rule("LIN_DIV1");
+    page.say(0, "RELACAO DE DEPENDENTES e/ou ALIMENTANDOS ");
+    page.next();
+    page.say(0, "COD  NOME DO DEPENDENTE");
+    page.say(50, "NASCIMENTO");
+    page.say(65, "CPF");
+    page.next();
+    forEachOfTaxpayer(dependants, [&](store::Table& d) {
+        page.say(0,
+                 base::padLeft(std::to_string(static_cast<int>(d.get("CODIDEPEN").number())), 3));
+        page.say(5, base::padRight(field(d, "NOMEDEPEN"), 41).substr(0, 41));
+        const base::Date birth = d.get("DATADEPEN").date();
+        page.say(50, birth.empty() ? "" : birth.dtoc());
+        page.say(65, field(d, "CPFDEPEN"));
+        page.next();
+    });
+}
+
 }  // namespace
+
+bool printRuralPage(store::Table& rural, store::Table& propertyTable, store::Table& dependants) {
+    bool found = false;
+    forEachOfTaxpayer(rural, [&](store::Table&) { found = true; });
+    bool anyProperty = false;
+    forEachOfTaxpayer(propertyTable, [&](store::Table&) { anyProperty = true; });
+    if (!found && !anyProperty) return false;
+    std::array<double, 12> revenue{};
+    std::array<double, 12> expenses{};
+    tax::RuralResult r;
+    forEachOfTaxpayer(rural, [&](store::Table& t) {
+        for (int m = 1; m <= 12; ++m) {
+            const std::string nn = (m < 10 ? "0" : "") + std::to_string(m);
+            revenue[static_cast<size_t>(m - 1)] = t.get("I3_" + nn + "OR").number();
+            expenses[static_cast<size_t>(m - 1)] = t.get("I3_" + nn + "OD").number();
+        }
+        r.I4_04 = t.get("I4_04").number();
+        r.OPTA = base::asciiUpper(field(t, "OPTA")) == "S";
+        r.I5_09 = t.get("I5_09").number();
+        r.I5_10 = t.get("I5_10").number();
+    });
+    double totalRevenue = 0;
+    double totalExpenses = 0;
+    for (size_t m = 0; m < 12; ++m) {
+        totalRevenue += revenue[m];
+        totalExpenses += expenses[m];
+    }
+    // The result is worked out again from the months as printed, so the
+    // page always agrees with itself.
+    tax::computeRuralResult(r, totalRevenue, totalExpenses);
+    ListPage page{ListPage::Heading(CABECRUR)};
+    page.start();
+    properties(page, propertyTable);
+    months(page, revenue, expenses);
+    result(page, r, base::session().integer("QUEANO"));
+    dependantsList(page, dependants);
+    return true;
+}
 
 void printIncomePage(store::Table& income) {
     ListPage page("Rendimentos Tributaveis recebidos de pessoas juridicas");

@@ -12,6 +12,11 @@ namespace kdx2::reports {
 // "Sem informacoes".
 void printIncomePage(store::Table& income);
 
+// Page 2: the rural activity of the loaded taxpayer (its rural record in
+// `rural`, its properties, its dependants); false, printing nothing, when
+// it has neither a rural record nor a property.
+bool printRuralPage(store::Table& rural, store::Table& properties, store::Table& dependants);
+
 // Page 3: the payments made in `payments`, the dependent a payment belongs
 // to named from `dependants`; "Sem informacoes" without payments.
 void printPaymentsPage(store::Table& payments, store::Table& dependants);

@@ -29,6 +29,7 @@ namespace {
 constexpr int kIncomeCopy = 22;      // IRM2
 constexpr int kDependantsCopy = 23;  // IRM3
 constexpr int kPaymentsCopy = 26;    // IRM6
+constexpr int kRuralCopy = 30;       // IRM10
 constexpr int kPropertiesCopy = 35;  // IRM15
 constexpr int kChart = 58;           // CONTAS
 
@@ -160,6 +161,10 @@ bool FOLHA(int page, const SummarySource& summary) {
             common::MENS(0, "Imprimindo os rendimentos tributáveis"_cp);
             printIncomePage(loadedTable(kIncomeCopy));
             return true;
+        case kRuralPage:
+            common::MENS(0, "Imprimindo rendimentos da Atividade Rural ");
+            return printRuralPage(loadedTable(kRuralCopy), loadedTable(kPropertiesCopy),
+                                  loadedTable(kDependantsCopy));
         case kPaymentsPage:
             common::MENS(0, "Imprimindo os Pagamentos Efetuados");
             printPaymentsPage(loadedTable(kPaymentsCopy), loadedTable(kDependantsCopy));

@@ -12,6 +12,7 @@
 namespace kdx2::reports {
 
 inline constexpr int kIncomePage = 1;
+inline constexpr int kRuralPage = 2;
 inline constexpr int kPaymentsPage = 3;
 inline constexpr int kSummaryPage = 4;
 inline constexpr int kCashBookPage = 5;

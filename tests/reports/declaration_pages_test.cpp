@@ -18,6 +18,8 @@ namespace {
 constexpr int kIncomeCopy = 22;
 constexpr int kDependantsCopy = 23;
 constexpr int kPaymentsCopy = 26;
+constexpr int kRuralCopy = 30;
+constexpr int kPropertiesCopy = 35;
 
 class DeclarationPagesTest : public DarfTest {
   protected:
@@ -37,6 +39,8 @@ class DeclarationPagesTest : public DarfTest {
         ASSERT_TRUE(store::ABREARQ(kIncomeCopy, true, "C:\\TRAB\\TMP_P203"));
         ASSERT_TRUE(store::ABREARQ(kDependantsCopy, true, "C:\\TRAB\\TMP_P303"));
         ASSERT_TRUE(store::ABREARQ(kPaymentsCopy, true, "C:\\TRAB\\TMP_P603"));
+        ASSERT_TRUE(store::ABREARQ(kRuralCopy, true, "C:\\TRAB\\TMP_P1003"));
+        ASSERT_TRUE(store::ABREARQ(kPropertiesCopy, true, "C:\\TRAB\\TMP_P1503"));
     }
 
     static store::Table& copy(int area) { return store::workAreas().area(area); }
@@ -156,6 +160,53 @@ TEST_F(DeclarationPagesTest, LongListsBreakPastLine57) {
     EXPECT_LE(longestPage(lines), 60);
     EXPECT_GE(pageCount(lines), 2);
     EXPECT_EQ(at(lineWith("TOTAL"), 64, 14), "9.000,00");
+}
+
+TEST_F(DeclarationPagesTest, RuralActivityWithItsResultWorkedOutFromTheMonths) {
+    EXPECT_FALSE(reports::FOLHA(reports::kRuralPage));
+    store::Table& properties = copy(kPropertiesCopy);
+    ASSERT_TRUE(properties.append());
+    properties.put("CPF", base::Value(kCpf));
+    properties.put("I2_00", base::Value(1));
+    properties.put("I2_01", base::Value("FAZENDA BOA VISTA"));
+    properties.put("I2_04", base::Value(50.0));
+    properties.put("I2_02", base::Value(1234.5));
+    properties.unlock();
+    store::Table& rural = copy(kRuralCopy);
+    ASSERT_TRUE(rural.append());
+    rural.put("CPF", base::Value(kCpf));
+    rural.put("I3_01OR", base::Value(1000.00));
+    rural.put("I3_02OR", base::Value(500.00));
+    rural.put("I3_03OD", base::Value(300.00));
+    rural.put("I4_04", base::Value(200.00));  // earlier losses
+    rural.put("I5_09", base::Value(50.00));
+    rural.put("OPTA", base::Value("N"));
+    rural.unlock();
+    dependant("MARIA FILHA", "52998224725");
+    const std::string all = print(reports::kRuralPage);
+    EXPECT_TRUE(has(all, "Nome:JOAO DA SILVA SANTOS"));
+    EXPECT_TRUE(has(all, "IMPOSTO DE RENDA - PESSOA FISICA"));
+    EXPECT_TRUE(has(all, "FAZENDA BOA VISTA"));
+    EXPECT_EQ(at(lineWith("FAZENDA"), 5, 8), "50,00");
+    EXPECT_TRUE(has(lineWith("Area:"), "1.234,5"));
+    const std::string total = lineWith(" TOTAL");
+    EXPECT_EQ(at(total, 18, 14), "1.500,00");
+    EXPECT_EQ(at(total, 56, 14), "300,00");
+    // 1500 - 300 = 1200; the 200 of earlier losses compensated leaves 1000.
+    EXPECT_EQ(at(lineWith("Resultado "), 64, 14), "1.200,00");
+    EXPECT_EQ(at(lineWith("Limite de 20%"), 64, 14), "300,00");
+    EXPECT_EQ(at(lineWith("Compensacao de prejuizo"), 64, 14), "200,00");
+    EXPECT_EQ(at(lineWith("RESULTADO TRIBUTAVEL"), 64, 14), "1.000,00");
+    EXPECT_TRUE(has(all, "Opcao pela forma de apuracao - Pelo Resultado"));
+    EXPECT_TRUE(has(all, "Receita recebida em 2025 por conta de venda p/entrega futura"));
+    // 1200 + 50 received ahead - 1000 taxable.
+    const std::vector<std::string> lines = printedLines();
+    const auto nonTaxable = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind(" RESULTADO NAO-TRIBUTAVEL", 0) == 0;
+    });
+    ASSERT_NE(nonTaxable, lines.end());
+    EXPECT_EQ(at(*nonTaxable, 64, 14), "250,00");
+    EXPECT_TRUE(has(lineWith("MARIA FILHA"), "52998224725"));
 }
 
 // Page 3 chosen alone in the print selection, for the taxpayer of the
