@@ -152,6 +152,44 @@ std::string dependantName(store::Table& dependants, const std::string& cpf, int 
     return name;
 }
 
+// The monthly summary records of the carnê-leão: one line per month and
+// the totals (the fourth column, the deductions, is not summed).
+void monthlyIncome(ListPage& page, store::Table& monthly) {
+    constexpr std::array<int, 6> columns = {7, 19, 31, 43, 55, 67};
+    constexpr const char* kMonthPicture = "@Ez 9999,999.99";
+    page.rule("LIN_DIV1");
+    page.say(0, "RENDIMENTOS TRIBUTAVEIS RECEBIDO DE P. FISICAS E EXTERIOR PELO TITULAR");
+    page.next();
+    std::array<double, 6> totals{};
+    bool any = false;
+    forEachOfTaxpayer(monthly, [&](store::Table& record) {
+        if (!any) {
+            page.say(0,
+                     "  MES  PES. FISICA  EXTERIOR   LIVRO CAIXA DEP+PRE+PEN   LEAO PAGO  LEAO "
+                     "DEV.*  ");
+            page.next();
+            any = true;
+        }
+        const int month = static_cast<int>(record.get("MES").number());
+        const std::string name = month >= 1 && month <= 12 ? monthName(month).substr(0, 3) : "   ";
+        page.say(0, (month < 10 ? "0" : "") + std::to_string(month) + "-" + name);
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const double amount = record.get("I2_" + std::to_string(i + 1)).number();
+            page.say(columns[i], reports::amountText(amount, kMonthPicture));
+            totals[i] = base::roundDecimal(totals[i] + amount, 2);
+        }
+        page.next();
+    });
+    if (!any) {
+        page.noInformation("Sem Informacoes");
+        return;
+    }
+    page.say(0, "TOTAIS");
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (i != 3) page.say(columns[i], reports::amountText(totals[i], kMonthPicture));
+    page.next();
+}
+
 // CABECRUR: the rural page's heading.
 int CABECRUR() {
     const base::NamedValues& s = base::session();
@@ -305,11 +343,12 @@ bool printRuralPage(store::Table& rural, store::Table& propertyTable, store::Tab
     return true;
 }
 
-void printIncomePage(store::Table& income) {
+void printIncomePage(store::Table& income, store::Table& monthly) {
     ListPage page("Rendimentos Tributaveis recebidos de pessoas juridicas");
     page.start();
     TRIBUPJ(page, income, false);
     TRIBUPJ(page, income, true);
+    monthlyIncome(page, monthly);
 }
 
 void printPaymentsPage(store::Table& payments, store::Table& dependants) {

@@ -9,8 +9,8 @@ namespace kdx2::reports {
 // Page 1 (TRIBUPJ twice): the company income of the holder (items "J") and
 // of the dependents (items "D", grouped by the dependent's CPF) of the
 // loaded taxpayer in `income`, each list with its totals (SOMAREN) or
-// "Sem informacoes".
-void printIncomePage(store::Table& income);
+// "Sem informacoes"; then the carnê-leão's monthly records of `monthly`.
+void printIncomePage(store::Table& income, store::Table& monthly);
 
 // Page 2: the rural activity of the loaded taxpayer (its rural record in
 // `rural`, its properties, its dependants); false, printing nothing, when

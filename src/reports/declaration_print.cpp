@@ -30,6 +30,7 @@ constexpr int kIncomeCopy = 22;      // IRM2
 constexpr int kDependantsCopy = 23;  // IRM3
 constexpr int kPaymentsCopy = 26;    // IRM6
 constexpr int kRuralCopy = 30;       // IRM10
+constexpr int kMonthlyCopy = 36;     // IRM16
 constexpr int kPropertiesCopy = 35;  // IRM15
 constexpr int kChart = 58;           // CONTAS
 
@@ -159,7 +160,7 @@ bool FOLHA(int page, const SummarySource& summary) {
     switch (page) {
         case kIncomePage:
             common::MENS(0, "Imprimindo os rendimentos tributáveis"_cp);
-            printIncomePage(loadedTable(kIncomeCopy));
+            printIncomePage(loadedTable(kIncomeCopy), loadedTable(kMonthlyCopy));
             return true;
         case kRuralPage:
             common::MENS(0, "Imprimindo rendimentos da Atividade Rural ");

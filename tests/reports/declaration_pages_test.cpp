@@ -20,6 +20,7 @@ constexpr int kDependantsCopy = 23;
 constexpr int kPaymentsCopy = 26;
 constexpr int kRuralCopy = 30;
 constexpr int kPropertiesCopy = 35;
+constexpr int kMonthlyCopy = 36;
 
 class DeclarationPagesTest : public DarfTest {
   protected:
@@ -41,6 +42,7 @@ class DeclarationPagesTest : public DarfTest {
         ASSERT_TRUE(store::ABREARQ(kPaymentsCopy, true, "C:\\TRAB\\TMP_P603"));
         ASSERT_TRUE(store::ABREARQ(kRuralCopy, true, "C:\\TRAB\\TMP_P1003"));
         ASSERT_TRUE(store::ABREARQ(kPropertiesCopy, true, "C:\\TRAB\\TMP_P1503"));
+        ASSERT_TRUE(store::ABREARQ(kMonthlyCopy, true, "C:\\TRAB\\TMP_P1603"));
     }
 
     static store::Table& copy(int area) { return store::workAreas().area(area); }
@@ -126,8 +128,30 @@ TEST_F(DeclarationPagesTest, CompanyIncomeOfTheHolderAndDependantsWithTotals) {
     EXPECT_EQ(at(lineWith("EMPRESA DO FILHO"), 117, 14), "600,00");
 }
 
+TEST_F(DeclarationPagesTest, MonthlyRecordsOfTheCarneLeaoWithTheirTotals) {
+    store::Table& monthly = copy(kMonthlyCopy);
+    for (int month : {3, 4}) {
+        ASSERT_TRUE(monthly.append());
+        monthly.put("CPF", base::Value(kCpf));
+        monthly.put("MES", base::Value(month));
+        for (int i = 1; i <= 6; ++i)
+            monthly.put("I2_" + std::to_string(i), base::Value(month * 100.0 + i + 0.25));
+        monthly.unlock();
+    }
+    print(reports::kIncomePage);
+    const std::string march = lineWith("03-Mar");
+    EXPECT_EQ(at(march, 7, 12), "301,25");
+    EXPECT_EQ(at(march, 67, 12), "306,25");
+    EXPECT_FALSE(lineWith("04-Abr").empty());
+    const std::string totals = lineWith("TOTAIS");
+    EXPECT_EQ(at(totals, 7, 12), "702,50");   // 301,25 + 401,25
+    EXPECT_EQ(at(totals, 43, 12), "");        // the deductions are not summed
+    EXPECT_EQ(at(totals, 55, 12), "710,50");  // 305,25 + 405,25
+}
+
 TEST_F(DeclarationPagesTest, ListsWithoutItemsSaySo) {
     EXPECT_TRUE(has(print(reports::kIncomePage), "Sem informacoes"));
+    EXPECT_TRUE(has(joinedLines(printedLines()), "Sem Informacoes"));
     size_t count = 0;
     for (const std::string& line : printedLines())
         count += has(line, "Sem informacoes") ? 1 : 0;
