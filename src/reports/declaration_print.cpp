@@ -24,21 +24,26 @@ using namespace base::literals;
 
 namespace {
 
-// Work areas of the loaded taxpayer's copies of the year tables, and of the
-// chart of accounts.
-constexpr int kIncomeCopy = 22;      // IRM2
-constexpr int kDependantsCopy = 23;  // IRM3
-constexpr int kPaymentsCopy = 26;    // IRM6
-constexpr int kRuralCopy = 30;       // IRM10
-constexpr int kMonthlyCopy = 36;     // IRM16
-constexpr int kPropertiesCopy = 35;  // IRM15
-constexpr int kChart = 58;           // CONTAS
+// The year tables the pages read, and the chart of accounts.
+constexpr int kIncome = 2;       // IRM2
+constexpr int kDependants = 3;   // IRM3
+constexpr int kPayments = 6;     // IRM6
+constexpr int kRural = 10;       // IRM10
+constexpr int kProperties = 15;  // IRM15
+constexpr int kMonthly = 16;     // IRM16
+constexpr int kChart = 58;       // CONTAS
+constexpr int kScratchOffset = 20;
 
-store::Table& loadedTable(int area) {
-    store::Table* table = store::workAreas().table(area);
-    if (table == nullptr)
-        throw base::Error("Os dados do contribuinte não estão carregados para a impressão."_cp);
-    return *table;
+// The taxpayer's rows of year table `number`: the open declaration's
+// scratch copy when there is one (it holds the work not saved yet, and the
+// declaration open here is the taxpayer printed), otherwise the year table
+// of the data folder, from which the pages take the taxpayer's rows.
+store::Table& taxpayerTable(int number) {
+    store::WorkAreas& areas = store::workAreas();
+    if (store::Table* copy = areas.table(number + kScratchOffset)) return *copy;
+    if (areas.table(number) == nullptr && !store::ABERTURA(number))
+        throw base::Error("Não foi possível abrir os dados do contribuinte para a impressão."_cp);
+    return *areas.table(number);
 }
 
 std::string trimmed(const char* name) {
@@ -97,8 +102,8 @@ bool printCashBook(Book book) {
     const base::NamedValues& s = base::session();
     common::MENS(0, book == Book::Rural ? "Imprimindo o Livro Caixa Rural."
                                         : "Imprimindo o Livro Caixa Normal.");
-    store::Table& income = loadedTable(kIncomeCopy);
-    store::Table& properties = loadedTable(kPropertiesCopy);
+    store::Table& income = taxpayerTable(kIncome);
+    store::Table& properties = taxpayerTable(kProperties);
     const std::string cpf = trimmed("CPF");
     const bool ruralDeclaration = s.integer("TIPO_LANCA") == 2;
     const auto [first, last] = monthsAsked();
@@ -160,15 +165,15 @@ bool FOLHA(int page, const SummarySource& summary) {
     switch (page) {
         case kIncomePage:
             common::MENS(0, "Imprimindo os rendimentos tributáveis"_cp);
-            printIncomePage(loadedTable(kIncomeCopy), loadedTable(kMonthlyCopy));
+            printIncomePage(taxpayerTable(kIncome), taxpayerTable(kMonthly));
             return true;
         case kRuralPage:
             common::MENS(0, "Imprimindo rendimentos da Atividade Rural ");
-            return printRuralPage(loadedTable(kRuralCopy), loadedTable(kPropertiesCopy),
-                                  loadedTable(kDependantsCopy));
+            return printRuralPage(taxpayerTable(kRural), taxpayerTable(kProperties),
+                                  taxpayerTable(kDependants));
         case kPaymentsPage:
             common::MENS(0, "Imprimindo os Pagamentos Efetuados");
-            printPaymentsPage(loadedTable(kPaymentsCopy), loadedTable(kDependantsCopy));
+            printPaymentsPage(taxpayerTable(kPayments), taxpayerTable(kDependants));
             return true;
         case kSummaryPage:
             if (!summary) return false;

@@ -5,10 +5,11 @@
 #include "tax/projection.h"
 
 // The printed pages of the loaded taxpayer's declaration, called by the
-// print selection once per page. They read the taxpayer's working copies
-// (the year tables' scratch copies in work areas 21 ... 37), the chart of
-// accounts and the session's print settings, and write to
-// printing::output().
+// print selection once per page. They read the taxpayer's rows of the year
+// tables (the open declaration's scratch copies in work areas 21 ... 37
+// when it is open, otherwise the data folder's tables), the taxpayer's
+// working values, the chart of accounts and the session's print settings,
+// and write to printing::output().
 namespace kdx2::reports {
 
 inline constexpr int kIncomePage = 1;
