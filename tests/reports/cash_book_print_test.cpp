@@ -317,8 +317,33 @@ TEST_F(CashBookPrintTest, DatesWrittenOutInFull) {
     EXPECT_EQ(reports::DATA_COMPLETA(base::Date()), "");
 }
 
-TEST_F(CashBookPrintTest, WithoutTheLoadedCopiesPrintingStopsWithAMessage) {
+// Without an open declaration the taxpayer's rows come from the data
+// folder's table, which holds other taxpayers too.
+TEST_F(CashBookPrintTest, WithoutAnOpenDeclarationTheDataFolderIsRead) {
     store::workAreas().close(kIncomeCopy);
+    store::workAreas().close(kPropertiesCopy);
+    ASSERT_TRUE(store::ABERTURA(2));
+    store::Table& income = store::workAreas().area(2);
+    for (const char* cpf : {"52998224725", kCpf}) {
+        ASSERT_TRUE(income.append());
+        income.put("CPF", base::Value(cpf));
+        income.put("I1_1", base::Value("F"));
+        income.put("I1_2", base::Value(std::string("CONSULTA DE ") + cpf));
+        income.put("DT_LC", base::Value(date(4, 2, 2025)));
+        income.put("CDCONTA", base::Value("1001"));
+        income.put("I1_413", base::Value(10.0));
+        income.put("TIPOCR", base::Value("C"));
+        income.unlock();
+    }
+    ASSERT_TRUE(print(reports::kCashBookPage));
+    EXPECT_TRUE(has(text(), std::string("CONSULTA DE ") + kCpf));
+    EXPECT_FALSE(has(text(), "CONSULTA DE 52998224725"));
+}
+
+// A damaged income table stops the page with a message for the user.
+TEST_F(CashBookPrintTest, ADamagedTableStopsThePrinting) {
+    store::workAreas().close(kIncomeCopy);
+    std::ofstream(host("DADOS/IRM2.DBF"), std::ios::binary) << "not a table";
     ASSERT_TRUE(printing::PREP_IMP());
     EXPECT_THROW(reports::FOLHA(reports::kCashBookPage), base::Error);
     EXPECT_TRUE(printing::closePrintOutput());
