@@ -373,7 +373,7 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
     double revenue = 0;
     double expenses = 0;
     for (const CashBookLine& line : lines) {
-        if (line.month >= settings.firstMonth) continue;
+        if (!settings.earlierBalance || line.month >= settings.firstMonth) continue;
         double& sum = line.revenue ? revenue : expenses;
         sum = base::roundDecimal(sum + line.amount, 2);
     }

@@ -45,6 +45,7 @@ struct CashBookSettings {
     bool pagePerMonth = true;    // AVANCA_PAG
     bool dailyTotals = false;    // FECHA_DIA
     bool runningBalance = true;  // MOSTR_ACU
+    bool earlierBalance = true;  // CALC_SALD: carry the months before the first
     bool monthHeader = true;     // false: rural book of totals only, or LCDPR entries
     int year = 0;
     std::string name;

@@ -114,6 +114,7 @@ bool printCashBook(Book book) {
     settings.pagePerMonth = flagSet("AVANCA_PAG", true);
     settings.dailyTotals = flagSet("FECHA_DIA", false);
     settings.runningBalance = flagSet("MOSTR_ACU", true);
+    settings.earlierBalance = flagSet("CALC_SALD", true);
     settings.monthHeader = s.integer("TIPO_LANCA") != 1;
     settings.year = s.integer("QUEANO");
     settings.name = trimmed("NOMECONTR");

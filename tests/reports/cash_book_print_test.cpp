@@ -121,6 +121,12 @@ TEST_F(CashBookPrintTest, BookFromAprilCarriesTheBalanceOfTheEarlierMonths) {
     EXPECT_EQ(at(check, 64, 15), "1.399,75");
     // Only a book of the whole year gets its terms.
     EXPECT_FALSE(has(all, "T E R M O"));
+
+    // Asked not to work the earlier balance out, April stands alone.
+    base::session().set("CALC_SALD", "N");
+    ASSERT_TRUE(print(reports::kCashBookPage));
+    EXPECT_FALSE(has(text(), "Saldo do caixa"));
+    EXPECT_EQ(at(lineWith("Saldo Acumulado"), 49, 15), "350,00");
 }
 
 TEST_F(CashBookPrintTest, EntriesPrintUnderTheirAccountInDateOrder) {
