@@ -359,8 +359,19 @@ std::vector<CashBookLine> cashBookLines(store::Table& income, const std::string&
     return lines;
 }
 
+std::map<std::string, tax::AccountBalance> accountTotals(const std::vector<CashBookLine>& lines,
+                                                         const CashBookSettings& settings) {
+    std::map<std::string, tax::AccountBalance> totals;
+    for (const CashBookLine& line : lines) {
+        if (line.month < settings.firstMonth || line.month > settings.lastMonth) continue;
+        tax::AccountBalance& total = totals[line.account];
+        total.total = base::roundDecimal(total.total + line.amount, 2);
+        total.credit = line.revenue ? "C" : "D";
+    }
+    return totals;
+}
+
 CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSettings& settings,
-                        const std::map<std::string, tax::AccountBalance>& balances,
                         const std::function<std::string(const std::string&)>& accountName) {
     CashBookResult result;
     const auto inRange = [&](const CashBookLine& l) {
@@ -390,7 +401,7 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
             return result;
         }
     }
-    writer.accountTotals(balances, accountName);
+    writer.accountTotals(accountTotals(lines, settings), accountName);
     result.printed = true;
     result.pages = writer.pages();
     result.lastEntry = writer.lastEntry();

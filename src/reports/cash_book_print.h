@@ -59,13 +59,17 @@ struct CashBookResult {
     bool abandoned = false;     // Esc stopped it; no balance of accounts, no terms
 };
 
-// LIVRO_CX: the months asked, the balance of the accounts (`balances`, the
-// per-account totals of the months printed) and, when all months were
-// printed, the terms. `accountName` gives an account's description.
-// Nothing is printed when there are no lines at all; a range without lines
-// prints the balances carried into it.
+// The balance of accounts of the months asked: each account's total of
+// the lines printed, in the column of its last line (revenue "C", expense
+// "D"). Worked out from the printed lines, so that it adds up to them, and
+// kept in memory, so that books printed at once never mix.
+std::map<std::string, tax::AccountBalance> accountTotals(const std::vector<CashBookLine>& lines,
+                                                         const CashBookSettings& settings);
+
+// LIVRO_CX: the months asked, then the balance of accounts. `accountName`
+// gives an account's description. Nothing is printed when there are no
+// lines at all; a range without lines prints the balances carried into it.
 CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSettings& settings,
-                        const std::map<std::string, tax::AccountBalance>& balances,
                         const std::function<std::string(const std::string&)>& accountName);
 
 // The taxpayer block of the terms.

@@ -120,9 +120,7 @@ bool printCashBook(Book book) {
     settings.name = trimmed("NOMECONTR");
     const std::vector<CashBookLine> lines =
         cashBookLines(income, cpf, book, propertyShares(properties, cpf), ruralDeclaration);
-    const std::map<std::string, tax::AccountBalance> balances = tax::accountBalances(
-        income, properties, cpf, book == Book::Rural ? "R" : "FEL", first, last, ruralDeclaration);
-    const CashBookResult result = LIVRO_CX(lines, settings, balances, accountDescription);
+    const CashBookResult result = LIVRO_CX(lines, settings, accountDescription);
     // A book of the whole year, or a range that had nothing to print but
     // its balances, is closed by its terms.
     if (result.printed && !result.abandoned && ((first == 1 && last == 12) || result.balancesOnly))

@@ -226,6 +226,24 @@ TEST_F(CashBookPrintTest, RuralEntriesAreWeightedByTheParticipation) {
     EXPECT_EQ(at(lineWith("VENDA DE SOJA"), 52, 13), "1.000,00");
 }
 
+// The balance of accounts adds up to the lines printed: each rural share
+// rounded to the cent as printed, and an item without its kind of credit
+// placed by its kind.
+TEST_F(CashBookPrintTest, TheBalanceOfAccountsAddsUpToThePrintedLines) {
+    property(33.33);
+    for (int day = 1; day <= 3; ++day)
+        item("R", date(day, 7, 2025), "8001", "SAFRA", 100.01, "C", 1);
+    ASSERT_TRUE(print(reports::kRuralCashBookPage));
+    EXPECT_EQ(at(lineWith("SAFRA"), 52, 13), "33,33");
+    EXPECT_EQ(at(lineWith("Totais do Mes"), 49, 15), "99,99");
+    EXPECT_EQ(at(lineWith("TOTAIS"), 95, 13), "99,99");
+
+    item("F", date(2, 8, 2025), "1001", "SEM TIPO", 45.00, "");
+    ASSERT_TRUE(print(reports::kCashBookPage));
+    EXPECT_EQ(at(lineWith("SEM TIPO"), 52, 13), "45,00");
+    EXPECT_EQ(at(lineWith("TOTAIS"), 95, 13), "45,00");
+}
+
 TEST_F(CashBookPrintTest, PagesNeverPassSixtyLinesAndCarryTheirTotals) {
     for (int day = 1; day <= 28; ++day)
         for (int i = 0; i < 4; ++i)
@@ -285,7 +303,7 @@ TEST_F(CashBookPrintTest, AMonthAfterAFullPageStillFits) {
             lines.push_back({date(1 + i % 28, 1, 2025), 1, "1001", "JANEIRO", 1.0, true});
         lines.push_back({date(3, 2, 2025), 2, "4001", "FEVEREIRO", 1.0, false});
         ASSERT_TRUE(printing::PREP_IMP());
-        reports::LIVRO_CX(lines, settings, {}, [](const std::string& code) { return code; });
+        reports::LIVRO_CX(lines, settings, [](const std::string& code) { return code; });
         ASSERT_TRUE(printing::closePrintOutput());
         ASSERT_LE(longestPage(printedLines()), 60) << count << " entries in January";
     }
