@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "darf_fixture.h"
+#include "on_screen.h"
 #include "printed_pages.h"
 #include "printing/selection.h"
 #include "reports/declaration_print.h"
@@ -264,6 +265,69 @@ TEST_F(DeclarationPagesTest, OnePageThroughThePrintSelection) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "\f"), 1);
     EXPECT_EQ(lines.back(), "\f");
     EXPECT_FALSE(lineWith("Relacao dos Pagamentos e Doacoes Efetuadas").empty());
+}
+
+// The whole declaration ("Tudo"): pages 1 ... 6 in order, each on pages of
+// its own, the rural pages left out for a taxpayer without rural activity.
+TEST_F(DeclarationPagesTest, TheWholeDeclarationPrintsItsPagesInOrder) {
+    ASSERT_TRUE(store::ABERTURA(9));
+    store::Table& reg = store::workAreas().area(9);
+    ASSERT_TRUE(reg.append());
+    reg.put("CPF", base::Value(kCpf));
+    reg.put("NOMECONTR", base::Value("JOAO DA SILVA SANTOS"));
+    reg.unlock();
+    company("J", "EMPRESA UM LTDA", 50000.00, 5500.10, 4000.25, 3000.00);
+    payment(10, "CLINICA SAUDE", 1234.56, 0);
+    store::Table& items = copy(kIncomeCopy);
+    ASSERT_TRUE(items.append());
+    items.put("CPF", base::Value(kCpf));
+    items.put("I1_1", base::Value("F"));
+    items.put("I1_2", base::Value("CONSULTA"));
+    items.put("DT_LC", base::Value(date(5, 5, 2025)));
+    items.put("CDCONTA", base::Value("1001"));
+    items.put("I1_413", base::Value(80.0));
+    items.put("TIPOCR", base::Value("C"));
+    items.unlock();
+    base::NamedValues& s = base::session();
+    s.set("QUECON", 1);
+    s.set("QUEPAG", 1);
+    tax::Summary summary;
+    summary.set(1, tax::Summary::kYear, 50000.0);
+    printing::setReportPrinters(
+        {.FOLHA = [&](int page) { return reports::FOLHA(page, [&] { return summary; }); },
+         .PREP_DARF = {},
+         .loadTaxpayer =
+             [] {
+                 openCopies();
+                 return true;
+             }});
+    messages.answers = {1};  // a new page for every month
+    onScreen("type 1\n", [] { printing::FAZIMP(); });
+    const std::vector<std::string> lines = printedLines();
+    const std::string all = joinedLines(lines);
+    const size_t income = all.find("EMPRESA UM LTDA");
+    const size_t payments = all.find("CLINICA SAUDE");
+    const size_t summaryPage = all.find("Resumo geral do CPF");
+    const size_t book = all.find("Livro Caixa deJOAO");
+    ASSERT_NE(income, std::string::npos);
+    ASSERT_NE(payments, std::string::npos);
+    ASSERT_NE(summaryPage, std::string::npos);
+    ASSERT_NE(book, std::string::npos);
+    EXPECT_LT(income, payments);
+    EXPECT_LT(payments, summaryPage);
+    EXPECT_LT(summaryPage, book);
+    EXPECT_FALSE(has(all, "ATIVIDADE RURAL "));
+    EXPECT_TRUE(has(all, "T E R M O   D E   E N C E R R A M E N T O"));
+    // No page is blank.
+    int onPage = 0;
+    for (const std::string& line : lines) {
+        if (line == "\f") {
+            EXPECT_GT(onPage, 0);
+            onPage = 0;
+        } else if (!base::alltrim(line).empty()) {
+            ++onPage;
+        }
+    }
 }
 
 }  // namespace
