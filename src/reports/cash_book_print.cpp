@@ -379,7 +379,9 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
     };
     if (lines.empty()) return result;
     const bool allMonths = settings.firstMonth == 1 && settings.lastMonth == 12;
-    BookWriter writer(settings, allMonths);
+    result.balancesOnly = std::none_of(lines.begin(), lines.end(), inRange);
+    // A book the terms close keeps page 1 for the opening term.
+    BookWriter writer(settings, allMonths || result.balancesOnly);
     writer.accountName_ = accountName;
     double revenue = 0;
     double expenses = 0;
@@ -389,7 +391,6 @@ CashBookResult LIVRO_CX(const std::vector<CashBookLine>& lines, const CashBookSe
         sum = base::roundDecimal(sum + line.amount, 2);
     }
     writer.carryEarlier(revenue, expenses);
-    result.balancesOnly = std::none_of(lines.begin(), lines.end(), inRange);
     if (result.balancesOnly) writer.balancesOnly(settings.firstMonth);
     for (int month = settings.firstMonth; month <= settings.lastMonth; ++month) {
         std::vector<const CashBookLine*> entries;

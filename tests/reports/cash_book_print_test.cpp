@@ -191,6 +191,9 @@ TEST_F(CashBookPrintTest, NothingOrOnlyBalances) {
     EXPECT_EQ(at(lineWith("Saldo Acumulado"), 49, 15), "300,00");
     EXPECT_TRUE(has(text(), "T E R M O   D E   E N C E R R A M E N T O"));
     EXPECT_TRUE(has(text(), "Ultimo lancamento efetuado em 11 de janeiro de 2025"));
+    // Opening term 1, the balances 2, the balance of accounts 3, closing 4.
+    EXPECT_TRUE(has(text(), "Ref. JUN/2025 Pag. 002"));
+    EXPECT_TRUE(has(text(), "Este livro contem 4 folhas"));
 }
 
 TEST_F(CashBookPrintTest, DailyTotalsFollowTheLastEntryOfEachDay) {
