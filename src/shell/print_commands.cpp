@@ -13,12 +13,14 @@
 #include "printing/routing.h"
 #include "printing/selection.h"
 #include "reports/darf.h"
+#include "reports/declaration_print.h"
 #include "shell/layouts.h"
 #include "shell/main_menu.h"
 #include "shell/selection/selection.h"
 #include "shell/settings.h"
 #include "shell/workspace/versions.h"
 #include "shell/workspace/workspace.h"
+#include "shell/workspace/year_summary.h"
 #include "store/access.h"
 #include "store/repair.h"
 #include "store/table_numbers.h"
@@ -149,7 +151,11 @@ void registerPrintCommands() {
     registerCommand(51, [](int) { SELECIONA(); });
     registerCommand(52, [](int) { printLastAgain(); });
     selection::setTaxpayerPrint([] { printing::FAZIMP(); });
-    printing::setReportPrinters({.FOLHA = {},
+    printing::setReportPrinters({.FOLHA =
+                                     [](int page) {
+                                         return reports::FOLHA(
+                                             page, [] { return workspace::computeYearSummary(); });
+                                     },
                                  .PREP_DARF = [] { reports::PREP_DARF(); },
                                  .loadTaxpayer = loadTaxpayerForPrinting});
     reports::setComplementarySource(suggestedComplementaryPayment);

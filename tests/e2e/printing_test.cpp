@@ -258,12 +258,23 @@ TEST_F(Printing, TheTaxpayersMarkedInTheListArePrintedAndTheirMarksCleared) {
     EXPECT_EQ(utilityArguments().at(0), (drive / "NAO-DOS00.TXT").string());
 }
 
-TEST_F(Printing, ReportPagesSayTheyAreNotAvailableYet) {
+TEST_F(Printing, TheDeclarationsPaymentsPageOfATaxpayerWithoutPaymentsSaysSo) {
+    registerTwentyTaxpayers();
+    installUtility();
     const ProgramRun result =
-        run({"menu Impressão > Imprime a seleção", "expect ainda não está disponível", "key Enter",
-             "expect Ano Base"});
+        run({"menu Seleção > 3 - Qual página > Pagamento Efetuado", "key Enter",
+             "menu Seleção > 4 - Quem imprimir > Individual", "key Enter",
+             "menu Impressão > Imprime a seleção", "expect Ordem CPF", "type " + personCpf(3),
+             "expect Ordem CPF", "key Esc", "expect Ano Base"});
     ASSERT_EQ(result.exitCode, 0) << result.errors;
-    EXPECT_FALSE(std::filesystem::exists(drive / "NAO-DOS00.TXT"));
+    const std::vector<std::string> lines = printLines(slurp(drive / "NAO-DOS00.TXT"));
+    std::string printed;
+    for (const std::string& line : lines)
+        printed += line + "\n";
+    EXPECT_NE(printed.find("DECLARACAO DE RENDIMENTOS DE  " + personName(3)), std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("Relacao dos Pagamentos e Doacoes Efetuadas"), std::string::npos);
+    EXPECT_NE(printed.find("Sem informacoes"), std::string::npos);
 }
 
 TEST_F(Printing, TheLastPrintAgainNeedsAPrintFileAndThenGoesToThePrinterChosen) {
