@@ -216,8 +216,14 @@ void IMPRESSAO() {
     if (what == 1 || what == 2) {
         common::MENS(0, "Imprimindo " + base::alltrim(s.text("NOMECONTR")));
         if (printers().loadTaxpayer && !printers().loadTaxpayer()) return;
-        if (PAREIMP()) return;
     }
+    // However the taxpayer's printing ends, what was loaded for it goes.
+    struct Release {
+        ~Release() {
+            if (printers().releaseTaxpayer) printers().releaseTaxpayer();
+        }
+    } release;
+    if ((what == 1 || what == 2) && PAREIMP()) return;
     if (what != 2 && !printOutputOpen() && !PREP_IMP()) {
         s.set("CAN_IMP", true);
         return;

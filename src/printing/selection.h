@@ -22,6 +22,8 @@ struct ReportPrinters {
     // Loads the working data of the session's CPF for the pages and slips;
     // false when they could not be loaded.
     std::function<bool()> loadTaxpayer;
+    // Lets go of what loadTaxpayer loaded, once the taxpayer is printed.
+    std::function<void()> releaseTaxpayer;
 };
 void setReportPrinters(ReportPrinters printers);
 // Whether the report pages (QUEIMP 1) / payment slips (QUEIMP 2) can be

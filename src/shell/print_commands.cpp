@@ -157,7 +157,8 @@ void registerPrintCommands() {
                                              page, [] { return workspace::computeYearSummary(); });
                                      },
                                  .PREP_DARF = [] { reports::PREP_DARF(); },
-                                 .loadTaxpayer = loadTaxpayerForPrinting});
+                                 .loadTaxpayer = loadTaxpayerForPrinting,
+                                 .releaseTaxpayer = workspace::releasePrintingCopies});
     reports::setComplementarySource(suggestedComplementaryPayment);
 }
 

@@ -277,6 +277,45 @@ TEST_F(Printing, TheDeclarationsPaymentsPageOfATaxpayerWithoutPaymentsSaysSo) {
     EXPECT_NE(printed.find("Sem informacoes"), std::string::npos);
 }
 
+// A taxpayer printed with no declaration open is loaded into printing copies
+// that stay until its pages are printed: the summary carries its company
+// income.
+TEST_F(Printing, TheSummaryOfATaxpayerNotOpenCarriesItsCompanyIncome) {
+    registerTwentyTaxpayers();
+    installUtility();
+    const std::string script =
+        "import dbf\n"
+        "t = dbf.Table('" +
+        (drive / "IRM2.DBF").string() +
+        "', codepage='cp850')\n"
+        "t.open(dbf.READ_WRITE)\n"
+        "t.append({'cpf': '" +
+        personCpf(3) +
+        "', 'i1_1': 'J', 'i1_2': 'ACME LTDA', 'i1_3': "
+        "'11222333000181', 'i1_413': 54321.09})\n"
+        "t.close()\n";
+    int status = 0;
+    const std::string out = kdx2::test_support::runPython(script, &status);
+    ASSERT_EQ(status, 0) << out;
+    std::filesystem::remove(drive / "IRM2.cdx");
+    const ProgramRun result =
+        run({"menu Seleção > 3 - Qual página > Resumo", "key Enter",
+             "menu Seleção > 4 - Quem imprimir > Individual", "key Enter",
+             "menu Impressão > Imprime a seleção", "expect Ordem CPF", "type " + personCpf(3),
+             "expect Ordem CPF", "key Esc", "expect Ano Base"});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const std::string printed = slurp(drive / "NAO-DOS00.TXT");
+    const size_t row = printed.find("|P.Juridicas Tit.|");
+    ASSERT_NE(row, std::string::npos) << printed;
+    // Projected over the months as the summary screen does; blank when the
+    // income was not read.
+    EXPECT_EQ(printed.substr(row + 18, 16), "     108.642,18 ") << printed;
+    // The printing copies are gone once the pages are printed.
+    for (const auto& entry : std::filesystem::directory_iterator(drive))
+        EXPECT_EQ(entry.path().filename().string().find("TMP_P"), std::string::npos)
+            << entry.path();
+}
+
 TEST_F(Printing, TheLastPrintAgainNeedsAPrintFileAndThenGoesToThePrinterChosen) {
     ProgramRun none =
         run({"menu Impressão > Ultima impressão", "expect Selecione a impressora Não DOS antes",

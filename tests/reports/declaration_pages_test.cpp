@@ -253,7 +253,8 @@ TEST_F(DeclarationPagesTest, OnePageThroughThePrintSelection) {
                                      [] {
                                          openCopies();
                                          return true;
-                                     }});
+                                     },
+                                 .releaseTaxpayer = {}});
     printing::FAZIMP();
     const std::vector<std::string> lines = printedLines();
     ASSERT_FALSE(lines.empty());
@@ -300,7 +301,8 @@ TEST_F(DeclarationPagesTest, TheWholeDeclarationPrintsItsPagesInOrder) {
              [] {
                  openCopies();
                  return true;
-             }});
+             },
+         .releaseTaxpayer = {}});
     messages.answers = {1};  // a new page for every month
     onScreen("type 1\n", [] { printing::FAZIMP(); });
     const std::vector<std::string> lines = printedLines();

@@ -1,7 +1,10 @@
 // Loading the workspace (INIC_VAR) and bringing unsaved work back (DIRETO).
 
+#include <optional>
+
 #include "base/cp850.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "shell/workspace/hooks.h"
@@ -162,6 +165,22 @@ bool INIC_VAR(int mode, int subMode) {
     }
 }
 
+namespace {
+
+// The copies of the taxpayer being printed, alive from its load to the end of
+// its pages.
+std::optional<PrintingCopies>& printingHold() {
+    static std::optional<PrintingCopies> hold;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { hold.reset(); });
+    return hold;
+}
+
+}  // namespace
+
+void releasePrintingCopies() {
+    printingHold().reset();
+}
+
 bool loadForPrinting() {
     // An open declaration's copies are in the areas a load would take: its
     // own taxpayer is printed from the workspace as it stands, another one
@@ -173,9 +192,12 @@ bool loadForPrinting() {
                         common::box::kStop);
         return false;
     }
-    const PrintingCopies copies;
+    releasePrintingCopies();
+    printingHold().emplace();
     base::session().set("LRECUPERA", false);
-    return INIC_VAR(1, 1);
+    if (INIC_VAR(1, 1)) return true;
+    releasePrintingCopies();
+    return false;
 }
 
 bool DIRETO() {

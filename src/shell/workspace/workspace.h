@@ -68,8 +68,13 @@ bool INIC_VAR(int mode, int subMode);
 // figures INIC_VAR (1, 1) gives, read through printing copies of their own
 // (scratch.h), so the scratch copies a declaration left for F4 stay as they
 // are; nor is the taxpayer announced as open or its stored version kept.
-// False, after telling the user, when a table could not be opened.
+// The printing copies stay open for the pages and slips until
+// releasePrintingCopies(). False, after telling the user, when a table
+// could not be opened.
 bool loadForPrinting();
+// Closes and removes the copies of the taxpayer loaded for printing (nothing
+// when the printed taxpayer was the open declaration's).
+void releasePrintingCopies();
 
 // Saves the workspace (mode 1 when leaving the taxpayer, 0 to keep working).
 // Every year table is opened exclusively before anything is written. False,
