@@ -162,6 +162,9 @@ TEST_F(YearSummaryTest, LoadingATaxpayerToPrintKeepsTheWorkF4BringsBack) {
     ASSERT_TRUE(ws::loadForPrinting());
     // The printed taxpayer's own figures: 2,500.00 in March.
     EXPECT_DOUBLE_EQ(tax::carneLeao().TRECFIS[3], 2500.00);
+    // The printing copies stay for the pages and go when they are printed.
+    EXPECT_TRUE(std::filesystem::exists(host("TRAB03/TMP_P203.DBF")));
+    ws::releasePrintingCopies();
     EXPECT_FALSE(std::filesystem::exists(host("TRAB03/TMP_P203.DBF")));
 
     EXPECT_EQ(ws::recoverableCpf(), kOurs);
