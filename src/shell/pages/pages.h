@@ -10,8 +10,8 @@
 // page, and the tools bound to keys inside a page (monthly breakdown,
 // calculators). The pages' state lives in the session: TELA (the page),
 // TELAMAX, ULTTECLA (the key that ended the last page), TECLAMUDA (a page
-// already chosen), PVEZ (a new taxpayer), OPCIR_1 (the menu code; page 3's
-// part 31 or 32), LSAI (leaving).
+// already chosen), PVEZ (a new taxpayer), OPCIR_1 (the menu code; 31 or 32
+// for the two halves of page 3), LSAI (leaving).
 namespace kdx2::shell::pages {
 
 // TELAMAX: the last page, 13 with rural activity, else 9.
