@@ -10,9 +10,8 @@
 #include <sstream>
 
 #include "darf_fixture.h"
+#include "on_screen.h"
 #include "store/table_numbers.h"
-#include "ui/dialog.h"
-#include "ui/ui_session.h"
 
 namespace kdx2::reports_test {
 namespace {
@@ -34,25 +33,6 @@ class Dialogue : public DarfTest {
         bool result = false;
         onScreen(script, [&] { result = reports::DARF(); });
         return result;
-    }
-
-    // Runs `body` on the headless console driven by `script`.
-    template <typename Body>
-    void onScreen(const std::string& script, Body body) {
-        ui::testing::UiSession session(script);
-        // The windows of the dialogue draw on a window filling the grid, as
-        // on the program's main window.
-        const std::shared_ptr<ui::LDialog> main = ui::LDLGSHOW(0, 0, 24, 79, "kdx2");
-        common::setTextSurface([] {
-            const std::shared_ptr<ui::LDialog> active = ui::activeWindow();
-            if (!active) return common::TextSurface{};
-            return common::TextSurface{&active->grid(), active->nTop, active->nLeft};
-        });
-        std::string failure;
-        const int stop = ui::testing::runUntilScriptEnds(body, &failure);
-        EXPECT_EQ(stop, -1) << "the script ran out inside the dialogue: " << failure;
-        common::setTextSurface({});
-        main->close();
     }
 
     // The next taxpayer of a run for several: its name and November's tax.
