@@ -5,6 +5,7 @@
 
 #include "base/cp850.h"
 #include "base/error.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "editor/engine.h"
@@ -134,7 +135,26 @@ std::optional<AccountRange> accountRange(const std::string& kind, const std::str
     return std::nullopt;
 }
 
+namespace {
+
+std::optional<AccountRange>& formAccountRange() {
+    static std::optional<AccountRange> range;
+    [[maybe_unused]] static const bool registered = base::registerResetOnce([] { range.reset(); });
+    return range;
+}
+
+}  // namespace
+
+AccountListRange::AccountListRange(AccountRange range) : previous_(formAccountRange()) {
+    formAccountRange() = range;
+}
+
+AccountListRange::~AccountListRange() {
+    formAccountRange() = previous_;
+}
+
 std::optional<AccountRange> entryKindRange() {
+    if (formAccountRange()) return formAccountRange();
     const base::NamedValues& s = settings();
     switch (screenCode()) {
         case screens::kIncome:

@@ -59,8 +59,22 @@ struct AccountRange {
 };
 std::optional<AccountRange> accountRange(const std::string& kind, const std::string& credit);
 // The range of the entries of the list screen running now (OPC): screens 1
-// and 2 their kinds, 17 the kind of the settings, 22 the rural one of TIPOCR.
+// and 2 their kinds, 17 the kind of the settings, 22 the rural one of TIPOCR;
+// while an AccountListRange lives, its range.
 std::optional<AccountRange> entryKindRange();
+
+// While one lives, the account list offers only `range`: for a form that
+// takes accounts outside the list screens (the rural cash book's entries).
+class AccountListRange {
+  public:
+    explicit AccountListRange(AccountRange range);
+    ~AccountListRange();
+    AccountListRange(const AccountListRange&) = delete;
+    AccountListRange& operator=(const AccountListRange&) = delete;
+
+  private:
+    std::optional<AccountRange> previous_;
+};
 
 // The IBGE code of a municipality named exactly `name` (upper case) in
 // `state`; nullopt when there is none or the table cannot be read.

@@ -298,3 +298,29 @@ TEST_F(Checks, AListOfAScratchCopyNotOpenIsTold) {
         FAIL() << stop.message;
     }
 }
+
+// A form outside the list screens limits the account list to its range
+// while it runs; afterwards the list offers every account again.
+TEST_F(Checks, AFormsAccountRangeLimitsTheListWhileItLives) {
+    store::Table& chart = table(58, 58, "CONTAS", "CDCONTA");
+    add(chart, {{"CDCONTA", "1001"}, {"NMDESCRICA", "TRABALHO NAO ASSALARIADO"}});
+    add(chart, {{"CDCONTA", "8001"}, {"NMDESCRICA", "VENDA DE PRODUCAO RURAL"}});
+    auto shown = [this] {
+        std::string text;
+        for (const std::string& row : snaps.back())
+            text += row + "\n";
+        return text;
+    };
+    {
+        const editor::AccountListRange rural(editor::AccountRange{8000, 10000});
+        keys("key Ctrl+P\nkey Enter\n");
+        EXPECT_EQ(base::alltrim(editor::GERAL2("M->CDCONTA", Value()).text()), "8001");
+        ASSERT_EQ(snaps.size(), 1u);
+        EXPECT_THAT(shown(), HasSubstr("VENDA DE PRODUCAO RURAL"));
+        EXPECT_THAT(shown(), ::testing::Not(HasSubstr("TRABALHO NAO ASSALARIADO")));
+    }
+    keys("key Ctrl+P\nkey Esc\n");
+    EXPECT_TRUE(editor::GERAL2("M->CDCONTA", Value()).isEmpty());
+    ASSERT_EQ(snaps.size(), 2u);
+    EXPECT_THAT(shown(), HasSubstr("TRABALHO NAO ASSALARIADO"));
+}

@@ -176,6 +176,10 @@ bool readAccount(EntryValues& values, std::optional<AccountRules>& rules, int mo
     };
     ui::GetList fields{field};
     const editor::LookupKey lookup("CDCONTA");
+    // Inside the declaration only the rural accounts are taken: the list
+    // offers no other.
+    std::optional<editor::AccountListRange> ruralOnly;
+    if (mode == kFromDeclaration) ruralOnly.emplace(editor::AccountRange{8000, 10000});
     for (;;) {
         if (ui::readFields(fields).exit == ui::ReadExit::Escape) return false;
         // The account kept from the entry before is checked again.
