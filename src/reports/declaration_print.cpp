@@ -10,10 +10,12 @@
 #include "base/text.h"
 #include "common/messages.h"
 #include "common/windows.h"
+#include "editor/lookup_lists.h"
 #include "reports/cash_book_print.h"
 #include "reports/declaration_pages.h"
 #include "reports/summary_print.h"
 #include "store/access.h"
+#include "store/table_numbers.h"
 #include "store/work_areas.h"
 #include "tax/cash_book.h"
 #include "ui/get.h"
@@ -24,15 +26,7 @@ using namespace base::literals;
 
 namespace {
 
-// The year tables the pages read, and the chart of accounts.
-constexpr int kIncome = 2;       // IRM2
-constexpr int kDependants = 3;   // IRM3
-constexpr int kPayments = 6;     // IRM6
-constexpr int kRural = 10;       // IRM10
-constexpr int kProperties = 15;  // IRM15
-constexpr int kMonthly = 16;     // IRM16
-constexpr int kChart = 58;       // CONTAS
-constexpr int kScratchOffset = 20;
+namespace tables = store::tables;
 
 // The taxpayer's rows of year table `number`: the open declaration's
 // scratch copy when there is one (it holds the work not saved yet, and the
@@ -40,7 +34,7 @@ constexpr int kScratchOffset = 20;
 // of the data folder, from which the pages take the taxpayer's rows.
 store::Table& taxpayerTable(int number) {
     store::WorkAreas& areas = store::workAreas();
-    if (store::Table* copy = areas.table(number + kScratchOffset)) return *copy;
+    if (store::Table* copy = areas.table(tables::scratch(number))) return *copy;
     if (areas.table(number) == nullptr && !store::ABERTURA(number))
         throw base::Error("Não foi possível abrir os dados do contribuinte para a impressão."_cp);
     return *areas.table(number);
@@ -72,8 +66,7 @@ bool flagSet(const char* name, bool otherwise) {
 
 // The account's description in the chart; the code when the chart lacks it.
 std::string accountDescription(const std::string& code) {
-    store::Table* chart = store::workAreas().table(kChart);
-    if (chart == nullptr && store::ABERTURA(kChart)) chart = store::workAreas().table(kChart);
+    store::Table* chart = editor::openCodeTable(tables::kAccounts);
     if (chart == nullptr) return code;
     const std::optional<tax::Account> account = tax::findAccount(*chart, code);
     return account ? account->description : code;
@@ -102,8 +95,8 @@ bool printCashBook(Book book) {
     const base::NamedValues& s = base::session();
     common::MENS(0, book == Book::Rural ? "Imprimindo o Livro Caixa Rural."
                                         : "Imprimindo o Livro Caixa Normal.");
-    store::Table& income = taxpayerTable(kIncome);
-    store::Table& properties = taxpayerTable(kProperties);
+    store::Table& income = taxpayerTable(tables::kIncome);
+    store::Table& properties = taxpayerTable(tables::kRuralProperties);
     const std::string cpf = trimmed("CPF");
     const bool ruralDeclaration = s.integer("TIPO_LANCA") == 2;
     const auto [first, last] = monthsAsked();
@@ -164,15 +157,16 @@ bool FOLHA(int page, const SummarySource& summary) {
     switch (page) {
         case kIncomePage:
             common::MENS(0, "Imprimindo os rendimentos tributáveis"_cp);
-            printIncomePage(taxpayerTable(kIncome), taxpayerTable(kMonthly));
+            printIncomePage(taxpayerTable(tables::kIncome), taxpayerTable(tables::kMonthlyFigures));
             return true;
         case kRuralPage:
             common::MENS(0, "Imprimindo rendimentos da Atividade Rural ");
-            return printRuralPage(taxpayerTable(kRural), taxpayerTable(kProperties),
-                                  taxpayerTable(kDependants));
+            return printRuralPage(taxpayerTable(tables::kRural),
+                                  taxpayerTable(tables::kRuralProperties),
+                                  taxpayerTable(tables::kDependants));
         case kPaymentsPage:
             common::MENS(0, "Imprimindo os Pagamentos Efetuados");
-            printPaymentsPage(taxpayerTable(kPayments), taxpayerTable(kDependants));
+            printPaymentsPage(taxpayerTable(tables::kPayments), taxpayerTable(tables::kDependants));
             return true;
         case kSummaryPage:
             if (!summary) return false;

@@ -112,16 +112,10 @@ bool CdxEngine::next(CdxCursor& cursor) {
 }
 
 bool CdxEngine::previous(CdxCursor& cursor) {
+    // One step back from the end is the last key.
+    if (cursor.eof_) return last(cursor);
     return read([&]() -> bool {
         const TagRef tag = resolve(cursor.tag_);
-        if (cursor.eof_) {
-            const uint32_t leaf = rightmostLeaf(tag);
-            const auto p =
-                backward(tag, Position{leaf, static_cast<uint32_t>(treePage(leaf, tag).count())});
-            place(cursor, tag, p);
-            cursor.bof_ = !p;
-            return p.has_value();
-        }
         bool exact = false;
         const auto current = currentPosition(tag, cursor, exact);
         const auto p = backward(tag, *current);

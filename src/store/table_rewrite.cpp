@@ -49,6 +49,17 @@ void Table::Impl::rewrite(const Structure& fields, bool keepRecords) {
     const std::string temp = tempPathBeside(path, 'P');
     platform::File out;
     uint32_t written = 0;
+    // On failure the first error is the one to report; the new file goes.
+    auto discardNewFile = [&] {
+        try {
+            out.close();
+        } catch (...) {
+        }
+        try {
+            platform::removeFile(temp);
+        } catch (...) {
+        }
+    };
     try {
         out = platform::createFile(temp);
         // Ours from the start: a copy that opens the table by its name once
@@ -101,15 +112,7 @@ void Table::Impl::rewrite(const Structure& fields, bool keepRecords) {
         out.writeAt(0, block, sizeof block);
         out.sync();
     } catch (...) {
-        // The first error is the one to report; the new file goes.
-        try {
-            out.close();
-        } catch (...) {
-        }
-        try {
-            platform::removeFile(temp);
-        } catch (...) {
-        }
+        discardNewFile();
         throw;
     }
 
@@ -126,15 +129,7 @@ void Table::Impl::rewrite(const Structure& fields, bool keepRecords) {
             platform::removeFile(cdxPath);
         platform::renameFile(temp, path);
     } catch (...) {
-        // The first error is the one to report; the new file goes.
-        try {
-            out.close();
-        } catch (...) {
-        }
-        try {
-            platform::removeFile(temp);
-        } catch (...) {
-        }
+        discardNewFile();
         throw;
     }
     view = {};
