@@ -11,6 +11,7 @@
 #include "platform/drives.h"
 #include "platform/file.h"
 #include "store/cdx_engine.h"
+#include "store/table_files.h"
 
 namespace kdx2::store {
 
@@ -20,17 +21,6 @@ namespace {
 
 std::shared_ptr<detail::CdxEngine> openEngine(platform::File file, bool readOnly, bool shared) {
     return std::make_shared<detail::CdxEngine>(std::move(file), readOnly, shared);
-}
-
-// Whether the file named by the drive path `name` lies on a local disk;
-// no when that cannot be told (a host path, an unknown drive).
-bool onLocalDisk(const std::string& name) {
-    if (name.empty()) return false;
-    try {
-        return !platform::isNetworkDrive(name);
-    } catch (const base::Error&) {
-        return false;
-    }
 }
 
 std::string keyTypeName(base::Type type) {

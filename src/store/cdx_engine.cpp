@@ -70,8 +70,10 @@ void CdxEngine::initializeNewFile() {
     LeafEncoder root(image.data() + kDirectoryRoot, kDirectoryKeyLength, ' ',
                      leafWidthsFor(kDirectoryKeyLength, 0xFFFF));
     root.finish(kAttrRoot | kAttrLeaf, kNoPage, kNoPage);
-    file_.truncate(0);
+    // Written over the old file and then cut to size, never cut first:
+    // copies reading the header through a view must always find one there.
     file_.writeAt(0, image.data(), image.size());
+    file_.truncate(image.size());
     diskSize_ = fileEnd_ = image.size();
     counter_ = 0;
     cache_.clear();
@@ -94,10 +96,32 @@ void CdxEngine::validateOpenedFile() {
     allEntries(directory());
 }
 
-void CdxEngine::refreshFromDisk() {
+void CdxEngine::allowCachedReads(bool allow) {
+    cachedReads_ = allow && shared_;
+    headerView_ = {};
+    // A view reads past the file's end as a fault: only a file that holds its
+    // header is mapped, and no copy ever shortens an index below it.
+    if (cachedReads_ && diskSize_ >= kMinimumFileSize) headerView_ = file_.view(kPageSize);
+}
+
+std::optional<uint32_t> CdxEngine::diskCounter() const {
+    if (headerView_.data()) {
+        // Another copy may be writing the header as it is read: every byte
+        // is loaded from the page as it stands, never from a register.
+        const volatile uint8_t* at =
+            reinterpret_cast<const volatile uint8_t*>(headerView_.data() + kHeaderCounter);
+        const uint8_t b[4] = {at[0], at[1], at[2], at[3]};
+        return getBe32(b);
+    }
     uint8_t b[4];
-    if (file_.readAt(kHeaderCounter, b, 4) != 4) damaged("arquivo menor que o cabeçalho"_cp);
-    const uint32_t counter = getBe32(b);
+    if (file_.readAt(kHeaderCounter, b, 4) != 4) return std::nullopt;
+    return getBe32(b);
+}
+
+void CdxEngine::refreshFromDisk() {
+    const std::optional<uint32_t> onDisk = diskCounter();
+    if (!onDisk) damaged("arquivo menor que o cabeçalho"_cp);
+    const uint32_t counter = *onDisk;
     // Every writer bumps the counter when it lets go of the write lock, so an
     // unchanged counter means unchanged pages and size: no need to ask for
     // the size on every lock.
@@ -206,6 +230,7 @@ void CdxEngine::close() {
     }
     dropCache();
     readDepth_ = writeDepth_ = 0;
+    headerView_ = {};
     file_.close();
 }
 

@@ -69,7 +69,10 @@ class CdxEngine {
     // changed the file since they were read. Only for files on a local
     // disk: a network file system may answer an unlocked read from a stale
     // copy of its own.
-    void allowCachedReads(bool allow) { cachedReads_ = allow && shared_; }
+    // There the change counter is also read through a view of the header
+    // page, kept in step with every other copy's writes by the system: no
+    // system call for it on an unlocked read or a lock.
+    void allowCachedReads(bool allow);
 
     // ---- Tags ----
     std::vector<CdxTagInfo> tags();
@@ -130,6 +133,9 @@ class CdxEngine {
     template <class Body>
     auto read(Body body);
     void refreshFromDisk();
+    // The change counter as the disk holds it now; nullopt when the file is
+    // too short to hold one.
+    std::optional<uint32_t> diskCounter() const;
     void lockAndRefresh(platform::LockKind kind);
     void dropCache();
     void trimCache();
@@ -202,6 +208,7 @@ class CdxEngine {
     int writeDepth_ = 0;
     bool cachedReads_ = false;
     bool unlockedRead_ = false;  // the read under way holds no lock: every page came from the cache
+    platform::File::View headerView_;  // the header page, on a local disk
 
     PageCache cache_;
     std::vector<uint32_t> dirty_;

@@ -38,8 +38,7 @@ bool CdxEngine::beginCachedRead() {
     // Writers raise the counter with the last write of a change, after every
     // page of it: an unchanged counter means that no change was completed
     // since the cached pages were read, so they are the file as it stands.
-    uint8_t b[4];
-    if (file_.readAt(kHeaderCounter, b, 4) != 4 || getBe32(b) != counter_) return false;
+    if (diskCounter() != counter_) return false;
     unlockedRead_ = true;
     ++readDepth_;
     return true;
@@ -47,8 +46,7 @@ bool CdxEngine::beginCachedRead() {
 
 void CdxEngine::lockForDiskRead() {
     file_.lock(kIndexLockOffset, 1, platform::LockKind::Shared, platform::LockWait::Yes);
-    uint8_t b[4];
-    if (file_.readAt(kHeaderCounter, b, 4) != 4 || getBe32(b) != counter_) {
+    if (diskCounter() != counter_) {
         // Pages read so far and those on the disk now belong to two states.
         file_.unlock(kIndexLockOffset, 1);
         throw StaleRead{};

@@ -136,6 +136,10 @@ Header readHeader(const platform::File& file) {
     unsigned char block[kHeaderSize];
     if (file.readAt(0, block, kHeaderSize) != kHeaderSize)
         damaged(file.path(), "o cabeçalho está incompleto (arquivo truncado)."_cp);
+    return decodeHeader(block);
+}
+
+Header decodeHeader(const unsigned char* block) {
     Header header;
     header.version = block[0];
     header.lastUpdate =

@@ -64,6 +64,8 @@ void encodeHeaderBlock(const Header& header, char* out);
 Layout readLayout(const platform::File& file);
 // The 32-byte header of an open file (a fresh record count from disk).
 Header readHeader(const platform::File& file);
+// The header from its 32 bytes as stored.
+Header decodeHeader(const unsigned char* block);
 
 // Field encodings. decodeField never throws: malformed bytes read as the
 // empty value of the type. encodeField throws base::Error (naming the field

@@ -91,7 +91,8 @@ std::unique_ptr<Table> Table::open(const std::string& rawPath, OpenMode mode, st
     impl->file = openTableFile(path, mode);
     impl->layout = dbf::readLayout(impl->file);
     impl->count = impl->layout.header.recordCount;
-    if (exclusive) impl->mapRecords();
+    impl->localDisk = onLocalDisk(path);
+    impl->mapRecords();
     impl->indexFields();
     impl->alias = base::asciiUpper(alias.empty() ? platform::baseNameOf(path) : alias);
     std::unique_ptr<Table> table(new Table(std::move(impl)));

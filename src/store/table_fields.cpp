@@ -89,7 +89,7 @@ void Table::Impl::requireExclusive(const std::string& what) const {
 
 uint32_t Table::Impl::refreshCount() {
     if (shared() && !pendingAppend) {
-        const dbf::Header header = dbf::readHeader(file);
+        const dbf::Header header = headerOnDisk();
         // Records appended by others exist in the file before the header counts them.
         if (header.recordCount > count &&
             layout.recordOffset(header.recordCount + 1) <= file.size())

@@ -27,4 +27,13 @@ void replaceFileWhole(const std::string& path, std::string_view bytes, char kind
     }
 }
 
+bool onLocalDisk(const std::string& name) {
+    if (name.empty()) return false;
+    try {
+        return !platform::isNetworkDrive(name);
+    } catch (const base::Error&) {
+        return false;
+    }
+}
+
 }  // namespace kdx2::store

@@ -19,4 +19,10 @@ std::string tempPathBeside(const std::string& path, char kind);
 // file is removed and the old file left as it was.
 void replaceFileWhole(const std::string& path, std::string_view bytes, char kind);
 
+// Whether the file named by the drive path `name` lies on a local disk;
+// no when that cannot be told (a host path, an unknown drive). Only there
+// may a copy trust what it read without a lock, or read through a view:
+// a network file system may answer from a stale copy of its own.
+bool onLocalDisk(const std::string& name);
+
 }  // namespace kdx2::store

@@ -60,9 +60,13 @@ class Table::Impl final : public Resolver {
     std::string alias;
     OpenMode mode = OpenMode::Shared;
     platform::File file;
-    // Exclusive tables read their records through a view of the file (no
-    // system call per record); records beyond it are read with pread.
+    // Records are read through a view of the file (no system call per
+    // record): always for an exclusive table, for a shared one on a local
+    // disk, where every copy's writes reach the same pages and no copy ever
+    // shortens a table it shares. Records beyond the view are read with
+    // pread until they are worth mapping again.
     platform::File::View view;
+    bool localDisk = false;
     dbf::Layout layout;
     std::map<std::string, int, std::less<>> fieldsByName;
     uint32_t count = 0;  // record count as last read or written
@@ -109,6 +113,8 @@ class Table::Impl final : public Resolver {
     void requireExclusive(const std::string& what) const;
 
     uint32_t refreshCount();
+    // The header as the disk holds it now (from the view when there is one).
+    dbf::Header headerOnDisk() const;
 
     // ---- Record buffer ----
     void ensureLoaded();
@@ -118,9 +124,11 @@ class Table::Impl final : public Resolver {
         if (!dirty && !pendingAppend) original = record;
     }
 
-    // Maps the records on disk (exclusive tables only: a shared table may be
-    // changed by others in ways a view must not see half of).
+    // Maps the records on disk (see `view`).
     void mapRecords();
+    // Whether the bytes up to `end` can be read through the view, mapping
+    // again first when that is worth it.
+    bool inView(uint64_t end);
 
     void drainAppends();
 

@@ -67,7 +67,7 @@ bool Table::Impl::append() {
     file.lock(kHeaderLock, 1, platform::LockKind::Exclusive, platform::LockWait::Yes);
     uint32_t n = 0;
     try {
-        dbf::Header header = dbf::readHeader(file);
+        dbf::Header header = headerOnDisk();
         n = header.recordCount + 1;
         if (!tableLocked && !file.lock(recordLockOffset(n), 1, platform::LockKind::Exclusive,
                                        platform::LockWait::No)) {

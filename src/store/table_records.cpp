@@ -24,7 +24,7 @@ void Table::Impl::ensureLoaded() {
     record.resize(layout.header.recordLength);
     if (atEof || recno < 1 || recno > count) {
         std::fill(record.begin(), record.end(), ' ');
-    } else if (const uint64_t at = layout.recordOffset(recno); at + record.size() <= view.size()) {
+    } else if (const uint64_t at = layout.recordOffset(recno); inView(at + record.size())) {
         std::memcpy(record.data(), view.data() + at, record.size());
     } else {
         if (!appendBuffer.empty() && recno >= bufferedFirst) drainAppends();
@@ -39,8 +39,28 @@ void Table::Impl::ensureLoaded() {
 void Table::Impl::mapRecords() {
     view = {};
     // Never beyond the file's end: reading there through a view faults.
-    if (!shared() && count > 0)
+    // A shared table is mapped even while empty: its header, read on every
+    // append, then comes from the view too.
+    if (shared() ? localDisk : count > 0)
         view = file.view(std::min(layout.recordOffset(count + 1), file.size()));
+}
+
+bool Table::Impl::inView(uint64_t end) {
+    if (end <= view.size()) return true;
+    // A shared table's view is not remade for every record another copy
+    // appends: only when the records beyond it are worth a new one.
+    constexpr uint64_t kRemapStep = 1 << 20;
+    const uint64_t tableEnd = layout.recordOffset(count + 1);
+    if (!shared() || !localDisk || end > tableEnd || tableEnd < view.size() + kRemapStep)
+        return false;
+    mapRecords();
+    return end <= view.size();
+}
+
+dbf::Header Table::Impl::headerOnDisk() const {
+    if (view.size() >= dbf::kHeaderSize)
+        return dbf::decodeHeader(reinterpret_cast<const unsigned char*>(view.data()));
+    return dbf::readHeader(file);
 }
 
 void Table::Impl::drainAppends() {

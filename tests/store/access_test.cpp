@@ -318,3 +318,46 @@ TEST_F(AccessTest, CopiesAppendingAtOnceGetDifferentRecordNumbers) {
 }
 
 }  // namespace
+
+// On a local disk a copy reads records, the table's header and the index's
+// change counter through views of the files. Another copy's appends, a few
+// and then more than the view is remade for, are all seen with their keys,
+// and an append here takes the number after theirs.
+TEST_F(AccessTest, ACopyReadingThroughViewsSeesAnotherCopysAppends) {
+    makeTable(3);
+    ASSERT_TRUE(openShared());
+    Table& t = workAreas().area(1);
+    ASSERT_TRUE(t.seek(Value("R2")));
+    uint32_t expected = 3;
+    for (long count : {5L, 40000L}) {
+        SCOPED_TRACE(count);
+        Peer p = peer({"DADOS\\PEQ", "append", std::to_string(count), "DADOS\\PEQ"});
+        ASSERT_EQ(p.readLine(), "ready");
+        p.send("go");
+        std::vector<uint32_t> numbers;
+        for (auto line = p.readLine(); line && !line->empty(); line = p.readLine())
+            numbers.push_back(static_cast<uint32_t>(std::stoul(*line)));
+        ASSERT_EQ(p.wait(), 0);
+        ASSERT_EQ(numbers.size(), static_cast<size_t>(count));
+        expected += static_cast<uint32_t>(count);
+        EXPECT_EQ(numbers.back(), expected);
+
+        // The last record by number, then by its key through the index.
+        t.goTo(numbers.back());
+        const std::string cpf = base::rtrim(t.get("CPF").text());
+        EXPECT_THAT(cpf, testing::EndsWith("-" + std::to_string(count - 1)));
+        ASSERT_TRUE(t.seek(Value(cpf)));
+        EXPECT_EQ(t.recNo(), numbers.back());
+        ASSERT_TRUE(t.seek(Value("R2")));
+    }
+    uint32_t inOrder = 0;
+    for (t.goTop(); !t.eof(); t.skip())
+        ++inOrder;
+    EXPECT_EQ(inOrder, expected);
+    ASSERT_TRUE(store::ADD_REC(0));
+    EXPECT_EQ(t.recNo(), expected + 1);
+    t.put("CPF", Value("AQUI"));
+    t.unlock();
+    ASSERT_TRUE(t.seek(Value("AQUI")));
+    EXPECT_EQ(t.recNo(), expected + 1);
+}
