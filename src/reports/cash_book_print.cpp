@@ -73,7 +73,7 @@ class BookWriter {
         if (line_ < 0 || s_.pagePerMonth || line_ > kLastBodyLine - 5)
             newPage();
         else
-            monthHeading();
+            CABECLCX(false);
         std::string account;
         for (size_t i = 0; i < entries.size(); ++i) {
             const CashBookLine& entry = *entries[i];
@@ -146,9 +146,17 @@ class BookWriter {
         if (line_ >= 0) printing::output().eject();
         ++page_;
         line_ = 0;
-        say(0, rule());
-        ++line_;
-        if (s_.monthHeader) {
+        CABECLCX(true);
+    }
+
+    // CABECLCX: the month's heading, with the book's title on a new page
+    // and the month's figures carried from the page before. A book of
+    // totals only has no heading at all: its lines start at the top.
+    void CABECLCX(bool pageStarts) {
+        if (!s_.monthHeader) return;
+        if (pageStarts) {
+            say(0, rule());
+            ++line_;
             say(0, "Livro Caixa de" + base::padRight(s_.name, 38));
             if (s_.pagePerMonth) {
                 const std::string p = std::to_string(page_);
@@ -159,21 +167,17 @@ class BookWriter {
             }
             ++line_;
         }
-        monthHeading();
-        if (monthRevenue_ != 0 || monthExpenses_ != 0) {
-            say(0, "Transporte da pg. anterior");
-            totalsAt(monthRevenue_, monthExpenses_);
-            ++line_;
-        }
-    }
-
-    void monthHeading() {
         say(0, rule());
         ++line_;
         say(4, "Data     Descricao                                   Receitas      Despesas");
         ++line_;
         say(0, rule());
         ++line_;
+        if (pageStarts && (monthRevenue_ != 0 || monthExpenses_ != 0)) {
+            say(0, "Transporte da pg. anterior");
+            totalsAt(monthRevenue_, monthExpenses_);
+            ++line_;
+        }
     }
 
     void accountTitle(const std::string& code) {

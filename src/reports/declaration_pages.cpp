@@ -78,7 +78,15 @@ struct Payer {
     std::string number;
     std::string dependant;
     std::array<double, 4> amounts{};  // income, social security, withheld, 13th
+    double exempt = 0;                // I1_913
+    double exclusive = 0;             // I1_1013, exclusively taxed at the source
 };
+
+// The year's figures of an item are its thirteenth elements, the ones the
+// yearly summary adds up, so the page and the summary agree.
+double yearTotal(const store::Table& item, const char* group) {
+    return item.get(std::string(group) + "13").number();
+}
 
 std::vector<Payer> companyPayers(store::Table& income, const std::string& kind) {
     std::vector<Payer> payers;
@@ -88,8 +96,10 @@ std::vector<Payer> companyPayers(store::Table& income, const std::string& kind) 
         payer.name = field(item, "I1_2");
         payer.number = field(item, "I1_3");
         payer.dependant = field(item, "I1_8");
-        payer.amounts = {item.get("I1_4").number(), item.get("I1_6").number(),
-                         item.get("I1_5").number(), item.get("I1_7").number()};
+        payer.amounts = {yearTotal(item, "I1_4"), yearTotal(item, "I1_6"), yearTotal(item, "I1_5"),
+                         yearTotal(item, "I1_7")};
+        payer.exempt = yearTotal(item, "I1_9");
+        payer.exclusive = yearTotal(item, "I1_10");
         payers.push_back(payer);
     });
     if (kind == "D")
@@ -100,7 +110,30 @@ std::vector<Payer> companyPayers(store::Table& income, const std::string& kind) 
 
 constexpr std::array<int, 4> kPayerColumns = {64, 81, 102, 117};
 
-// TRIBUPJ and SOMAREN for one kind of company income.
+// SOMAREN: the sums of a list of payers.
+Payer SOMAREN(const std::vector<Payer>& payers) {
+    Payer total;
+    for (const Payer& payer : payers) {
+        for (size_t i = 0; i < total.amounts.size(); ++i)
+            total.amounts[i] = base::roundDecimal(total.amounts[i] + payer.amounts[i], 2);
+        total.exempt = base::roundDecimal(total.exempt + payer.exempt, 2);
+        total.exclusive = base::roundDecimal(total.exclusive + payer.exclusive, 2);
+    }
+    return total;
+}
+
+// The TOTAL line: the four columns' sums, and in the room left of them the
+// exempt and the exclusively taxed income when the payers had any.
+void totalLine(ListPage& page, const Payer& total) {
+    page.say(1, "TOTAL");
+    if (total.exempt != 0) page.say(8, "Isentos " + amountText(total.exempt));
+    if (total.exclusive != 0) page.say(32, "Trib.Fonte " + amountText(total.exclusive));
+    for (size_t i = 0; i < total.amounts.size(); ++i)
+        page.say(kPayerColumns[i], amountText(total.amounts[i]));
+    page.next();
+}
+
+// TRIBUPJ for one kind of company income.
 void TRIBUPJ(ListPage& page, store::Table& income, bool dependants) {
     page.rule("LIN_DIV1");
     page.say(0, std::string("RENDIMENTOS TRIBUTAVEIS RECEBIDOS DE PESSOAS JURIDICAS PELO") +
@@ -116,7 +149,6 @@ void TRIBUPJ(ListPage& page, store::Table& income, bool dependants) {
              "       NOME DA FONTE PAGADORA               CNPJ/CPF          REND. RECEBIDOS  "
              "  CONTR.PREVID.    IMPOSTO NA FONTE    13ro SALARIO");
     page.next();
-    std::array<double, 4> totals{};
     std::string group = "\x01";
     for (const Payer& payer : payers) {
         if (dependants && payer.dependant != group) {
@@ -126,17 +158,12 @@ void TRIBUPJ(ListPage& page, store::Table& income, bool dependants) {
         }
         page.say(1, base::padRight(payer.name, 40).substr(0, 40));
         page.say(42, payer.number);
-        for (size_t i = 0; i < totals.size(); ++i) {
+        for (size_t i = 0; i < payer.amounts.size(); ++i)
             page.say(kPayerColumns[i], amountText(payer.amounts[i]));
-            totals[i] = base::roundDecimal(totals[i] + payer.amounts[i], 2);
-        }
         page.next();
     }
     page.rule("LIN_DIV2");
-    page.say(1, "TOTAL");
-    for (size_t i = 0; i < totals.size(); ++i)
-        page.say(kPayerColumns[i], amountText(totals[i]));
-    page.next();
+    totalLine(page, SOMAREN(payers));
     printing::output().normal();
 }
 

@@ -54,16 +54,7 @@ class SummaryPage {
                 out.eject();
                 heading();
             }
-            std::string first = "|" + base::padRight(MAT_IMPRE(row, QUALMENS), kCellWidth) + "|" +
-                                cell(summary_.text(row, tax::Summary::kYear));
-            std::string second =
-                "|" + std::string(kCellWidth, ' ') + "|" + std::string(kCellWidth, ' ') + "|";
-            for (int month = 1; month <= 6; ++month) {
-                first += cell(summary_.text(row, month));
-                second += cell(summary_.text(row, month + 6));
-            }
-            say(0, first);
-            say(0, second);
+            MOSLIN(row, QUALMENS);
         }
         say(0, border());
         out.normal();
@@ -71,6 +62,22 @@ class SummaryPage {
     }
 
   private:
+    // MOSLIN: one row of the summary on two lines, the label, the year and
+    // January to June, then July to December under the months.
+    void MOSLIN(int row, const std::string& QUALMENS) {
+        std::string first =
+            "|" + base::padRight(MAT_IMPRE(row, QUALMENS, summary_.labels[row]), kCellWidth) + "|" +
+            cell(summary_.text(row, tax::Summary::kYear));
+        std::string second =
+            "|" + std::string(kCellWidth, ' ') + "|" + std::string(kCellWidth, ' ') + "|";
+        for (int month = 1; month <= 6; ++month) {
+            first += cell(summary_.text(row, month));
+            second += cell(summary_.text(row, month + 6));
+        }
+        say(0, first);
+        say(0, second);
+    }
+
     void say(int column, const std::string& text) {
         printing::output().say(line_, column, text);
         ++line_;
@@ -78,7 +85,7 @@ class SummaryPage {
 
     void heading() {
         line_ = CABEC_IMP(0, "");
-        say(0, "Resumo geral do CPF " + trimmed("CPF") + "  " + base::rtrim(summary_.note));
+        say(0, base::rtrim("Resumo geral do CPF " + trimmed("CPF") + "  " + AVISO1(summary_)));
         say(0, border());
         std::string head = "|Valores em  Real|" + base::padRight(" Total do Ano", kCellWidth) + "|";
         for (int month = 1; month <= 6; ++month)
@@ -125,6 +132,13 @@ class SummaryPage {
 
 }  // namespace
 
+std::string AVISO1(const tax::Summary& summary) {
+    // On the screen a whole year draws a rule over the note; on paper a
+    // whole year simply has no note.
+    if (summary.note == tax::MOSTMEDIA(12)) return "";
+    return base::rtrim(summary.note);
+}
+
 int CABEC_IMP(int row, const std::string& section) {
     const base::NamedValues& s = base::session();
     printing::PrintOutput& out = printing::output();
@@ -139,7 +153,7 @@ int CABEC_IMP(int row, const std::string& section) {
     return row;
 }
 
-std::string MAT_IMPRE(int row, const std::string& QUALMENS) {
+std::string MAT_IMPRE(int row, const std::string& QUALMENS, const std::string& label) {
     static const std::array<const char*, kPrintedRows> labels = {
         "P.Juridicas Tit.", "P.Juridicas Dep.", "P.Fisicas       ", "Exterior        ",
         "Ativid. Rural   ", "Total rendimento", "Previd. Oficial ", "Previd. Privada ",
@@ -149,6 +163,11 @@ std::string MAT_IMPRE(int row, const std::string& QUALMENS) {
         "Imposto devido  ", "Retido titular  ", "Retido dependent", "Carne Leao pago ",
         "Mensalao pago   ", "Saldo           ", "Carne Leao devid", "Antecip.sugerida"};
     if (row < 1 || row > kPrintedRows) return std::string(kCellWidth, ' ');
+    // A label the summary made for the cell (the incentives' row with the
+    // simplified discount) needs no shortening; the screen's labels are
+    // wider.
+    if (!label.empty() && label.size() <= static_cast<size_t>(kCellWidth))
+        return base::padRight(label, kCellWidth);
     if (row == kPrintedRows && base::alltrim(QUALMENS) == "2") return "Mens. a recolher";
     return labels[static_cast<size_t>(row - 1)];
 }

@@ -14,8 +14,13 @@ namespace kdx2::reports {
 int CABEC_IMP(int row, const std::string& section);
 
 // MAT_IMPRE: the summary's label of `row` (1 ... 28) cut to the table's 16
-// columns; row 28 names the complementary payment QUALMENS asks for.
-std::string MAT_IMPRE(int row, const std::string& QUALMENS);
+// columns; row 28 names the complementary payment QUALMENS asks for. A
+// `label` of the summary that already fits the cell is kept as it is.
+std::string MAT_IMPRE(int row, const std::string& QUALMENS, const std::string& label = "");
+
+// AVISO1: the projection note of the printed summary's title; none when the
+// summary stands for the whole year.
+std::string AVISO1(const tax::Summary& summary);
 
 // ROT_FEITA and IDENTIFI: the whole page from the summary worked out for
 // the taxpayer and the session's working values of the register.

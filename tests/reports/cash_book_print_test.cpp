@@ -229,6 +229,33 @@ TEST_F(CashBookPrintTest, RuralEntriesAreWeightedByTheParticipation) {
     EXPECT_EQ(at(lineWith("VENDA DE SOJA"), 52, 13), "1.000,00");
 }
 
+// A rural book of totals only prints its months without any heading: its
+// lines start at the top of each page, and the figures are the same.
+TEST_F(CashBookPrintTest, ABookOfTotalsOnlyHasNoMonthHeading) {
+    base::session().set("TIPO_LANCA", 1);
+    base::session().set("AVANCA_PAG", "N");
+    item("R", date(31, 1, 2025), "8001", "RECEITA DE JANEIRO", 1500.00, "C");
+    item("R", date(28, 2, 2025), "8001", "RECEITA DE FEVEREIRO", 700.00, "C");
+    ASSERT_TRUE(print(reports::kRuralCashBookPage));
+    std::vector<std::string> months = printedLines();
+    ASSERT_FALSE(months.empty());
+    months.erase(std::find_if(months.begin(), months.end(),
+                              [](const std::string& line) { return has(line, "Balanco das"); }),
+                 months.end());
+    const std::string book = joinedLines(months);
+    EXPECT_FALSE(has(book, "Livro Caixa de"));
+    EXPECT_FALSE(has(book, "Data     Descricao"));
+    // The book's first page starts with the account, not a rule.
+    EXPECT_FALSE(has(months.front(), "---")) << months.front();
+    EXPECT_TRUE(has(book, "Totais do Mes"));
+    EXPECT_EQ(at(lineWith("RECEITA DE JANEIRO"), 52, 13), "1.500,00");
+    EXPECT_EQ(at(lineWith("TOTAIS"), 95, 13), "2.200,00");
+    // The common book keeps its heading.
+    base::session().set("TIPO_LANCA", 0);
+    ASSERT_TRUE(print(reports::kRuralCashBookPage));
+    EXPECT_TRUE(has(text(), "Data     Descricao"));
+}
+
 // The balance of accounts adds up to the lines printed: each rural share
 // rounded to the cent as printed, and an item without its kind of credit
 // placed by its kind.

@@ -57,10 +57,10 @@ class DeclarationPagesTest : public DarfTest {
         t.put("I1_1", base::Value(kind));
         t.put("I1_2", base::Value(name));
         t.put("I1_3", base::Value("12.345.678/0001-95"));
-        t.put("I1_4", base::Value(income));
-        t.put("I1_6", base::Value(security));
-        t.put("I1_5", base::Value(withheld));
-        t.put("I1_7", base::Value(thirteenth));
+        t.put("I1_413", base::Value(income));
+        t.put("I1_613", base::Value(security));
+        t.put("I1_513", base::Value(withheld));
+        t.put("I1_713", base::Value(thirteenth));
         t.put("I1_8", base::Value(dependant));
         t.unlock();
     }
@@ -127,6 +127,28 @@ TEST_F(DeclarationPagesTest, CompanyIncomeOfTheHolderAndDependantsWithTotals) {
     EXPECT_EQ(at(total, 117, 14), "3.000,00");
     EXPECT_TRUE(has(all, "CPF do dependente: 52998224725"));
     EXPECT_EQ(at(lineWith("EMPRESA DO FILHO"), 117, 14), "600,00");
+}
+
+// The dependants' exempt and exclusively taxed income are summed with the
+// four columns and printed in the TOTAL line; the yearly fields typed
+// without their months are not the year's figures.
+TEST_F(DeclarationPagesTest, TheTotalLineCarriesTheExemptAndExclusivelyTaxedSums) {
+    company("D", "EMPRESA DO FILHO", 8000.00, 880.00, 0, 600.00, "52998224725");
+    company("D", "EMPRESA DA FILHA", 2000.00, 0, 0, 0, "11144477735");
+    store::Table& t = copy(kIncomeCopy);
+    for (uint32_t recno : {1u, 2u}) {
+        t.goTo(recno);
+        ASSERT_TRUE(t.lockRecord());
+        t.put("I1_913", base::Value(recno == 1 ? 1200.10 : 300.15));
+        t.put("I1_1013", base::Value(recno == 1 ? 450.00 : 0.05));
+        t.put("I1_4", base::Value(99999.00));
+        t.unlock();
+    }
+    print(reports::kIncomePage);
+    const std::string total = lineWith("TOTAL");
+    EXPECT_EQ(at(total, 64, 14), "10.000,00");
+    EXPECT_EQ(at(total, 8, 22), "Isentos       1.500,25");
+    EXPECT_EQ(at(total, 32, 25), "Trib.Fonte         450,05");
 }
 
 TEST_F(DeclarationPagesTest, MonthlyRecordsOfTheCarneLeaoWithTheirTotals) {

@@ -92,8 +92,44 @@ TEST_F(SummaryPrintTest, TheTableIsCarriedOverRatherThanPastSixtyLines) {
 TEST_F(SummaryPrintTest, LabelsFitTheTableAndNameTheComplementaryPayment) {
     for (int row = 1; row <= 28; ++row)
         EXPECT_EQ(reports::MAT_IMPRE(row, "1").size(), 16u) << row;
+    EXPECT_EQ(reports::MAT_IMPRE(1, "1"), "P.Juridicas Tit.");
+    EXPECT_EQ(reports::MAT_IMPRE(28, "1"), "Antecip.sugerida");
     EXPECT_EQ(reports::MAT_IMPRE(28, "2"), "Mens. a recolher");
     EXPECT_FALSE(reports::FOLHA(reports::kSummaryPage));
+}
+
+// A summary worked out by the projection itself: 120,000.00 from a company
+// in 2025 with nothing to deduct takes the simplified discount, so the
+// incentives' row carries the label the projection made for the cell.
+TEST_F(SummaryPrintTest, TheIncentivesRowOfASimplifiedSummaryKeepsItsOwnLabel) {
+    tax::CompanyItem item;
+    item.kind = "J";
+    for (int month = 1; month <= 12; ++month)
+        item.income.add(month, 10000.00);
+    tax::ProjectionFigures figures;
+    figures.company = tax::SOMA_JUR({item});
+    const tax::Summary summary = tax::CALCULA_TUDO(
+        tax::CarneLeao(), figures,
+        {.QUEANO = 2025, .QMEDIA = 12, .QUALMENS = "1", .MES_ATU = 12, .OPCAO_1 = 51});
+    ASSERT_TRUE(summary.simplified);
+    const std::vector<std::string> lines = printSummary(summary);
+    EXPECT_TRUE(has(joinedLines(lines), "|Ded.de Incentivo|"));
+    EXPECT_FALSE(has(joinedLines(lines), "Deduc.incentivos"));
+    // The other rows keep the table's own labels, not the screen's.
+    EXPECT_TRUE(has(lineWith(lines, "P.Juridicas Tit."), "120.000,00"));
+    EXPECT_TRUE(has(joinedLines(lines), "|Base de calculo |"));
+}
+
+// The title carries the projection note only while the year is projected;
+// a whole year prints no note, not the rule the screen draws over it.
+TEST_F(SummaryPrintTest, TheTitleNamesTheMonthsOfAProjectedYearOnly) {
+    tax::Summary summary;
+    summary.note = tax::MOSTMEDIA(6);
+    EXPECT_TRUE(has(lineWith(printSummary(summary), "Resumo geral do CPF"),
+                    "Resumo geral do CPF 11144477735  O valor anual esta projetado com a m"));
+    summary.note = tax::MOSTMEDIA(12);
+    const std::string title = lineWith(printSummary(summary), "Resumo geral do CPF");
+    EXPECT_EQ(title, "Resumo geral do CPF 11144477735");
 }
 
 }  // namespace
