@@ -77,6 +77,7 @@ void installEditorHooks() {
     h.SAL_DEC = [] { workspace::SAL_DEC(); };
     h.matrix = matrixOfScreen;
     pages::connectPageHooks(h);
+    pages::connectMonthlyBreakdown(h);
     workspace::connectYearHooks(h);
 }
 

@@ -216,6 +216,55 @@ TEST_F(Pages, AltUWithoutAFactorForTheMonthLeavesTheAmountAsItWas) {
     EXPECT_EQ(field(rural[0], "I4_04"), "100.0");
 }
 
+// An income's amount broken into months: Enter on the amount opens its
+// months again with January kept, Alt+U on the contribution beside it opens
+// that column's months; each total lands in its column and the list's.
+TEST_F(Pages, AmountsOfAnIncomeAreBrokenIntoMonths) {
+    Script script = newTaxpayer();
+    script += {"key Enter",
+               "type ANA",
+               "key Enter",
+               "key F1",
+               "expect Fonte pagadora",
+               "type ACME LTDA",
+               "key Enter",
+               "type 1000",
+               "expect  Rendimentos  ",
+               "key Enter",
+               "key Esc",
+               "key Enter",  // the same cell again: January is there
+               "expect 1.000,00",
+               "key Down",
+               "key Down",
+               "type 250,5",
+               "key Enter",
+               "expect 1.250,50",
+               "key Esc",
+               "key Right",
+               "key Alt+U",
+               "expect  Previdência  ",
+               "key Down",
+               "type 80",
+               "key Enter",
+               "key Esc",
+               "expect 80,00",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "key Esc",
+               "expect Exercício"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto income = rowsOf("IRM2.DBF");
+    ASSERT_EQ(income.size(), 1u);
+    EXPECT_EQ(field(income[0], "I1_401"), "1000.0");
+    EXPECT_EQ(field(income[0], "I1_402"), "0.0");
+    EXPECT_EQ(field(income[0], "I1_403"), "250.5");
+    EXPECT_EQ(field(income[0], "I1_413"), "1250.5");
+    EXPECT_EQ(field(income[0], "I1_602"), "80.0");
+    EXPECT_EQ(field(income[0], "I1_613"), "80.0");
+}
+
 // With a one-minute interval, leaving a page a minute after the last save
 // saves; leaving it sooner does not. The run ends without leaving the
 // declaration, so only the automatic save can have written the name.

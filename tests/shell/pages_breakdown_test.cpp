@@ -2,8 +2,11 @@
 // headless screen.
 
 #include "editor/browse_fixture.h"
+#include "platform/console/keys.h"
 #include "shell/pages/pages.h"
 #include "store/table_numbers.h"
+#include "ui/get.h"
+#include "ui/screen.h"
 
 namespace kdx2::editor_test {
 namespace {
@@ -48,6 +51,27 @@ TEST_F(Breakdown, ANegativeMonthIsRefusedAndNothingIsStoredForACellWithoutMonths
 
     base::session().set("PONTEIRO", 1);  // the payer's name has no months
     EXPECT_DOUBLE_EQ(pages::MUDATEL13(2, "I1_2"), 0);
+}
+
+// A sale value is spread from the month of its sale date, which starts with
+// the value the field had; the months' total goes back to the field.
+TEST_F(Breakdown, AltUOnASaleValueSpreadsItFromTheMonthOfTheSale) {
+    base::session().set("DATA_ALI", base::Value(*base::Date::fromYmd(2025, 5, 10)));
+    base::Value sale(100.0);
+    ui::GetList form{ui::Get::of(5, 10, sale, "@E 9,999,999.99", "VAL_ALI")};
+    keys(
+        "key Alt+U\nexpect Alienação\nkey Ctrl+P\nkey Down\ntype 50\nkey Enter\nkey Esc\n"
+        "key Enter\n");
+    ui::bindKey(platform::keys::alt('U'), [](ui::Get*) { pages::CALC_UFIR(); });
+    try {
+        ui::readFields(form);
+    } catch (const platform::HeadlessStop& stop) {
+        FAIL() << stop.message;
+    }
+    // The cursor opened on May, which held the 100.
+    EXPECT_NE(snapRow(11).find("Maio"), std::string::npos) << snapRow(11);
+    EXPECT_NE(snapRow(11).find("100,00"), std::string::npos) << snapRow(11);
+    EXPECT_DOUBLE_EQ(sale.number(), 150);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // field) and the calculators (Alt+S, Alt+K), whose result goes to the field
 // being edited.
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "base/cp850.h"
@@ -15,6 +17,7 @@
 #include "common/messages.h"
 #include "common/numbers.h"
 #include "common/windows.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
 #include "platform/process.h"
 #include "shell/layouts.h"
@@ -95,6 +98,55 @@ void showTotal(const Layout& window, double total) {
             ui::transform(base::Value(total), kMonthPicture).text());
 }
 
+using Months = std::array<base::Value, 12>;
+
+// The month window (MTELA1 11): the twelve months one per line from
+// `firstMonth` on, read again until Esc. `accept` sees the total when the
+// window is to close: false keeps it open (its own message said why).
+// Returns false when a leave was chosen inside the window, which then drops
+// what was typed.
+bool readMonths(Months& months, const std::string& caption, int firstMonth,
+                const std::function<bool(double total)>& accept) {
+    base::NamedValues& s = base::session();
+    const Layout window = *layoutOf("MTELA1 11", {{"LEGENDA", caption}});
+    drawLayout(window);
+    ui::GetList fields;
+    for (int m = 1; m <= 12; ++m) {
+        base::Value& v = months[static_cast<size_t>(m - 1)];
+        auto get = ui::Get::of(window.top + 1 + m, window.left + 12, v, kMonthPicture,
+                               "NPOS" + std::string(m < 10 ? "0" : "") + std::to_string(m));
+        get->valid = [&months, &window](ui::Get& g) {
+            if (g.value().number() < 0) {
+                common::AVISOSN({"O valor não pode ser negativo."_cp}, common::box::kStop);
+                return false;
+            }
+            showTotal(window, sumOf(months));
+            return true;
+        };
+        fields.push_back(get);
+    }
+    showTotal(window, sumOf(months));
+    ui::ReadOptions options;
+    options.start = std::clamp(firstMonth, 1, 12) - 1;
+    bool kept = false;
+    while (!kept) {
+        const ui::ReadResult result = ui::readFields(fields, options);
+        options.start = std::clamp(result.position, 0, 11);
+        if (result.exit == ui::ReadExit::Finished) continue;
+        if (s.flag("LSAI")) break;
+        kept = !accept || accept(sumOf(months));
+    }
+    common::FECHAJAN(kToolSlot);
+    // A leave chosen inside the window ends the list screen under it too.
+    if (s.flag("LSAI")) {
+        ui::pushKey(keys::Esc);
+        return false;
+    }
+    for (auto& v : months)
+        if (v.number() < 0) v = base::Value(0);
+    return true;
+}
+
 // The field being edited gets `value`: a number as it is; a text field
 // its text, a blank and the value in the user's picture, cut to its width.
 void handToField(double value) {
@@ -117,47 +169,61 @@ void handToField(double value) {
     get->replaceBuffer(base::Value(text));
 }
 
+// The month of the sale date beside the sale value: the form's own value
+// when it has one, else the record's. No date counts as January.
+int saleMonth() {
+    const base::NamedValues& s = base::session();
+    base::Value date;
+    if (s.has("DATA_ALI")) date = s.get("DATA_ALI");
+    store::Table* record = store::workAreas().currentTable();
+    if (!date.isDate() && record && !record->eof() && record->hasField("DATA_ALI"))
+        date = record->get("DATA_ALI");
+    return date.isDate() && !date.date().empty() ? date.date().month() : 1;
+}
+
+// Alt+U on a sale value: its amount spread over the months, starting in
+// the month of the sale, which holds what the field had; the total goes
+// back to the field.
+void breakDownSaleValue(const ui::Get& get) {
+    const int month = saleMonth();
+    Months months;
+    months.fill(base::Value(0.0));
+    months[static_cast<size_t>(month - 1)] = base::Value(get.value().number());
+    if (!readMonths(months, " Alienação    ", month, {})) return;
+    const double total = sumOf(months);
+    if (total > 0) handToField(total);
+}
+
 }  // namespace
 
 double MUDATEL13(int, const std::string&) {
     base::NamedValues& s = base::session();
-    const std::optional<Breakdown> b = breakdownOf(s.integer("OPC"), s.integer("PONTEIRO"));
+    const int screen = s.integer("OPC");
+    const int column = s.integer("PONTEIRO");
+    const std::optional<Breakdown> b = breakdownOf(screen, column);
     store::Table* record = store::workAreas().currentTable();
     if (!b || !record || record->eof()) return 0;
 
-    std::array<base::Value, 12> months;
+    Months months;
     for (int m = 1; m <= 12; ++m)
         months[static_cast<size_t>(m - 1)] =
             base::Value(record->get(monthField(b->base, m)).number());
 
-    const Layout window = *layoutOf("MTELA1 11", {{"LEGENDA", b->caption}});
-    drawLayout(window);
-    ui::GetList fields;
-    for (int m = 1; m <= 12; ++m) {
-        base::Value& v = months[static_cast<size_t>(m - 1)];
-        auto get = ui::Get::of(window.top + 1 + m, window.left + 12, v, kMonthPicture,
-                               "NPOS" + std::string(m < 10 ? "0" : "") + std::to_string(m));
-        get->valid = [&months, &window](ui::Get& g) {
-            if (g.value().number() < 0) {
-                common::AVISOSN({"O valor não pode ser negativo."_cp}, common::box::kStop);
-                return false;
-            }
-            showTotal(window, sumOf(months));
-            return true;
-        };
-        fields.push_back(get);
-    }
-    showTotal(window, sumOf(months));
-    // The months are read again until Esc.
-    for (;;) {
-        const ui::ReadResult result = ui::readFields(fields);
-        if (result.exit != ui::ReadExit::Finished) break;
-    }
-    common::FECHAJAN(kToolSlot);
-    // A leave chosen inside the window ends the list screen under it too.
-    if (s.flag("LSAI")) ui::pushKey(keys::Esc);
-    for (auto& v : months)
-        if (v.number() < 0) v = base::Value(0);
+    // The total goes through the cell's own check, as a typed amount would:
+    // a refusal keeps the window open, an amount the check drops to zero
+    // clears the months behind it.
+    const editor::CellRule rule = editor::fieldRule(screen, column);
+    bool dropped = false;
+    auto accept = [&rule, &dropped](double total) {
+        if (!rule.check) return true;
+        base::Value checked(total);
+        if (!rule.check(checked)) return false;
+        dropped = total != 0 && checked.number() == 0;
+        return true;
+    };
+    // Typing into the cell starts in January.
+    if (!readMonths(months, b->caption, 1, accept)) return 0;
+    if (dropped) months.fill(base::Value(0.0));
     const double total = sumOf(months);
     if (!store::REC_LOCK(5)) return 0;
     for (int m = 1; m <= 12; ++m)
@@ -199,6 +265,10 @@ void CALC_UFIR() {
         bool& flag;
         ~Release() { flag = false; }
     } release{running};
+    if (get->name == "VAL_ALI") {
+        breakDownSaleValue(*get);
+        return;
+    }
     base::NamedValues& s = base::session();
     base::Value month(static_cast<double>(std::clamp(s.integer("MES_ATU"), 1, 12)));
     base::Value amount(get->value().number());

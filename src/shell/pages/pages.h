@@ -107,11 +107,16 @@ bool VAL_LCDPR();
 
 // ---- Tools bound to keys ----
 
-// Alt+U on a field of a form (CALC_UFIR).
+// Alt+U on a field of a form (CALC_UFIR): a sale value (VAL_ALI) is spread
+// over the months from the month of its sale date; any other amount is
+// converted by a month's factor.
 void CALC_UFIR();
-// The monthly breakdown of a list screen's cell (MUDATEL13): `slot` the
-// column's breakdown slot, `field` the cell's field. Returns the total, or 0
-// when nothing is to be stored.
+// The monthly breakdown of a list screen's cell (MUDATEL13) on the income
+// screens (1, 2) and the payments (4): the months behind the column being
+// edited, typed from January on; their total passes the cell's own check
+// before anything is stored. `slot` and `field` are the list's. Returns the
+// total, or 0 when nothing is to be stored (a row not yet added, a column
+// without months, a leave chosen inside the window).
 double MUDATEL13(int slot, const std::string& field);
 // ATUAVAL (mode, value, month): the conversion window's values. Mode 1
 // QUF := value / factor, 2 QCR1 := value x factor; a zero factor or a month
@@ -126,9 +131,8 @@ void runSystemCalculator();
 // The hooks the list screens call into the pages (QUETEL, MUDATEL1,
 // MUDATEL2, SOMA_RUR).
 void connectPageHooks(editor::Hooks& hooks);
-// The monthly breakdown behind Alt+U on a list cell. The list screens also
-// open it with Enter on the amounts of the income and payment screens, where
-// amounts are typed directly today; so it is connected on its own.
+// The monthly breakdown behind Enter on the amounts of the income and
+// payment screens and Alt+U on a list cell.
 void connectMonthlyBreakdown(editor::Hooks& hooks);
 
 }  // namespace kdx2::shell::pages
