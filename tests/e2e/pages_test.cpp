@@ -265,6 +265,24 @@ TEST_F(Pages, AmountsOfAnIncomeAreBrokenIntoMonths) {
     EXPECT_EQ(field(income[0], "I1_613"), "80.0");
 }
 
+// An amount typed on a row not yet added is its total; the month window
+// opened on it afterwards shows it in January, so closing it keeps it.
+TEST_F(Pages, AnAmountTypedOnANewRowComesBackInJanuary) {
+    Script script = newTaxpayer();
+    script +=
+        {"key Enter", "type ANA", "key Enter", "key F4", "expect Nome do benefici", "key End",
+         "type 700", "key Enter",
+         // Back from the next row to the amount: the window on the row just added.
+         "key Up", "key End", "key Enter", "expect  Total Despesa", "expect 700,00", "key Esc",
+         "key Esc", "key Alt+T", "expect Ordem CPF", "key Esc", "expect Exercício"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto payments = rowsOf("IRM6.DBF");
+    ASSERT_EQ(payments.size(), 1u);
+    EXPECT_EQ(field(payments[0], "I6_401"), "700.0");
+    EXPECT_EQ(field(payments[0], "I6_4"), "700.0");
+}
+
 // With a one-minute interval, leaving a page a minute after the last save
 // saves; leaving it sooner does not. The run ends without leaving the
 // declaration, so only the automatic save can have written the name.

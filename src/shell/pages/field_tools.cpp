@@ -92,6 +92,15 @@ double sumOf(const std::array<base::Value, 12>& months) {
     return base::roundDecimal(total, 2);
 }
 
+// The amount a cell holds: the base field where the table has one (the
+// payments), else the thirteenth month (the incomes).
+double storedTotal(store::Table& record, const std::string& base) {
+    for (const std::string& name : {base, monthField(base, 13)})
+        if (record.hasField(name) && record.get(name).number() != 0)
+            return record.get(name).number();
+    return 0;
+}
+
 // SOMA_VAL: the total under the months, on the window's totals row.
 void showTotal(const Layout& window, double total) {
     ui::say(window.top + 14, window.left + 12,
@@ -208,6 +217,9 @@ double MUDATEL13(int, const std::string&) {
     for (int m = 1; m <= 12; ++m)
         months[static_cast<size_t>(m - 1)] =
             base::Value(record->get(monthField(b->base, m)).number());
+    // An amount stored without its months (typed on a new row, brought in
+    // by an import) starts in January, so closing the window keeps it.
+    if (sumOf(months) == 0) months[0] = base::Value(storedTotal(*record, b->base));
 
     // The total goes through the cell's own check, as a typed amount would:
     // a refusal keeps the window open, an amount the check drops to zero
