@@ -174,6 +174,7 @@ void CHAMA_SET() {
     bindWhileOpen(keys::alt('T'), [](ui::Get*) { SAI_DA_DEC(112); });
     bindWhileOpen(keys::alt('K'), [](ui::Get*) { runCalculator(); });
     bindWhileOpen(keys::alt('H'), [](ui::Get*) { toggleTimeCounter(); });
+    bindWhileOpen(keys::alt('D'), [](ui::Get*) { pages::CALCBEM(); });
     if (s.integer("TEMP_SAL") < 99)
         bindWhileOpen(keys::alt('W'), [](ui::Get*) { workspace::SAL_DEC(); });
 }

@@ -79,6 +79,7 @@ void installEditorHooks() {
     pages::connectPageHooks(h);
     pages::connectMonthlyBreakdown(h);
     workspace::connectYearHooks(h);
+    pages::connectAutomaticSums(h);
 }
 
 void removeEditorHooks() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "whole_program.h"
 
 using namespace kdx2::e2e;
@@ -281,6 +283,45 @@ TEST_F(Pages, AnAmountTypedOnANewRowComesBackInJanuary) {
     ASSERT_EQ(payments.size(), 1u);
     EXPECT_EQ(field(payments[0], "I6_401"), "700.0");
     EXPECT_EQ(field(payments[0], "I6_4"), "700.0");
+}
+
+// Alt+D switches the sums off on the identification and shows it on the
+// income page's frame too; what is typed there still reaches the summary.
+TEST_F(Pages, AltDSwitchesTheSumsOffAndTheSummaryStillAddsTheIncome) {
+    Script script = newTaxpayer();
+    script += {"key Enter",
+               "type ANA",
+               "key Enter",
+               "key Alt+D",
+               "expect Soma Desligada",
+               "key F1",
+               "expect Fonte pagadora",
+               "snap " + (drive / "income.txt").string(),
+               "type ACME LTDA",
+               "key Enter",
+               "type 5000",
+               "key Enter",
+               "key Esc",
+               "key F6",
+               "expect Resumo Geral",
+               "expect 5.000,00",
+               "key F5",
+               "expect Tem Atividade Rural",
+               "key Alt+D",
+               "expect Soma Ligada",
+               "key Esc",
+               "key Alt+T",
+               "expect Ordem CPF",
+               "key Esc",
+               "expect Exercício"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    std::ifstream income(drive / "income.txt");
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(income, row);)
+        rows.push_back(row);
+    ASSERT_GT(rows.size(), 2u);
+    EXPECT_EQ(columns(rows[2], 63, 17), "Soma Desligada ─┐") << rows[2];
 }
 
 // With a one-minute interval, leaving a page a minute after the last save

@@ -160,6 +160,36 @@ TEST_F(Conversion, AZeroFactorOrAMonthOutsideTheYearGivesZero) {
     EXPECT_TRUE(ATUAVAL(0, 0, 12));
 }
 
+// ---- Sums switched off ----
+
+// With the sums off, page 1 puts them off until they are caught up once;
+// other pages, and page 1 with the sums on, sum at once.
+TEST(AutomaticSums, Page1PutsTheSumsOffOnlyWhileTheyAreSwitchedOff) {
+    base::resetProcessState();
+    base::NamedValues& s = base::session();
+    int sums = 0;
+    editor::Hooks h;
+    h.SOMA_JUR = [&sums](int) { ++sums; };
+    connectAutomaticSums(h);
+    s.set("TELA", 1);
+    s.set("CALBEN", true);
+    h.SOMA_JUR(1);
+    EXPECT_EQ(sums, 1);
+
+    s.set("CALBEN", false);
+    h.SOMA_JUR(1);
+    h.SOMA_JUR(1);
+    EXPECT_EQ(sums, 1);
+    catchUpSums();
+    EXPECT_EQ(sums, 2);
+    catchUpSums();  // nothing left to catch up
+    EXPECT_EQ(sums, 2);
+
+    s.set("TELA", 6);
+    h.SOMA_JUR(1);
+    EXPECT_EQ(sums, 3);
+}
+
 // ---- Layouts ----
 
 TEST(Layouts, EveryLayoutFitsTheGridAndItsTextsFitTheirWindow) {

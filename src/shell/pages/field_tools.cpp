@@ -12,6 +12,7 @@
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/calculator.h"
 #include "common/messages.h"
@@ -318,6 +319,55 @@ void CALC_UFIR() {
     common::FECHAJAN(kToolSlot);
     const double converted = s.number("QUF");
     if (result.exit == ui::ReadExit::Finished && converted > 0) handToField(converted);
+}
+
+namespace {
+
+constexpr int kPageSlot = 3;
+
+struct DeferredSums {
+    std::function<void(int mode)> sum;  // the yearly sums behind the lists
+    bool pending = false;
+};
+
+DeferredSums& deferredSums() {
+    static DeferredSums sums;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { deferredSums().pending = false; });
+    return sums;
+}
+
+}  // namespace
+
+void CALCBEM() {
+    base::NamedValues& s = base::session();
+    const int page = s.integer("TELA");
+    if (page != 1 && page != 5) return;
+    s.set("CALBEN", !s.flag("CALBEN"));
+    const SumsLabelPlace place = sumsLabelPlace(page);
+    common::ESCRLCOL(kPageSlot, place.row, place.column, automaticSumsLabel());
+    if (s.flag("CALBEN")) catchUpSums();
+}
+
+void catchUpSums() {
+    DeferredSums& d = deferredSums();
+    if (!d.pending) return;
+    d.pending = false;
+    if (d.sum) d.sum(1);
+}
+
+void connectAutomaticSums(editor::Hooks& h) {
+    deferredSums().sum = h.SOMA_JUR;
+    h.SOMA_JUR = [](int mode) {
+        const base::NamedValues& s = base::session();
+        DeferredSums& d = deferredSums();
+        if (!s.flag("CALBEN") && s.integer("TELA") == 1) {
+            d.pending = true;
+            return;
+        }
+        d.pending = false;
+        if (d.sum) d.sum(mode);
+    };
 }
 
 void CHAMA_CALC() {

@@ -171,6 +171,7 @@ void GTELA(int page) {
     switch (page) {
         case 1:
             incomePage();
+            catchUpSums();
             break;
         case 2:
             // Dependants and payments changed on other pages count in the

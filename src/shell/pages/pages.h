@@ -122,6 +122,15 @@ double MUDATEL13(int slot, const std::string& field);
 // QUF := value / factor, 2 QCR1 := value x factor; a zero factor or a month
 // outside 1 ... 12 gives 0.
 bool ATUAVAL(int mode, double value, int month);
+// CALCBEM (Alt+D on pages 1 and 5): switches the income lists' sums as
+// amounts are typed on or off, and shows which on the page. While they are
+// off, page 1 sums once when it is left (or when they are switched on
+// again), so no other page sees stale totals.
+void CALCBEM();
+// Runs the sums page 1 put off, if any.
+void catchUpSums();
+// The income lists' sums go through CALCBEM's switch.
+void connectAutomaticSums(editor::Hooks& hooks);
 // Alt+S: the calculator, its result into the field being edited.
 void CHAMA_CALC();
 // Alt+K: the calculator of KDX2_CALC when set (run without a shell), else
