@@ -373,6 +373,34 @@ TEST_F(Pages, AltKStartsTheConfiguredCalculatorWithoutAShell) {
     EXPECT_FALSE(std::filesystem::exists(drive / "calc"));
 }
 
+// A calculator that leaves its result in the file named by {RESULTADO}
+// hands its last number to the amount being typed; one that fails hands
+// nothing.
+TEST_F(Pages, AltKHandsTheConfiguredCalculatorsLastNumberToTheAmount) {
+    const std::filesystem::path calculator = drive / "calc.sh";
+    for (const int status : {1, 0}) {
+        {
+            std::ofstream script(calculator);
+            script << "#!/bin/sh\nprintf '2 * 617,28\\n= 1.234,56\\n' > \"$1\"\nexit " << status
+                   << "\n";
+        }
+        std::filesystem::permissions(calculator, std::filesystem::perms::owner_all);
+        Script script = newTaxpayer();
+        script +=
+            {"type S", "type JOSE RURAL", "key Enter", "key F12", "expect RESULTADO TRIBUTAVEL",
+             "type 7", "key Alt+K",       "key Enter"};
+        script += kSaveAndLeave;
+        const ProgramRun result =
+            run(script, {{"KDX2_CALC", calculator.string() + " {RESULTADO}"}});
+        ASSERT_EQ(result.exitCode, 0) << result.errors;
+        const auto rural = rowsOf("IRM10.DBF");
+        ASSERT_EQ(rural.size(), 1u);
+        EXPECT_EQ(field(rural[0], "I4_04"), status == 0 ? "1234.56" : "7.0") << status;
+        std::filesystem::remove(drive / "IRM10.DBF");
+        std::filesystem::remove(drive / "IRM9.DBF");
+    }
+}
+
 TEST_F(Pages, TheOccupationIsFoundByItsCodeUnlessTheNatureHasNone) {
     Script script = newTaxpayer();
     script += {"key Enter", "type ANA", "key Enter"};

@@ -190,6 +190,35 @@ TEST(AutomaticSums, Page1PutsTheSumsOffOnlyWhileTheyAreSwitchedOff) {
     EXPECT_EQ(sums, 3);
 }
 
+// ---- The result a calculator program leaves ----
+
+TEST(CalculatorResult, TheLastNumberIsReadAsTheProgramWroteIt) {
+    struct Case {
+        const char* text;
+        std::optional<double> number;
+    };
+    const Case cases[] = {
+        {"2+3\n5\n", 5},
+        {"= 1.234,56\n", 1234.56},
+        {"1,234.56", 1234.56},
+        {"12.5", 12.5},
+        {"12,5", 12.5},
+        {"1.234.567", 1234567},
+        {"total: -3.", -3},
+        {"2025-01-31 resultado 7", 7},
+        {"no number here", std::nullopt},
+        {"", std::nullopt},
+        {"- , .", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<double> got = lastNumberIn(c.text);
+        ASSERT_EQ(got.has_value(), c.number.has_value()) << c.text;
+        if (got) {
+            EXPECT_DOUBLE_EQ(*got, *c.number) << c.text;
+        }
+    }
+}
+
 // ---- Layouts ----
 
 TEST(Layouts, EveryLayoutFitsTheGridAndItsTextsFitTheirWindow) {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "common/windows.h"
 #include "editor/field_checks.h"
 #include "platform/console/keys.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "shell/layouts.h"
 #include "shell/pages/pages.h"
@@ -378,18 +381,114 @@ void CHAMA_CALC() {
         handToField(result);
 }
 
+namespace {
+
+// The word of KDX2_CALC that stands for the file the calculator leaves its
+// result in.
+const char* const kResultWord = "{RESULTADO}";
+// Only the end of a long result file is read: the result is its last number.
+constexpr uint64_t kResultTail = 64 * 1024;
+
+// A number as a program writes it: "1234.5", "-1.234,56", "1,234.56". With
+// both separators the later one is the decimal point; one separator alone
+// marks the decimals unless it appears more than once.
+std::optional<double> numberOfWord(std::string word) {
+    while (!word.empty() && (word.back() == '.' || word.back() == ','))
+        word.pop_back();
+    const bool negative = !word.empty() && word.front() == '-';
+    if (negative) word.erase(0, 1);
+    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word.front())))
+        return std::nullopt;
+    const size_t lastDot = word.rfind('.');
+    const size_t lastComma = word.rfind(',');
+    char decimal = 0;
+    if (lastDot != std::string::npos && lastComma != std::string::npos)
+        decimal = lastDot > lastComma ? '.' : ',';
+    else if (lastDot != std::string::npos && word.find('.') == lastDot)
+        decimal = '.';
+    else if (lastComma != std::string::npos && word.find(',') == lastComma)
+        decimal = ',';
+    std::string plain;
+    for (const char c : word) {
+        if (c == decimal)
+            plain += '.';
+        else if (std::isdigit(static_cast<unsigned char>(c)))
+            plain += c;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (error != std::errc() || end != plain.data() + plain.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::string resultFileTail(const std::string& hostPath) {
+    const platform::File file = platform::File::open(hostPath, platform::File::Mode::ReadOnly);
+    const uint64_t size = file.size();
+    const uint64_t from = size > kResultTail ? size - kResultTail : 0;
+    std::string text(static_cast<size_t>(size - from), '\0');
+    text.resize(file.readAt(from, text.data(), text.size()));
+    return text;
+}
+
+}  // namespace
+
+std::optional<double> lastNumberIn(std::string_view text) {
+    std::optional<double> last;
+    std::string word;
+    auto endWord = [&last, &word] {
+        if (const std::optional<double> n = numberOfWord(word)) last = n;
+        word.clear();
+    };
+    for (const char c : text) {
+        const bool part = std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == ',' ||
+                          (c == '-' && word.empty());
+        if (part)
+            word += c;
+        else
+            endWord();
+    }
+    endWord();
+    return last;
+}
+
 void runSystemCalculator() {
     const char* command = std::getenv("KDX2_CALC");
-    const std::vector<std::string> words =
+    std::vector<std::string> words =
         command ? platform::splitCommandWords(command) : std::vector<std::string>{};
     if (words.empty()) {
         CHAMA_CALC();
         return;
     }
+    // A calculator that can leave its result in a file names it with the
+    // word {RESULTADO}; the file is read when the calculator ends well.
+    std::optional<platform::TemporaryHostFile> resultFile;
+    for (std::string& word : words) {
+        const size_t at = word.find(kResultWord);
+        if (at == std::string::npos) continue;
+        try {
+            if (!resultFile) resultFile.emplace("kdx2_calc_", ".txt");
+        } catch (const base::Error& e) {
+            common::AVISOSN({e.what()}, common::box::kStop);
+            return;
+        }
+        word.replace(at, std::string(kResultWord).size(), resultFile->hostPath());
+    }
     const std::vector<std::string> arguments(words.begin() + 1, words.end());
     const platform::ProgramRun run =
         platform::runProgram(words.front(), arguments, true, platform::ProgramTerminal::HandOver);
-    if (!run.started) common::AVISOSN({run.error}, common::box::kStop);
+    if (!run.started) {
+        common::AVISOSN({run.error}, common::box::kStop);
+        return;
+    }
+    if (!resultFile || !run.exited || run.exitCode != 0) return;
+    std::optional<double> result;
+    try {
+        result = lastNumberIn(resultFileTail(resultFile->hostPath()));
+    } catch (const base::Error& e) {
+        common::AVISOSN({e.what()}, common::box::kStop);
+        return;
+    }
+    if (result) handToField(*result);
 }
 
 }  // namespace kdx2::shell::pages

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "editor/browse.h"
 #include "ui/get.h"
@@ -134,8 +136,14 @@ void connectAutomaticSums(editor::Hooks& hooks);
 // Alt+S: the calculator, its result into the field being edited.
 void CHAMA_CALC();
 // Alt+K: the calculator of KDX2_CALC when set (run without a shell), else
-// the built-in one; the result goes to the field being edited.
+// the built-in one; the result goes to the field being edited. The word
+// {RESULTADO} in KDX2_CALC becomes the path of a file the calculator may
+// write; when it ends with status 0, the last number of that file is the
+// result (docs/calculator.md).
 void runSystemCalculator();
+// The last number of a text as a program writes it ("12.5", "1.234,56",
+// "-3"); nullopt when there is none.
+std::optional<double> lastNumberIn(std::string_view text);
 
 // The hooks the list screens call into the pages (QUETEL, MUDATEL1,
 // MUDATEL2, SOMA_RUR).
