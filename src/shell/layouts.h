@@ -23,11 +23,13 @@ struct LayoutBox {
     std::string caption;  // UTF-8
 };
 
-// A fixed text at a window position (UTF-8).
+// A fixed text at a window position (UTF-8); a centred text stands in the
+// middle of its row whatever its column says.
 struct LayoutText {
     int row = 0;
     int column = 0;
     std::string text;
+    bool centred = false;
 };
 
 struct Layout {
@@ -80,9 +82,6 @@ void MTELA(int page);
 // the folder pair window (slot 3). Other screens only set their anchor.
 void MTELA1(int screen, int row = 0, int column = 0);
 
-// The fixed text of the title window, row by row (50 characters each).
-std::vector<std::string> titleWindowRows(int baseYear, const std::string& terminal,
-                                         const std::string& version);
 // The two captions of the folder window for a command code.
 std::vector<std::string> folderWindowCaptions(int command, int baseYear);
 
