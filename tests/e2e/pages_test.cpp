@@ -468,9 +468,10 @@ TEST_F(Pages, AltSHandsTheCalculatorsResultToTheAmountBeingTyped) {
 }
 
 // An existing taxpayer opens on the menu; the identification shows what was
-// saved, and F7 opens the declaration's cash book, whose Esc comes back to
-// the identification.
-TEST_F(Pages, ASavedIdentificationComesBackAndF7OpensTheCashBookOfTheDeclaration) {
+// saved. F7 there asks for rural activity as the menu's item does; once it
+// is marked, F7 opens the declaration's cash book, whose Esc comes to the
+// first rural page.
+TEST_F(Pages, ASavedIdentificationComesBackAndF7OpensTheCashBookOnlyWithRuralActivity) {
     Script script = newTaxpayer();
     script += {"key Enter",
                "type Maria da Silva",
@@ -485,9 +486,14 @@ TEST_F(Pages, ASavedIdentificationComesBackAndF7OpensTheCashBookOfTheDeclaration
                "expect Nome Maria da Silva",
                "expect Idade 45 anos  9 meses",
                "key F7",
+               "expect Esse contribuinte não esta selecionado que tenha necessidade",
+               "key Enter",
+               "expect Tem Atividade Rural",
+               "type S",
+               "key F7",
                "expect Lançamentos para Maria da Silva",
                "key Esc",
-               "expect Tem Atividade Rural",
+               "expect IDENTIFICACAO DA ATIVIDADE E DO IMÓVEL EXPLORADO",
                "key Esc"};
     script += {"key Alt+T", "expect Ordem CPF", "key Esc"};
     const ProgramRun result = run(script);

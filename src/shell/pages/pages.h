@@ -80,8 +80,10 @@ class PageKeys {
 // cursor stays in it; refused by a leave, its value is dropped.
 ui::ReadResult readPageForm(ui::GetList& fields);
 
-// Item 104: the rural cash book. One function, so that plugging the cash
-// book in is one line.
+// The rural items (101 ... 107, F7, F10 ... F12 from the menu) are for a
+// taxpayer with rural activity: false, after saying so, for the others.
+bool requireRuralActivity();
+// Item 104 and F7 inside a page: the rural cash book, after the same check.
 void runRuralCashBook();
 
 // ---- Rural pages ----
