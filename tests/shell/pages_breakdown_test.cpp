@@ -41,6 +41,18 @@ TEST_F(Breakdown, TheMonthsTypedAreStoredAndTheirTotalReturned) {
     EXPECT_DOUBLE_EQ(t.get("I1_4").number(), 1290.5);
 }
 
+// PgDn ends a pass over the months; the window reads them again from
+// January until Esc.
+TEST_F(Breakdown, TheMonthsAreReadAgainFromJanuaryUntilEsc) {
+    store::Table& t = income();
+    base::session().set("OPC", editor::screens::kIncome);
+    base::session().set("PONTEIRO", 3);  // Previdência
+    keys("type 1000\nkey PgDn\ntype 7\nkey Enter\nkey Esc\n");
+    EXPECT_DOUBLE_EQ(pages::MUDATEL13(2, "I1_613"), 7);
+    EXPECT_DOUBLE_EQ(t.get("I1_601").number(), 7);
+    EXPECT_DOUBLE_EQ(t.get("I1_613").number(), 7);
+}
+
 TEST_F(Breakdown, ANegativeMonthIsRefusedAndNothingIsStoredForACellWithoutMonths) {
     store::Table& t = income();
     base::session().set("OPC", editor::screens::kIncome);

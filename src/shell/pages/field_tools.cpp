@@ -144,9 +144,14 @@ bool readMonths(Months& months, const std::string& caption, int firstMonth,
     bool kept = false;
     while (!kept) {
         const ui::ReadResult result = ui::readFields(fields, options);
-        options.start = std::clamp(result.position, 0, 11);
-        if (result.exit == ui::ReadExit::Finished) continue;
+        // Past December the months are read again from January; a total
+        // refused keeps the cursor where it was.
+        if (result.exit == ui::ReadExit::Finished) {
+            options.start = 0;
+            continue;
+        }
         if (s.flag("LSAI")) break;
+        options.start = std::clamp(result.position, 0, 11);
         kept = !accept || accept(sumOf(months));
     }
     common::FECHAJAN(kToolSlot);
