@@ -53,6 +53,27 @@ TEST_F(Breakdown, TheMonthsAreReadAgainFromJanuaryUntilEsc) {
     EXPECT_DOUBLE_EQ(t.get("I1_613").number(), 7);
 }
 
+// Eleven full months add up to more than a payment's total column holds:
+// the window stays open until a month is lowered, and only then is
+// anything written.
+TEST_F(Breakdown, ATotalTooLargeForItsColumnKeepsTheWindowOpen) {
+    store::Table& t = table(tables::kPayments, tables::scratch(tables::kPayments), "TMP_206");
+    add(t, {{"CPF", base::Value("12345678909")}, {"I6_1", base::Value("ESCOLA")}});
+    t.goTop();
+    base::session().set("OPC", editor::screens::kPayments);
+    base::session().set("PONTEIRO", 5);  // Total
+    std::string script;
+    for (int m = 1; m <= 11; ++m)
+        script += "type 99999999,99\n";  // a full month moves on by itself
+    script +=
+        "key Esc\nexpect não cabe nesta coluna\nkey Enter\nkey Up\ntype 0\nkey Enter\nkey Esc\n";
+    keys(script);
+    EXPECT_DOUBLE_EQ(pages::MUDATEL13(2, "I6_4"), 999999999.9);
+    EXPECT_DOUBLE_EQ(t.get("I6_4").number(), 999999999.9);
+    EXPECT_DOUBLE_EQ(t.get("I6_410").number(), 99999999.99);
+    EXPECT_DOUBLE_EQ(t.get("I6_411").number(), 0);
+}
+
 TEST_F(Breakdown, ANegativeMonthIsRefusedAndNothingIsStoredForACellWithoutMonths) {
     store::Table& t = income();
     base::session().set("OPC", editor::screens::kIncome);

@@ -96,13 +96,40 @@ double sumOf(const std::array<base::Value, 12>& months) {
     return base::roundDecimal(total, 2);
 }
 
+// The fields of the record the months' total goes to.
+std::vector<std::string> totalFields(const store::Table& record, const std::string& base) {
+    std::vector<std::string> names;
+    for (const std::string& name : {base, monthField(base, 13)})
+        if (record.hasField(name)) names.push_back(name);
+    return names;
+}
+
 // The amount a cell holds: the base field where the table has one (the
 // payments), else the thirteenth month (the incomes).
 double storedTotal(store::Table& record, const std::string& base) {
-    for (const std::string& name : {base, monthField(base, 13)})
-        if (record.hasField(name) && record.get(name).number() != 0)
-            return record.get(name).number();
+    for (const std::string& name : totalFields(record, base))
+        if (record.get(name).number() != 0) return record.get(name).number();
     return 0;
+}
+
+// Twelve months may add up to more than the total's column holds: such a
+// total is refused rather than written half.
+bool totalFits(const store::Table& record, const std::string& base, double total) {
+    for (const std::string& name : totalFields(record, base)) {
+        const store::FieldDef& def =
+            record.structure()[static_cast<size_t>(record.fieldIndex(name))];
+        if (!base::formatFixed(total, def.width, def.decimals)) {
+            common::AVISOSN(
+                {"O total dos meses, "_cp +
+                     base::alltrim(
+                         ui::transform(base::Value(total), "@E 999,999,999,999.99").text()) +
+                     ", não cabe nesta coluna."_cp,
+                 "Diminua algum mês."_cp},
+                common::box::kStop);
+            return false;
+        }
+    }
+    return true;
 }
 
 // SOMA_VAL: the total under the months, on the window's totals row.
@@ -235,7 +262,8 @@ double MUDATEL13(int, const std::string&) {
     // clears the months behind it.
     const editor::CellRule rule = editor::fieldRule(screen, column);
     bool dropped = false;
-    auto accept = [&rule, &dropped](double total) {
+    auto accept = [&rule, &dropped, record, &b](double total) {
+        if (!totalFits(*record, b->base, total)) return false;
         if (!rule.check) return true;
         base::Value checked(total);
         if (!rule.check(checked)) return false;
@@ -249,9 +277,8 @@ double MUDATEL13(int, const std::string&) {
     if (!store::REC_LOCK(5)) return 0;
     for (int m = 1; m <= 12; ++m)
         record->put(monthField(b->base, m), months[static_cast<size_t>(m - 1)]);
-    if (record->hasField(b->base)) record->put(b->base, base::Value(total));
-    if (record->hasField(monthField(b->base, 13)))
-        record->put(monthField(b->base, 13), base::Value(total));
+    for (const std::string& name : totalFields(*record, b->base))
+        record->put(name, base::Value(total));
     record->unlock();
     return total;
 }
