@@ -93,7 +93,7 @@ const std::map<std::string, Layout>& layoutTable() {
               {{0, 0, 11, 78, "(1)RENDIMENTOS TRIBUTAVEIS RECEBIDOS DE PESSOAS JURIDICAS"},
                {12, 0, 20, 78,
                 "(2) REND.RECEBIDOS PELOS DEPENDENTES(Tributáveis,Isentos e Trib. na Fonte)"}},
-              {{0, 62, "{SOMA}"}})},
+              {{kSumsLabelRow, kSumsLabelColumn, "{SOMA}"}})},
         {"MTELA 2",
          with(window(3, 2, 0, 22, 79, "COR_TEL2"), {},
               {{0, 3, " 2)Rend. Tribut.Recebido de P.Físicas e apuração do recolhimento mensal "},
@@ -111,7 +111,7 @@ const std::map<std::string, Layout>& layoutTable() {
               {{1, 1, "CPF"},
                {1, 21, "Tem Atividade Rural"},
                {1, 45, "Em 31/12/{ANO}"},
-               {1, 64, "{SOMA}"},
+               {kSumsLabelRow, kSumsLabelColumn, "{SOMA}"},
                {2, 1, "Nome"},
                {3, 1, "Nascimento"},
                {3, 24, "Idade"},
@@ -312,10 +312,6 @@ std::vector<std::string> layoutCodes() {
 
 std::string automaticSumsLabel() {
     return base::session().flag("CALBEN") ? " Soma Ligada   " : "Soma Desligada ";
-}
-
-SumsLabelPlace sumsLabelPlace(int page) {
-    return page == 1 ? SumsLabelPlace{0, 62} : SumsLabelPlace{1, 64};
 }
 
 std::optional<Layout> pageLayout(int page) {

@@ -64,15 +64,10 @@ std::vector<std::string> layoutRows(const Layout& layout);
 void drawLayout(const Layout& layout);
 
 // Whether the income lists sum as amounts are typed (CALBEN), as pages 1
-// and 5 show it: on page 5 at row 1, column 64 of the frame; on page 1 on
-// the top line of the list's box, clear of its corner, as the list's
-// headings take row 1 there.
+// and 5 show it on the top line of their frame, clear of its corner.
 std::string automaticSumsLabel();
-struct SumsLabelPlace {
-    int row = 1;
-    int column = 64;
-};
-SumsLabelPlace sumsLabelPlace(int page);
+inline constexpr int kSumsLabelRow = 0;
+inline constexpr int kSumsLabelColumn = 63;
 
 // MTELA (n): the frame of declaration page n; pages without a frame only
 // set their anchor.

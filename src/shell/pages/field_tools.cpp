@@ -379,8 +379,8 @@ void CALCBEM() {
     const int page = s.integer("TELA");
     if (page != 1 && page != 5) return;
     s.set("CALBEN", !s.flag("CALBEN"));
-    const SumsLabelPlace place = sumsLabelPlace(page);
-    common::ESCRLCOL(kPageSlot, place.row, place.column, automaticSumsLabel());
+    // The window's rows and columns count from 1 here.
+    common::ESCRLCOL(kPageSlot, kSumsLabelRow + 1, kSumsLabelColumn + 1, automaticSumsLabel());
     if (s.flag("CALBEN")) catchUpSums();
 }
 
