@@ -163,7 +163,8 @@ int TableBrowser::handle(int key) {
     switch (key) {
         case keys::Enter:
             if (rules.enterOpensBreakdown && rules.enterOpensBreakdown(col)) {
-                if (!h.MUDATEL13) return DOGET(*this, append);
+                // A row not added yet has no months: its amount is typed.
+                if (!h.MUDATEL13 || onBlankRow()) return DOGET(*this, append);
                 breakdown(2);
                 return 0;
             }

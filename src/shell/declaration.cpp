@@ -78,10 +78,6 @@ std::string windowTitle() {
     return "CPF:" + formattedCpf(s.text("CPF")) + " - " + base::alltrim(s.text("NOMECONTR"));
 }
 
-bool hasRuralActivity() {
-    return base::alltrim(base::session().text("TEMRURAL")) == "S";
-}
-
 bool digitalRuralBook() {
     return base::session().integer("TIPO_LANCA") == 2;
 }
@@ -174,6 +170,7 @@ void CHAMA_SET() {
     bindWhileOpen(keys::alt('T'), [](ui::Get*) { SAI_DA_DEC(112); });
     bindWhileOpen(keys::alt('K'), [](ui::Get*) { runCalculator(); });
     bindWhileOpen(keys::alt('H'), [](ui::Get*) { toggleTimeCounter(); });
+    bindWhileOpen(keys::alt('D'), [](ui::Get*) { pages::CALCBEM(); });
     if (s.integer("TEMP_SAL") < 99)
         bindWhileOpen(keys::alt('W'), [](ui::Get*) { workspace::SAL_DEC(); });
 }
@@ -265,14 +262,7 @@ void MENUOPC(int code) {
     s.set("OPCIR_1", code);
     s.set("TECLAMUDA", true);
     if (code >= 101 && code <= 107) {
-        if (!hasRuralActivity()) {
-            // One sentence, broken where the box would cut it.
-            common::AVISOSN({"Esse contribuinte não esta selecionado que tenha necessidade"_cp,
-                             "da Atividade Rural. Se for o caso vá na tela de identificação"_cp,
-                             "e marque essa condição."_cp},
-                            common::box::kStop);
-            return;
-        }
+        if (!pages::requireRuralActivity()) return;
         s.set("TELA", 10);
     }
     s.set("QTD_DEP", tax::NRODP(tax::carneLeao()));

@@ -77,7 +77,9 @@ void installEditorHooks() {
     h.SAL_DEC = [] { workspace::SAL_DEC(); };
     h.matrix = matrixOfScreen;
     pages::connectPageHooks(h);
+    pages::connectMonthlyBreakdown(h);
     workspace::connectYearHooks(h);
+    pages::connectAutomaticSums(h);
 }
 
 void removeEditorHooks() {

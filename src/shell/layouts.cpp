@@ -17,73 +17,18 @@ namespace {
 
 constexpr int kTitleSlot = 7;
 constexpr int kFolderSlot = 3;
-constexpr int kTitleWidth = 50;
-constexpr int kFolderWidth = 42;
 
 // The banner of the title window, in full blocks.
 const char* const kBanner[] = {
-    "#  #  ###   #   #  ####", "# #   #  #   # #      #", "##    #  #    #    ####",
-    "# #   #  #   # #   #   ", "#  #  ###   #   #  ####",
+    "█  █  ███   █   █  ████", "█ █   █  █   █ █      █", "██    █  █    █    ████",
+    "█ █   █  █   █ █   █   ", "█  █  ███   █   █  ████",
 };
-
-std::string framed(const std::string& inside) {
-    return "\xB3" + base::padRight(inside, kTitleWidth - 2) + "\xB3";
-}
-
-std::string centred(const std::string& text, int width) {
-    const int left = std::max((width - static_cast<int>(text.size())) / 2, 0);
-    return base::padRight(std::string(static_cast<size_t>(left), ' ') + text,
-                          static_cast<size_t>(width));
-}
-
-std::string blocks(std::string line) {
-    for (char& ch : line)
-        if (ch == '#') ch = '\xDB';
-    return line;
-}
 
 void setAnchor(int index, int row, int column) {
     SessionLists& lists = sessionLists();
     if (index < 0 || index >= static_cast<int>(lists.ALJA.size())) return;
     lists.ALJA[static_cast<size_t>(index)] = row;
     lists.ACJA[static_cast<size_t>(index)] = column;
-}
-
-void titleWindow() {
-    const base::NamedValues& s = base::session();
-    setAnchor(s.integer("NT"), 3, 20);
-    common::REDEFJAN(kTitleSlot, s.integer("COR_ENCHE"), s.integer("COR_TEL2"),
-                     s.integer("COR_TEL2"), 3, 20, 17, 69, 0);
-    common::ABREJAN(kTitleSlot);
-    std::string text;
-    for (const std::string& row :
-         titleWindowRows(s.integer("QUEANO"), s.text("NUSU"), s.text("VERSAO")))
-        text += row;
-    common::ESCRJAN(kTitleSlot, text);
-}
-
-void folderWindow() {
-    base::NamedValues& s = base::session();
-    const int command = s.integer("OPCAO_1");
-    const std::vector<std::string> captions = folderWindowCaptions(command, s.integer("QUEANO"));
-    SessionLists& lists = sessionLists();
-    // Commands without captions of their own keep the column anchor they had.
-    const int column = captions.empty() ? lists.ACJA[4] : 15;
-    setAnchor(4, 6, column);
-    s.set("NTA", 4);
-    common::REDEFJAN(kFolderSlot, s.integer("COR_TEL1"), s.integer("COR_TEL2"),
-                     s.integer("COR_TEL3"), 6, 15, 12, 56, 0);
-    common::ABREJAN(kFolderSlot);
-    const std::string top = captions.empty() ? "" : captions[0];
-    const std::string bottom = captions.size() < 2 ? "" : captions[1];
-    const std::string rule = "\xC3" + std::string(kFolderWidth - 2, '\xC4') + "\xB4";
-    const std::string text = "\xDA" + std::string(kFolderWidth - 2, '\xC4') + "\xBF" + "\xB3" +
-                             base::padRight("Drive e pasta " + top, kFolderWidth - 2) + "\xB3" +
-                             "\xB3" + std::string(kFolderWidth - 2, ' ') + "\xB3" + rule + "\xB3" +
-                             base::padRight("Drive e pasta " + bottom, kFolderWidth - 2) + "\xB3" +
-                             "\xB3" + std::string(kFolderWidth - 2, ' ') + "\xB3" + "\xC0" +
-                             std::string(kFolderWidth - 2, '\xC4') + "\xD9";
-    common::ESCRJAN(kFolderSlot, text);
 }
 
 // ---- Declaration pages ----
@@ -148,7 +93,7 @@ const std::map<std::string, Layout>& layoutTable() {
               {{0, 0, 11, 78, "(1)RENDIMENTOS TRIBUTAVEIS RECEBIDOS DE PESSOAS JURIDICAS"},
                {12, 0, 20, 78,
                 "(2) REND.RECEBIDOS PELOS DEPENDENTES(Tributáveis,Isentos e Trib. na Fonte)"}},
-              {})},
+              {{kSumsLabelRow, kSumsLabelColumn, "{SOMA}"}})},
         {"MTELA 2",
          with(window(3, 2, 0, 22, 79, "COR_TEL2"), {},
               {{0, 3, " 2)Rend. Tribut.Recebido de P.Físicas e apuração do recolhimento mensal "},
@@ -166,6 +111,7 @@ const std::map<std::string, Layout>& layoutTable() {
               {{1, 1, "CPF"},
                {1, 21, "Tem Atividade Rural"},
                {1, 45, "Em 31/12/{ANO}"},
+               {kSumsLabelRow, kSumsLabelColumn, "{SOMA}"},
                {2, 1, "Nome"},
                {3, 1, "Nascimento"},
                {3, 24, "Idade"},
@@ -242,6 +188,25 @@ const std::map<std::string, Layout>& layoutTable() {
              l.colour2 = "COR_TEL1";
              return l;
          }()},
+        // The title window: the exercise year is the one after the base year.
+        {"MTELA1 9", [] {
+             Layout l = with(window(kTitleSlot, 3, 20, 17, 69, "COR_TEL2"), {{0, 0, 14, 49, ""}},
+                             {{1, 2, "Exercício {ANO+1}"},
+                              {1, 32, "Ano Base  {ANO}"},
+                              {9, 2, "Term. {NUSU}"},
+                              {9, 38, "com LCDPR"},
+                              {11, 0, "Versao {VERSAO}", true}});
+             for (size_t i = 0; i < std::size(kBanner); ++i)
+                 l.texts.push_back({3 + static_cast<int>(i), 0, kBanner[i], true});
+             l.colour1 = "COR_ENCHE";
+             return l;
+         }()},
+        // The folder pair of the commands that copy or move a folder.
+        {"MTELA1 4",
+         with(window(kFolderSlot, 6, 15, 12, 56, "COR_TEL3"), {{0, 0, 6, 41, ""}},
+              {{1, 1, "Drive e pasta {PASTA_1}"},
+               {3, 0, "├────────────────────────────────────────┤"},
+               {4, 1, "Drive e pasta {PASTA_2}"}})},
         {"MTELA2 4",
          with(window(5, 13, 5, 17, 77, "COR_TEL2"), {{0, 0, 4, 72, "Contador"}},
               {{1, 1, "Nome"}, {2, 1, "CPF/CNPJ"}, {2, 30, "Fone"}, {2, 51, "CRC"}, {3, 1, "E-Mail"}})},
@@ -255,6 +220,14 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
+// The folder window's captions for the command being run.
+std::string folderCaption(size_t which) {
+    const base::NamedValues& s = base::session();
+    const std::vector<std::string> captions =
+        folderWindowCaptions(s.integer("OPCAO_1"), s.integer("QUEANO"));
+    return which < captions.size() ? captions[which] : "";
+}
+
 std::map<std::string, std::string> sessionFields() {
     const base::NamedValues& s = base::session();
     const int year = s.integer("QUEANO");
@@ -263,6 +236,11 @@ std::map<std::string, std::string> sessionFields() {
             {"ANO-1", std::to_string(year - 1)},
             {"ANO+1", std::to_string(year + 1)},
             {"MODO_CALCULO", s.flag("CAL_AUTO") ? " SO TOTAIS " : " INDIVIDUAL"},
+            {"SOMA", automaticSumsLabel()},
+            {"NUSU", s.text("NUSU")},
+            {"VERSAO", s.text("VERSAO")},
+            {"PASTA_1", folderCaption(0)},
+            {"PASTA_2", folderCaption(1)},
             {"MODO_LIVRO", mode == 1   ? " modo Sem uso do Livro Caixa    "
                            : mode == 2 ? " modo Livro Caixa Digital(LCDPR)"
                                        : " modo Livro Caixa Comum         "},
@@ -332,6 +310,10 @@ std::vector<std::string> layoutCodes() {
     return codes;
 }
 
+std::string automaticSumsLabel() {
+    return base::session().flag("CALBEN") ? " Soma Ligada   " : "Soma Desligada ";
+}
+
 std::optional<Layout> pageLayout(int page) {
     return layoutOf("MTELA " + std::to_string(page));
 }
@@ -343,8 +325,12 @@ std::vector<std::string> layoutRows(const Layout& layout) {
                                   std::string(static_cast<size_t>(width), ' '));
     for (const LayoutBox& box : layout.boxes)
         putBox(rows, box);
-    for (const LayoutText& text : layout.texts)
-        put(rows, text.row, text.column, base::cp850::fromUtf8(text.text));
+    for (const LayoutText& text : layout.texts) {
+        const std::string shown = base::cp850::fromUtf8(text.text);
+        const int column =
+            text.centred ? std::max((width - static_cast<int>(shown.size())) / 2, 0) : text.column;
+        put(rows, text.row, column, shown);
+    }
     return rows;
 }
 
@@ -391,26 +377,6 @@ void MRODAPE(int page) {
     common::ESCRJAN(0, base::padRight(text, 80 + 6));
 }
 
-std::vector<std::string> titleWindowRows(int baseYear, const std::string& terminal,
-                                         const std::string& version) {
-    const std::string rule(kTitleWidth - 2, '\xC4');
-    std::vector<std::string> rows;
-    rows.push_back("\xDA" + rule + "\xBF");
-    rows.push_back(framed(" " + base::padRight("Exercício "_cp + std::to_string(baseYear + 1), 30) +
-                          "Ano Base  " + std::to_string(baseYear)));
-    rows.push_back(framed(""));
-    for (const char* line : kBanner)
-        rows.push_back(framed(centred(blocks(line), kTitleWidth - 2)));
-    rows.push_back(framed(""));
-    rows.push_back(framed(" " + base::padRight("Term. " + terminal, 36) + "com LCDPR"));
-    rows.push_back(framed(""));
-    rows.push_back(framed(centred("Versao " + version, kTitleWidth - 2)));
-    rows.push_back(framed(""));
-    rows.push_back(framed(""));
-    rows.push_back("\xC0" + rule + "\xD9");
-    return rows;
-}
-
 std::vector<std::string> folderWindowCaptions(int command, int baseYear) {
     const std::string year = std::to_string(baseYear);
     switch (command) {
@@ -435,11 +401,19 @@ void MTELA1(int screen, int row, int column) {
     base::NamedValues& s = base::session();
     switch (screen) {
         case 9:
-            titleWindow();
+            setAnchor(s.integer("NT"), 3, 20);
+            drawLayout(*layoutOf("MTELA1 9"));
             break;
-        case 4:
-            folderWindow();
+        case 4: {
+            // Commands without captions of their own keep the column anchor
+            // they had.
+            const bool captioned =
+                !folderWindowCaptions(s.integer("OPCAO_1"), s.integer("QUEANO")).empty();
+            setAnchor(4, 6, captioned ? 15 : sessionLists().ACJA[4]);
+            s.set("NTA", 4);
+            drawLayout(*layoutOf("MTELA1 4"));
             break;
+        }
         default:
             setAnchor(screen, row, column);
             s.set("NTA", screen);

@@ -23,11 +23,13 @@ struct LayoutBox {
     std::string caption;  // UTF-8
 };
 
-// A fixed text at a window position (UTF-8).
+// A fixed text at a window position (UTF-8); a centred text stands in the
+// middle of its row whatever its column says.
 struct LayoutText {
     int row = 0;
     int column = 0;
     std::string text;
+    bool centred = false;
 };
 
 struct Layout {
@@ -61,6 +63,12 @@ std::vector<std::string> layoutRows(const Layout& layout);
 // Defines, opens and writes the layout's window.
 void drawLayout(const Layout& layout);
 
+// Whether the income lists sum as amounts are typed (CALBEN), as pages 1
+// and 5 show it on the top line of their frame, clear of its corner.
+std::string automaticSumsLabel();
+inline constexpr int kSumsLabelRow = 0;
+inline constexpr int kSumsLabelColumn = 63;
+
 // MTELA (n): the frame of declaration page n; pages without a frame only
 // set their anchor.
 void MTELA(int page);
@@ -69,9 +77,6 @@ void MTELA(int page);
 // the folder pair window (slot 3). Other screens only set their anchor.
 void MTELA1(int screen, int row = 0, int column = 0);
 
-// The fixed text of the title window, row by row (50 characters each).
-std::vector<std::string> titleWindowRows(int baseYear, const std::string& terminal,
-                                         const std::string& version);
 // The two captions of the folder window for a command code.
 std::vector<std::string> folderWindowCaptions(int command, int baseYear);
 

@@ -21,7 +21,8 @@ class Declaration : public WholeProgram {
 };
 
 // Command 11 on a CPF found nowhere, created in the data folder, then one
-// income row typed on the page of income from legal entities; the browse is
+// income row typed on the page of income from legal entities: the amount
+// goes into January of the month window, which Esc closes; the browse is
 // left with Esc and the declaration with `leave`.
 Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
     return {"key Alt+I",
@@ -35,7 +36,9 @@ Script newTaxpayerWithOneIncomeRow(const std::string& leave) {
             "type ACME LTDA",
             "key Enter",
             "type 5000",
+            "expect  Rendimentos  ",
             "key Enter",
+            "key Esc",
             "key Esc",
             leave};
 }
@@ -107,7 +110,12 @@ TEST_F(Declaration, EscAsksHowToLeaveAndItsOwnEscStaysInTheDeclaration) {
     script.insert(script.end(), rest.begin(), rest.end());
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
-    ASSERT_EQ(incomeRows().size(), 1u);
+    const auto rows = incomeRows();
+    ASSERT_EQ(rows.size(), 1u);
+    // The amount typed in the month window is January's and the year's total.
+    EXPECT_EQ(field(rows[0], "I1_401"), "5000.0");
+    EXPECT_EQ(field(rows[0], "I1_402"), "0.0");
+    EXPECT_EQ(field(rows[0], "I1_413"), "5000.0");
 }
 
 TEST_F(Declaration, TheCashBookCommandOpensTheTaxpayersEntries) {

@@ -78,8 +78,9 @@ TEST_F(Fields, ADependantsWrongCpfAndUnknownCodeAreNotStored) {
     EXPECT_EQ(field(rows[0], "CPFDEPEN"), "");
 }
 
-// A payment to a doctor keeps no non-deductible part: it becomes 0 with the
-// warning.
+// A payment to a doctor keeps no non-deductible part: typed in the month
+// window it becomes 0 with the warning when the window closes, months and
+// all; the total beside it keeps its months.
 TEST_F(Fields, ANonDeductiblePartOfAMedicalPaymentBecomesZero) {
     Script script = onPage("Pagamentos (F4)", "Nome do benefici");
     script += {"type DR FULANO",
@@ -89,18 +90,29 @@ TEST_F(Fields, ANonDeductiblePartOfAMedicalPaymentBecomesZero) {
                "expect Médicos no Brasil",
                "key Right",
                "key Right",
-               "type 500",
+               "type 300",
+               "expect  Total Despesa",
                "key Enter",
+               "type 200",
+               "key Enter",
+               "key Esc",
+               "expect 500,00",
+               "key Right",
                "type 100",
+               "expect  Não Dedutível",
                "key Enter",
+               "key Esc",
                "expect Valores não dedutíveis só deve ser usado",
                "key Enter",
                "key Esc"};
     const std::vector<Row> rows = saved(script, "IRM6.DBF");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(field(rows[0], "I6_3"), "10");
+    EXPECT_EQ(field(rows[0], "I6_401"), "300.0");
+    EXPECT_EQ(field(rows[0], "I6_402"), "200.0");
     EXPECT_EQ(field(rows[0], "I6_4"), "500.0");
     EXPECT_EQ(field(rows[0], "I6_5"), "0.0");
+    EXPECT_EQ(field(rows[0], "I6_501"), "0.0");
 }
 
 // Company income: a row typed, an account that does not exist refused with
@@ -108,7 +120,8 @@ TEST_F(Fields, ANonDeductiblePartOfAMedicalPaymentBecomesZero) {
 // again when the declaration is opened once more.
 TEST_F(Fields, CompanyIncomeIsTypedWithAnAccountOfItsKindAndComesBack) {
     Script script = onPage("Recebidos de P.Jurídica(F1)", "Fonte pagadora");
-    script += {"type ACME LTDA", "key Enter", "type 5000", "key Enter",
+    script += {"type ACME LTDA", "key Enter", "type 5000", "expect  Rendimentos  ", "key Enter",
+               "key Esc",
                // To the account column: refused, then the list of kind "J".
                "key End", "key Right", "key Right", "key Right", "type 9999",
                "expect A conta 9999 não existe no plano de contas.", "key Enter",
@@ -120,6 +133,7 @@ TEST_F(Fields, CompanyIncomeIsTypedWithAnAccountOfItsKindAndComesBack) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(field(rows[0], "I1_1"), "J");
     EXPECT_EQ(field(rows[0], "I1_2"), "ACME LTDA");
+    EXPECT_EQ(field(rows[0], "I1_401"), "5000.0");
     EXPECT_EQ(field(rows[0], "I1_413"), "5000.0");
     EXPECT_EQ(field(rows[0], "CDCONTA"), "2001");
 

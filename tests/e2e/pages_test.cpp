@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "whole_program.h"
 
 using namespace kdx2::e2e;
@@ -216,6 +218,114 @@ TEST_F(Pages, AltUWithoutAFactorForTheMonthLeavesTheAmountAsItWas) {
     EXPECT_EQ(field(rural[0], "I4_04"), "100.0");
 }
 
+// An income's amount broken into months: Enter on the amount opens its
+// months again with January kept, Alt+U on the contribution beside it opens
+// that column's months; each total lands in its column and the list's.
+TEST_F(Pages, AmountsOfAnIncomeAreBrokenIntoMonths) {
+    Script script = newTaxpayer();
+    script += {"key Enter",
+               "type ANA",
+               "key Enter",
+               "key F1",
+               "expect Fonte pagadora",
+               "type ACME LTDA",
+               "key Enter",
+               "type 1000",
+               "expect  Rendimentos  ",
+               "key Enter",
+               "key Esc",
+               "key Enter",  // the same cell again: January is there
+               "expect 1.000,00",
+               "key Down",
+               "key Down",
+               "type 250,5",
+               "key Enter",
+               "expect 1.250,50",
+               "key Esc",
+               "key Right",
+               "key Alt+U",
+               "expect  Previdência  ",
+               "key Down",
+               "type 80",
+               "key Enter",
+               "key Esc",
+               "expect 80,00"};
+    script += kSaveAndLeave;
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto income = rowsOf("IRM2.DBF");
+    ASSERT_EQ(income.size(), 1u);
+    EXPECT_EQ(field(income[0], "I1_401"), "1000.0");
+    EXPECT_EQ(field(income[0], "I1_402"), "0.0");
+    EXPECT_EQ(field(income[0], "I1_403"), "250.5");
+    EXPECT_EQ(field(income[0], "I1_413"), "1250.5");
+    EXPECT_EQ(field(income[0], "I1_602"), "80.0");
+    EXPECT_EQ(field(income[0], "I1_613"), "80.0");
+}
+
+// An amount typed on a row not yet added is its total; the month window
+// opened on it afterwards shows it in January, so closing it keeps it.
+TEST_F(Pages, AnAmountTypedOnANewRowComesBackInJanuary) {
+    Script script = newTaxpayer();
+    script +=
+        {"key Enter", "type ANA", "key Enter", "key F4", "expect Nome do benefici", "key End",
+         "type 700", "key Enter",
+         // Back from the next row to the amount: the window on the row just added.
+         "key Up", "key End", "key Enter", "expect  Total Despesa", "expect 700,00", "key Esc"};
+    script += kSaveAndLeave;
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto payments = rowsOf("IRM6.DBF");
+    ASSERT_EQ(payments.size(), 1u);
+    EXPECT_EQ(field(payments[0], "I6_401"), "700.0");
+    EXPECT_EQ(field(payments[0], "I6_4"), "700.0");
+}
+
+// Alt+D switches the sums off on the identification and shows it on the
+// top line of the page's frame, as the income page's frame shows it too;
+// what is typed there still reaches the summary.
+TEST_F(Pages, AltDSwitchesTheSumsOffAndTheSummaryStillAddsTheIncome) {
+    Script script = newTaxpayer();
+    script += {"key Enter",
+               "type ANA",
+               "key Enter",
+               "key Alt+D",
+               "expect Soma Desligada",
+               "snap " + (drive / "identification.txt").string(),
+               "key F1",
+               "expect Fonte pagadora",
+               "snap " + (drive / "income.txt").string(),
+               "type ACME LTDA",
+               "key Enter",
+               "type 5000",
+               "key Enter",
+               "key Esc",
+               "key F6",
+               "expect Resumo Geral",
+               "expect 5.000,00",
+               "key F5",
+               "expect Tem Atividade Rural",
+               "key Alt+D",
+               "expect Soma Ligada"};
+    script += kSaveAndLeave;
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    // Where the label stands on a snapped screen, and how often it is there.
+    auto labelOn = [this](const std::string& snap, size_t row, size_t column) {
+        std::ifstream file(drive / snap);
+        std::vector<std::string> rows;
+        int times = 0;
+        for (std::string line; std::getline(file, line);) {
+            rows.push_back(line);
+            times += line.find("Soma Desligada") != std::string::npos;
+        }
+        EXPECT_EQ(times, 1) << snap;
+        return rows.size() > row ? columns(rows[row], column, 16) : std::string();
+    };
+    EXPECT_EQ(labelOn("identification.txt", 3, 63), "Soma Desligada ┐");
+    EXPECT_EQ(labelOn("income.txt", 2, 64), "Soma Desligada ┐");
+}
+
 // With a one-minute interval, leaving a page a minute after the last save
 // saves; leaving it sooner does not. The run ends without leaving the
 // declaration, so only the automatic save can have written the name.
@@ -263,6 +373,34 @@ TEST_F(Pages, AltKStartsTheConfiguredCalculatorWithoutAShell) {
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_TRUE(std::filesystem::exists(marker));
     EXPECT_FALSE(std::filesystem::exists(drive / "calc"));
+}
+
+// A calculator that leaves its result in the file named by {RESULTADO}
+// hands its last number to the amount being typed; one that fails hands
+// nothing.
+TEST_F(Pages, AltKHandsTheConfiguredCalculatorsLastNumberToTheAmount) {
+    const std::filesystem::path calculator = drive / "calc.sh";
+    for (const int status : {1, 0}) {
+        {
+            std::ofstream script(calculator);
+            script << "#!/bin/sh\nprintf '2 * 617,28\\n= 1.234,56\\n' > \"$1\"\nexit " << status
+                   << "\n";
+        }
+        std::filesystem::permissions(calculator, std::filesystem::perms::owner_all);
+        Script script = newTaxpayer();
+        script +=
+            {"type S", "type JOSE RURAL", "key Enter", "key F12", "expect RESULTADO TRIBUTAVEL",
+             "type 7", "key Alt+K",       "key Enter"};
+        script += kSaveAndLeave;
+        const ProgramRun result =
+            run(script, {{"KDX2_CALC", calculator.string() + " {RESULTADO}"}});
+        ASSERT_EQ(result.exitCode, 0) << result.errors;
+        const auto rural = rowsOf("IRM10.DBF");
+        ASSERT_EQ(rural.size(), 1u);
+        EXPECT_EQ(field(rural[0], "I4_04"), status == 0 ? "1234.56" : "7.0") << status;
+        std::filesystem::remove(drive / "IRM10.DBF");
+        std::filesystem::remove(drive / "IRM9.DBF");
+    }
 }
 
 TEST_F(Pages, TheOccupationIsFoundByItsCodeUnlessTheNatureHasNone) {
@@ -332,9 +470,10 @@ TEST_F(Pages, AltSHandsTheCalculatorsResultToTheAmountBeingTyped) {
 }
 
 // An existing taxpayer opens on the menu; the identification shows what was
-// saved, and F7 opens the declaration's cash book, whose Esc comes back to
-// the identification.
-TEST_F(Pages, ASavedIdentificationComesBackAndF7OpensTheCashBookOfTheDeclaration) {
+// saved. F7 there asks for rural activity as the menu's item does; once it
+// is marked, F7 opens the declaration's cash book, whose Esc comes to the
+// first rural page.
+TEST_F(Pages, ASavedIdentificationComesBackAndF7OpensTheCashBookOnlyWithRuralActivity) {
     Script script = newTaxpayer();
     script += {"key Enter",
                "type Maria da Silva",
@@ -349,9 +488,14 @@ TEST_F(Pages, ASavedIdentificationComesBackAndF7OpensTheCashBookOfTheDeclaration
                "expect Nome Maria da Silva",
                "expect Idade 45 anos  9 meses",
                "key F7",
+               "expect Esse contribuinte não esta selecionado que tenha necessidade",
+               "key Enter",
+               "expect Tem Atividade Rural",
+               "type S",
+               "key F7",
                "expect Lançamentos para Maria da Silva",
                "key Esc",
-               "expect Tem Atividade Rural",
+               "expect IDENTIFICACAO DA ATIVIDADE E DO IMÓVEL EXPLORADO",
                "key Esc"};
     script += {"key Alt+T", "expect Ordem CPF", "key Esc"};
     const ProgramRun result = run(script);

@@ -22,8 +22,9 @@ class RecordList : public WholeProgram {
     }
 };
 
-// One income row on the page of income from legal entities; the list is
-// left standing on that row.
+// One income row on the page of income from legal entities, its amount
+// typed into January of the month window; the list is left standing on
+// that row.
 Script oneIncomeRow() {
     Script script = openNewTaxpayer();
     script += {"menu Páginas > Recebidos de P.Jurídica(F1)",
@@ -31,7 +32,9 @@ Script oneIncomeRow() {
                "type ACME LTDA",
                "key Enter",
                "type 5000",
-               "key Enter"};
+               "expect  Rendimentos  ",
+               "key Enter",
+               "key Esc"};
     return script;
 }
 
@@ -45,7 +48,10 @@ TEST_F(RecordList, EnterAtTheDeletionQuestionKeepsTheRow) {
                "key Alt+T", "expect Ordem CPF", "key Esc"};
     const ProgramRun result = run(script);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
-    ASSERT_EQ(rowsOf("IRM2.DBF").size(), 1u);
+    const std::vector<Row> kept = rowsOf("IRM2.DBF");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(field(kept[0], "I1_401"), "5000.0");
+    EXPECT_EQ(field(kept[0], "I1_413"), "5000.0");
 
     // "Sim" still deletes it.
     Script yes = {"key Alt+I",
@@ -66,26 +72,32 @@ TEST_F(RecordList, EnterAtTheDeletionQuestionKeepsTheRow) {
 }
 
 // "3000.00" typed on the keypad is 3.000,00; an amount too large for its
-// column is refused with a message and never spills into the next column.
+// month is refused with a message and never spills into the next month.
 TEST_F(RecordList, AmountsTakeThePointAsTheDecimalKeyAndTooLargeOnesAreRefused) {
     Script script = openNewTaxpayer();
     script += {"menu Páginas > Recebidos de P.Jurídica(F1)",
                "expect Fonte pagadora",
                "type ACME LTDA",
                "key Enter",
-               "type 3000.00",  // full decimals move on to "Previdência"
+               "type 3000.00",  // full decimals move on to February
+               "expect  Rendimentos  ",
                "type 99999999999",
                "expect Valor grande demais para este campo: o máximo é 99.999.999,99",
                "key Enter",
-               "key Esc",  // the refused value is dropped
+               "key Esc",  // the refused value is dropped, the window closes
                "key Right",
+               "key Right",  // "Imposto Fonte"
                "type 1234,5",
                "key Enter",
+               "key Esc",
                "key Esc"};
     const auto rows = savedIncomeRows(script);
     ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(field(rows[0], "I1_401"), "3000.0");
+    EXPECT_EQ(field(rows[0], "I1_402"), "0.0");
     EXPECT_EQ(field(rows[0], "I1_413"), "3000.0");
     EXPECT_EQ(field(rows[0], "I1_613"), "0.0");
+    EXPECT_EQ(field(rows[0], "I1_501"), "1234.5");
     EXPECT_EQ(field(rows[0], "I1_513"), "1234.5");
 }
 

@@ -3,10 +3,12 @@
 #include "base/cp850.h"
 #include "base/named_values.h"
 #include "base/process_state.h"
+#include "base/text.h"
 #include "platform/console/keys.h"
 #include "shell/layouts.h"
 #include "shell/pages/identification.h"
 #include "shell/pages/pages.h"
+#include "shell/settings.h"
 #include "tax/carne.h"
 
 namespace kdx2::shell::pages {
@@ -160,6 +162,65 @@ TEST_F(Conversion, AZeroFactorOrAMonthOutsideTheYearGivesZero) {
     EXPECT_TRUE(ATUAVAL(0, 0, 12));
 }
 
+// ---- Sums switched off ----
+
+// With the sums off, page 1 puts them off until they are caught up once;
+// other pages, and page 1 with the sums on, sum at once.
+TEST(AutomaticSums, Page1PutsTheSumsOffOnlyWhileTheyAreSwitchedOff) {
+    base::resetProcessState();
+    base::NamedValues& s = base::session();
+    int sums = 0;
+    editor::Hooks h;
+    h.SOMA_JUR = [&sums](int) { ++sums; };
+    connectAutomaticSums(h);
+    s.set("TELA", 1);
+    s.set("CALBEN", true);
+    h.SOMA_JUR(1);
+    EXPECT_EQ(sums, 1);
+
+    s.set("CALBEN", false);
+    h.SOMA_JUR(1);
+    h.SOMA_JUR(1);
+    EXPECT_EQ(sums, 1);
+    catchUpSums();
+    EXPECT_EQ(sums, 2);
+    catchUpSums();  // nothing left to catch up
+    EXPECT_EQ(sums, 2);
+
+    s.set("TELA", 6);
+    h.SOMA_JUR(1);
+    EXPECT_EQ(sums, 3);
+}
+
+// ---- The result a calculator program leaves ----
+
+TEST(CalculatorResult, TheLastNumberIsReadAsTheProgramWroteIt) {
+    struct Case {
+        const char* text;
+        std::optional<double> number;
+    };
+    const Case cases[] = {
+        {"2+3\n5\n", 5},
+        {"= 1.234,56\n", 1234.56},
+        {"1,234.56", 1234.56},
+        {"12.5", 12.5},
+        {"12,5", 12.5},
+        {"1.234.567", 1234567},
+        {"total: -3.", -3},
+        {"2025-01-31 resultado 7", 7},
+        {"no number here", std::nullopt},
+        {"", std::nullopt},
+        {"- , .", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<double> got = lastNumberIn(c.text);
+        ASSERT_EQ(got.has_value(), c.number.has_value()) << c.text;
+        if (got) {
+            EXPECT_DOUBLE_EQ(*got, *c.number) << c.text;
+        }
+    }
+}
+
 // ---- Layouts ----
 
 TEST(Layouts, EveryLayoutFitsTheGridAndItsTextsFitTheirWindow) {
@@ -201,6 +262,41 @@ TEST(Layouts, TextsAndBoxesAreCutAtTheWindowsEdges) {
     EXPECT_EQ(rows[1].substr(0, 3), "def");
     EXPECT_EQ(rows[1][5], '\xB3');
     EXPECT_EQ(rows[2].substr(8), "xy");
+}
+
+// The title window names the exercise, the year after the base year, and
+// the terminal; the version stands in the middle of its row.
+TEST(Layouts, TheTitleWindowNamesTheExerciseAfterTheBaseYear) {
+    base::resetProcessState();
+    base::NamedValues& s = base::session();
+    s.set("QUEANO", 2025);
+    s.set("NUSU", "07");
+    s.set("VERSAO", "1.2.3");
+    const std::vector<std::string> rows = layoutRows(*layoutOf("MTELA1 9"));
+    ASSERT_EQ(rows.size(), 15u);
+    EXPECT_EQ(base::cp850::toUtf8(rows[1].substr(2, 14)), "Exercício 2026");
+    EXPECT_EQ(rows[1].substr(32, 14), "Ano Base  2025");
+    EXPECT_EQ(rows[9].substr(2, 8), "Term. 07");
+    EXPECT_EQ(rows[11].substr(18, 14), " Versao 1.2.3 ");
+}
+
+// The folder pair names the folders of the command; a command without
+// captions of its own keeps the column anchor it had.
+TEST(Layouts, TheFolderWindowKeepsItsColumnForCommandsWithoutCaptions) {
+    base::resetProcessState();
+    base::NamedValues& s = base::session();
+    s.set("QUEANO", 2025);
+    s.set("OPCAO_1", 71);
+    const std::vector<std::string> rows = layoutRows(*layoutOf("MTELA1 4"));
+    EXPECT_EQ(base::rtrim(rows[1].substr(1, 40)), "Drive e pasta do Tavo  2025");
+    EXPECT_EQ(base::rtrim(rows[4].substr(1, 40)), "Drive e pasta do KDX2  2025");
+    MTELA1(4);
+    EXPECT_EQ(sessionLists().ACJA[4], 15);
+    sessionLists().ACJA[4] = 33;
+    s.set("OPCAO_1", 41);
+    MTELA1(4);
+    EXPECT_EQ(sessionLists().ACJA[4], 33);
+    EXPECT_EQ(sessionLists().ALJA[4], 6);
 }
 
 TEST(Layouts, TheRuralResultNamesTheYearsAroundTheBaseYear) {

@@ -3,19 +3,26 @@
 // field) and the calculators (Alt+S, Alt+K), whose result goes to the field
 // being edited.
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/calculator.h"
 #include "common/messages.h"
 #include "common/numbers.h"
 #include "common/windows.h"
+#include "editor/field_checks.h"
 #include "platform/console/keys.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "shell/layouts.h"
 #include "shell/pages/pages.h"
@@ -89,10 +96,100 @@ double sumOf(const std::array<base::Value, 12>& months) {
     return base::roundDecimal(total, 2);
 }
 
+// The fields of the record the months' total goes to.
+std::vector<std::string> totalFields(const store::Table& record, const std::string& base) {
+    std::vector<std::string> names;
+    for (const std::string& name : {base, monthField(base, 13)})
+        if (record.hasField(name)) names.push_back(name);
+    return names;
+}
+
+// The amount a cell holds: the base field where the table has one (the
+// payments), else the thirteenth month (the incomes).
+double storedTotal(store::Table& record, const std::string& base) {
+    for (const std::string& name : totalFields(record, base))
+        if (record.get(name).number() != 0) return record.get(name).number();
+    return 0;
+}
+
+// Twelve months may add up to more than the total's column holds: such a
+// total is refused rather than written half.
+bool totalFits(const store::Table& record, const std::string& base, double total) {
+    for (const std::string& name : totalFields(record, base)) {
+        const store::FieldDef& def =
+            record.structure()[static_cast<size_t>(record.fieldIndex(name))];
+        if (!base::formatFixed(total, def.width, def.decimals)) {
+            common::AVISOSN(
+                {"O total dos meses, "_cp +
+                     base::alltrim(
+                         ui::transform(base::Value(total), "@E 999,999,999,999.99").text()) +
+                     ", não cabe nesta coluna."_cp,
+                 "Diminua algum mês."_cp},
+                common::box::kStop);
+            return false;
+        }
+    }
+    return true;
+}
+
 // SOMA_VAL: the total under the months, on the window's totals row.
 void showTotal(const Layout& window, double total) {
     ui::say(window.top + 14, window.left + 12,
             ui::transform(base::Value(total), kMonthPicture).text());
+}
+
+using Months = std::array<base::Value, 12>;
+
+// The month window (MTELA1 11): the twelve months one per line from
+// `firstMonth` on, read again until Esc. `accept` sees the total when the
+// window is to close: false keeps it open (its own message said why).
+// Returns false when a leave was chosen inside the window, which then drops
+// what was typed.
+bool readMonths(Months& months, const std::string& caption, int firstMonth,
+                const std::function<bool(double total)>& accept) {
+    base::NamedValues& s = base::session();
+    const Layout window = *layoutOf("MTELA1 11", {{"LEGENDA", caption}});
+    drawLayout(window);
+    ui::GetList fields;
+    for (int m = 1; m <= 12; ++m) {
+        base::Value& v = months[static_cast<size_t>(m - 1)];
+        auto get = ui::Get::of(window.top + 1 + m, window.left + 12, v, kMonthPicture,
+                               "NPOS" + std::string(m < 10 ? "0" : "") + std::to_string(m));
+        get->valid = [&months, &window](ui::Get& g) {
+            if (g.value().number() < 0) {
+                common::AVISOSN({"O valor não pode ser negativo."_cp}, common::box::kStop);
+                return false;
+            }
+            showTotal(window, sumOf(months));
+            return true;
+        };
+        fields.push_back(get);
+    }
+    showTotal(window, sumOf(months));
+    ui::ReadOptions options;
+    options.start = std::clamp(firstMonth, 1, 12) - 1;
+    bool kept = false;
+    while (!kept) {
+        const ui::ReadResult result = ui::readFields(fields, options);
+        // Past December the months are read again from January; a total
+        // refused keeps the cursor where it was.
+        if (result.exit == ui::ReadExit::Finished) {
+            options.start = 0;
+            continue;
+        }
+        if (s.flag("LSAI")) break;
+        options.start = std::clamp(result.position, 0, 11);
+        kept = !accept || accept(sumOf(months));
+    }
+    common::FECHAJAN(kToolSlot);
+    // A leave chosen inside the window ends the list screen under it too.
+    if (s.flag("LSAI")) {
+        ui::pushKey(keys::Esc);
+        return false;
+    }
+    for (auto& v : months)
+        if (v.number() < 0) v = base::Value(0);
+    return true;
 }
 
 // The field being edited gets `value`: a number as it is; a text field
@@ -117,54 +214,71 @@ void handToField(double value) {
     get->replaceBuffer(base::Value(text));
 }
 
+// The month of the sale date beside the sale value: the form's own value
+// when it has one, else the record's. No date counts as January.
+int saleMonth() {
+    const base::NamedValues& s = base::session();
+    base::Value date;
+    if (s.has("DATA_ALI")) date = s.get("DATA_ALI");
+    store::Table* record = store::workAreas().currentTable();
+    if (!date.isDate() && record && !record->eof() && record->hasField("DATA_ALI"))
+        date = record->get("DATA_ALI");
+    return date.isDate() && !date.date().empty() ? date.date().month() : 1;
+}
+
+// Alt+U on a sale value: its amount spread over the months, starting in
+// the month of the sale, which holds what the field had; the total goes
+// back to the field.
+void breakDownSaleValue(const ui::Get& get) {
+    const int month = saleMonth();
+    Months months;
+    months.fill(base::Value(0.0));
+    months[static_cast<size_t>(month - 1)] = base::Value(get.value().number());
+    if (!readMonths(months, " Alienação    ", month, {})) return;
+    const double total = sumOf(months);
+    if (total > 0) handToField(total);
+}
+
 }  // namespace
 
 double MUDATEL13(int, const std::string&) {
     base::NamedValues& s = base::session();
-    const std::optional<Breakdown> b = breakdownOf(s.integer("OPC"), s.integer("PONTEIRO"));
+    const int screen = s.integer("OPC");
+    const int column = s.integer("PONTEIRO");
+    const std::optional<Breakdown> b = breakdownOf(screen, column);
     store::Table* record = store::workAreas().currentTable();
     if (!b || !record || record->eof()) return 0;
 
-    std::array<base::Value, 12> months;
+    Months months;
     for (int m = 1; m <= 12; ++m)
         months[static_cast<size_t>(m - 1)] =
             base::Value(record->get(monthField(b->base, m)).number());
+    // An amount stored without its months (typed on a new row, brought in
+    // by an import) starts in January, so closing the window keeps it.
+    if (sumOf(months) == 0) months[0] = base::Value(storedTotal(*record, b->base));
 
-    const Layout window = *layoutOf("MTELA1 11", {{"LEGENDA", b->caption}});
-    drawLayout(window);
-    ui::GetList fields;
-    for (int m = 1; m <= 12; ++m) {
-        base::Value& v = months[static_cast<size_t>(m - 1)];
-        auto get = ui::Get::of(window.top + 1 + m, window.left + 12, v, kMonthPicture,
-                               "NPOS" + std::string(m < 10 ? "0" : "") + std::to_string(m));
-        get->valid = [&months, &window](ui::Get& g) {
-            if (g.value().number() < 0) {
-                common::AVISOSN({"O valor não pode ser negativo."_cp}, common::box::kStop);
-                return false;
-            }
-            showTotal(window, sumOf(months));
-            return true;
-        };
-        fields.push_back(get);
-    }
-    showTotal(window, sumOf(months));
-    // The months are read again until Esc.
-    for (;;) {
-        const ui::ReadResult result = ui::readFields(fields);
-        if (result.exit != ui::ReadExit::Finished) break;
-    }
-    common::FECHAJAN(kToolSlot);
-    // A leave chosen inside the window ends the list screen under it too.
-    if (s.flag("LSAI")) ui::pushKey(keys::Esc);
-    for (auto& v : months)
-        if (v.number() < 0) v = base::Value(0);
+    // The total goes through the cell's own check, as a typed amount would:
+    // a refusal keeps the window open, an amount the check drops to zero
+    // clears the months behind it.
+    const editor::CellRule rule = editor::fieldRule(screen, column);
+    bool dropped = false;
+    auto accept = [&rule, &dropped, record, &b](double total) {
+        if (!totalFits(*record, b->base, total)) return false;
+        if (!rule.check) return true;
+        base::Value checked(total);
+        if (!rule.check(checked)) return false;
+        dropped = total != 0 && checked.number() == 0;
+        return true;
+    };
+    // Typing into the cell starts in January.
+    if (!readMonths(months, b->caption, 1, accept)) return 0;
+    if (dropped) months.fill(base::Value(0.0));
     const double total = sumOf(months);
     if (!store::REC_LOCK(5)) return 0;
     for (int m = 1; m <= 12; ++m)
         record->put(monthField(b->base, m), months[static_cast<size_t>(m - 1)]);
-    if (record->hasField(b->base)) record->put(b->base, base::Value(total));
-    if (record->hasField(monthField(b->base, 13)))
-        record->put(monthField(b->base, 13), base::Value(total));
+    for (const std::string& name : totalFields(*record, b->base))
+        record->put(name, base::Value(total));
     record->unlock();
     return total;
 }
@@ -199,6 +313,10 @@ void CALC_UFIR() {
         bool& flag;
         ~Release() { flag = false; }
     } release{running};
+    if (get->name == "VAL_ALI") {
+        breakDownSaleValue(*get);
+        return;
+    }
     base::NamedValues& s = base::session();
     base::Value month(static_cast<double>(std::clamp(s.integer("MES_ATU"), 1, 12)));
     base::Value amount(get->value().number());
@@ -238,6 +356,55 @@ void CALC_UFIR() {
     if (result.exit == ui::ReadExit::Finished && converted > 0) handToField(converted);
 }
 
+namespace {
+
+constexpr int kPageSlot = 3;
+
+struct DeferredSums {
+    std::function<void(int mode)> sum;  // the yearly sums behind the lists
+    bool pending = false;
+};
+
+DeferredSums& deferredSums() {
+    static DeferredSums sums;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { deferredSums().pending = false; });
+    return sums;
+}
+
+}  // namespace
+
+void CALCBEM() {
+    base::NamedValues& s = base::session();
+    const int page = s.integer("TELA");
+    if (page != 1 && page != 5) return;
+    s.set("CALBEN", !s.flag("CALBEN"));
+    // The window's rows and columns count from 1 here.
+    common::ESCRLCOL(kPageSlot, kSumsLabelRow + 1, kSumsLabelColumn + 1, automaticSumsLabel());
+    if (s.flag("CALBEN")) catchUpSums();
+}
+
+void catchUpSums() {
+    DeferredSums& d = deferredSums();
+    if (!d.pending) return;
+    d.pending = false;
+    if (d.sum) d.sum(1);
+}
+
+void connectAutomaticSums(editor::Hooks& h) {
+    deferredSums().sum = h.SOMA_JUR;
+    h.SOMA_JUR = [](int mode) {
+        const base::NamedValues& s = base::session();
+        DeferredSums& d = deferredSums();
+        if (!s.flag("CALBEN") && s.integer("TELA") == 1) {
+            d.pending = true;
+            return;
+        }
+        d.pending = false;
+        if (d.sum) d.sum(mode);
+    };
+}
+
 void CHAMA_CALC() {
     const base::NamedValues& s = base::session();
     double result = 0;
@@ -246,18 +413,114 @@ void CHAMA_CALC() {
         handToField(result);
 }
 
+namespace {
+
+// The word of KDX2_CALC that stands for the file the calculator leaves its
+// result in.
+const char* const kResultWord = "{RESULTADO}";
+// Only the end of a long result file is read: the result is its last number.
+constexpr uint64_t kResultTail = 64 * 1024;
+
+// A number as a program writes it: "1234.5", "-1.234,56", "1,234.56". With
+// both separators the later one is the decimal point; one separator alone
+// marks the decimals unless it appears more than once.
+std::optional<double> numberOfWord(std::string word) {
+    while (!word.empty() && (word.back() == '.' || word.back() == ','))
+        word.pop_back();
+    const bool negative = !word.empty() && word.front() == '-';
+    if (negative) word.erase(0, 1);
+    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word.front())))
+        return std::nullopt;
+    const size_t lastDot = word.rfind('.');
+    const size_t lastComma = word.rfind(',');
+    char decimal = 0;
+    if (lastDot != std::string::npos && lastComma != std::string::npos)
+        decimal = lastDot > lastComma ? '.' : ',';
+    else if (lastDot != std::string::npos && word.find('.') == lastDot)
+        decimal = '.';
+    else if (lastComma != std::string::npos && word.find(',') == lastComma)
+        decimal = ',';
+    std::string plain;
+    for (const char c : word) {
+        if (c == decimal)
+            plain += '.';
+        else if (std::isdigit(static_cast<unsigned char>(c)))
+            plain += c;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (error != std::errc() || end != plain.data() + plain.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::string resultFileTail(const std::string& hostPath) {
+    const platform::File file = platform::File::open(hostPath, platform::File::Mode::ReadOnly);
+    const uint64_t size = file.size();
+    const uint64_t from = size > kResultTail ? size - kResultTail : 0;
+    std::string text(static_cast<size_t>(size - from), '\0');
+    text.resize(file.readAt(from, text.data(), text.size()));
+    return text;
+}
+
+}  // namespace
+
+std::optional<double> lastNumberIn(std::string_view text) {
+    std::optional<double> last;
+    std::string word;
+    auto endWord = [&last, &word] {
+        if (const std::optional<double> n = numberOfWord(word)) last = n;
+        word.clear();
+    };
+    for (const char c : text) {
+        const bool part = std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == ',' ||
+                          (c == '-' && word.empty());
+        if (part)
+            word += c;
+        else
+            endWord();
+    }
+    endWord();
+    return last;
+}
+
 void runSystemCalculator() {
     const char* command = std::getenv("KDX2_CALC");
-    const std::vector<std::string> words =
+    std::vector<std::string> words =
         command ? platform::splitCommandWords(command) : std::vector<std::string>{};
     if (words.empty()) {
         CHAMA_CALC();
         return;
     }
+    // A calculator that can leave its result in a file names it with the
+    // word {RESULTADO}; the file is read when the calculator ends well.
+    std::optional<platform::TemporaryHostFile> resultFile;
+    for (std::string& word : words) {
+        const size_t at = word.find(kResultWord);
+        if (at == std::string::npos) continue;
+        try {
+            if (!resultFile) resultFile.emplace("kdx2_calc_", ".txt");
+        } catch (const base::Error& e) {
+            common::AVISOSN({e.what()}, common::box::kStop);
+            return;
+        }
+        word.replace(at, std::string(kResultWord).size(), resultFile->hostPath());
+    }
     const std::vector<std::string> arguments(words.begin() + 1, words.end());
     const platform::ProgramRun run =
         platform::runProgram(words.front(), arguments, true, platform::ProgramTerminal::HandOver);
-    if (!run.started) common::AVISOSN({run.error}, common::box::kStop);
+    if (!run.started) {
+        common::AVISOSN({run.error}, common::box::kStop);
+        return;
+    }
+    if (!resultFile || !run.exited || run.exitCode != 0) return;
+    std::optional<double> result;
+    try {
+        result = lastNumberIn(resultFileTail(resultFile->hostPath()));
+    } catch (const base::Error& e) {
+        common::AVISOSN({e.what()}, common::box::kStop);
+        return;
+    }
+    if (result) handToField(*result);
 }
 
 }  // namespace kdx2::shell::pages

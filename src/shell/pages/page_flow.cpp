@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "base/cp850.h"
 #include "base/error.h"
 #include "base/named_values.h"
 #include "base/process_state.h"
@@ -25,6 +26,7 @@
 
 namespace kdx2::shell::pages {
 
+using namespace base::literals;
 namespace keys = platform::keys;
 
 namespace {
@@ -171,6 +173,7 @@ void GTELA(int page) {
     switch (page) {
         case 1:
             incomePage();
+            catchUpSums();
             break;
         case 2:
             // Dependants and payments changed on other pages count in the
@@ -376,8 +379,18 @@ ui::ReadResult readPageForm(ui::GetList& fields) {
     }
 }
 
+bool requireRuralActivity() {
+    if (hasRuralActivity()) return true;
+    // One sentence, broken where the box would cut it.
+    common::AVISOSN({"Esse contribuinte não esta selecionado que tenha necessidade"_cp,
+                     "da Atividade Rural. Se for o caso vá na tela de identificação"_cp,
+                     "e marque essa condição."_cp},
+                    common::box::kStop);
+    return false;
+}
+
 void runRuralCashBook() {
-    cashbook::openFromDeclaration();
+    if (requireRuralActivity()) cashbook::openFromDeclaration();
 }
 
 void connectPageHooks(editor::Hooks& h) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "editor/browse.h"
 #include "ui/get.h"
@@ -78,8 +80,10 @@ class PageKeys {
 // cursor stays in it; refused by a leave, its value is dropped.
 ui::ReadResult readPageForm(ui::GetList& fields);
 
-// Item 104: the rural cash book. One function, so that plugging the cash
-// book in is one line.
+// The rural items (101 ... 107, F7, F10 ... F12 from the menu) are for a
+// taxpayer with rural activity: false, after saying so, for the others.
+bool requireRuralActivity();
+// Item 104 and F7 inside a page: the rural cash book, after the same check.
 void runRuralCashBook();
 
 // ---- Rural pages ----
@@ -107,28 +111,47 @@ bool VAL_LCDPR();
 
 // ---- Tools bound to keys ----
 
-// Alt+U on a field of a form (CALC_UFIR).
+// Alt+U on a field of a form (CALC_UFIR): a sale value (VAL_ALI) is spread
+// over the months from the month of its sale date; any other amount is
+// converted by a month's factor.
 void CALC_UFIR();
-// The monthly breakdown of a list screen's cell (MUDATEL13): `slot` the
-// column's breakdown slot, `field` the cell's field. Returns the total, or 0
-// when nothing is to be stored.
+// The monthly breakdown of a list screen's cell (MUDATEL13) on the income
+// screens (1, 2) and the payments (4): the months behind the column being
+// edited, typed from January on; their total passes the cell's own check
+// before anything is stored. `slot` and `field` are the list's. Returns the
+// total, or 0 when nothing is to be stored (a row not yet added, a column
+// without months, a leave chosen inside the window).
 double MUDATEL13(int slot, const std::string& field);
 // ATUAVAL (mode, value, month): the conversion window's values. Mode 1
 // QUF := value / factor, 2 QCR1 := value x factor; a zero factor or a month
 // outside 1 ... 12 gives 0.
 bool ATUAVAL(int mode, double value, int month);
+// CALCBEM (Alt+D on pages 1 and 5): switches the income lists' sums as
+// amounts are typed on or off, and shows which on the page. While they are
+// off, page 1 sums once when it is left (or when they are switched on
+// again), so no other page sees stale totals.
+void CALCBEM();
+// Runs the sums page 1 put off, if any.
+void catchUpSums();
+// The income lists' sums go through CALCBEM's switch.
+void connectAutomaticSums(editor::Hooks& hooks);
 // Alt+S: the calculator, its result into the field being edited.
 void CHAMA_CALC();
 // Alt+K: the calculator of KDX2_CALC when set (run without a shell), else
-// the built-in one; the result goes to the field being edited.
+// the built-in one; the result goes to the field being edited. The word
+// {RESULTADO} in KDX2_CALC becomes the path of a file the calculator may
+// write; when it ends with status 0, the last number of that file is the
+// result (docs/calculator.md).
 void runSystemCalculator();
+// The last number of a text as a program writes it ("12.5", "1.234,56",
+// "-3"); nullopt when there is none.
+std::optional<double> lastNumberIn(std::string_view text);
 
 // The hooks the list screens call into the pages (QUETEL, MUDATEL1,
 // MUDATEL2, SOMA_RUR).
 void connectPageHooks(editor::Hooks& hooks);
-// The monthly breakdown behind Alt+U on a list cell. The list screens also
-// open it with Enter on the amounts of the income and payment screens, where
-// amounts are typed directly today; so it is connected on its own.
+// The monthly breakdown behind Enter on the amounts of the income and
+// payment screens and Alt+U on a list cell.
 void connectMonthlyBreakdown(editor::Hooks& hooks);
 
 }  // namespace kdx2::shell::pages
