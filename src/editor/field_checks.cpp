@@ -141,11 +141,30 @@ void ruralSums() {
     call(hooks().SOMA_RUR, 1);
 }
 
+// A dependant's yearly amount is typed into its own column, but the
+// yearly sums and the printed declaration read the year's total, the
+// thirteenth month: a typed amount is that total too, as the month window
+// writes both.
+void keepYearTotal(const std::string& field) {
+    store::Table* t = editedRecord();
+    const std::string total = field + "13";
+    if (!t || t->eof() || !t->hasField(total) || t->get(total) == t->get(field)) return;
+    if (!store::REC_LOCK(5)) return;
+    t->put(total, t->get(field));
+    t->unlock();
+}
+
 CellRule incomeRule(int screen, const std::string& field) {
     if (field == "CDCONTA") return accountRule();
     if (field == "I1_3") return documentRule(0, false);
     if (field == "I1_8" && screen == screens::kDependantsIncome) return cpfRule(true);
-    return recomputing(payerSums);
+    if (screen != screens::kDependantsIncome) return recomputing(payerSums);
+    CellRule rule;
+    rule.stored = [field] {
+        keepYearTotal(field);
+        payerSums();
+    };
+    return rule;
 }
 
 CellRule dependantsRule(const std::string& field) {

@@ -830,7 +830,10 @@ void runTableScreen(int code, const ScreenEntry& entry, TableScreen screen) {
     }
     areas.select(screen.area);
     table->setFilter(screen.filter);
-    if (table->eof()) table->goTop();
+    // A filter does not move the record pointer: a record of another screen
+    // left current (a holder's company on the dependants' screen) would be
+    // shown and edited there.
+    if (table->eof() || (screen.filter && !screen.filter(*table))) table->goTop();
     browseDescription() = screen.description;
     if (screen.startMonth > 0) positionOnMonth(*table, screen.startMonth);
     if (entry.beforeBrowse) entry.beforeBrowse(*table);

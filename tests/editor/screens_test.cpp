@@ -265,6 +265,24 @@ TEST_F(Companies, EnterOnAnAmountTakesTheTotalOfTheMonthlyBreakdown) {
     EXPECT_THAT(snapRow(5), ::testing::Not(HasSubstr("DEPENDENTE")));
 }
 
+TEST_F(Companies, ADependantsTypedAmountIsAlsoTheYearsTotal) {
+    store::Table& t = sources();
+    // Income (column 2) and exempt income (column 6) of the dependant's
+    // payer typed straight into their cells (a stored cell moves the cursor
+    // one column on), the holder's company current.
+    keys(
+        "key Ctrl+P\nkey Right\nkey Enter\ntype 2500\nkey Enter\nkey Right\nkey Right\nkey Right\n"
+        "key Enter\ntype 300\nkey Enter\nkey Esc\n");
+    ASSERT_TRUE(run(2)) << failure;
+    // The holder's company, current when the screen opened, is not listed.
+    EXPECT_THAT(snapRow(16), HasSubstr("DO DEPENDENTE"));
+    EXPECT_THAT(snapRow(17), ::testing::Not(HasSubstr("EMPRESA UM")));
+    EXPECT_THAT(column(t, "I1_4"), ElementsAre("0.00", "2500.00"));
+    EXPECT_THAT(column(t, "I1_413"), ElementsAre("0.00", "2500.00"));
+    EXPECT_THAT(column(t, "I1_9"), ElementsAre("0.00", "300.00"));
+    EXPECT_THAT(column(t, "I1_913"), ElementsAre("0.00", "300.00"));
+}
+
 TEST_F(Companies, APageKeyAcceptedByThePagesEndsTheScreen) {
     sources();
     std::vector<int> asked;
