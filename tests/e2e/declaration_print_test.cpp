@@ -23,7 +23,6 @@ namespace {
 
 constexpr const char* kCpf = "11144477735";
 constexpr const char* kToday = "2026-12-07 10:00:00";
-const std::string kBar = "│";
 
 // The taxpayer's identification, the company (six months of 8,000.00, 500.00
 // withheld and 880.00 of social security: 48,000.00, 3,000.00 and 5,280.00),
@@ -93,23 +92,10 @@ std::vector<int> linesPerPage(const std::string& file) {
     return pages;
 }
 
-// The trimmed cells of a summary screen row between its bars.
-std::vector<std::string> screenCells(const std::string& row) {
-    std::vector<std::string> cells;
-    size_t at = 0;
-    for (;;) {
-        const size_t bar = row.find(kBar, at);
-        cells.push_back(trimmed(row.substr(at, bar == std::string::npos ? bar : bar - at)));
-        if (bar == std::string::npos) break;
-        at = bar + kBar.size();
-    }
-    return cells;
-}
-
 // The year's figure of the summary screen row labelled `label`.
 std::string screenYear(const ProgramRun& run, const std::string& label) {
     for (const std::string& row : run.screen) {
-        const std::vector<std::string> cells = screenCells(row);
+        const std::vector<std::string> cells = cellsBetweenBars(row);
         if (cells.size() > 1 && cells[0] == label) return cells[1];
     }
     ADD_FAILURE() << "no row " << label << " on the summary screen";

@@ -181,4 +181,17 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+std::vector<std::string> cellsBetweenBars(const std::string& row) {
+    const std::string bar = "│";
+    std::vector<std::string> cells;
+    size_t at = 0;
+    for (;;) {
+        const size_t next = row.find(bar, at);
+        cells.push_back(trimmed(row.substr(at, next == std::string::npos ? next : next - at)));
+        if (next == std::string::npos) break;
+        at = next + bar.size();
+    }
+    return cells;
+}
+
 }  // namespace kdx2::e2e

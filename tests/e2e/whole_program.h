@@ -63,5 +63,7 @@ std::string quoted(const std::string& text);
 // Characters `from` ... `from + count - 1` of a UTF-8 screen row.
 std::string columns(const std::string& row, size_t from, size_t count);
 std::string trimmed(const std::string& text);
+// The trimmed cells of a screen row between its vertical bars ("│").
+std::vector<std::string> cellsBetweenBars(const std::string& row);
 
 }  // namespace kdx2::e2e

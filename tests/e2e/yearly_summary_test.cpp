@@ -20,7 +20,6 @@ using namespace kdx2::e2e;
 namespace {
 
 constexpr const char* kCpf = "11144477735";
-const std::string kBar = "│";
 
 class YearlySummary : public WholeProgram {
   protected:
@@ -80,25 +79,13 @@ class YearlySummary : public WholeProgram {
     }
 };
 
-std::vector<std::string> cellsOf(const std::string& row) {
-    std::vector<std::string> cells;
-    size_t at = 0;
-    for (;;) {
-        const size_t bar = row.find(kBar, at);
-        cells.push_back(trimmed(row.substr(at, bar == std::string::npos ? bar : bar - at)));
-        if (bar == std::string::npos) break;
-        at = bar + kBar.size();
-    }
-    return cells;
-}
-
 // The cells of the summary row labelled `label` as shown, by the heading of
 // their column ("Valor Anual", "Janeiro" ...).
 std::map<std::string, std::string> shownRow(const ProgramRun& run, const std::string& label) {
     std::map<std::string, std::string> shown;
     std::vector<std::string> headings;
     for (const std::string& line : run.screen) {
-        const std::vector<std::string> cells = cellsOf(line);
+        const std::vector<std::string> cells = cellsBetweenBars(line);
         if (cells.empty()) continue;
         if (cells[0] == "Resumo Geral") headings = cells;
         if (cells[0] != label || headings.empty()) continue;
