@@ -252,6 +252,11 @@ void Table::flush() {
     impl_->flush();
 }
 
+void Table::setWriteThrough(bool on) {
+    impl_->writeThrough = on;
+    if (on) impl_->drainAppends();
+}
+
 void Table::sync() {
     impl_->sync();
 }

@@ -155,6 +155,11 @@ class Table {
 
     // Writes the record buffer and the header; indexes are kept current.
     void flush();
+    // From now on every record written reaches the file at once, counted in
+    // the header, instead of appends being gathered for one write: for a
+    // private table holding typed work that a stopped program must leave
+    // behind.
+    void setWriteThrough(bool on);
     // flush(), then waits until the table and its open index files are on
     // the disk: for writes that must survive a power cut in a known order.
     void sync();

@@ -85,7 +85,8 @@ class Table::Impl final : public Resolver {
     bool dirty = false;
     bool pendingAppend = false;  // appended: written, with its index entries, on the first move
     bool headerDirty = false;
-    bool changed = false;  // something written since open (header date)
+    bool changed = false;       // something written since open (header date)
+    bool writeThrough = false;  // appends are not gathered (see Table::setWriteThrough)
     const char* evalBuffer = nullptr;
 
     bool tableLocked = false;

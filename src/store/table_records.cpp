@@ -191,7 +191,7 @@ void Table::Impl::writeRecord() {
     if (pendingAppend && !shared()) {
         if (appendBuffer.empty()) bufferedFirst = recno;
         appendBuffer.insert(appendBuffer.end(), record.begin(), record.end());
-        if (appendBuffer.size() >= kAppendBlockBytes) drainAppends();
+        if (writeThrough || appendBuffer.size() >= kAppendBlockBytes) drainAppends();
     } else {
         if (!appendBuffer.empty() && recno >= bufferedFirst) drainAppends();
         file.writeAt(layout.recordOffset(recno), record.data(), record.size());

@@ -104,6 +104,55 @@ TEST_F(CashBookTest, WriteBackRefusedWhileAnotherTerminalUsesTheTable) {
     EXPECT_EQ(stored(kOurs), newOnes);
 }
 
+// What is typed in the window is in the private table's file at once,
+// counted, while the window is still open: read by another program.
+TEST_F(CashBookTest, TypedEntriesReachThePrivateTablesFileAtOnce) {
+    editEntries();
+    std::vector<std::string> onDisk =
+        lines(python("import dbfread\n"
+                     "for r in dbfread.DBF('" +
+                     host("TRAB03/TMPL1403.DBF") +
+                     "', encoding='cp850'):\n"
+                     "    print(r['DESCONTA'].strip())\n"));
+    std::sort(onDisk.begin(), onDisk.end());
+    EXPECT_EQ(onDisk, newOnes);
+}
+
+// A window never left (the program stopped) leaves its entries in the
+// private table; the next window, for this taxpayer or another, offers to
+// store them first. "Sim" stores them, "Não" drops them, and when IRM14 is
+// in use they are kept for another try and no window opens.
+TEST_F(CashBookTest, EntriesOfAWindowNeverLeftAreOfferedToTheNextWindow) {
+    editEntries();
+    store::workAreas().closeAll();  // stopped: no write-back
+
+    auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
+    messages.answers = {1};
+    EXPECT_FALSE(cashbook::loadWorkTable(kOther));
+    EXPECT_TRUE(messages.saw("Há 5 lançamentos do CPF " + kOurs));
+    EXPECT_TRUE(messages.saw("Os lançamentos NÃO foram gravados"));
+    other->close();
+    EXPECT_EQ(stored(kOurs), oldOnes);
+
+    messages.answers = {1};
+    ASSERT_TRUE(cashbook::loadWorkTable(kOther));
+    EXPECT_EQ(stored(kOurs), newOnes);
+    EXPECT_EQ(store::workAreas().area(kWorkArea).recCount(), 2u);  // the other taxpayer's
+    store::workAreas().closeAll();
+    messages.answers = {};
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));  // nothing left over: no question
+    EXPECT_EQ(store::workAreas().area(kWorkArea).recCount(), 5u);
+
+    // One more typed and dropped with "Não": IRM14 keeps what it had.
+    addEntry(store::workAreas().area(kWorkArea), kOurs, "1001", "DROPPED", 99);
+    store::workAreas().closeAll();
+    messages.answers = {2};
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    EXPECT_TRUE(messages.saw("Há 6 lançamentos do CPF " + kOurs));
+    EXPECT_EQ(stored(kOurs), newOnes);
+    EXPECT_EQ(store::workAreas().area(kWorkArea).recCount(), 5u);
+}
+
 TEST_F(CashBookTest, KilledAtAnyStepOfTheWriteBackTheEntriesAreOldOrNewNeverNone) {
     for (const char* folder : {"DADOS", "TRAB03"}) {
         std::filesystem::create_directories(root / "pristine" / folder);

@@ -151,9 +151,65 @@ std::string workTablePath() {
     return base::session().text("LOCTRAB") + "TMPL14" + store::terminalNumber();
 }
 
+namespace {
+
+struct LeftEntries {
+    std::unique_ptr<store::Table> table;
+    std::string cpf;
+    uint32_t rows = 0;
+};
+
+// The private table a window of this terminal left when the program was
+// stopped before the window was left; nothing when there is none, or when
+// it holds no entry or cannot be read (then there is nothing to save).
+LeftEntries entriesLeftBehind() {
+    LeftEntries left;
+    const std::string path = workTablePath() + ".DBF";
+    if (!platform::fileExists(path)) return left;
+    try {
+        left.table = store::Table::open(path, store::OpenMode::Exclusive,
+                                        "TMPL14" + store::terminalNumber());
+        left.table->forEach([&left](store::Table& row) {
+            if (left.cpf.empty()) left.cpf = base::alltrim(row.get("CPF").text());
+            ++left.rows;
+            return true;
+        });
+    } catch (const base::Error&) {
+        return {};
+    }
+    if (left.rows == 0 || left.cpf.empty()) return {};
+    return left;
+}
+
+// Entries typed in a window that was never left are offered for storing
+// before the private table is made again. False when they were to be
+// stored and could not be: the table is kept for another try.
+bool storeEntriesLeftBehind() {
+    LeftEntries left = entriesLeftBehind();
+    if (!left.table) return true;
+    const std::string answer =
+        common::AVISOSN({"Há "_cp + std::to_string(left.rows) + " lançamentos do CPF "_cp +
+                             left.cpf + " digitados neste terminal"_cp,
+                         "numa janela que não foi fechada (o programa foi interrompido)."_cp,
+                         "Gravá-los agora no livro caixa? Se não, eles serão descartados."_cp},
+                        common::box::kYesNo);
+    store::WorkAreas& areas = store::workAreas();
+    if (answer != "S") {
+        left.table->close();
+        return true;
+    }
+    areas.attach(kWorkArea, std::move(left.table));
+    const bool stored = writeBack(left.cpf);
+    areas.close(kWorkArea);
+    return stored;
+}
+
+}  // namespace
+
 bool loadWorkTable(const std::string& cpf) {
     store::WorkAreas& areas = store::workAreas();
     areas.close(kWorkArea);
+    if (!storeEntriesLeftBehind()) return false;
     if (!store::ABERTURA(tables::kCashBook)) {
         common::AVISOSN({"A tabela IRM14 não pôde ser aberta."_cp,
                          "Os lançamentos não podem ser feitos agora."_cp},
@@ -171,6 +227,9 @@ bool loadWorkTable(const std::string& cpf) {
             return true;
         });
         work->flush();
+        // What is typed reaches the disk at once: a stopped program leaves
+        // it for the next window to offer.
+        work->setWriteThrough(true);
         areas.close(tables::kCashBook);
         areas.attach(kWorkArea, std::move(work));
         return true;
