@@ -153,6 +153,42 @@ TEST_F(CashBookTest, EntriesOfAWindowNeverLeftAreOfferedToTheNextWindow) {
     EXPECT_EQ(store::workAreas().area(kWorkArea).recCount(), 5u);
 }
 
+// Another terminal stored this taxpayer's entries after this window took
+// its copy: nothing of theirs is replaced unasked. "Voltar à janela" keeps
+// both as they are, "Sair sem gravar" lets the window close with IRM14
+// untouched, "Gravar por cima" stores this window's entries.
+TEST_F(CashBookTest, AnotherTerminalsEntriesAreNotReplacedUnasked) {
+    editEntries();
+    {
+        auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
+        other->openIndex("C:\\DADOS\\IRM14");
+        addEntry(*other, kOurs, "1001", "THEIRS", 7);
+        other->close();
+    }
+    std::vector<std::string> theirs = oldOnes;
+    theirs.push_back("THEIRS");
+
+    messages.answers = {1};
+    EXPECT_FALSE(cashbook::writeBack(kOurs));
+    EXPECT_TRUE(messages.saw("Outro terminal gravou lançamentos deste contribuinte"));
+    EXPECT_EQ(stored(kOurs), theirs);
+    messages.answers = {3};
+    EXPECT_TRUE(cashbook::storeOnLeaving(kOurs));
+    EXPECT_EQ(stored(kOurs), theirs);
+    messages.answers = {2};
+    EXPECT_TRUE(cashbook::writeBack(kOurs));
+    EXPECT_EQ(stored(kOurs), newOnes);
+    EXPECT_EQ(stored(kOther), (std::vector<std::string>{"OUTRO-1", "OUTRO-2"}));
+
+    // Stored by this window, its next write-back asks nothing.
+    messages.answers = {};
+    messages.shown.clear();
+    addEntry(store::workAreas().area(kWorkArea), kOurs, "1001", "NEW-6", 16);
+    EXPECT_TRUE(cashbook::writeBack(kOurs));
+    EXPECT_FALSE(messages.saw("Outro terminal"));
+    EXPECT_EQ(stored(kOurs).size(), 6u);
+}
+
 TEST_F(CashBookTest, KilledAtAnyStepOfTheWriteBackTheEntriesAreOldOrNewNeverNone) {
     for (const char* folder : {"DADOS", "TRAB03"}) {
         std::filesystem::create_directories(root / "pristine" / folder);

@@ -48,7 +48,13 @@ bool loadWorkTable(const std::string& cpf);
 // change a stopped program cannot leave half done. False, after telling the
 // user that the entries were not saved, when IRM14 could not be had for it;
 // IRM14 is then as it was.
+// When another terminal stored the taxpayer's entries after this window
+// took its copy, the user chooses first: back to the window (false) or
+// storing over them.
 bool writeBack(const std::string& cpf);
+// writeBack() as the window is left: there the user may also leave without
+// storing. True when the window may close.
+bool storeOnLeaving(const std::string& cpf);
 // Closes the private table and removes its files.
 void dropWorkTable();
 

@@ -1,12 +1,15 @@
 // Mode 1's private table of entries and its write-back; the transfer and the
 // rural rebuild with the tables they need.
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/cp850.h"
 #include "base/error.h"
 #include "base/named_values.h"
+#include "base/process_state.h"
 #include "base/text.h"
 #include "common/messages.h"
 #include "platform/drives.h"
@@ -145,6 +148,80 @@ tax::TransferResult transferInDeclaration(const std::string& cpf) {
     return result;
 }
 
+// The taxpayer's rows of IRM14 as this window's copy was taken (or last
+// stored): a write-back that finds them otherwise comes after another
+// terminal's. Unknown after a stopped program's window is recovered.
+std::optional<uint64_t>& rowsAsCopied() {
+    static std::optional<uint64_t> version;
+    [[maybe_unused]] static const bool registered =
+        base::registerResetOnce([] { version.reset(); });
+    return version;
+}
+
+uint64_t rowsVersion(store::Table& entries, const std::string& cpf) {
+    std::vector<uint64_t> prints = store::rowFingerprints(entries, store::rowsOfKey(entries, cpf));
+    std::sort(prints.begin(), prints.end());
+    uint64_t hash = 0xcbf29ce484222325ull ^ prints.size();
+    for (uint64_t print : prints)
+        hash = (hash ^ print) * 0x100000001b3ull;
+    return hash;
+}
+
+enum class Stored { Yes, No, LeftUnstored };
+
+// The answer to another terminal's entries stored meanwhile: "2" stores
+// over them, "3" (offered as the window is left) leaves without storing.
+std::string askAboutOthersEntries(bool leaving) {
+    std::vector<std::string> buttons{"Voltar à janela"_cp, "Gravar por cima"};
+    if (leaving) buttons.push_back("Sair sem gravar");
+    return base::alltrim(
+        common::AVISOSN({"Outro terminal gravou lançamentos deste contribuinte depois que"_cp,
+                         "esta janela foi aberta. Gravar por cima apaga o que ele gravou."_cp},
+                        common::box::kCustom, buttons, "Aviso"));
+}
+
+Stored storeEntries(const std::string& cpf, bool leaving) {
+    store::WorkAreas& areas = store::workAreas();
+    store::Table* work = areas.table(kWorkArea);
+    if (work == nullptr) return Stored::Yes;
+    // Every other workstation is kept out of IRM14 while it changes: the
+    // taxpayer's rows are replaced whole, or not at all.
+    if (!store::ABERTURA(tables::kCashBook, true)) {
+        tellNotSaved("A tabela IRM14 está em uso em outro terminal."_cp);
+        return Stored::No;
+    }
+    try {
+        store::Table& entries = areas.area(tables::kCashBook);
+        if (rowsAsCopied() && *rowsAsCopied() != rowsVersion(entries, cpf)) {
+            const std::string answer = askAboutOthersEntries(leaving);
+            if (answer != "2") {
+                closeTables({tables::kCashBook});
+                return answer == "3" ? Stored::LeftUnstored : Stored::No;
+            }
+        }
+        work->setFilter({});
+        work->flush();
+        store::Transaction saving;
+        saving.replaceRows(entries, cpf, *work, store::liveRows(*work));
+        try {
+            saving.commit();
+            rowsAsCopied() = rowsVersion(entries, cpf);
+        } catch (const store::UnfinishedCommit& error) {
+            // Decided: the next opening of IRM14 finishes it, so what the
+            // rows will read then is not known here.
+            rowsAsCopied().reset();
+            common::AVISOSN({error.what(), "Os lançamentos foram gravados."_cp},
+                            common::box::kStop);
+        }
+        closeTables({tables::kCashBook});
+        return Stored::Yes;
+    } catch (const base::Error& error) {
+        closeTables({tables::kCashBook});
+        tellNotSaved(error.what());
+        return Stored::No;
+    }
+}
+
 }  // namespace
 
 std::string workTablePath() {
@@ -199,6 +276,7 @@ bool storeEntriesLeftBehind() {
         return true;
     }
     areas.attach(kWorkArea, std::move(left.table));
+    rowsAsCopied().reset();  // what the stopped window copied is not known
     const bool stored = writeBack(left.cpf);
     areas.close(kWorkArea);
     return stored;
@@ -221,11 +299,13 @@ bool loadWorkTable(const std::string& cpf) {
         store::Table::create(path + ".DBF", *store::tableLayout(tables::kCashBook));
         auto work = store::Table::open(path + ".DBF", store::OpenMode::Exclusive,
                                        "TMPL14" + store::terminalNumber());
-        areas.area(tables::kCashBook).forEachKey(base::Value(cpf), [&](store::Table& row) {
+        store::Table& entries = areas.area(tables::kCashBook);
+        entries.forEachKey(base::Value(cpf), [&](store::Table& row) {
             store::appendRecord(*work);
             work->copyFieldsFrom(row);
             return true;
         });
+        rowsAsCopied() = rowsVersion(entries, cpf);
         work->flush();
         // What is typed reaches the disk at once: a stopped program leaves
         // it for the next window to offer.
@@ -242,37 +322,15 @@ bool loadWorkTable(const std::string& cpf) {
 }
 
 bool writeBack(const std::string& cpf) {
-    store::WorkAreas& areas = store::workAreas();
-    store::Table* work = areas.table(kWorkArea);
-    if (work == nullptr) return true;
-    // Every other workstation is kept out of IRM14 while it changes: the
-    // taxpayer's rows are replaced whole, or not at all.
-    if (!store::ABERTURA(tables::kCashBook, true)) {
-        tellNotSaved("A tabela IRM14 está em uso em outro terminal."_cp);
-        return false;
-    }
-    try {
-        work->setFilter({});
-        work->flush();
-        store::Transaction saving;
-        saving.replaceRows(areas.area(tables::kCashBook), cpf, *work, store::liveRows(*work));
-        try {
-            saving.commit();
-        } catch (const store::UnfinishedCommit& error) {
-            // Decided: the next opening of IRM14 finishes it.
-            common::AVISOSN({error.what(), "Os lançamentos foram gravados."_cp},
-                            common::box::kStop);
-        }
-        closeTables({tables::kCashBook});
-        return true;
-    } catch (const base::Error& error) {
-        closeTables({tables::kCashBook});
-        tellNotSaved(error.what());
-        return false;
-    }
+    return storeEntries(cpf, false) == Stored::Yes;
+}
+
+bool storeOnLeaving(const std::string& cpf) {
+    return storeEntries(cpf, true) != Stored::No;
 }
 
 void dropWorkTable() {
+    rowsAsCopied().reset();
     store::workAreas().close(kWorkArea);
     for (const char* extension : {".DBF", ".cdx"})
         platform::removeFile(workTablePath() + extension);

@@ -155,7 +155,7 @@ void FAZ_LANCA(int mode) {
         for (;;) {
             pollUntil(leaving);
             // Mode 1 keeps the window until the entries are stored.
-            if (mode != kFromMainMenu || writeBack(cpf)) break;
+            if (mode != kFromMainMenu || storeOnLeaving(cpf)) break;
             leaving = false;
         }
     } catch (...) {
