@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "base/named_values.h"
+#include "bench_folder.h"
 #include "platform/drives.h"
 #include "shell/cashbook/cashbook.h"
 #include "store/access.h"
@@ -53,24 +54,12 @@ void addAccount(store::Table& chart, const char* code, int line) {
 class Folder {
   public:
     Folder() {
-        root_ = std::filesystem::temp_directory_path() /
-                ("kdx2_bench_cash_book_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_ / "DADOS");
-        std::filesystem::create_directories(root_ / "TRAB");
-        kdx2::platform::configureDrives("C=" + root_.string());
-        kdx2::platform::setCurrentFolder("C:\\DADOS");
-        kdx2::base::NamedValues& s = kdx2::base::session();
-        s.set("LOCARQ", "C:\\DADOS\\");
-        s.set("ARQDEF", "C:\\");
-        s.set("LOCTRAB", "C:\\TRAB\\");
-        s.set("NUSU", "01");
-        s.set("QUEANO", 2024);
-        s.set("CPF", ours());
+        drive_.workstation(2024);
+        kdx2::base::session().set("CPF", ours());
         for (int table = 1; table <= 17; ++table)
             if (!store::ABERTURA(table)) throw std::runtime_error("open failed");
         store::workAreas().closeAll();
-        std::filesystem::remove(root_ / "DADOS" / "IRM14.CDX");
+        std::filesystem::remove(drive_.root() / "DADOS" / "IRM14.CDX");
         fillEntries();
         store::Table::create("C:\\CONTAS.DBF", *store::tableLayout(58));
         auto chart = store::Table::open("C:\\CONTAS.DBF", store::OpenMode::Exclusive);
@@ -78,16 +67,11 @@ class Folder {
         addAccount(*chart, "4001", 3);
         chart->createIndex("C:\\CONTAS.CDX", "CDCONTA");
     }
-    ~Folder() {
-        store::workAreas().closeAll();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
     // A fresh income table, so every transfer appends to the same table.
     void emptyIncome() {
         store::workAreas().closeAll();
         store::Table::create("C:\\DADOS\\IRM2.DBF", *store::tableLayout(2));
-        std::filesystem::remove(root_ / "DADOS" / "IRM2.CDX");
+        std::filesystem::remove(drive_.root() / "DADOS" / "IRM2.CDX");
     }
 
   private:
@@ -109,7 +93,7 @@ class Folder {
         table->createIndex("C:\\DADOS\\IRM14.CDX", "CPF");
     }
 
-    std::filesystem::path root_;
+    kdx2::bench::BenchFolder drive_{"cash_book"};
 };
 
 Folder& folder() {

@@ -14,6 +14,7 @@
 
 #include "base/named_values.h"
 #include "base/process_state.h"
+#include "bench_folder.h"
 #include "platform/drives.h"
 #include "platform/print_pdf.h"
 #include "printing/output.h"
@@ -36,19 +37,9 @@ constexpr const char* kCpf = "11144477735";
 class Folder {
   public:
     Folder() {
-        char pattern[] = "/tmp/kdx2-book-bench-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("no temporary folder");
-        root_ = pattern;
-        std::filesystem::create_directories(root_ / "DADOS");
-        std::filesystem::create_directories(root_ / "TRAB");
-        platform::configureDrives("C=" + root_.string());
+        drive_.workstation(2025);
         base::NamedValues& s = base::session();
-        s.set("LOCARQ", "C:\\DADOS\\");
-        s.set("ARQDEF", "C:\\");
-        s.set("LOCTRAB", "C:\\TRAB\\");
-        s.set("NUSU", "01");
         s.set("MOS_MENS", false);
-        s.set("QUEANO", 2025);
         s.set("CPF", kCpf);
         s.set("NOMECONTR", "JOAO DA SILVA SANTOS");
         s.set("QUEMES", 1);
@@ -67,13 +58,8 @@ class Folder {
             throw std::runtime_error("open failed");
         fillEntries(store::workAreas().area(22));
     }
-    ~Folder() {
-        store::workAreas().closeAll();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
     std::string printFile() const {
-        std::ifstream in(root_ / "TRAB" / "NAO-DOS01.TXT", std::ios::binary);
+        std::ifstream in(drive_.root() / "TRAB" / "NAO-DOS01.TXT", std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
@@ -99,7 +85,7 @@ class Folder {
         income.flush();
     }
 
-    std::filesystem::path root_;
+    bench::BenchFolder drive_{"cash_book_print"};
 };
 
 Folder& folder() {

@@ -30,6 +30,7 @@
 #include <string>
 
 #include "base/date.h"
+#include "bench_folder.h"
 #include "platform/drives.h"
 #include "store/table.h"
 
@@ -62,26 +63,8 @@ int divisor() {
     return k > 0 ? k : 1;
 }
 
-class Folder {
-  public:
-    Folder() {
-        root_ = std::filesystem::temp_directory_path() /
-                ("kdx2_engine_workload_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-        platform::configureDrives("C=" + root_.string());
-    }
-    ~Folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-
-  private:
-    std::filesystem::path root_;
-};
-
-Folder& folder() {
-    static Folder f;
+bench::BenchFolder& folder() {
+    static bench::BenchFolder f("engine_workload");
     return f;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "bench_folder.h"
 #include "platform/drives.h"
 #include "store/catalog.h"
 #include "store/table.h"
@@ -26,23 +27,8 @@ namespace {
 constexpr int kRecords = 1'000'000;
 constexpr int kTaxpayers = 10'000;
 
-class Folder {
-  public:
-    Folder() {
-        root_ = std::filesystem::temp_directory_path() /
-                ("kdx2_table_bench_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-        platform::configureDrives("C=" + root_.string());
-    }
-    ~Folder() { std::filesystem::remove_all(root_); }
-
-  private:
-    std::filesystem::path root_;
-};
-
-Folder& folder() {
-    static Folder f;
+bench::BenchFolder& folder() {
+    static bench::BenchFolder f("table");
     return f;
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "base/named_values.h"
+#include "bench_folder.h"
 #include "platform/drives.h"
 #include "shell/workspace/scratch.h"
 #include "shell/workspace/working_values.h"
@@ -47,24 +48,12 @@ void fillTable(const std::string& path, Fill fill) {
 class Folder {
   public:
     Folder() {
-        root_ = std::filesystem::temp_directory_path() /
-                ("kdx2_bench_workspace_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_ / "DADOS");
-        std::filesystem::create_directories(root_ / "TRAB");
-        kdx2::platform::configureDrives("C=" + root_.string());
-        kdx2::platform::setCurrentFolder("C:\\DADOS");
-        kdx2::base::NamedValues& s = kdx2::base::session();
-        s.set("LOCARQ", "C:\\DADOS\\");
-        s.set("ARQDEF", "C:\\");
-        s.set("LOCTRAB", "C:\\TRAB\\");
-        s.set("NUSU", "01");
-        s.set("QUEANO", 2024);
+        drive_.workstation(2024);
         for (int table = 1; table <= 17; ++table)
             store::ABERTURA(table);
         store::workAreas().closeAll();
         for (const char* index : {"IRM1.CDX", "IRM2.CDX", "IRM9.CDX"})
-            std::filesystem::remove(root_ / "DADOS" / index);
+            std::filesystem::remove(drive_.root() / "DADOS" / index);
         fillTable("C:\\DADOS\\IRM2.DBF", [](store::Table& t, const std::string& cpf, int n) {
             for (int row = 1; row <= kRowsEach; ++row) {
                 store::appendRecord(t);
@@ -89,17 +78,12 @@ class Folder {
         irm9->close();
         ws::createWorkingValues();
     }
-    ~Folder() {
-        store::workAreas().closeAll();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
     uint64_t incomeBytes() const {
-        return std::filesystem::file_size(root_ / "DADOS" / "IRM2.DBF");
+        return std::filesystem::file_size(drive_.root() / "DADOS" / "IRM2.DBF");
     }
 
   private:
-    std::filesystem::path root_;
+    kdx2::bench::BenchFolder drive_{"workspace"};
 };
 
 Folder& folder() {
