@@ -27,6 +27,21 @@ void appendUtf8(std::string& out, char32_t codepoint);
 // Decodes one UTF-8 character at `pos`, advancing it; invalid bytes give U+FFFD.
 char32_t decodeUtf8(std::string_view utf8, size_t& pos);
 
+// The single-line box-drawing characters of CP850.
+namespace box {
+inline constexpr char kHorizontal = '\xC4';   // ─
+inline constexpr char kVertical = '\xB3';     // │
+inline constexpr char kTopLeft = '\xDA';      // ┌
+inline constexpr char kTopRight = '\xBF';     // ┐
+inline constexpr char kBottomLeft = '\xC0';   // └
+inline constexpr char kBottomRight = '\xD9';  // ┘
+inline constexpr char kTeeDown = '\xC2';      // ┬
+inline constexpr char kTeeUp = '\xC1';        // ┴
+inline constexpr char kTeeRight = '\xC3';     // ├
+inline constexpr char kTeeLeft = '\xB4';      // ┤
+inline constexpr char kCross = '\xC5';        // ┼
+}  // namespace box
+
 }  // namespace kdx2::base::cp850
 
 namespace kdx2::base::literals {

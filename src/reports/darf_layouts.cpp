@@ -6,21 +6,9 @@
 namespace kdx2::reports {
 
 using namespace base::literals;
+namespace glyph = base::cp850::box;
 
 namespace {
-
-// Single-line box characters of CP850.
-constexpr char kHorizontal = '\xC4';
-constexpr char kVertical = '\xB3';
-constexpr char kTopLeft = '\xDA';
-constexpr char kTopRight = '\xBF';
-constexpr char kBottomLeft = '\xC0';
-constexpr char kBottomRight = '\xD9';
-constexpr char kTeeDown = '\xC2';
-constexpr char kTeeUp = '\xC1';
-constexpr char kTeeRight = '\xC3';
-constexpr char kTeeLeft = '\xB4';
-constexpr char kCross = '\xC5';
 
 std::string repeat(int count, char ch) {
     return std::string(static_cast<size_t>(count), ch);
@@ -38,13 +26,14 @@ std::vector<std::string> chooserRows(const std::string& title,
                                      const std::vector<std::string>& choices, int width) {
     const int inner = width - 2;
     std::vector<std::string> rows;
-    rows.push_back(kTopLeft + repeat(1, kHorizontal) + title +
-                   repeat(inner - 1 - static_cast<int>(title.size()), kHorizontal) + kTopRight);
-    rows.push_back(kVertical + repeat(inner, ' ') + kVertical);
+    rows.push_back(glyph::kTopLeft + repeat(1, glyph::kHorizontal) + title +
+                   repeat(inner - 1 - static_cast<int>(title.size()), glyph::kHorizontal) +
+                   glyph::kTopRight);
+    rows.push_back(glyph::kVertical + repeat(inner, ' ') + glyph::kVertical);
     for (const std::string& choice : choices)
-        rows.push_back(kVertical + pad("  " + choice, inner) + kVertical);
-    rows.push_back(kVertical + repeat(inner, ' ') + kVertical);
-    rows.push_back(kBottomLeft + repeat(inner, kHorizontal) + kBottomRight);
+        rows.push_back(glyph::kVertical + pad("  " + choice, inner) + glyph::kVertical);
+    rows.push_back(glyph::kVertical + repeat(inner, ' ') + glyph::kVertical);
+    rows.push_back(glyph::kBottomLeft + repeat(inner, glyph::kHorizontal) + glyph::kBottomRight);
     return rows;
 }
 
@@ -67,24 +56,26 @@ constexpr int kMiddleWidth = 22;
 constexpr int kRightWidth = 18;
 
 std::string formRule(char left, char first, char second, char right) {
-    return left + repeat(kLeftWidth, kHorizontal) + first + repeat(kMiddleWidth, kHorizontal) +
-           second + repeat(kRightWidth, kHorizontal) + right;
+    return left + repeat(kLeftWidth, glyph::kHorizontal) + first +
+           repeat(kMiddleWidth, glyph::kHorizontal) + second +
+           repeat(kRightWidth, glyph::kHorizontal) + right;
 }
 
 std::string formCells(const std::string& left, const std::string& middle) {
-    return kVertical + pad(left, kLeftWidth) + kVertical + pad(middle, kMiddleWidth) + kVertical +
-           repeat(kRightWidth, ' ') + kVertical;
+    return glyph::kVertical + pad(left, kLeftWidth) + glyph::kVertical + pad(middle, kMiddleWidth) +
+           glyph::kVertical + repeat(kRightWidth, ' ') + glyph::kVertical;
 }
 
 // A row whose middle and right columns are a rule under the labels.
 std::string formLeftOnly(const std::string& left) {
-    return kVertical + pad(left, kLeftWidth) + kTeeRight + repeat(kMiddleWidth, kHorizontal) +
-           kCross + repeat(kRightWidth, kHorizontal) + kTeeLeft;
+    return glyph::kVertical + pad(left, kLeftWidth) + glyph::kTeeRight +
+           repeat(kMiddleWidth, glyph::kHorizontal) + glyph::kCross +
+           repeat(kRightWidth, glyph::kHorizontal) + glyph::kTeeLeft;
 }
 
 ScreenLayout makeForm() {
     std::vector<std::string> rows = {
-        formRule(kTopLeft, kTeeDown, kTeeDown, kTopRight),
+        formRule(glyph::kTopLeft, glyph::kTeeDown, glyph::kTeeDown, glyph::kTopRight),
         formCells(" MINISTÉRIO DA FAZENDA SRF"_cp, "02-Período de apuração"_cp),
         formLeftOnly(""),
         formCells("            D A R F", "03-Número do CPF/CGC"_cp),
@@ -92,7 +83,7 @@ ScreenLayout makeForm() {
         formCells("Quota ou mês Inicial     Data Pgto."_cp, "04-Código da receita"_cp),
         formLeftOnly("Quota ou mês Final"_cp),
         formCells("Prim. dia útil após Vcto"_cp, "05-Nro de referência"_cp),
-        formRule(kTeeRight, kCross, kCross, kTeeLeft),
+        formRule(glyph::kTeeRight, glyph::kCross, glyph::kCross, glyph::kTeeLeft),
         formCells("01-Nome / Telefone", "06-Data de Vencimento"),
         formLeftOnly(""),
         formCells("", "07-Valor do principal"),
@@ -102,7 +93,7 @@ ScreenLayout makeForm() {
         formCells("", "09-Valor juros"),
         formLeftOnly(""),
         formCells("", "10-Valor Total"),
-        formRule(kBottomLeft, kTeeUp, kTeeUp, kBottomRight),
+        formRule(glyph::kBottomLeft, glyph::kTeeUp, glyph::kTeeUp, glyph::kBottomRight),
         repeat(kLeftWidth + kMiddleWidth + kRightWidth + 4, ' '),
     };
     return {4, 2, 0, 21, 78, 0, "COR_TEL1", "COR_TEL2", "COR_TEL2", rows};

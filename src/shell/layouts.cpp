@@ -12,6 +12,7 @@
 namespace kdx2::shell {
 
 using namespace base::literals;
+namespace glyph = base::cp850::box;
 
 namespace {
 
@@ -30,15 +31,6 @@ void setAnchor(int index, int row, int column) {
     lists.ALJA[static_cast<size_t>(index)] = row;
     lists.ACJA[static_cast<size_t>(index)] = column;
 }
-
-// ---- Declaration pages ----
-
-constexpr char kTopLeft = '\xDA';
-constexpr char kTopRight = '\xBF';
-constexpr char kBottomLeft = '\xC0';
-constexpr char kBottomRight = '\xD9';
-constexpr char kHorizontal = '\xC4';
-constexpr char kVertical = '\xB3';
 
 // ---- The table of layouts ----
 //
@@ -264,13 +256,13 @@ void put(std::vector<std::string>& rows, int row, int column, const std::string&
 void putBox(std::vector<std::string>& rows, const LayoutBox& box) {
     const int width = box.right - box.left + 1;
     if (width < 2 || box.bottom <= box.top) return;
-    const std::string rule(static_cast<size_t>(width - 2), kHorizontal);
-    put(rows, box.top, box.left, kTopLeft + rule + kTopRight);
+    const std::string rule(static_cast<size_t>(width - 2), glyph::kHorizontal);
+    put(rows, box.top, box.left, glyph::kTopLeft + rule + glyph::kTopRight);
     for (int row = box.top + 1; row < box.bottom; ++row) {
-        put(rows, row, box.left, std::string(1, kVertical));
-        put(rows, row, box.right, std::string(1, kVertical));
+        put(rows, row, box.left, std::string(1, glyph::kVertical));
+        put(rows, row, box.right, std::string(1, glyph::kVertical));
     }
-    put(rows, box.bottom, box.left, kBottomLeft + rule + kBottomRight);
+    put(rows, box.bottom, box.left, glyph::kBottomLeft + rule + glyph::kBottomRight);
     if (!box.caption.empty()) put(rows, box.top, box.left + 2, base::cp850::fromUtf8(box.caption));
 }
 
