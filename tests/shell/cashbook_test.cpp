@@ -222,23 +222,71 @@ TEST_F(CashBookTest, KilledAtAnyStepOfTheWriteBackTheEntriesAreOldOrNewNeverNone
     EXPECT_TRUE(sawNew);
 }
 
+// A chart of accounts with the rural revenue 8001 and expense 9001.
+void makeRuralChart() {
+    store::Table::create("C:\\CONTAS.DBF", *store::tableLayout(58));
+    auto chart = store::Table::open("C:\\CONTAS.DBF", store::OpenMode::Exclusive);
+    chart->createIndex("C:\\CONTAS.cdx", "CDCONTA");
+    for (const auto& [code, line] : {std::pair<const char*, int>{"8001", 1}, {"9001", 2}}) {
+        store::appendRecord(*chart);
+        chart->put("CDCONTA", base::Value(code));
+        chart->put("NMDESCRICA", base::Value("RURAL"));
+        chart->put("CDSTATUS", base::Value("S"));
+        chart->put("PAGINA", base::Value(10));
+        chart->put("LINHA", base::Value(line));
+        chart->put("LIVROCX", base::Value("S"));
+    }
+}
+
+// A transfer from the main menu's window after another terminal stored this
+// taxpayer's entries: the question comes before anything is transferred.
+// Going back transfers nothing, so leaving the window unstored cannot leave
+// an amount in the declaration whose entry IRM14 does not mark; storing
+// over theirs transfers and stores the mark with the entries.
+TEST_F(CashBookTest, AMainMenuTransferNeverLeavesAnAmountWithoutItsMark) {
+    makeRuralChart();
+    auto typeSaleAndLetAnotherTerminalStore = [] {
+        ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+        addEntry(store::workAreas().area(kWorkArea), kOurs, "8001", "VENDA DE GADO", 1000.00);
+        auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
+        other->openIndex("C:\\DADOS\\IRM14");
+        addEntry(*other, kOurs, "1001", "THEIRS", 7);
+        other->close();
+    };
+    const auto marksOfTheSale = [this] {
+        return lines(
+            python("import dbfread\n"
+                   "for r in dbfread.DBF('" +
+                   host("DADOS/IRM14.DBF") +
+                   "', encoding='cp850'):\n"
+                   "    if r['CDCONTA'] == '8001':\n        print(r['LANCADO'])\n"));
+    };
+
+    typeSaleAndLetAnotherTerminalStore();
+    messages.answers = {1};  // "Voltar à janela"
+    EXPECT_EQ(cashbook::transferEntries(cashbook::kFromMainMenu).transferred, 0);
+    EXPECT_TRUE(messages.saw("Outro terminal gravou lançamentos deste contribuinte"));
+    EXPECT_TRUE(messages.saw("Nada foi transferido."));
+    EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{});
+    messages.answers = {3};  // "Sair sem gravar"
+    EXPECT_TRUE(cashbook::storeOnLeaving(kOurs));
+    cashbook::dropWorkTable();
+    EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{});
+    EXPECT_EQ(marksOfTheSale(), std::vector<std::string>{});
+
+    typeSaleAndLetAnotherTerminalStore();
+    messages.answers = {2};  // "Gravar por cima"
+    // The sale, and the four entries of an account the chart lacks, which
+    // the transfer only marks.
+    EXPECT_EQ(cashbook::transferEntries(cashbook::kFromMainMenu).transferred, 5);
+    EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{"VENDA DE GADO 1000.00"});
+    EXPECT_EQ(marksOfTheSale(), std::vector<std::string>{"True"});
+}
+
 // Inside the declaration a rural entry goes to the declaration's own copy,
 // and the rural grid shows it without the declaration being reopened.
 TEST_F(CashBookTest, RuralTransferInTheDeclarationShowsInTheRuralGridAtOnce) {
-    store::Table::create("C:\\CONTAS.DBF", *store::tableLayout(58));
-    {
-        auto chart = store::Table::open("C:\\CONTAS.DBF", store::OpenMode::Exclusive);
-        chart->createIndex("C:\\CONTAS.cdx", "CDCONTA");
-        for (const auto& [code, line] : {std::pair<const char*, int>{"8001", 1}, {"9001", 2}}) {
-            store::appendRecord(*chart);
-            chart->put("CDCONTA", base::Value(code));
-            chart->put("NMDESCRICA", base::Value("RURAL"));
-            chart->put("CDSTATUS", base::Value("S"));
-            chart->put("PAGINA", base::Value(10));
-            chart->put("LINHA", base::Value(line));
-            chart->put("LIVROCX", base::Value("S"));
-        }
-    }
+    makeRuralChart();
     ASSERT_TRUE(openTaxpayer(kOurs));
     store::Table& entries = ws::scratch(14);
     addEntry(entries, kOurs, "8001", "VENDA DE GADO", 1000.00);

@@ -62,8 +62,10 @@ void dropWorkTable();
 
 // LANCAVAL with its tables: opens them (mode 1), transfers, tells the count,
 // rebuilds the monthly and rural totals the entries touched. In mode 1 the
-// private table is written back at once, so the transferred marks are kept
-// with the amounts they stand for.
+// transfer runs inside the write-back of the private table, so the marks
+// reach IRM14 with the amounts they stand for; when the write-back cannot be
+// done (IRM14 in use, or the user goes back after another terminal stored
+// entries) nothing is transferred.
 tax::TransferResult transferEntries(int mode);
 // AJUSTE: the rural rebuild after its confirmation.
 void AJUSTE();

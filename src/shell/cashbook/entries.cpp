@@ -2,6 +2,7 @@
 // rural rebuild with the tables they need.
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -180,7 +181,12 @@ std::string askAboutOthersEntries(bool leaving) {
                         common::box::kCustom, buttons, "Aviso"));
 }
 
-Stored storeEntries(const std::string& cpf, bool leaving) {
+// Stores the window's entries over the taxpayer's rows of IRM14. `whileHeld`,
+// when given, runs once IRM14 is this terminal's alone and the question about
+// another terminal's entries is answered, just before the rows are replaced:
+// what it changes in the window is stored with no other store in between.
+Stored storeEntries(const std::string& cpf, bool leaving,
+                    const std::function<void()>& whileHeld = {}) {
     store::WorkAreas& areas = store::workAreas();
     store::Table* work = areas.table(kWorkArea);
     if (work == nullptr) return Stored::Yes;
@@ -199,6 +205,7 @@ Stored storeEntries(const std::string& cpf, bool leaving) {
                 return answer == "3" ? Stored::LeftUnstored : Stored::No;
             }
         }
+        if (whileHeld) whileHeld();
         work->setFilter({});
         work->flush();
         store::Transaction saving;
@@ -342,10 +349,25 @@ tax::TransferResult transferEntries(int mode) {
     if (!openChart()) return result;
     try {
         if (mode == kFromMainMenu) {
-            result = transferShared(cpf);
-            // The marks go to IRM14 with the amounts they stand for: a stop
-            // before leaving the window must not transfer them twice.
-            if (result.transferred > 0) writeBack(cpf);
+            // The marks go to IRM14 with the amounts they stand for, and
+            // nothing is transferred before it is known that they can go:
+            // marks left only in the window could be dropped with it and
+            // the entries transferred a second time.
+            bool ran = false;
+            std::string interruption;
+            storeEntries(cpf, false, [&] {
+                ran = true;
+                try {
+                    result = transferShared(cpf);
+                } catch (const base::Error& error) {
+                    interruption = error.what();
+                }
+            });
+            if (!ran) {
+                common::AVISOSN("Nada foi transferido."_cp, common::box::kStop);
+                return result;
+            }
+            if (!interruption.empty()) throw base::Error(interruption);
         } else {
             result = transferInDeclaration(cpf);
         }
