@@ -219,14 +219,36 @@ TextSurface activeSurface() {
     return TextSurface{&window->grid(), window->nTop, window->nLeft};
 }
 
+// A message given as several lines shows each on its own row, as wide as
+// the longest (cut to the grid), rather than as one text wrapped at a width.
+MensLayout lineByLine(const MensRequest& request, int maxWidth) {
+    const std::vector<std::string>& given = request.text.lines();
+    size_t longest = 0;
+    for (const std::string& line : given)
+        longest = std::max(longest, line.size());
+    MensLayout layout;
+    layout.width = std::min(static_cast<int>(longest) + 1, maxWidth);
+    layout.lines = std::max(request.options.lines, static_cast<int>(given.size()));
+    for (const std::string& line : given)
+        layout.text += base::padRight(line.substr(0, static_cast<size_t>(layout.width)),
+                                      static_cast<size_t>(layout.width));
+    layout.text = base::padRight(layout.text, static_cast<size_t>(layout.lines * layout.width));
+    layout.column =
+        std::clamp(request.options.column.resolve(layout.width), 1, kGridCols - layout.width - 3);
+    layout.row = std::clamp(request.options.row, 1, kGridRows - layout.lines - 2);
+    return layout;
+}
+
 }  // namespace
 
 MensLayout mensLayout(const MensRequest& request) {
-    MensLayout layout;
-    layout.text = request.text.joined();
-    layout.lines = std::max(request.options.lines, 1);
     // The window (and, for kinds with a dialog, its frame) must fit the grid.
     const int maxWidth = kGridCols - 4;
+    MensLayout layout;
+    const std::vector<std::string>& given = request.text.lines();
+    if (given.size() > 1 && request.kind % 10 != 4) return lineByLine(request, maxWidth);
+    layout.text = request.text.joined();
+    layout.lines = std::max(request.options.lines, 1);
     int width = static_cast<int>(layout.text.size()) + 1;
     if (request.kind % 10 == 4) width += valueWidth(request);
     if (layout.lines > 1) {

@@ -157,7 +157,7 @@ class BookWriter {
         if (pageStarts) {
             say(0, rule());
             ++line_;
-            say(0, "Livro Caixa de" + base::padRight(s_.name, 38));
+            say(0, "Livro Caixa de " + base::padRight(s_.name, 38));
             if (s_.pagePerMonth) {
                 const std::string p = std::to_string(page_);
                 say(55, "Ref. " + monthAbbreviation(month_) + "/" + std::to_string(s_.year) +
@@ -284,7 +284,7 @@ class BookWriter {
         say(0, "Balanco das receitas e despesas ");
         say(120, "Pag. " + std::to_string(page_));
         ++line_;
-        say(0, "Livro Caixa de" + base::padRight(s_.name, 38));
+        say(0, "Livro Caixa de " + base::padRight(s_.name, 38));
         say(60, "Refer. " + std::to_string(s_.year));
         ++line_;
         say(0, "   Descricao                                            Receitas     Despesas");

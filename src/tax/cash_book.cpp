@@ -54,13 +54,14 @@ void addOrReplace(store::Table& table, const std::string& field, const std::stri
     const double existing = table.get(field).number();
     double result = amount;
     if (existing != 0) {
+        const std::vector<std::string> question{
+            "No código "_cp + account + " já existe valor lançado nesse mês "_cp,
+            "       Soma ao valor existente ?               "};
         common::MensOptions options;
+        options.column = common::MensColumn::centred();
+        options.lines = static_cast<int>(question.size());
         options.answers = "SN";
-        const base::Value answer =
-            common::MENS(2,
-                         {"No código "_cp + account + " já existe valor lançado nesse mês "_cp,
-                          "       Soma ao valor existente ?               "},
-                         options);
+        const base::Value answer = common::MENS(2, common::MessageLines(question), options);
         if (base::asciiUpper(base::alltrim(answer.text())) == "S") result = existing + amount;
     }
     table.put(field, base::Value(base::roundDecimal(result, 2)));
@@ -140,7 +141,9 @@ class Transfer {
             if (!ACHA_ITEM(place_.cpf, "I1_2", kind->namedItem, true, "I1_1", kind->kind,
                            place_.lockSeconds))
                 return false;
-            current().put(monthField("I1_4", month), base::Value(entry.amount));
+            // The month may already hold a payment (a second one, or the
+            // same one written by the slip): the user says which.
+            addOrReplace(current(), monthField("I1_4", month), account.code, entry.amount);
         }
         store::Table& income = current();
         income.put("CPF", base::Value(place_.cpf));

@@ -1,7 +1,16 @@
+#include "base/text.h"
+
 #include <gtest/gtest.h>
+#include "base/text.h"
+
+#include "base/text.h"
 
 #include "base/named_values.h"
+#include "base/text.h"
+
 #include "base/process_state.h"
+#include "base/text.h"
+
 #include "common/choosers.h"
 #include "common/colours.h"
 #include "common/messages.h"
@@ -69,6 +78,24 @@ TEST(MessageLayout, WidthWrappingAndTheGridsLimits) {
     MensRequest low = request(1, "x");
     low.options.row = 24;
     EXPECT_LE(mensLayout(low).row + 2, 24);
+}
+
+// A question given as two lines shows each on its own row, whole, with no
+// line-break characters drawn as glyphs.
+TEST(MessageLayout, GivenLinesKeepTheirRows) {
+    MensRequest question = request(2, "", 1, MensColumn::centred());
+    question.text = MessageLines({"No código 2001 já existe valor lançado nesse mês ",
+                                  "       Soma ao valor existente ?               "});
+    const MensLayout layout = mensLayout(question);
+    EXPECT_EQ(layout.lines, 2);
+    ASSERT_EQ(layout.text.size(), size_t(2 * layout.width));
+    EXPECT_EQ(base::rtrim(layout.text.substr(0, size_t(layout.width))),
+              base::rtrim(question.text.lines()[0]));
+    EXPECT_EQ(base::rtrim(layout.text.substr(size_t(layout.width))),
+              "       Soma ao valor existente ?");
+    EXPECT_EQ(layout.text.find('\r'), std::string::npos);
+    EXPECT_GE(layout.column, 1);
+    EXPECT_LE(layout.column + layout.width + 3, 80);
 }
 
 TEST(MessagesOnScreen, QuestionWaitsForAnAcceptedLetter) {

@@ -332,7 +332,7 @@ TEST_F(DeclarationPagesTest, TheWholeDeclarationPrintsItsPagesInOrder) {
     const size_t income = all.find("EMPRESA UM LTDA");
     const size_t payments = all.find("CLINICA SAUDE");
     const size_t summaryPage = all.find("Resumo geral do CPF");
-    const size_t book = all.find("Livro Caixa deJOAO");
+    const size_t book = all.find("Livro Caixa de JOAO");
     ASSERT_NE(income, std::string::npos);
     ASSERT_NE(payments, std::string::npos);
     ASSERT_NE(summaryPage, std::string::npos);

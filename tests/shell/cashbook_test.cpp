@@ -189,6 +189,40 @@ TEST_F(CashBookTest, AnotherTerminalsEntriesAreNotReplacedUnasked) {
     EXPECT_EQ(stored(kOurs).size(), 6u);
 }
 
+// The window a stopped program left knows what it copied: entries another
+// terminal stored since are not replaced unasked when it is recovered, and
+// a window stopped just after storing its entries offers nothing.
+TEST_F(CashBookTest, ARecoveredWindowDoesNotReplaceAnotherTerminalsEntriesUnasked) {
+    editEntries();
+    store::workAreas().closeAll();  // stopped
+    {
+        auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
+        other->openIndex("C:\\DADOS\\IRM14");
+        addEntry(*other, kOurs, "1001", "THEIRS", 7);
+        other->close();
+    }
+    std::vector<std::string> theirs = oldOnes;
+    theirs.push_back("THEIRS");
+
+    messages.answers = {1, 1};  // "Sim", then "Voltar à janela"
+    EXPECT_FALSE(cashbook::loadWorkTable(kOurs));
+    EXPECT_TRUE(messages.saw("Outro terminal gravou lançamentos deste contribuinte"));
+    EXPECT_EQ(stored(kOurs), theirs);
+
+    messages.answers = {1, 2};  // "Sim", then "Gravar por cima"
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    EXPECT_EQ(stored(kOurs), newOnes);
+
+    // Stopped right after a store: nothing is asked, the window opens.
+    ASSERT_TRUE(cashbook::writeBack(kOurs));
+    store::workAreas().closeAll();
+    messages.answers = {};
+    messages.shown.clear();
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    EXPECT_FALSE(messages.saw("digitados neste terminal"));
+    EXPECT_EQ(store::workAreas().area(kWorkArea).recCount(), 5u);
+}
+
 TEST_F(CashBookTest, KilledAtAnyStepOfTheWriteBackTheEntriesAreOldOrNewNeverNone) {
     for (const char* folder : {"DADOS", "TRAB03"}) {
         std::filesystem::create_directories(root / "pristine" / folder);
@@ -222,20 +256,81 @@ TEST_F(CashBookTest, KilledAtAnyStepOfTheWriteBackTheEntriesAreOldOrNewNeverNone
     EXPECT_TRUE(sawNew);
 }
 
-// A chart of accounts with the rural revenue 8001 and expense 9001.
-void makeRuralChart() {
+struct ChartAccount {
+    const char* code;
+    int page;
+    int line;
+};
+
+// A chart of accounts with the rural revenue 8001 and expense 9001, or
+// with the accounts given.
+void makeChart(std::initializer_list<ChartAccount> accounts = {{"8001", 10, 1}, {"9001", 10, 2}}) {
     store::Table::create("C:\\CONTAS.DBF", *store::tableLayout(58));
     auto chart = store::Table::open("C:\\CONTAS.DBF", store::OpenMode::Exclusive);
     chart->createIndex("C:\\CONTAS.cdx", "CDCONTA");
-    for (const auto& [code, line] : {std::pair<const char*, int>{"8001", 1}, {"9001", 2}}) {
+    for (const ChartAccount& account : accounts) {
         store::appendRecord(*chart);
-        chart->put("CDCONTA", base::Value(code));
-        chart->put("NMDESCRICA", base::Value("RURAL"));
+        chart->put("CDCONTA", base::Value(account.code));
+        chart->put("NMDESCRICA", base::Value("CONTA"));
         chart->put("CDSTATUS", base::Value("S"));
-        chart->put("PAGINA", base::Value(10));
-        chart->put("LINHA", base::Value(line));
+        chart->put("PAGINA", base::Value(account.page));
+        chart->put("LINHA", base::Value(account.line));
         chart->put("LIVROCX", base::Value("S"));
     }
+}
+
+// A taxpayer in "SO TOTAIS" mode types the monthly totals: a transfer of
+// income entries keeps them. In "INDIVIDUAL" mode they are made again from
+// the items.
+TEST_F(CashBookTest, ATransferKeepsTheMonthlyTotalsATaxpayerTypes) {
+    makeChart({{"1001", 2, 1}});
+    auto setTypesTotals = [](bool typesTotals) {
+        ASSERT_TRUE(store::ABERTURA(1));
+        store::Table& summary = store::workAreas().area(1);
+        if (summary.recCount() == 0) {
+            store::appendRecord(summary);
+            summary.put("CPF", base::Value(kOurs));
+        } else {
+            summary.goTo(1);
+            ASSERT_TRUE(summary.lockRecord(1));
+        }
+        summary.put("CAL_AUTO", base::Value(typesTotals));
+        summary.unlock();
+        store::workAreas().closeAll();
+    };
+    setTypesTotals(true);
+    ASSERT_TRUE(store::ABERTURA(16));
+    store::Table& months = store::workAreas().area(16);
+    store::appendRecord(months);
+    months.put("CPF", base::Value(kOurs));
+    months.put("MES", base::Value(1));
+    months.put("I2_1", base::Value(7548.04));
+    months.put("I2_5", base::Value(1024.39));
+    months.unlock();
+    store::workAreas().closeAll();
+    const auto monthlyTotals = [this] {
+        return lines(
+            python("import dbfread\n"
+                   "for r in dbfread.DBF('" +
+                   host("DADOS/IRM16.DBF") +
+                   "'):\n"
+                   "    print(r['CPF'], r['MES'], r['I2_1'], r['I2_5'])\n"));
+    };
+    const std::vector<std::string> typed = monthlyTotals();
+    ASSERT_EQ(typed, std::vector<std::string>{kOurs + " 1 7548.04 1024.39"});
+
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    EXPECT_EQ(cashbook::transferEntries(cashbook::kFromMainMenu).transferred, 3);
+    EXPECT_TRUE(messages.saw("modo SO TOTAIS"));
+    EXPECT_EQ(monthlyTotals(), typed);
+    EXPECT_EQ(storedIncome(kOurs).size(), 3u);
+    cashbook::dropWorkTable();
+
+    setTypesTotals(false);
+    ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
+    addEntry(store::workAreas().area(kWorkArea), kOurs, "1001", "CONSULTA", 500);
+    EXPECT_EQ(cashbook::transferEntries(cashbook::kFromMainMenu).transferred, 1);
+    EXPECT_NE(monthlyTotals(), typed);
 }
 
 // A transfer from the main menu's window after another terminal stored this
@@ -244,7 +339,7 @@ void makeRuralChart() {
 // an amount in the declaration whose entry IRM14 does not mark; storing
 // over theirs transfers and stores the mark with the entries.
 TEST_F(CashBookTest, AMainMenuTransferNeverLeavesAnAmountWithoutItsMark) {
-    makeRuralChart();
+    makeChart();
     auto typeSaleAndLetAnotherTerminalStore = [] {
         ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
         addEntry(store::workAreas().area(kWorkArea), kOurs, "8001", "VENDA DE GADO", 1000.00);
@@ -286,7 +381,7 @@ TEST_F(CashBookTest, AMainMenuTransferNeverLeavesAnAmountWithoutItsMark) {
 // Inside the declaration a rural entry goes to the declaration's own copy,
 // and the rural grid shows it without the declaration being reopened.
 TEST_F(CashBookTest, RuralTransferInTheDeclarationShowsInTheRuralGridAtOnce) {
-    makeRuralChart();
+    makeChart();
     ASSERT_TRUE(openTaxpayer(kOurs));
     store::Table& entries = ws::scratch(14);
     addEntry(entries, kOurs, "8001", "VENDA DE GADO", 1000.00);
@@ -328,6 +423,9 @@ TEST_F(CashBookTest, RuralRebuildWritesTheWindowFirstAndMarksWhatItRebuilt) {
     cashbook::AJUSTE();
     EXPECT_TRUE(messages.saw("Excluidos 1 lançamentos"));
     EXPECT_TRUE(messages.saw("Refeitos 1 lançamentos"));
+    // The window's entries were stored before the rebuild: nothing of the
+    // window is left over to offer (storing that copy would drop the marks).
+    EXPECT_FALSE(messages.saw("digitados neste terminal"));
     EXPECT_EQ(storedIncome(kOther), std::vector<std::string>{});
     EXPECT_EQ(storedIncome(kOurs), std::vector<std::string>{"VENDA DE GADO 1000.00"});
     const std::vector<std::string> marks =

@@ -1,4 +1,5 @@
 #include "tax/cash_book.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
@@ -196,6 +197,29 @@ TEST_F(CashBookTransfer, SecondAmountOfACompanyMonthIsAddedOrReplacedAsAnswered)
     income->goTo(1);
     EXPECT_DOUBLE_EQ(income->get("I1_403").number(), 900.00);
     EXPECT_DOUBLE_EQ(income->get("I1_413").number(), 4900.00);
+}
+
+// A second payment of the "Carne do INSS" in one month is added to the
+// first or replaces it as the user answers; it never drops the first unasked.
+TEST_F(CashBookTransfer, SecondPaymentOfANamedMonthlyItemIsAddedOrReplacedAsAnswered) {
+    account("4202", "S", 2, 4, "N", "N", "S");
+    entry("4202", 100.00, std::nullopt, 3);
+    entry("4202", 150.00, std::nullopt, 3);
+    messages.answers = {"S"};
+    EXPECT_EQ(transfer().transferred, 2);
+    ASSERT_EQ(income->recCount(), 1u);
+    income->goTo(1);
+    EXPECT_EQ(kdx2::base::alltrim(income->get("I1_2").text()), "Carne do INSS");
+    EXPECT_DOUBLE_EQ(income->get("I1_403").number(), 250.00);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].lines.front().find("No código 4202 já existe valor"),
+              std::string::npos);
+
+    entry("4202", 80.00, std::nullopt, 3);
+    messages.answers = {"N"};
+    EXPECT_EQ(transfer().transferred, 1);
+    income->goTo(1);
+    EXPECT_DOUBLE_EQ(income->get("I1_403").number(), 80.00);
 }
 
 TEST_F(CashBookTransfer, EntriesThatCannotBeWrittenStayForALaterTransfer) {

@@ -2,6 +2,7 @@
 // rural rebuild with the tables they need.
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -107,6 +108,14 @@ void rebuildSharedRuralTotals(const std::string& cpf) {
                         common::box::kStop);
 }
 
+// A taxpayer in "SO TOTAIS" mode types the monthly totals by hand: they are
+// the figures, and rebuilding them from the items would wipe them.
+bool typesMonthlyTotals(const std::string& cpf) {
+    store::Table& summary = store::workAreas().area(tables::kSummary);
+    if (summary.order() == 0) summary.setOrder(1);
+    return summary.seek(base::Value(cpf)) && summary.get("CAL_AUTO").logical();
+}
+
 tax::TransferResult transferShared(const std::string& cpf) {
     tax::TransferResult result;
     const TablesForCommand opened(
@@ -122,8 +131,15 @@ tax::TransferResult transferShared(const std::string& cpf) {
     result = tax::LANCAVAL(place, chart());
     if (result.wroteRural) rebuildSharedRuralTotals(cpf);
     if (result.wroteMonthly) {
-        tax::CarneLeao carne;
-        tax::SOMA_FIS(carne, tax::EntrySource::SharedTable, 1, cpf);
+        if (typesMonthlyTotals(cpf)) {
+            common::AVISOSN(
+                {"Os totais mensais deste contribuinte são digitados (modo SO TOTAIS)"_cp,
+                 "e ficaram como estavam."_cp},
+                common::box::kInformation);
+        } else {
+            tax::CarneLeao carne;
+            tax::SOMA_FIS(carne, tax::EntrySource::SharedTable, 1, cpf);
+        }
     }
     return result;
 }
@@ -151,7 +167,7 @@ tax::TransferResult transferInDeclaration(const std::string& cpf) {
 
 // The taxpayer's rows of IRM14 as this window's copy was taken (or last
 // stored): a write-back that finds them otherwise comes after another
-// terminal's. Unknown after a stopped program's window is recovered.
+// terminal's.
 std::optional<uint64_t>& rowsAsCopied() {
     static std::optional<uint64_t> version;
     [[maybe_unused]] static const bool registered =
@@ -159,13 +175,57 @@ std::optional<uint64_t>& rowsAsCopied() {
     return version;
 }
 
-uint64_t rowsVersion(store::Table& entries, const std::string& cpf) {
-    std::vector<uint64_t> prints = store::rowFingerprints(entries, store::rowsOfKey(entries, cpf));
+// The version is also kept beside the private table, so that the window a
+// stopped program left still knows what it copied when it is stored later.
+std::string copiedVersionPath() {
+    return workTablePath() + ".VER";
+}
+
+void rememberRowsAsCopied(std::optional<uint64_t> version) {
+    rowsAsCopied() = version;
+    try {
+        if (!version) {
+            platform::removeFile(copiedVersionPath());
+            return;
+        }
+        platform::File file = platform::createFile(copiedVersionPath());
+        const std::string text = std::to_string(*version);
+        file.writeAt(0, text.data(), text.size());
+        file.close();
+    } catch (const base::Error&) {
+        // Without the file a recovered window asks before storing over
+        // IRM14; nothing is lost by that.
+        platform::removeFile(copiedVersionPath());
+    }
+}
+
+std::optional<uint64_t> rowsAsCopiedOnDisk() {
+    try {
+        if (!platform::fileExists(copiedVersionPath())) return std::nullopt;
+        platform::File file =
+            platform::openFile(copiedVersionPath(), platform::File::Mode::ReadOnly);
+        char text[24] = {};
+        const size_t length = file.readAt(0, text, sizeof text - 1);
+        char* end = nullptr;
+        const uint64_t version = std::strtoull(text, &end, 10);
+        if (length == 0 || end != text + length) return std::nullopt;
+        return version;
+    } catch (const base::Error&) {
+        return std::nullopt;
+    }
+}
+
+// One number for a set of rows, whatever their order or record numbers.
+uint64_t versionOf(std::vector<uint64_t> prints) {
     std::sort(prints.begin(), prints.end());
     uint64_t hash = 0xcbf29ce484222325ull ^ prints.size();
     for (uint64_t print : prints)
         hash = (hash ^ print) * 0x100000001b3ull;
     return hash;
+}
+
+uint64_t rowsVersion(store::Table& entries, const std::string& cpf) {
+    return versionOf(store::rowFingerprints(entries, store::rowsOfKey(entries, cpf)));
 }
 
 enum class Stored { Yes, No, LeftUnstored };
@@ -212,11 +272,11 @@ Stored storeEntries(const std::string& cpf, bool leaving,
         saving.replaceRows(entries, cpf, *work, store::liveRows(*work));
         try {
             saving.commit();
-            rowsAsCopied() = rowsVersion(entries, cpf);
+            rememberRowsAsCopied(rowsVersion(entries, cpf));
         } catch (const store::UnfinishedCommit& error) {
             // Decided: the next opening of IRM14 finishes it, so what the
             // rows will read then is not known here.
-            rowsAsCopied().reset();
+            rememberRowsAsCopied(std::nullopt);
             common::AVISOSN({error.what(), "Os lançamentos foram gravados."_cp},
                             common::box::kStop);
         }
@@ -265,25 +325,50 @@ LeftEntries entriesLeftBehind() {
     return left;
 }
 
+// True when IRM14 holds the taxpayer's rows just as the left table does
+// (the program stopped after its window stored them).
+bool alreadyStored(const LeftEntries& left) {
+    const bool wasOpen = store::workAreas().table(tables::kCashBook) != nullptr;
+    if (!wasOpen && !store::ABERTURA(tables::kCashBook)) return false;
+    bool same = false;
+    try {
+        same = rowsVersion(store::workAreas().area(tables::kCashBook), left.cpf) ==
+               versionOf(store::rowFingerprints(*left.table, store::liveRows(*left.table)));
+    } catch (const base::Error&) {
+        same = false;
+    }
+    if (!wasOpen) closeTables({tables::kCashBook});
+    return same;
+}
+
 // Entries typed in a window that was never left are offered for storing
 // before the private table is made again. False when they were to be
 // stored and could not be: the table is kept for another try.
 bool storeEntriesLeftBehind() {
     LeftEntries left = entriesLeftBehind();
     if (!left.table) return true;
-    const std::string answer =
-        common::AVISOSN({"Há "_cp + std::to_string(left.rows) + " lançamentos do CPF "_cp +
-                             left.cpf + " digitados neste terminal"_cp,
-                         "numa janela que não foi fechada (o programa foi interrompido)."_cp,
-                         "Gravá-los agora no livro caixa? Se não, eles serão descartados."_cp},
-                        common::box::kYesNo);
+    if (alreadyStored(left)) {
+        left.table->close();
+        return true;
+    }
+    const std::string count =
+        left.rows == 1 ? "1 lançamento"_cp : std::to_string(left.rows) + " lançamentos"_cp;
+    const std::string answer = common::AVISOSN(
+        {"Há "_cp + count + " do CPF "_cp + left.cpf + " digitados neste terminal"_cp,
+         "numa janela que não foi fechada (o programa foi interrompido)."_cp,
+         "Gravá-los agora no livro caixa? Se não, eles serão descartados."_cp},
+        common::box::kYesNo);
     store::WorkAreas& areas = store::workAreas();
     if (answer != "S") {
         left.table->close();
         return true;
     }
     areas.attach(kWorkArea, std::move(left.table));
-    rowsAsCopied().reset();  // what the stopped window copied is not known
+    // Another terminal's entries stored since the stopped window took its
+    // copy are not replaced unasked; when that copy's version is not known,
+    // any difference is asked about.
+    const std::optional<uint64_t> copied = rowsAsCopiedOnDisk();
+    rowsAsCopied() = copied ? *copied : ~uint64_t{0};
     const bool stored = writeBack(left.cpf);
     areas.close(kWorkArea);
     return stored;
@@ -312,7 +397,7 @@ bool loadWorkTable(const std::string& cpf) {
             work->copyFieldsFrom(row);
             return true;
         });
-        rowsAsCopied() = rowsVersion(entries, cpf);
+        rememberRowsAsCopied(rowsVersion(entries, cpf));
         work->flush();
         // What is typed reaches the disk at once: a stopped program leaves
         // it for the next window to offer.
@@ -339,7 +424,7 @@ bool storeOnLeaving(const std::string& cpf) {
 void dropWorkTable() {
     rowsAsCopied().reset();
     store::workAreas().close(kWorkArea);
-    for (const char* extension : {".DBF", ".cdx"})
+    for (const char* extension : {".DBF", ".cdx", ".VER"})
         platform::removeFile(workTablePath() + extension);
 }
 
@@ -418,8 +503,10 @@ void AJUSTE() {
                                      "todos lancamentos. Continua ? "});
     if (answer != "S") return;
     const std::string cpf = base::alltrim(s.text("CPF"));
-    // What was typed in this window counts in the rebuild.
+    // What was typed in this window counts in the rebuild; stored, the
+    // window's copy is dropped, and made again with the rebuild's marks.
     if (!writeBack(cpf)) return;
+    dropWorkTable();
     rebuildRural(s.integer("QUEANO"));
     s.set("CPF", cpf);
     // The marks the rebuild set come back into the window.
