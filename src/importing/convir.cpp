@@ -68,11 +68,6 @@ std::vector<Marked> markedTaxpayers(store::Table& found) {
     return marked;
 }
 
-bool sameFolder(const std::string& a, const std::string& b) {
-    return base::asciiUpper(common::BAR_FORA(base::alltrim(a))) ==
-           base::asciiUpper(common::BAR_FORA(base::alltrim(b)));
-}
-
 // Step 7: the destination's indexes rebuilt, the folder registered and,
 // when it is another one, offered as the folder to work in.
 void settleDestination(const std::string& destination, const std::string& startFolder) {
@@ -84,7 +79,7 @@ void settleDestination(const std::string& destination, const std::string& startF
     services().reorganise(destination);
     services().registerFolder(bare);
     bool switched = false;
-    if (!sameFolder(destination, startFolder) &&
+    if (!platform::sameFolder(destination, startFolder) &&
         common::AVISOSN("Vai para a pasta "_cp + bare, common::box::kYesNo) == "S")
         switched = services().selectFolder(bare);
     if (!switched) {

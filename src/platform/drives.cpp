@@ -556,4 +556,20 @@ std::string hostPath(std::string_view path) {
     return resolve(parse(path));
 }
 
+bool sameFolder(std::string_view a, std::string_view b) {
+    const auto blank = [](std::string_view text) {
+        return text.find_first_not_of(' ') == std::string_view::npos;
+    };
+    if (blank(a) || blank(b)) return false;
+    try {
+        const std::string left = absolutePath(a), right = absolutePath(b);
+        if (base::equalsIgnoreCase(left, right)) return true;
+        std::error_code error;
+        const bool equivalent = fs::equivalent(hostPath(left), hostPath(right), error);
+        return !error && equivalent;
+    } catch (const base::Error&) {
+        return false;
+    }
+}
+
 }  // namespace kdx2::platform

@@ -86,4 +86,9 @@ bool isNetworkDrive(std::string_view path = "");
 // program (viewer, printer). Existing names resolve case-blind.
 std::string hostPath(std::string_view path);
 
+// True when two drive paths lead to one folder: however they are spelt
+// ("C:\IR2025", "c:\ir2025\", "C:\X\..\IR2025") and through whichever
+// drive letters map to it. False when either is blank or cannot be read.
+bool sameFolder(std::string_view a, std::string_view b);
+
 }  // namespace kdx2::platform

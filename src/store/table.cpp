@@ -2,10 +2,12 @@
 #include "store/table_impl.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "base/cp850.h"
 #include "base/process_state.h"
@@ -341,9 +343,43 @@ base::Value Table::currentKey() const {
     return cdxKeyValue(key, o->keyType);
 }
 
+namespace {
+
+// Whether the current record's own key starts with `bytes`. Another station
+// writes a changed row's index entry just before the record itself, so a
+// row read in between is read again a few times before it counts.
+bool hasKeyPrefix(Table& table, Table::Impl& impl, const OpenOrder& o, std::string_view bytes) {
+    const uint32_t recno = table.recNo();
+    for (int attempt = 0;; ++attempt) {
+        impl.ensureLoaded();
+        if (std::string_view(impl.keyOf(o, impl.record.data())).substr(0, bytes.size()) == bytes)
+            return true;
+        if (attempt == 3) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        table.goTo(recno);
+    }
+}
+
+// Whether the index still lists `recno` under the key `bytes`.
+bool listedUnder(OpenOrder& o, std::string_view bytes, uint32_t recno) {
+    CdxFile::ReadLock lock(*o.file);
+    for (bool on = o.cursor.seek(bytes); on && o.cursor.key().compare(0, bytes.size(), bytes) == 0;
+         on = o.cursor.next())
+        if (o.cursor.recno() == recno) return true;
+    return false;
+}
+
+}  // namespace
+
 // Both walks list the record numbers first, from the index under one read
 // lock (no record is read for that), then visit the live ones: a visitor may
 // change any field, the key included, without disturbing the walk.
+//
+// A taxpayer's rows are taken by their key, and what is taken is saved back
+// under it: a row the index lists under the key but whose record holds
+// another (an index left from before the table was copied or rebuilt) would
+// move another taxpayer's data. It stops the walk as a damaged index; a row
+// another station moved since the walk is only left out.
 void Table::forEachKey(const base::Value& key, const std::function<bool(Table&)>& visit) {
     Impl& impl = *impl_;
     impl.requireOpen();
@@ -360,7 +396,19 @@ void Table::forEachKey(const base::Value& key, const std::function<bool(Table&)>
             rows.push_back(o->cursor.recno());
     }
     impl.cursorOnRecord = false;
-    visitRows(rows, visit);
+    for (uint32_t n : rows) {
+        goTo(n);
+        if (eof() || !impl.visible()) continue;
+        if (!hasKeyPrefix(*this, impl, *o, bytes)) {
+            const bool listed = listedUnder(*o, bytes, n);
+            impl.cursorOnRecord = false;
+            if (!listed) continue;
+            throw base::Error("O índice "_cp + o->filePath + " não corresponde à tabela "_cp +
+                              impl.path + ": o registro "_cp + std::to_string(n) +
+                              " está com outra chave. Refaça os índices."_cp);
+        }
+        if (!visit(*this)) break;
+    }
 }
 
 void Table::forEach(const std::function<bool(Table&)>& visit) {

@@ -68,6 +68,23 @@ TEST_F(Drives, PathsAreNormalisedDrivePaths) {
     EXPECT_THROW(setCurrentFolder("C:\\NAOEXISTE"), base::Error);
 }
 
+// A backup into the folder it copies from must be refused however the
+// folder is spelt or reached.
+TEST_F(Drives, OneFolderIsRecognisedHoweverItIsReached) {
+    makeFolder("C:\\IR2025");
+    makeFolder("C:\\BK");
+    EXPECT_TRUE(sameFolder("C:\\IR2025", "c:\\ir2025\\"));
+    EXPECT_TRUE(sameFolder("C:\\", "C:\\."));
+    EXPECT_TRUE(sameFolder("C:\\IR2025", "C:\\BK\\..\\IR2025"));
+    EXPECT_FALSE(sameFolder("C:\\IR2025", "C:\\BK"));
+    EXPECT_FALSE(sameFolder("C:\\IR2025", "C:\\NOVA"));  // not there yet
+    EXPECT_FALSE(sameFolder("", "C:\\IR2025"));
+    // Another drive letter mapped onto the same host folder.
+    configureDrives("C=" + c.string() + ";E=" + (c / "IR2025").string());
+    EXPECT_TRUE(sameFolder("E:\\", "C:\\IR2025"));
+    EXPECT_FALSE(sameFolder("E:\\", "C:\\BK"));
+}
+
 TEST_F(Drives, NamesAreFoundWithoutRegardToCase) {
     touch(c / "Ir2018" / "irm1.Dbf", "abc");
     EXPECT_TRUE(fileExists("C:\\IR2018\\IRM1.DBF"));

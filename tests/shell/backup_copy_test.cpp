@@ -63,6 +63,45 @@ TEST_F(BackupTest, DeletedRecordsAreLeftOutOfTheCopy) {
               recordLength);
 }
 
+// A backup into a folder that holds indexes of its tables (another data
+// folder) leaves none of them beside the new tables: they would list the
+// old records against the new files. The next open builds them again and
+// finds every row by its key.
+TEST_F(BackupTest, IndexesOfTheReplacedTablesDoNotStayBehind) {
+    std::filesystem::create_directories(root / "BK");
+    for (const auto& entry : std::filesystem::directory_iterator(root / "ORIG"))
+        std::filesystem::copy(entry.path(), root / "BK" / entry.path().filename());
+    base::session().set("LOCARQ", "C:\\ORIG\\");
+    ASSERT_TRUE(store::ABERTURA(2));
+    store::Table& incomes = store::workAreas().area(2);
+    ASSERT_TRUE(incomes.seek(base::Value(kCaio)));
+    ASSERT_TRUE(incomes.lockRecord());
+    incomes.deleteRecord();
+    incomes.unlock();
+    store::workAreas().closeAll();
+
+    ASSERT_TRUE(bk::backupTables("C:\\ORIG", "C:\\BK"));
+    for (const std::string& name : fileNames("BK"))
+        EXPECT_FALSE(base::asciiUpper(name).ends_with(".CDX")) << name;
+    base::session().set("LOCARQ", "C:\\BK\\");
+    ASSERT_TRUE(store::ABERTURA(2));
+    store::Table& copied = store::workAreas().area(2);
+    int found = 0;
+    copied.forEach([&](store::Table& row) {
+        const base::Value cpf = row.get("CPF");
+        const uint32_t recno = row.recNo();
+        bool listed = false;
+        copied.forEachKey(cpf, [&](store::Table& match) {
+            listed = listed || match.recNo() == recno;
+            return true;
+        });
+        found += listed;
+        return true;
+    });
+    EXPECT_EQ(found, 5);
+    store::workAreas().closeAll();
+}
+
 TEST_F(BackupTest, AWriteThatFailsAnywhereLeavesThePreviousBackupWhole) {
     ASSERT_TRUE(bk::backupTables("C:\\ORIG", "C:\\BK"));
     const auto previous = tableBytes("BK");

@@ -93,8 +93,9 @@ TEST_F(RestoreTest, FilesNotOfTheProgramAreIgnoredAndDamagedOrForeignOnesRefuseT
     store::Table::create("C:\\BK\\Irm3.DBF", *store::tableLayout(52));
     auto result = restore();
     EXPECT_EQ(result.outcome, Outcome::Failed);
-    // Listed as Irm1, Irm10 ... Irm17, Irm2, Irm3: the eleventh file.
-    EXPECT_EQ(result.position, 11);
+    // Named by its table, not by its place in the folder's listing (Irm1,
+    // Irm10 ... Irm17, Irm2, Irm3: the eleventh, which is another table).
+    EXPECT_EQ(result.table, 3);
     EXPECT_NE(result.problem.find("IRM3"), std::string::npos) << result.problem;
     EXPECT_EQ(tableBytes("ORIG"), current);
 
@@ -105,7 +106,7 @@ TEST_F(RestoreTest, FilesNotOfTheProgramAreIgnoredAndDamagedOrForeignOnesRefuseT
                                  std::filesystem::file_size(root / "BK/Irm7.DBF") - 200);
     result = restore();
     EXPECT_EQ(result.outcome, Outcome::Failed);
-    EXPECT_EQ(result.position, 15);
+    EXPECT_EQ(result.table, 7);
     EXPECT_EQ(tableBytes("ORIG"), current);
     expectNoLeftovers("ORIG");
 }

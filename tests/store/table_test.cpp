@@ -502,6 +502,49 @@ TEST_F(TableTest, SeekMatchesPrefixesAndSkipWalksBothWays) {
                                                          "99900000000", "99900000000"}));
 }
 
+// The rows of a key are what a taxpayer's declaration takes and saves back
+// under that key: a row moved by a change since the walk is left out, and an
+// index that lists rows under keys their records do not hold (kept from
+// before the table was rewritten) stops the walk instead of handing over
+// another taxpayer's rows.
+TEST_F(TableTest, RowsOfAKeyAreNeverTakenFromAnIndexThatDisagrees) {
+    auto t = makeSmall();
+    for (const char* cpf : {"11100000000", "22200000000", "11100000000", "22200000000"})
+        add(*t, cpf, "X", 0);
+    t->createIndex("C:\\DADOS\\PEQ", "CPF");
+    std::vector<uint32_t> rows;
+    t->forEachKey(Value("111"), [&](Table& row) {
+        rows.push_back(row.recNo());
+        row.goTo(3);
+        row.put("CPF", Value("55500000000"));
+        return true;
+    });
+    EXPECT_EQ(rows, std::vector<uint32_t>{1});
+    t->close();
+
+    // Records 1 and 2 trade places in the file; the index stays as it was.
+    std::vector<unsigned char> b = bytesOf("DADOS/PEQ.DBF");
+    const size_t header = b[8] | (b[9] << 8), length = b[10] | (b[11] << 8);
+    std::swap_ranges(b.begin() + long(header), b.begin() + long(header + length),
+                     b.begin() + long(header + length));
+    std::ofstream(host("DADOS/PEQ.DBF"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), long(b.size()));
+
+    t = Table::open("C:\\DADOS\\PEQ", OpenMode::Shared);
+    t->openIndex("C:\\DADOS\\PEQ");
+    int visited = 0;
+    try {
+        t->forEachKey(Value("222"), [&](Table&) {
+            ++visited;
+            return true;
+        });
+        ADD_FAILURE() << "the walk went through an index that disagrees with its table";
+    } catch (const base::Error& error) {
+        EXPECT_THAT(error.what(), testing::HasSubstr("Refa"));
+    }
+    EXPECT_EQ(visited, 0);
+}
+
 TEST_F(TableTest, FilterAndNaturalOrderNavigation) {
     auto t = makeSmall();
     for (int i = 1; i <= 6; ++i)

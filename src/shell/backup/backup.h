@@ -50,7 +50,7 @@ uint32_t copyLiveRecords(const std::string& from, const std::string& to);
 struct RestoreResult {
     enum class Outcome { Restored, Failed, Declined } outcome = Outcome::Failed;
     int restored = 0;  // files switched in
-    int position = 0;  // failed: the file's place in the list (0: none reached)
+    int table = 0;     // failed: the number of the table whose file failed (0: none reached)
     std::string problem;
 };
 

@@ -42,7 +42,7 @@ SpaceAnswer askSpaceQuestion() {
 namespace {
 
 int gRestored = 0;
-int gPosition = 0;
+int gFailedTable = 0;
 bool gDeclined = false;
 
 // The year tables the command opened go; the data folder's register is
@@ -71,7 +71,7 @@ bool FAZ_COPIA() {
 
 bool TRAZ_COPIA() {
     gRestored = 0;
-    gPosition = 0;
+    gFailedTable = 0;
     gDeclined = false;
     if (!selection::TRANOME(3)) return false;
     base::NamedValues& s = base::session();
@@ -95,7 +95,7 @@ bool TRAZ_COPIA() {
         });
     common::MENS();
     gRestored = result.restored;
-    gPosition = result.position;
+    gFailedTable = result.table;
     gDeclined = result.outcome == RestoreResult::Outcome::Declined;
     if (result.outcome == RestoreResult::Outcome::Failed && !result.problem.empty())
         common::AVISOSN(result.problem, common::box::kStop);
@@ -137,7 +137,7 @@ void BACKUP(int command) {
                         common::box::kInformation);
     } else if (!gDeclined) {
         common::AVISOSN(
-            "Problema ao recuperar o arquivo IRM" + std::to_string(gPosition) + ". Verique!",
+            "Problema ao recuperar o arquivo IRM" + std::to_string(gFailedTable) + ". Verique!",
             common::box::kStop);
     }
 }

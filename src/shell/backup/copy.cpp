@@ -37,15 +37,30 @@ uint64_t tableBytes(store::Table& table) {
     return uint64_t(header.recordLength) * table.recCount() + header.headerLength + 1;
 }
 
+// Removes the index files named after the table `table` (its own and the
+// second one, "B"), whatever the case of their names.
+void removeIndexesOf(const std::string& table) {
+    const std::string folder = platform::folderOf(table), stem = platform::baseNameOf(table);
+    for (const std::string& index : platform::listFiles(folder + stem + "*.CDX")) {
+        const std::string name = platform::baseNameOf(index);
+        if (base::equalsIgnoreCase(name, stem) || base::equalsIgnoreCase(name, stem + "B"))
+            platform::removeFile(folder + index);
+    }
+}
+
 // The copies written so far, under their temporary names.
 class PendingCopies {
   public:
     ~PendingCopies() { discard(); }
     void add(std::string temp, std::string final) { copies_.push_back({temp, final}); }
-    // Every copy takes its name.
+    // Every copy takes its name. An index the folder held for the table it
+    // replaces goes first: it would list the old records against the new
+    // file (the next open builds a fresh one).
     void settle() {
-        for (const auto& [temp, final] : copies_)
+        for (const auto& [temp, final] : copies_) {
+            removeIndexesOf(final);
             platform::renameFile(temp, final);
+        }
         copies_.clear();
     }
     void discard() {

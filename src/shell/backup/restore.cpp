@@ -210,11 +210,11 @@ class HeldTables {
     std::vector<std::unique_ptr<store::Table>> tables_;
 };
 
-RestoreResult failed(std::string problem, int position = 0) {
+RestoreResult failed(std::string problem, int table = 0) {
     RestoreResult result;
     result.outcome = RestoreResult::Outcome::Failed;
     result.problem = std::move(problem);
-    result.position = position;
+    result.table = table;
     return result;
 }
 
@@ -290,14 +290,13 @@ RestoreResult restoreTables(const std::string& origin, const std::string& destin
     if (files.empty()) return failed("A pasta " + from + " não contém dados do KDX2"_cp);
 
     std::set<int> seen;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const int position = static_cast<int>(i) + 1;
-        if (!seen.insert(files[i].table).second)
+    for (const BackupFile& file : files) {
+        if (!seen.insert(file.table).second)
             return failed("A pasta "_cp + from + " tem mais de um arquivo da tabela IRM" +
-                              std::to_string(files[i].table) + ".",
-                          position);
-        const std::string problem = backupFileProblem(from + files[i].name, files[i].table);
-        if (!problem.empty()) return failed(problem, position);
+                              std::to_string(file.table) + ".",
+                          file.table);
+        const std::string problem = backupFileProblem(from + file.name, file.table);
+        if (!problem.empty()) return failed(problem, file.table);
     }
     if (confirm && holdsData(to) && !confirm()) {
         RestoreResult declined;
@@ -324,8 +323,7 @@ RestoreResult restoreTables(const std::string& origin, const std::string& destin
         for (const Switch& entry : switches)
             removeQuietly(to + entry.temp);
     };
-    for (size_t i = 0; i < files.size(); ++i) {
-        const BackupFile& file = files[i];
+    for (const BackupFile& file : files) {
         if (progress) progress(file.name);
         const std::string source = from + file.name;
         const std::string temp = store::tempPathBeside(to + tableFile(file.table), kTempKind);
@@ -337,7 +335,7 @@ RestoreResult restoreTables(const std::string& origin, const std::string& destin
                 throw base::Error("A cópia de "_cp + source + " ficou incompleta.");
         } catch (const base::Error& error) {
             discard();
-            return failed(error.what(), static_cast<int>(i) + 1);
+            return failed(error.what(), file.table);
         }
     }
     try {

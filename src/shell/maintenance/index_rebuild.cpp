@@ -24,16 +24,6 @@ std::string closedFolder(std::string_view folder) {
     return closed;
 }
 
-bool sameFolder(std::string_view a, std::string_view b) {
-    if (base::alltrim(a).empty() || base::alltrim(b).empty()) return false;
-    try {
-        return base::equalsIgnoreCase(platform::absolutePath(closedFolder(a)),
-                                      platform::absolutePath(closedFolder(b)));
-    } catch (const base::Error&) {
-        return false;
-    }
-}
-
 store::Table& ExclusiveTables::hold(const std::string& path) {
     if (store::Table* held = find(path)) return *held;
     tables_.push_back(store::Table::open(path, store::OpenMode::Exclusive));
@@ -212,7 +202,7 @@ ReorgResult REORG(const std::string& folder) {
             complete = detail::rebuildIndexFile(closed, name, held) && complete;
     store::feedback().closeMessage();
     held.release();
-    if (detail::sameFolder(closed, base::session().text("ARQDEF"))) store::ABERTURA(9);
+    if (platform::sameFolder(closed, base::session().text("ARQDEF"))) store::ABERTURA(9);
     return complete ? ReorgResult::Rebuilt : ReorgResult::Failed;
 }
 

@@ -19,7 +19,6 @@ inline constexpr int kMessageSlot = 10;
 
 // "C:\DADOS" or "C:\DADOS\" as "C:\DADOS\".
 std::string closedFolder(std::string_view folder);
-bool sameFolder(std::string_view a, std::string_view b);
 
 // Tables opened exclusively and kept so until the object goes: while held,
 // no other workstation can open them, so their files may be deleted or

@@ -201,7 +201,7 @@ void rebuildEverything(const std::string& callFolder) {
     // A registered install folder has all its index files rebuilt with the others.
     const bool installListed =
         std::any_of(folders.begin(), folders.end(),
-                    [&](const std::string& folder) { return detail::sameFolder(folder, install); });
+                    [&](const std::string& folder) { return platform::sameFolder(folder, install); });
     try {
         deleteOwnScratchIndexes();
         if (!installListed && !rebuildInstallIndexes(install))

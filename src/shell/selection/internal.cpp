@@ -24,10 +24,6 @@ std::string closedFolder(std::string_view folder) {
     return bare.empty() ? bare : common::BAR_DIR(bare);
 }
 
-bool sameFolder(std::string_view a, std::string_view b) {
-    return closedFolder(a) == closedFolder(b);
-}
-
 bool openYearTable(int slot, const std::string& folder, int number, bool exclusive,
                    const std::string& alias) {
     const store::CatalogTable* layout = store::catalogTable(number);

@@ -25,7 +25,6 @@ inline constexpr int kFolderSlot = 3;
 // root) and "C:\DADOS\" (closed).
 std::string bareFolder(std::string_view folder);
 std::string closedFolder(std::string_view folder);
-bool sameFolder(std::string_view a, std::string_view b);
 
 // Opens year table `number` of `folder` in work area `slot` (the table's own
 // number or number + 20) with all its indexes, under `alias` (empty: the

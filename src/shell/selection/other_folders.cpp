@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "common/folder_list.h"
 #include "common/utilities.h"
+#include "platform/drives.h"
 #include "shell/selection/internal.h"
 #include "shell/selection/selection.h"
 #include "store/access.h"
@@ -53,7 +54,7 @@ bool BUSCA_OUTRO(const std::string& variable, int order, int mode) {
     if (base::alltrim(key).empty()) return false;
 
     for (const auto& [recno, folder] : registeredFolders(*list)) {
-        if (folder.empty() || detail::sameFolder(folder, callFolder)) continue;
+        if (folder.empty() || platform::sameFolder(folder, callFolder)) continue;
         if (!common::LF_ISFILE(detail::closedFolder(folder) + "IRM9.DBF")) continue;
         if (!detail::openRegisterOf(folder)) continue;
         store::Table& reg = store::workAreas().area(store::tables::kRegister);

@@ -54,7 +54,7 @@ void tell(const std::string& text) {
 // Step 3 of the prompt: the pair is usable; false (after telling why) asks
 // again.
 bool pairUsable(int mode, const std::string& from, const std::string& to) {
-    if (detail::sameFolder(from, to)) {
+    if (platform::sameFolder(from, to)) {
         tell("ATENCAO! As Pastas não podem ser iguais"_cp);
         return false;
     }
@@ -217,7 +217,7 @@ bool runTransfer(const std::string& from, const std::string& to) {
     registerFolder(to);
 
     bool switched = false;
-    if (!detail::sameFolder(from, callFolder) &&
+    if (!platform::sameFolder(from, callFolder) &&
         common::AVISOSN("Muda para a nova Pasta?", common::box::kYesNo) == "S")
         switched = selectFolder(to);
     if (!switched) common::MUDADIR(callFolder);
