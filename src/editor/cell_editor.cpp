@@ -182,6 +182,9 @@ int DOGET(TableBrowser& browser, bool append) {
     const ui::ReadResult result = ui::readFields(fields, options);
     ui::setCursorShape(shape);
     browser.select();
+    // Ended from outside (the declaration left with what was typed): the
+    // cell's own check still decides whether it is stored.
+    if (result.exit == ui::ReadExit::Ended && !field->valid(*field)) typed = old;
 
     if (result.exit != ui::ReadExit::Escape && typed != old) {
         s.set("MGETVAR", typed);

@@ -281,6 +281,21 @@ TEST_F(Pages, AnAmountTypedOnANewRowComesBackInJanuary) {
     EXPECT_EQ(field(payments[0], "I6_4"), "700.0");
 }
 
+// Alt+T while a list cell is being typed leaves the declaration saving
+// what was typed, as it does on the identification form.
+TEST_F(Pages, AltTInTheMiddleOfACellKeepsWhatWasTyped) {
+    Script script = newTaxpayer();
+    script +=
+        {"key Enter", "type MARIA TESTE", "key F1",  "expect Fonte pagadora", "type ACME LTDA",
+         "key Alt+T", "expect Ordem CPF", "key Esc", "expect Exercício"};
+    const ProgramRun result = run(script);
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const auto income = rowsOf("IRM2.DBF");
+    ASSERT_EQ(income.size(), 1u);
+    EXPECT_EQ(field(income[0], "I1_2"), "ACME LTDA");
+    EXPECT_EQ(field(registered(), "NOMECONTR"), "MARIA TESTE");
+}
+
 // Alt+D switches the sums off on the identification and shows it on the
 // top line of the page's frame, as the income page's frame shows it too;
 // what is typed there still reaches the summary.

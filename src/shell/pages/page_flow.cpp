@@ -271,10 +271,14 @@ void choosePage(int page) {
 
 void endRunningPage() {
     if (!pageRunning()) return;
-    if (gOwnFormReading && ui::readActive())
+    if (gOwnFormReading && ui::readActive()) {
         ui::endRead(true);
-    else
-        ui::pushKey(keys::Esc);
+        return;
+    }
+    // A list cell being edited keeps what was typed: its edit ends as if
+    // confirmed, and then the list is left.
+    if (ui::readActive()) ui::endRead(true);
+    ui::pushKey(keys::Esc);
 }
 
 bool QUETEL(int page, bool pageDown) {
