@@ -17,6 +17,18 @@ namespace {
 
 namespace bk = shell::backup;
 
+// One of the origin's income rows is deleted.
+void deleteCaiosFirstIncome() {
+    base::session().set("LOCARQ", "C:\\ORIG\\");
+    ASSERT_TRUE(store::ABERTURA(2));
+    store::Table& incomes = store::workAreas().area(2);
+    ASSERT_TRUE(incomes.seek(base::Value(kCaio)));
+    ASSERT_TRUE(incomes.lockRecord());
+    incomes.deleteRecord();
+    incomes.unlock();
+    store::workAreas().closeAll();
+}
+
 TEST_F(BackupTest, TheBackupHoldsEveryTableAsItIsUnderItsOwnName) {
     ASSERT_TRUE(bk::backupTables("C:\\ORIG", "C:\\BK"));
     const auto copied = tableBytes("BK");
@@ -30,14 +42,7 @@ TEST_F(BackupTest, TheBackupHoldsEveryTableAsItIsUnderItsOwnName) {
 }
 
 TEST_F(BackupTest, DeletedRecordsAreLeftOutOfTheCopy) {
-    base::session().set("LOCARQ", "C:\\ORIG\\");
-    ASSERT_TRUE(store::ABERTURA(2));
-    store::Table& incomes = store::workAreas().area(2);
-    ASSERT_TRUE(incomes.seek(base::Value(kCaio)));
-    ASSERT_TRUE(incomes.lockRecord());
-    incomes.deleteRecord();
-    incomes.unlock();
-    store::workAreas().closeAll();
+    deleteCaiosFirstIncome();
 
     ASSERT_TRUE(bk::backupTables("C:\\ORIG", "C:\\BK"));
     const std::string out = test_support::runPython(
@@ -71,14 +76,7 @@ TEST_F(BackupTest, IndexesOfTheReplacedTablesDoNotStayBehind) {
     std::filesystem::create_directories(root / "BK");
     for (const auto& entry : std::filesystem::directory_iterator(root / "ORIG"))
         std::filesystem::copy(entry.path(), root / "BK" / entry.path().filename());
-    base::session().set("LOCARQ", "C:\\ORIG\\");
-    ASSERT_TRUE(store::ABERTURA(2));
-    store::Table& incomes = store::workAreas().area(2);
-    ASSERT_TRUE(incomes.seek(base::Value(kCaio)));
-    ASSERT_TRUE(incomes.lockRecord());
-    incomes.deleteRecord();
-    incomes.unlock();
-    store::workAreas().closeAll();
+    deleteCaiosFirstIncome();
 
     ASSERT_TRUE(bk::backupTables("C:\\ORIG", "C:\\BK"));
     for (const std::string& name : fileNames("BK"))

@@ -69,6 +69,14 @@ class CashBookTest : public WorkspaceTest {
             addEntry(work, kOurs, "1001", "NEW-" + std::to_string(i), 10 + i);
     }
 
+    // Another terminal stores an entry of this taxpayer straight into IRM14.
+    static void storeAsAnotherTerminal(const std::string& description) {
+        auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
+        other->openIndex("C:\\DADOS\\IRM14");
+        addEntry(*other, kOurs, "1001", description, 7);
+        other->close();
+    }
+
     const std::vector<std::string> oldOnes{"OLD-1", "OLD-2", "OLD-3"};
     const std::vector<std::string> newOnes{"NEW-1", "NEW-2", "NEW-3", "NEW-4", "NEW-5"};
 };
@@ -159,12 +167,7 @@ TEST_F(CashBookTest, EntriesOfAWindowNeverLeftAreOfferedToTheNextWindow) {
 // untouched, "Gravar por cima" stores this window's entries.
 TEST_F(CashBookTest, AnotherTerminalsEntriesAreNotReplacedUnasked) {
     editEntries();
-    {
-        auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
-        other->openIndex("C:\\DADOS\\IRM14");
-        addEntry(*other, kOurs, "1001", "THEIRS", 7);
-        other->close();
-    }
+    storeAsAnotherTerminal("THEIRS");
     std::vector<std::string> theirs = oldOnes;
     theirs.push_back("THEIRS");
 
@@ -195,12 +198,7 @@ TEST_F(CashBookTest, AnotherTerminalsEntriesAreNotReplacedUnasked) {
 TEST_F(CashBookTest, ARecoveredWindowDoesNotReplaceAnotherTerminalsEntriesUnasked) {
     editEntries();
     store::workAreas().closeAll();  // stopped
-    {
-        auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
-        other->openIndex("C:\\DADOS\\IRM14");
-        addEntry(*other, kOurs, "1001", "THEIRS", 7);
-        other->close();
-    }
+    storeAsAnotherTerminal("THEIRS");
     std::vector<std::string> theirs = oldOnes;
     theirs.push_back("THEIRS");
 
@@ -343,10 +341,7 @@ TEST_F(CashBookTest, AMainMenuTransferNeverLeavesAnAmountWithoutItsMark) {
     auto typeSaleAndLetAnotherTerminalStore = [] {
         ASSERT_TRUE(cashbook::loadWorkTable(kOurs));
         addEntry(store::workAreas().area(kWorkArea), kOurs, "8001", "VENDA DE GADO", 1000.00);
-        auto other = store::Table::open("C:\\DADOS\\IRM14.DBF", store::OpenMode::Shared);
-        other->openIndex("C:\\DADOS\\IRM14");
-        addEntry(*other, kOurs, "1001", "THEIRS", 7);
-        other->close();
+        storeAsAnotherTerminal("THEIRS");
     };
     const auto marksOfTheSale = [this] {
         return lines(
