@@ -219,6 +219,14 @@ TextSurface activeSurface() {
     return TextSurface{&window->grid(), window->nTop, window->nLeft};
 }
 
+// The window's place: where the request asks, kept on the grid.
+MensLayout placed(MensLayout layout, const MensRequest& request) {
+    layout.column =
+        std::clamp(request.options.column.resolve(layout.width), 1, kGridCols - layout.width - 3);
+    layout.row = std::clamp(request.options.row, 1, kGridRows - layout.lines - 2);
+    return layout;
+}
+
 // A message given as several lines shows each on its own row, as wide as
 // the longest (cut to the grid), rather than as one text wrapped at a width.
 MensLayout lineByLine(const MensRequest& request, int maxWidth) {
@@ -233,10 +241,7 @@ MensLayout lineByLine(const MensRequest& request, int maxWidth) {
         layout.text += base::padRight(line.substr(0, static_cast<size_t>(layout.width)),
                                       static_cast<size_t>(layout.width));
     layout.text = base::padRight(layout.text, static_cast<size_t>(layout.lines * layout.width));
-    layout.column =
-        std::clamp(request.options.column.resolve(layout.width), 1, kGridCols - layout.width - 3);
-    layout.row = std::clamp(request.options.row, 1, kGridRows - layout.lines - 2);
-    return layout;
+    return placed(layout, request);
 }
 
 }  // namespace
@@ -244,9 +249,9 @@ MensLayout lineByLine(const MensRequest& request, int maxWidth) {
 MensLayout mensLayout(const MensRequest& request) {
     // The window (and, for kinds with a dialog, its frame) must fit the grid.
     const int maxWidth = kGridCols - 4;
+    if (request.text.lines().size() > 1 && request.kind % 10 != 4)
+        return lineByLine(request, maxWidth);
     MensLayout layout;
-    const std::vector<std::string>& given = request.text.lines();
-    if (given.size() > 1 && request.kind % 10 != 4) return lineByLine(request, maxWidth);
     layout.text = request.text.joined();
     layout.lines = std::max(request.options.lines, 1);
     int width = static_cast<int>(layout.text.size()) + 1;
@@ -261,9 +266,7 @@ MensLayout mensLayout(const MensRequest& request) {
         width = maxWidth;
     }
     layout.width = width;
-    layout.column = std::clamp(request.options.column.resolve(width), 1, kGridCols - width - 3);
-    layout.row = std::clamp(request.options.row, 1, kGridRows - layout.lines - 2);
-    return layout;
+    return placed(layout, request);
 }
 
 void installScreenMessages() {

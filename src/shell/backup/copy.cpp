@@ -37,36 +37,28 @@ uint64_t tableBytes(store::Table& table) {
     return uint64_t(header.recordLength) * table.recCount() + header.headerLength + 1;
 }
 
-// Removes the index files named after the table `table` (its own and the
-// second one, "B"), whatever the case of their names.
-void removeIndexesOf(const std::string& table) {
-    const std::string folder = platform::folderOf(table), stem = platform::baseNameOf(table);
-    for (const std::string& index : platform::listFiles(folder + stem + "*.CDX")) {
-        const std::string name = platform::baseNameOf(index);
-        if (base::equalsIgnoreCase(name, stem) || base::equalsIgnoreCase(name, stem + "B"))
-            platform::removeFile(folder + index);
-    }
-}
-
 // The copies written so far, under their temporary names.
 class PendingCopies {
   public:
     ~PendingCopies() { discard(); }
-    void add(std::string temp, std::string final) { copies_.push_back({temp, final}); }
+    void add(std::string temp, std::string final, int table) {
+        copies_.push_back({std::move(temp), std::move(final), table});
+    }
     // Every copy takes its name. An index the folder held for the table it
     // replaces goes first: it would list the old records against the new
     // file (the next open builds a fresh one).
     void settle() {
-        for (const auto& [temp, final] : copies_) {
-            removeIndexesOf(final);
-            platform::renameFile(temp, final);
+        for (const Copy& copy : copies_) {
+            for (const std::string& index : detail::indexFilesOf(copy.table))
+                platform::removeFile(platform::folderOf(copy.final) + index);
+            platform::renameFile(copy.temp, copy.final);
         }
         copies_.clear();
     }
     void discard() {
         for (const auto& copy : copies_) {
             try {
-                platform::removeFile(copy.first);
+                platform::removeFile(copy.temp);
             } catch (const base::Error&) {
             }
         }
@@ -74,7 +66,11 @@ class PendingCopies {
     }
 
   private:
-    std::vector<std::pair<std::string, std::string>> copies_;
+    struct Copy {
+        std::string temp, final;
+        int table;
+    };
+    std::vector<Copy> copies_;
 };
 
 // LOCARQ set to another folder for the length of a scope.
@@ -182,7 +178,7 @@ bool backupTables(const std::string& origin, const std::string& destination,
             }
             const std::string final = to + "Irm" + std::to_string(n) + ".DBF";
             const std::string temp = store::tempPathBeside(final, 'B');
-            pending.add(temp, final);
+            pending.add(temp, final, n);
             copyLiveRecords(table.path(), temp);
             areas.close(n);
         }

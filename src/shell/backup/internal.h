@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/backup/backup.h"
 
@@ -16,6 +17,10 @@ inline constexpr int kRegister = 9;
 
 // "C:\DADOS" and "C:\DADOS\" both give "C:\DADOS\" (upper case).
 std::string closed(std::string_view folder);
+
+// The index files of year table `n` ("IRM2.cdx", "IRM9B.cdx"); removing
+// them by these names finds them whatever the case on disk.
+std::vector<std::string> indexFilesOf(int n);
 
 // MENS kind 12 "Espaço insuficente no Disco. (T)roque ou (A)bandona".
 SpaceAnswer askSpaceQuestion();

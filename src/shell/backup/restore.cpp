@@ -29,6 +29,14 @@
 
 namespace kdx2::shell::backup {
 
+std::vector<std::string> detail::indexFilesOf(int n) {
+    std::vector<std::string> files;
+    if (const store::CatalogTable* layout = store::catalogTable(n))
+        for (const store::CatalogIndex& index : layout->indexes)
+            files.push_back(base::asciiUpper(index.file) + ".cdx");
+    return files;
+}
+
 using namespace base::literals;
 
 namespace {
@@ -49,14 +57,6 @@ struct Switch {
 
 std::string tableFile(int n) {
     return "IRM" + std::to_string(n) + ".DBF";
-}
-
-std::vector<std::string> indexFilesOf(int n) {
-    std::vector<std::string> files;
-    if (const store::CatalogTable* layout = store::catalogTable(n))
-        for (const store::CatalogIndex& index : layout->indexes)
-            files.push_back(base::asciiUpper(index.file) + ".cdx");
-    return files;
 }
 
 bool plainName(std::string_view name) {
@@ -328,7 +328,7 @@ RestoreResult restoreTables(const std::string& origin, const std::string& destin
         const std::string source = from + file.name;
         const std::string temp = store::tempPathBeside(to + tableFile(file.table), kTempKind);
         switches.push_back(
-            {platform::fileNameOf(temp), tableFile(file.table), indexFilesOf(file.table)});
+            {platform::fileNameOf(temp), tableFile(file.table), detail::indexFilesOf(file.table)});
         try {
             platform::copyFile(source, temp);
             if (platform::fileSize(temp) != platform::fileSize(source))
